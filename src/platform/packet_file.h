@@ -1,0 +1,32 @@
+#pragma once
+
+#include "data_packet.h"
+
+#include <QByteArray>
+#include <QString>
+#include <stdexcept>
+
+namespace cadcons {
+
+// A packet file that cannot be read: the text names the file and what is wrong with it.
+class PacketFileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Limits that keep a hostile file from taking unbounded memory.
+inline constexpr qint64 kMaxPacketFileBytes = 256LL * 1024 * 1024;
+inline constexpr int kMaxPacketDepth = 16;
+inline constexpr int kMaxPacketAttributeChars = 1024 * 1024;
+// Rows times fields: an empty ROW costs a few bytes of file but a QVariant per field in memory.
+inline constexpr qint64 kMaxPacketCells = 4LL * 1024 * 1024;
+
+// Reads an XML data packet. `source` names the file in error texts.
+DataPacket readPacketXml(const QByteArray& xml, const QString& source);
+DataPacket readPacketFile(const QString& path);
+
+// Writes an XML data packet declared as UTF-8.
+QByteArray writePacketXml(const DataPacket& packet);
+void writePacketFile(const DataPacket& packet, const QString& path);
+
+} // namespace cadcons

@@ -1,0 +1,200 @@
+#include "sql_provider.h"
+
+#include "text.h"
+
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <limits>
+#include <stdexcept>
+
+namespace cadcons {
+
+namespace {
+
+[[noreturn]] void fail(const QString& text) {
+    throw std::runtime_error(text.toStdString());
+}
+
+FieldType typeOf(const QMetaType& type) {
+    switch (type.id()) {
+    case QMetaType::Bool:
+        return FieldType::Boolean;
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Int:
+        return FieldType::Int32;
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::ULong:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        return FieldType::Int64;
+    case QMetaType::Float:
+    case QMetaType::Double:
+        return FieldType::Float;
+    case QMetaType::QDate:
+        return FieldType::Date;
+    case QMetaType::QTime:
+        return FieldType::Time;
+    case QMetaType::QDateTime:
+        return FieldType::DateTime;
+    case QMetaType::QByteArray:
+        return FieldType::Memo;
+    default:
+        // Strings, and whatever a driver reports that has no better match (decimals some drivers
+        // hand over as strings are caught by their metatype Double above).
+        return FieldType::String;
+    }
+}
+
+class RowReader {
+public:
+    RowReader(const QSqlRecord& record, const QSet<QString>& dateTimeColumns) {
+        QSet<QString> forced;
+        for (const QString& name : dateTimeColumns)
+            forced.insert(name.toUpper());
+        QSet<QString> seen;
+        for (int i = 0; i < record.count(); ++i) {
+            const QSqlField f = record.field(i);
+            FieldDef def;
+            def.name = f.name();
+            if (seen.contains(def.name.toUpper()))
+                fail(QStringLiteral("The query result has two columns named %1").arg(def.name));
+            seen.insert(def.name.toUpper());
+            def.type = forced.contains(def.name.toUpper()) ? FieldType::DateTime : typeOf(f.metaType());
+            def.required = f.requiredStatus() == QSqlField::Required;
+            if (def.type == FieldType::String)
+                def.width = f.length() > 0 ? f.length() : 1;
+            fields_.append(def);
+        }
+    }
+
+    QVariantList read(const QSqlQuery& query) {
+        QVariantList row;
+        row.reserve(fields_.size());
+        for (int i = 0; i < fields_.size(); ++i) {
+            const QVariant v = query.value(i);
+            if (v.isNull() || query.isNull(i))
+                row.append(QVariant());
+            else
+                row.append(convert(i, v));
+        }
+        return row;
+    }
+
+    QList<FieldDef> finish() {
+        // Drivers such as SQLite call every integer column "int" while handing back 64-bit values.
+        for (FieldDef& f : fields_) {
+            if (f.type == FieldType::Int32 && wideIntegers_.contains(f.name))
+                f.type = FieldType::Int64;
+        }
+        return fields_;
+    }
+
+private:
+    QVariant convert(int column, const QVariant& v) {
+        FieldDef& f = fields_[column];
+        bool ok = true;
+        switch (f.type) {
+        case FieldType::Int32:
+        case FieldType::Int64: {
+            qint64 n = 0;
+            if (v.metaType().id() == QMetaType::ULongLong) {
+                const qulonglong u = v.toULongLong();
+                ok = u <= static_cast<qulonglong>(std::numeric_limits<qint64>::max());
+                n = static_cast<qint64>(u);
+            } else {
+                n = v.toLongLong(&ok);
+            }
+            if (!ok)
+                bad(f, v, QStringLiteral("an integer"));
+            if (n < std::numeric_limits<qint32>::min() || n > std::numeric_limits<qint32>::max())
+                wideIntegers_.insert(f.name);
+            return n;
+        }
+        case FieldType::Float: {
+            const double d = v.toDouble(&ok);
+            if (!ok)
+                bad(f, v, QStringLiteral("a number"));
+            return d;
+        }
+        case FieldType::Boolean:
+            return v.toBool();
+        case FieldType::Date: {
+            const QDate d = v.toDate();
+            if (!d.isValid())
+                bad(f, v, QStringLiteral("a date"));
+            return d;
+        }
+        case FieldType::Time: {
+            const QTime t = v.toTime();
+            if (!t.isValid())
+                bad(f, v, QStringLiteral("a time"));
+            return t;
+        }
+        case FieldType::DateTime:
+            return dateTime(f, v);
+        case FieldType::Memo:
+            return v.metaType().id() == QMetaType::QByteArray ? QString::fromUtf8(v.toByteArray()) : v.toString();
+        default: {
+            QString s = v.toString();
+            f.width = std::max<int>(f.width, static_cast<int>(s.size()));
+            return s;
+        }
+        }
+    }
+
+    static QVariant dateTime(const FieldDef& f, const QVariant& v) {
+        switch (v.metaType().id()) {
+        case QMetaType::QDateTime:
+            return v.toDateTime();
+        case QMetaType::QDate:
+            return QDateTime(v.toDate(), QTime(0, 0));
+        case QMetaType::QString:
+        case QMetaType::QByteArray: {
+            const QString text = v.toString();
+            if (text.isEmpty())
+                return QVariant();
+            const QDateTime dt = parseIsoDateTime(text);
+            if (!dt.isValid())
+                bad(f, v, QStringLiteral("a date-time"));
+            return dt;
+        }
+        default:
+            bad(f, v, QStringLiteral("a date-time"));
+        }
+    }
+
+    [[noreturn]] static void bad(const FieldDef& f, const QVariant& v, const QString& what) {
+        fail(QStringLiteral("Column %1 holds \"%2\", which is not %3").arg(f.name, v.toString().left(100), what));
+    }
+
+    QList<FieldDef> fields_;
+    QSet<QString> wideIntegers_;
+};
+
+} // namespace
+
+DataPacket packetFromQuery(QSqlQuery& query) {
+    return packetFromQuery(query, {});
+}
+
+DataPacket packetFromQuery(QSqlQuery& query, const QSet<QString>& dateTimeColumns) {
+    if (!query.isActive())
+        fail(QStringLiteral("The query has no result to read: %1").arg(query.lastError().text()));
+    RowReader reader(query.record(), dateTimeColumns);
+    DataPacket packet;
+    for (bool onRow = query.isValid() || query.next(); onRow; onRow = query.next())
+        packet.rows.append(reader.read(query));
+    if (query.lastError().isValid())
+        fail(QStringLiteral("Reading the query result failed: %1").arg(query.lastError().text()));
+    packet.fields = reader.finish();
+    return packet;
+}
+
+} // namespace cadcons
