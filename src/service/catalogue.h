@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+namespace cadcons::sql {
+
+// The fixed statement texts of the data service. Parameters are :NAME; a repeated name is one value.
+extern const char* const adqMunicipio;
+extern const char* const adqEstado;
+extern const char* const adqPais;
+extern const char* const adqBairro;
+extern const char* const adqTipoCons;
+extern const char* const adqTipoVendaMssql;
+extern const char* const adqTipoVendaOracle;
+extern const char* const adqTipoConsPadrao;
+extern const char* const adqParaVend;
+extern const char* const adqNomeCliente;
+extern const char* const adqDadosConsMssql;
+extern const char* const adqDadosConsOracle;
+extern const char* const adqValidaCons;
+extern const char* const adqValidaCPF;
+extern const char* const adqValidaRG;
+extern const char* const adqValidaIdent;
+extern const char* const adqInfCEP;
+extern const char* const adqVerificaConsumidor;
+extern const char* const acmConsumidor;
+extern const char* const acmUpdCpfConsumidor;
+
+} // namespace cadcons::sql

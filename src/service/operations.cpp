@@ -1,0 +1,283 @@
+#include "catalogue.h"
+#include "connection.h"
+#include "rdm_cad_consumidor.h"
+#include "sql_provider.h"
+#include "utility.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QSet>
+#include <QSqlQuery>
+#include <stdexcept>
+#include <utility>
+
+namespace cadcons {
+
+namespace {
+
+using Bindings = std::initializer_list<std::pair<const char*, QVariant>>;
+
+TrdmCadConsumidor& service() {
+    if (!rdmCadConsumidor)
+        throw std::logic_error("The consumer data service has not been created");
+    return *rdmCadConsumidor;
+}
+
+QSqlDatabase connection() {
+    return rdmCadConsumidor ? rdmCadConsumidor->adcCadConsumidor() : QSqlDatabase();
+}
+
+// Every run prepares its statement anew, so nothing of an earlier call's values or open result stays.
+QSqlQuery execute(const char* name, const QString& text, Bindings bindings) {
+    QSqlQuery query(service().adcCadConsumidor());
+    query.setForwardOnly(true);
+    if (!query.prepare(text))
+        throw DatabaseError(QStringLiteral("%1: the statement could not be prepared").arg(QLatin1String(name)),
+                            query.lastError());
+    for (const auto& [parameter, value] : bindings)
+        query.bindValue(QLatin1Char(':') + QLatin1String(parameter), value);
+    if (!query.exec())
+        throw DatabaseError(QStringLiteral("%1: the statement failed").arg(QLatin1String(name)), query.lastError());
+    return query;
+}
+
+// Column names as the shared database spells them, whatever case the driver reports.
+DataPacket packetOf(QSqlQuery& query, const QSet<QString>& dateTimeColumns = {}) {
+    DataPacket packet = packetFromQuery(query, dateTimeColumns);
+    for (FieldDef& field : packet.fields)
+        field.name = field.name.toUpper();
+    return packet;
+}
+
+ServiceResult read(const char* name, const QString& text, Bindings bindings = {},
+                   const QSet<QString>& dateTimeColumns = {}) {
+    try {
+        QSqlQuery query = execute(name, text, bindings);
+        return packetOf(query, dateTimeColumns);
+    } catch (const std::exception& e) {
+        return ADOExceptionMessage(e, connection(), QString());
+    }
+}
+
+// Texts are bound as texts, an empty one too: a null QString would bind as NULL.
+QVariant text(const QString& value) {
+    return value.isNull() ? QVariant(QStringLiteral("")) : QVariant(value);
+}
+
+// A null that the drivers still bind as a date-time.
+QVariant nullDateTime() {
+    return QVariant(QMetaType::fromType<QDateTime>());
+}
+
+// The birth date as the birth-date field holds it (dd/MM/yyyy); NULL when empty.
+QVariant birthDate(const QString& value) {
+    if (value.isEmpty())
+        return nullDateTime();
+    const QDate date = QDate::fromString(value, QStringLiteral("dd/MM/yyyy"));
+    if (!date.isValid())
+        throw std::invalid_argument(
+            QStringLiteral("'%1' is not a valid birth date (dd/mm/yyyy)").arg(value).toStdString());
+    return QDateTime(date, QTime(0, 0));
+}
+
+} // namespace
+
+ServiceResult getMunicipio() {
+    return read("adqMunicipio", QString::fromUtf8(sql::adqMunicipio));
+}
+ServiceResult getEstado() {
+    return read("adqEstado", QString::fromUtf8(sql::adqEstado));
+}
+ServiceResult getPais() {
+    return read("adqPais", QString::fromUtf8(sql::adqPais));
+}
+ServiceResult getBairro() {
+    return read("adqBairro", QString::fromUtf8(sql::adqBairro));
+}
+ServiceResult getTipoCons() {
+    return read("adqTipoCons", QString::fromUtf8(sql::adqTipoCons));
+}
+
+ServiceResult getTipoVenda() {
+    const bool oracle = rdmCadConsumidor && rdmCadConsumidor->isOracle();
+    return read("adqTipoVenda", QString::fromUtf8(oracle ? sql::adqTipoVendaOracle : sql::adqTipoVendaMssql));
+}
+
+ServiceResult getTipoConsPadrao(const QString& cdFilial) {
+    return read("adqTipoConsPadrao", QString::fromUtf8(sql::adqTipoConsPadrao), {{"P_CDFILIAL", text(cdFilial)}});
+}
+
+ServiceResult getParaVend(const QString& cdFilial) {
+    return read("adqParaVend", QString::fromUtf8(sql::adqParaVend), {{"P_CDFILIAL", text(cdFilial)}});
+}
+
+ServiceResult getNomeCliente(const QString& cdCliente) {
+    return read("adqNomeCliente", QString::fromUtf8(sql::adqNomeCliente), {{"P_CDCLIENTE", text(cdCliente)}});
+}
+
+ServiceResult getDadosConsumidor(const QString& cdCliente, const QString& key) {
+    const bool oracle = rdmCadConsumidor && rdmCadConsumidor->isOracle();
+    return read("adqDadosCons", QString::fromUtf8(oracle ? sql::adqDadosConsOracle : sql::adqDadosConsMssql),
+                {{"P_CDCONSUMIDOR", text(Ajusta(key, 21))}, {"P_CDCONS", text(key)}, {"P_CDCLIENTE", text(cdCliente)}},
+                {QStringLiteral("DTNASCCONS")});
+}
+
+ServiceResult getValidaCons(const QString& cdConsumidor, const QString& cdCliente) {
+    return read("adqValidaCons", QString::fromUtf8(sql::adqValidaCons),
+                {{"P_CDCONSUMID", text(cdConsumidor)},
+                 {"P_CDCLIENTE", text(cdCliente)},
+                 {"P_IDSITCONSUMI", text(QStringLiteral("1"))}});
+}
+
+ServiceResult getExisteCPF(const QString& cdCliente, const QString& cdConsumidor, const QString& cpf) {
+    return read(
+        "adqValidaCPF", QString::fromUtf8(sql::adqValidaCPF),
+        {{"P_CDCLIENTE", text(cdCliente)}, {"P_CDCONSUMIDOR", text(cdConsumidor)}, {"P_NRCPFRESPCON", text(cpf)}});
+}
+
+ServiceResult getExisteRG(const QString& cdCliente, const QString& cdConsumidor, const QString& rg) {
+    return read(
+        "adqValidaRG", QString::fromUtf8(sql::adqValidaRG),
+        {{"P_CDCLIENTE", text(cdCliente)}, {"P_CDCONSUMIDOR", text(cdConsumidor)}, {"P_NRRGCONSUMID", text(rg)}});
+}
+
+ServiceResult getExisteIdent(const QString& cdConsumidor, const QString& cdIdConsumid) {
+    return read("adqValidaIdent", QString::fromUtf8(sql::adqValidaIdent),
+                {{"P_CDCONSUMIDOR", text(cdConsumidor)}, {"P_CDIDCONSUMID", text(cdIdConsumid)}});
+}
+
+ServiceResult getInfCEP(const QString& cep, bool& ok) {
+    ok = true;
+    try {
+        QSqlQuery query = execute("adqInfCEP", QString::fromUtf8(sql::adqInfCEP), {{"P_CEP", text(cep)}});
+        return packetOf(query);
+    } catch (const std::exception& e) {
+        // The postal-code look-up shows the plain text; it has its own way of telling the operator.
+        return QString::fromUtf8(e.what());
+    } catch (...) {
+        ok = false;
+        return QString();
+    }
+}
+
+QString GravaConsumidor::*const GravaConsumidor::kArguments[kArgumentCount] = {
+    &GravaConsumidor::cdCliente,      &GravaConsumidor::nmConsumidor,    &GravaConsumidor::cdConsumidor,
+    &GravaConsumidor::cdIdConsumid,   &GravaConsumidor::cdCcusClie,      &GravaConsumidor::cdTipoCons,
+    &GravaConsumidor::nrRgConsumid,   &GravaConsumidor::nrCpfRespCon,    &GravaConsumidor::nrTeleCons,
+    &GravaConsumidor::nrTele2Cons,    &GravaConsumidor::stProcessamento, &GravaConsumidor::operacao,
+    &GravaConsumidor::cdFilial,       &GravaConsumidor::dsDirCad,        &GravaConsumidor::cdPais,
+    &GravaConsumidor::sgEstado,       &GravaConsumidor::cdMunicipio,     &GravaConsumidor::dsEndeCons,
+    &GravaConsumidor::nrEndeCons,     &GravaConsumidor::nmBairCons,      &GravaConsumidor::nrCepCons,
+    &GravaConsumidor::dsEmailCons,    &GravaConsumidor::idSexoCons,      &GravaConsumidor::dtNascCons,
+    &GravaConsumidor::nrCelularCons,  &GravaConsumidor::digital,         &GravaConsumidor::digital2,
+    &GravaConsumidor::cdExConsumid,   &GravaConsumidor::cdSenhaCons,     &GravaConsumidor::cdSenhaSite,
+    &GravaConsumidor::nmLoginCons,    &GravaConsumidor::idImpCpfCupom,   &GravaConsumidor::idCadConfLibCon,
+    &GravaConsumidor::idAtuCpfCons,   &GravaConsumidor::idVerSaldCon,    &GravaConsumidor::idTpVendaCons,
+    &GravaConsumidor::cdSenhaConsMd5, &GravaConsumidor::cdSenhaPosMd5,
+};
+
+ServiceResult setGravaConsumidor(const GravaConsumidor& v) {
+    try {
+        TrdmCadConsumidor& rdm = service();
+        rdm.StartTrans();
+        try {
+            const QDateTime now = QDateTime::currentDateTime();
+            const QVariant nascimento = birthDate(v.dtNascCons);
+            if (v.operacao == QLatin1String("1")) {
+                const QString marker =
+                    v.stProcessamento == QLatin1String("SERVIDOR") ? QStringLiteral("S") : QStringLiteral("I");
+                const QString tipoVenda = v.idTpVendaCons.isEmpty() ? QStringLiteral("7") : v.idTpVendaCons;
+                execute("acmConsumidor", QString::fromUtf8(sql::acmConsumidor),
+                        {{"CDCLIENTE", text(v.cdCliente)},
+                         {"CDCONSUMIDOR", text(v.cdConsumidor)},
+                         {"NMCONSUMIDOR", text(v.nmConsumidor)},
+                         {"CDIDCONSUMID", text(v.cdIdConsumid)},
+                         {"CDCCUSCLIE", text(v.cdCcusClie)},
+                         {"CDTIPOCONS", text(v.cdTipoCons)},
+                         {"NRTELE2CONS", text(v.nrTele2Cons)},
+                         {"NRTELECONS", text(v.nrTeleCons)},
+                         {"NRRGCONSUMID", text(v.nrRgConsumid)},
+                         {"CDSENHACONS", text(v.cdSenhaCons)},
+                         {"NRCPFRESPCON", text(v.nrCpfRespCon)},
+                         {"NMLOGINCONS", text(v.nmLoginCons)},
+                         {"CDSENHASITE", text(v.cdSenhaSite)},
+                         {"DTULTATUCSUM", now},
+                         {"IDATUCONSUMI", text(marker)},
+                         {"CDEXCONSUMID", text(v.cdExConsumid)},
+                         {"CDPAIS", text(v.cdPais)},
+                         {"SGESTADO", text(v.sgEstado)},
+                         {"CDMUNICIPIO", text(v.cdMunicipio)},
+                         {"DSENDECONS", text(v.dsEndeCons)},
+                         {"NRENDECONS", text(v.nrEndeCons)},
+                         {"NRCEPCONS", text(v.nrCepCons)},
+                         {"DSEMAILCONS", text(v.dsEmailCons)},
+                         {"IDSEXOCONS", text(v.idSexoCons)},
+                         {"DTNASCCONS", nascimento},
+                         {"NMBAIRCONS", text(v.nmBairCons)},
+                         {"NRCELULARCONS", text(v.nrCelularCons)},
+                         {"DIGICONSUMIDOR", text(v.digital)},
+                         {"IDCADCONFLIBCON", text(v.idCadConfLibCon)},
+                         {"DIGICONSUMIDOR2", text(v.digital2)},
+                         {"IDATUCPFCONS", text(v.idAtuCpfCons)},
+                         {"IDIMPCPFCUPOM", text(v.idImpCpfCupom)},
+                         {"IDVERSALDCON", text(v.idVerSaldCon)},
+                         {"IDTPVENDACONS", text(tipoVenda)},
+                         {"CDSENHACONSMD5", text(v.cdSenhaConsMd5)},
+                         {"CDSENHAPOSMD5", text(v.cdSenhaPosMd5)}});
+            } else {
+                QSqlQuery stored =
+                    execute("adqVerificaConsumidor", QString::fromUtf8(sql::adqVerificaConsumidor),
+                            {{"P_CDCLIENTE", text(v.cdCliente)}, {"P_CDCONSUMIDOR", text(v.cdConsumidor)}});
+                const QString storedMarker = stored.next() ? stored.value(0).toString() : QString();
+                stored.finish();
+                const QString marker = storedMarker == QLatin1String("I") ? QStringLiteral("I") : QStringLiteral("A");
+                execute("acmUpdCpfConsumidor", QString::fromUtf8(sql::acmUpdCpfConsumidor),
+                        {{"NRCPFRESPCON", text(v.nrCpfRespCon)},
+                         {"DTULTATUCSUM", now},
+                         {"IDATUCONSUMI", text(marker)},
+                         {"NMCONSUMIDOR", text(v.nmConsumidor)},
+                         {"CDIDCONSUMID", text(v.cdIdConsumid)},
+                         {"CDEXCONSUMID", text(v.cdExConsumid)},
+                         {"CDCCUSCLIE", text(v.cdCcusClie)},
+                         {"CDTIPOCONS", text(v.cdTipoCons)},
+                         {"CDPAIS", text(v.cdPais)},
+                         {"SGESTADO", text(v.sgEstado)},
+                         {"CDMUNICIPIO", text(v.cdMunicipio)},
+                         {"DSENDECONS", text(v.dsEndeCons)},
+                         {"NRENDECONS", text(v.nrEndeCons)},
+                         {"NRCEPCONS", text(v.nrCepCons)},
+                         {"NRTELECONS", text(v.nrTeleCons)},
+                         {"NRTELE2CONS", text(v.nrTele2Cons)},
+                         {"NRCELULARCONS", text(v.nrCelularCons)},
+                         {"DIGICONSUMIDOR", text(v.digital)},
+                         {"DIGICONSUMIDOR2", text(v.digital2)},
+                         {"DSEMAILCONS", text(v.dsEmailCons)},
+                         {"NRRGCONSUMID", text(v.nrRgConsumid)},
+                         {"IDSEXOCONS", text(v.idSexoCons)},
+                         {"NMBAIRCONS", text(v.nmBairCons)},
+                         {"DTNASCCONS", nascimento},
+                         {"IDVERSALDCON", text(v.idVerSaldCon)},
+                         {"IDATUCPFCONS", text(v.idAtuCpfCons)},
+                         {"IDCADCONFLIBCON", text(v.idCadConfLibCon)},
+                         {"IDIMPCPFCUPOM", text(v.idImpCpfCupom)},
+                         {"NMLOGINCONS", text(v.nmLoginCons)},
+                         {"CDSENHASITE", text(v.cdSenhaSite)},
+                         {"CDSENHACONS", text(v.cdSenhaCons)},
+                         {"IDTPVENDACONS", text(v.idTpVendaCons)},
+                         {"CDSENHACONSMD5", text(v.cdSenhaConsMd5)},
+                         {"CDSENHAPOSMD5", text(v.cdSenhaPosMd5)},
+                         {"CDCLIENTE", text(v.cdCliente)},
+                         {"CDCONSUMIDOR", text(v.cdConsumidor)}});
+            }
+            rdm.CommitTrans();
+        } catch (const std::exception&) {
+            rdm.RollbackTrans();
+            throw;
+        }
+        return true;
+    } catch (const std::exception& e) {
+        return ADOExceptionMessage(e, connection(), QString());
+    }
+}
+
+} // namespace cadcons

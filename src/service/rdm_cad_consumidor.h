@@ -1,0 +1,118 @@
+#pragma once
+
+#include "service_result.h"
+
+#include <QSqlDatabase>
+#include <QString>
+
+namespace cadcons {
+
+// The consumer data service: one connection, adcCadConsumidor, and the statements of the catalogue.
+// One object serves the whole process; it is not re-entrant.
+class TrdmCadConsumidor {
+public:
+    // `connectionName` names the Qt connection; tests give each object its own.
+    explicit TrdmCadConsumidor(const QString& connectionName = QStringLiteral("adcCadConsumidor"));
+    ~TrdmCadConsumidor();
+    TrdmCadConsumidor(const TrdmCadConsumidor&) = delete;
+    TrdmCadConsumidor& operator=(const TrdmCadConsumidor&) = delete;
+
+    // Opens adcCadConsumidor unless it is open: BeforeConnect, connect, AfterConnect. Throws
+    // DatabaseError when the connection cannot be made.
+    void open();
+    void close();
+    bool connected() const;
+    QSqlDatabase adcCadConsumidor() const;
+
+    void adcCadConsumidorBeforeConnect();
+    void adcCadConsumidorAfterConnect();
+    void MtsDataModuleActivate();
+    void MtsDataModuleDeactivate();
+
+    void StartTrans();
+    void CommitTrans();
+    void RollbackTrans();
+
+    bool inTransaction() const { return inTransaction_; }
+
+    // True when the connected database is Oracle: the statements kept per database kind take their
+    // Oracle text then.
+    bool isOracle() const;
+
+private:
+    QString connectionName_;
+    bool inTransaction_ = false;
+};
+
+// The process-wide service object; created by the first form initialization.
+extern TrdmCadConsumidor* rdmCadConsumidor;
+
+// The read operations. Each runs its statement on rdmCadConsumidor and returns the whole result as a
+// packet, or the error text. None throws.
+ServiceResult getMunicipio();
+ServiceResult getEstado();
+ServiceResult getPais();
+ServiceResult getBairro();
+ServiceResult getTipoCons();
+ServiceResult getTipoVenda();
+ServiceResult getTipoConsPadrao(const QString& cdFilial);
+ServiceResult getParaVend(const QString& cdFilial);
+ServiceResult getNomeCliente(const QString& cdCliente);
+ServiceResult getDadosConsumidor(const QString& cdCliente, const QString& key);
+ServiceResult getValidaCons(const QString& cdConsumidor, const QString& cdCliente);
+ServiceResult getExisteCPF(const QString& cdCliente, const QString& cdConsumidor, const QString& cpf);
+ServiceResult getExisteRG(const QString& cdCliente, const QString& cdConsumidor, const QString& rg);
+ServiceResult getExisteIdent(const QString& cdConsumidor, const QString& cdIdConsumid);
+// `ok` is false only when something other than a database failure escaped; the result is then empty.
+ServiceResult getInfCEP(const QString& cep, bool& ok);
+
+// The 38 values of a save, in the order of the call.
+struct GravaConsumidor {
+    QString cdCliente;       // 1
+    QString nmConsumidor;    // 2
+    QString cdConsumidor;    // 3, already adjusted to 21 characters
+    QString cdIdConsumid;    // 4
+    QString cdCcusClie;      // 5
+    QString cdTipoCons;      // 6
+    QString nrRgConsumid;    // 7
+    QString nrCpfRespCon;    // 8
+    QString nrTeleCons;      // 9
+    QString nrTele2Cons;     // 10
+    QString stProcessamento; // 11: "SERVIDOR" marks an insert "S"
+    QString operacao;        // 12: "1" inserts, anything else updates
+    QString cdFilial;        // 13, not used
+    QString dsDirCad;        // 14, not used
+    QString cdPais;          // 15
+    QString sgEstado;        // 16
+    QString cdMunicipio;     // 17
+    QString dsEndeCons;      // 18
+    QString nrEndeCons;      // 19
+    QString nmBairCons;      // 20
+    QString nrCepCons;       // 21
+    QString dsEmailCons;     // 22
+    QString idSexoCons;      // 23
+    QString dtNascCons;      // 24, dd/MM/yyyy or empty
+    QString nrCelularCons;   // 25
+    QString digital;         // 26
+    QString digital2;        // 27
+    QString cdExConsumid;    // 28
+    QString cdSenhaCons;     // 29
+    QString cdSenhaSite;     // 30
+    QString nmLoginCons;     // 31
+    QString idImpCpfCupom;   // 32
+    QString idCadConfLibCon; // 33
+    QString idAtuCpfCons;    // 34
+    QString idVerSaldCon;    // 35
+    QString idTpVendaCons;   // 36
+    QString cdSenhaConsMd5;  // 37
+    QString cdSenhaPosMd5;   // 38
+
+    static constexpr int kArgumentCount = 38;
+    // The values in call order, for tools that take them as a list.
+    static QString GravaConsumidor::*const kArguments[kArgumentCount];
+};
+
+// Inserts or updates one consumer in one transaction: true, or the error text with nothing written.
+ServiceResult setGravaConsumidor(const GravaConsumidor& values);
+
+} // namespace cadcons

@@ -1,0 +1,297 @@
+#include "service_fixture.h"
+
+#include "test_databases.h"
+
+#include <QDateTime>
+#include <QSqlQuery>
+
+namespace cadcons::test {
+namespace {
+
+const QString kC1 = QStringLiteral("000000000000000000001");
+const QString kC2 = QStringLiteral("000000000000000000002");
+
+DataPacket packetOf(const ServiceResult& result) {
+    if (const auto* error = std::get_if<QString>(&result)) {
+        ADD_FAILURE() << "error text: " << error->toStdString();
+        return {};
+    }
+    if (!std::holds_alternative<DataPacket>(result)) {
+        ADD_FAILURE() << "not a packet";
+        return {};
+    }
+    return std::get<DataPacket>(result);
+}
+
+QStringList names(const DataPacket& p) {
+    QStringList out;
+    for (const FieldDef& f : p.fields)
+        out << f.name;
+    return out;
+}
+
+QString cell(const DataPacket& p, int row, const QString& field) {
+    const int column = p.fieldIndex(field);
+    EXPECT_GE(column, 0) << field.toStdString();
+    if (column < 0 || row >= p.rows.size())
+        return QStringLiteral("<missing>");
+    return p.rows[row][column].toString();
+}
+
+QStringList column(const DataPacket& p, const QString& field) {
+    QStringList out;
+    for (int r = 0; r < p.rows.size(); ++r)
+        out << cell(p, r, field);
+    out.sort();
+    return out;
+}
+
+class ReadOperations : public ServiceTest {
+protected:
+    void SetUp() override {
+        ServiceTest::SetUp();
+        if (!HasFatalFailure() && !IsSkipped())
+            insertFixtureData();
+    }
+};
+
+TEST_P(ReadOperations, SaleTypesAreTheSevenConstantRowsInCodeOrder) {
+    const DataPacket p = packetOf(getTipoVenda());
+    ASSERT_EQ(names(p), (QStringList{"CDTIPOVENDA", "NMTIPOVENDA"}));
+    const QStringList expected{
+        "Débito Consumidor",         "Crédito Pessoal",         "A Vista", "Débito Consumidor/Crédito Pessoal",
+        "Débito Consumidor/A Vista", "Crédito Pessoal/A Vista", "Todos"};
+    ASSERT_EQ(p.rows.size(), 7);
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(cell(p, i, "CDTIPOVENDA"), QString::number(i + 1));
+        EXPECT_EQ(cell(p, i, "NMTIPOVENDA"), expected[i]);
+    }
+}
+
+TEST_P(ReadOperations, ReferenceListsCarryTheirColumns) {
+    struct Case {
+        const char* operation;
+        ServiceResult result;
+        QStringList columns;
+        int rows;
+    };
+    const Case cases[] = {
+        {"getPais", getPais(), {"CDPAIS", "NMPAIS"}, 1},
+        {"getEstado", getEstado(), {"CDPAIS", "SGESTADO", "NMESTADO"}, 2},
+        {"getMunicipio", getMunicipio(), {"CDPAIS", "SGESTADO", "CDMUNICIPIO", "NMMUNICIPIO"}, 2},
+        {"getBairro", getBairro(), {"CDBAIRRO", "NMBAIRRO", "CDPAIS", "SGESTADO", "CDMUNICIPIO"}, 1},
+        {"getTipoCons", getTipoCons(), {"CDTIPOCONS", "NMTIPOCONS"}, 2},
+        {"getTipoConsPadrao", getTipoConsPadrao("0001"), {"CDTIPOCONS", "CDCLIENTE", "CDFILIAL", "NMTIPOCONS"}, 1},
+        {"getParaVend", getParaVend("0001"), {"IDTPVENDACONS"}, 1},
+        {"getParaVend other branch", getParaVend("0002"), {"IDTPVENDACONS"}, 0},
+        {"getNomeCliente", getNomeCliente(kC2), {"CDCLIENTE", "NMFANTCLIE"}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.operation);
+        const DataPacket p = packetOf(c.result);
+        EXPECT_EQ(names(p), c.columns);
+        EXPECT_EQ(p.rows.size(), c.rows);
+    }
+    EXPECT_EQ(cell(packetOf(getEstado()), 0, "NMESTADO").isEmpty(), false);
+    EXPECT_EQ(column(packetOf(getEstado()), "NMESTADO"), (QStringList{"Minas Gerais", "São Paulo"}));
+    EXPECT_EQ(cell(packetOf(getTipoConsPadrao("0001")), 0, "NMTIPOCONS"), "HOSPEDE");
+    EXPECT_EQ(cell(packetOf(getParaVend("0001")), 0, "IDTPVENDACONS"), "3");
+    EXPECT_EQ(cell(packetOf(getNomeCliente(kC2)), 0, "NMFANTCLIE"), "Metalúrgica");
+}
+
+TEST_P(ReadOperations, ConsumerRecordIsFoundByEveryKey) {
+    struct Case {
+        const char* why;
+        QString customer;
+        QString key;
+        QString expectedName; // empty: no row
+    };
+    const Case cases[] = {
+        {"code as stored", kC1, "000000000000000000123", "Ana Souza"},
+        {"code as typed", kC1, "123", "Ana Souza"},
+        {"code typed with blanks", kC1, " 123 ", "Ana Souza"},
+        {"badge", kC1, "BADGE-1", "Ana Souza"},
+        {"external code", kC1, "EXT-1", "Ana Souza"},
+        {"RG", kC1, "123456789", "Ana Souza"},
+        {"CPF", kC1, "52998224725", "Ana Souza"},
+        {"same code, other customer", kC2, "123", "Bruno Lima"},
+        {"another customer's badge", kC1, "BADGE-2", ""},
+        {"another customer's CPF", kC2, "52998224725", ""},
+        {"unknown key", kC1, "424242", ""},
+        {"empty key", kC1, "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        const DataPacket p = packetOf(getDadosConsumidor(c.customer, c.key));
+        ASSERT_EQ(p.fields.size(), 36);
+        if (c.expectedName.isEmpty()) {
+            EXPECT_TRUE(p.rows.isEmpty());
+        } else {
+            ASSERT_EQ(p.rows.size(), 1);
+            EXPECT_EQ(cell(p, 0, "NMCONSUMIDOR"), c.expectedName);
+        }
+    }
+}
+
+TEST_P(ReadOperations, ConsumerRecordHasTheColumnsInOrderWithNamesJoined) {
+    exec(QStringLiteral("UPDATE CONSUMIDOR SET DTNASCCONS = '1984-07-09 00:00:00' WHERE NRCPFRESPCON = '52998224725'"));
+    const DataPacket p = packetOf(getDadosConsumidor(kC1, "123"));
+    const QStringList expected{
+        "CDCONSUMIDOR", "NMCONSUMIDOR",  "NRRGCONSUMID",   "NRCPFRESPCON",    "DSENDECONS",     "NMBAIRCONS",
+        "CDPAIS",       "NMPAIS",        "SGESTADO",       "CDMUNICIPIO",     "NMMUNICIPIO",    "NRCEPCONS",
+        "NRTELECONS",   "NRTELE2CONS",   "CDCLIENTE",      "IDSEXOCONS",      "DTNASCCONS",     "DSEMAILCONS",
+        "CDIDCONSUMID", "CDEXCONSUMID",  "NRCELULARCONS",  "CDTIPOCONS",      "NMTIPOCONS",     "NRENDECONS",
+        "NMLOGINCONS",  "CDSENHASITE",   "CDSENHACONS",    "IDVERSALDCON",    "IDIMPCPFCUPOM",  "IDCADCONFLIBCON",
+        "IDATUCPFCONS", "IDTPVENDACONS", "DIGICONSUMIDOR", "DIGICONSUMIDOR2", "CDSENHACONSMD5", "CDSENHAPOSMD5"};
+    EXPECT_EQ(names(p), expected);
+    ASSERT_EQ(p.rows.size(), 1);
+    EXPECT_EQ(cell(p, 0, "NMPAIS"), "Brasil");
+    EXPECT_EQ(cell(p, 0, "NMMUNICIPIO"), "SAO PAULO");
+    EXPECT_EQ(cell(p, 0, "NMTIPOCONS"), "FUNCIONARIO");
+    const int birth = p.fieldIndex("DTNASCCONS");
+    EXPECT_EQ(p.fields[birth].type, FieldType::DateTime);
+    EXPECT_EQ(p.rows[0][birth].toDateTime().date(), QDate(1984, 7, 9));
+}
+
+TEST_P(ReadOperations, ConsumerWithMissingCityCountryAndTypeIsStillReturned) {
+    const DataPacket p = packetOf(getDadosConsumidor(kC1, "789"));
+    ASSERT_EQ(p.rows.size(), 1);
+    EXPECT_EQ(cell(p, 0, "NMCONSUMIDOR"), "Davi Reis");
+    for (const char* joined : {"NMPAIS", "NMMUNICIPIO", "NMTIPOCONS"})
+        EXPECT_EQ(cell(p, 0, joined), "") << joined;
+    EXPECT_EQ(cell(p, 0, "CDMUNICIPIO"), "9999");
+}
+
+TEST_P(ReadOperations, CodeCheckFindsOnlyActiveConsumersOfTheCustomer) {
+    struct Case {
+        const char* why;
+        QString code;
+        QString customer;
+        int rows;
+    };
+    const Case cases[] = {
+        {"by consumer code", "000000000000000000123", kC1, 1},
+        {"by badge", "BADGE-1", kC1, 1},
+        {"by external code", "EXT-1", kC1, 1},
+        {"held only in situation 2", "000000000000000000456", kC1, 0},
+        {"badge held only in situation 2", "BADGE-3", kC1, 0},
+        {"another customer's badge", "BADGE-2", kC1, 0},
+        {"the code unadjusted", "123", kC1, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        const DataPacket p = packetOf(getValidaCons(c.code, c.customer));
+        EXPECT_EQ(names(p), (QStringList{"CDCLIENTE", "CDCONSUMIDOR", "NMCONSUMIDOR", "CDCONSUMID"}));
+        ASSERT_EQ(p.rows.size(), c.rows);
+        if (c.rows) {
+            EXPECT_EQ(cell(p, 0, "CDCONSUMID"), c.code); // the searched code comes back
+        }
+    }
+}
+
+TEST_P(ReadOperations, DocumentChecksExcludeTheConsumerBeingSaved) {
+    struct Case {
+        const char* why;
+        ServiceResult result;
+        QStringList holders; // "customer/code" of the rows found
+    };
+    const QString code = QStringLiteral("000000000000000000123");
+    const Case cases[] = {
+        {"CPF of the consumer being edited", getExisteCPF(kC1, code, "52998224725"), {}},
+        {"CPF held by the same code under another customer",
+         getExisteCPF(kC2, code, "52998224725"),
+         {kC1 + "/" + code}},
+        {"CPF held by someone else", getExisteCPF(kC1, "000000000000000000999", "52998224725"), {kC1 + "/" + code}},
+        {"CPF of nobody", getExisteCPF(kC1, code, "47393545608"), {}},
+        {"RG of the consumer being edited", getExisteRG(kC1, code, "123456789"), {}},
+        {"RG held under another customer", getExisteRG(kC1, code, "987654321"), {kC2 + "/" + code}},
+        {"badge of another customer's consumer",
+         getExisteIdent("000000000000000000999", "BADGE-2"),
+         {kC2 + "/" + code}},
+        {"badge held by the same code, any customer", getExisteIdent(code, "BADGE-2"), {}},
+        {"badge of a consumer in situation 2", getExisteIdent(code, "BADGE-3"), {kC1 + "/000000000000000000456"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        const DataPacket p = packetOf(c.result);
+        ASSERT_EQ(p.fields.size(), 5);
+        QStringList holders;
+        for (int r = 0; r < p.rows.size(); ++r)
+            holders << cell(p, r, "CDCLIENTE") + "/" + cell(p, r, "CDCONSUMIDOR");
+        EXPECT_EQ(holders, c.holders);
+    }
+}
+
+TEST_P(ReadOperations, PostalCodeLookUpNeedsEveryJoinedRow) {
+    struct Case {
+        const char* why;
+        QString cep;
+        int rows;
+    };
+    const Case cases[] = {
+        {"known code", "01001000", 1},
+        {"neighbourhood missing from its table", "30130010", 0},
+        {"unknown code", "99999999", 0},
+        {"code with a dash is not how it is stored", "01001-000", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        bool ok = false;
+        const DataPacket p = packetOf(getInfCEP(c.cep, ok));
+        EXPECT_TRUE(ok);
+        EXPECT_EQ(names(p), (QStringList{"CDPAIS", "NMPAIS", "NRCEP", "DSLOGCEP", "SGESTADO", "CDMUNICIPIO",
+                                         "NMMUNICIPIO", "CDBAIRRO", "NMBAIRRO"}));
+        EXPECT_EQ(p.rows.size(), c.rows);
+    }
+    bool ok = false;
+    const DataPacket p = packetOf(getInfCEP("01001000", ok));
+    EXPECT_EQ(cell(p, 0, "DSLOGCEP"), "Praça da Sé");
+    EXPECT_EQ(cell(p, 0, "NMBAIRRO"), "SE");
+}
+
+TEST_P(ReadOperations, EveryReadReturnsATextWhenTheConnectionIsGone) {
+    service_->close();
+    const ServiceResult results[] = {
+        getMunicipio(),
+        getEstado(),
+        getPais(),
+        getBairro(),
+        getTipoCons(),
+        getTipoVenda(),
+        getTipoConsPadrao("0001"),
+        getParaVend("0001"),
+        getNomeCliente(kC1),
+        getDadosConsumidor(kC1, "123"),
+        getValidaCons("123", kC1),
+        getExisteCPF(kC1, "1", "52998224725"),
+        getExisteRG(kC1, "1", "1"),
+        getExisteIdent("1", "BADGE-1"),
+    };
+    for (const ServiceResult& r : results) {
+        ASSERT_TRUE(std::holds_alternative<QString>(r));
+        EXPECT_FALSE(std::get<QString>(r).isEmpty());
+    }
+    bool ok = false;
+    const ServiceResult cep = getInfCEP("01001000", ok);
+    EXPECT_TRUE(ok);
+    ASSERT_TRUE(std::holds_alternative<QString>(cep));
+    EXPECT_FALSE(std::get<QString>(cep).isEmpty());
+}
+
+TEST_P(ReadOperations, ReadsWithoutAServiceObjectReturnAText) {
+    rdmCadConsumidor = nullptr;
+    const ServiceResult r = getPais();
+    ASSERT_TRUE(std::holds_alternative<QString>(r));
+    EXPECT_TRUE(std::get<QString>(r).contains("not been created"));
+}
+
+TEST_P(ReadOperations, AReadSeesTheDatabaseAtTheMomentOfTheCall) {
+    EXPECT_EQ(packetOf(getTipoCons()).rows.size(), 2);
+    exec(QStringLiteral("INSERT INTO TIPOCONS (CDTIPOCONS, NMTIPOCONS) VALUES ('03', 'DIRETORIA')"));
+    EXPECT_EQ(packetOf(getTipoCons()).rows.size(), 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, ReadOperations, ::testing::ValuesIn(backendLabels()), backendName);
+
+} // namespace
+} // namespace cadcons::test

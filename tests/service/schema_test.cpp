@@ -1,0 +1,57 @@
+#include "service_fixture.h"
+
+#include "schema.h"
+#include "test_databases.h"
+
+#include <QSqlQuery>
+
+namespace cadcons::test {
+namespace {
+
+TEST(SqlScript, SplitsOnLineEndSemicolonsAndDropsComments) {
+    const QStringList statements = splitSqlScript(QStringLiteral("-- a comment; with a semicolon\n"
+                                                                 "CREATE TABLE A (X INT);\n"
+                                                                 "\n"
+                                                                 "INSERT INTO A\n"
+                                                                 "  VALUES (1);\n"
+                                                                 "  -- indented comment\n"
+                                                                 "SELECT 1"));
+    EXPECT_EQ(statements, (QStringList{"CREATE TABLE A (X INT)", "INSERT INTO A\n  VALUES (1)", "SELECT 1"}));
+}
+
+using Schema = ServiceTest;
+
+TEST_P(Schema, DemonstrationDataLoadsAndEveryPostalCodeResolves) {
+    QSqlDatabase adc = db();
+    seedDemo(adc);
+    QSqlQuery q(adc);
+    ASSERT_TRUE(q.exec("SELECT COUNT(*) FROM ESTADO"));
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value(0).toInt(), 27);
+    ASSERT_TRUE(q.exec("SELECT COUNT(*) FROM CEP"));
+    ASSERT_TRUE(q.next());
+    const int ceps = q.value(0).toInt();
+    EXPECT_GE(ceps, 27);
+    ASSERT_TRUE(q.exec("SELECT NRCEP FROM CEP"));
+    int resolved = 0;
+    while (q.next()) {
+        bool ok = false;
+        const ServiceResult r = getInfCEP(q.value(0).toString(), ok);
+        if (std::holds_alternative<DataPacket>(r) && std::get<DataPacket>(r).rows.size() == 1)
+            ++resolved;
+    }
+    EXPECT_EQ(resolved, ceps);
+}
+
+TEST_P(Schema, ConsumerKeyIsUnique) {
+    const QString insert = QStringLiteral(
+        "INSERT INTO CONSUMIDOR (CDCLIENTE, CDCONSUMIDOR, NMCONSUMIDOR) VALUES ('1', '000000000000000000001', 'A')");
+    exec(insert);
+    QSqlQuery q(db());
+    EXPECT_FALSE(q.exec(insert));
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, Schema, ::testing::ValuesIn(backendLabels()), backendName);
+
+} // namespace
+} // namespace cadcons::test
