@@ -7,6 +7,7 @@
 #include <QSqlDriver>
 #include <QSqlQuery>
 #include <QStringList>
+#include <QTimeZone>
 
 namespace cadcons {
 
@@ -272,11 +273,26 @@ void SetADODBSession(QSqlDatabase& db) {
         throw DatabaseError(ADOExceptionMessage(std::runtime_error("the connection is not open"), db,
                                                 QStringLiteral("SetADODBSession")),
                             db.lastError());
-    if (db.driverName() != kQSqlite)
+    QString statement;
+    QString purpose;
+    if (db.driverName() == kQSqlite) {
+        statement = QStringLiteral("PRAGMA busy_timeout=5000");
+        purpose = QStringLiteral("could not set the SQLite busy timeout");
+    } else if (db.driverName() == kQPsql) {
+        // The driver sends date-times in UTC and reads TIMESTAMP columns back as local wall-clock time;
+        // with the server's zone in between, a birth date at midnight would move to another day.
+        const QByteArray zone = QTimeZone::systemTimeZoneId();
+        statement = zone.isEmpty() || !QTimeZone(zone).isValid()
+                        ? QStringLiteral("SET TIME ZONE INTERVAL '%1 seconds'")
+                              .arg(QDateTime::currentDateTime().offsetFromUtc())
+                        : QStringLiteral("SET TIME ZONE '%1'").arg(QString::fromLatin1(zone));
+        purpose = QStringLiteral("could not set the session time zone");
+    } else {
         return;
+    }
     QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("PRAGMA busy_timeout=5000"))) {
-        const DatabaseError cause(QStringLiteral("could not set the SQLite busy timeout"), query.lastError());
+    if (!query.exec(statement)) {
+        const DatabaseError cause(purpose, query.lastError());
         throw DatabaseError(ADOExceptionMessage(cause, db, QStringLiteral("SetADODBSession")), query.lastError());
     }
 }

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QSqlQuery>
+#include <ctime>
 
 namespace cadcons::test {
 namespace {
@@ -273,6 +274,41 @@ TEST_P(Save, SavedConsumerReadsBackThroughTheRecordQuery) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, Save, ::testing::ValuesIn(backendLabels()), backendName);
+
+// The server keeps UTC (scripts/with-postgres); a till east of it must still read back the birth date
+// it saved, not the day before.
+class ZoneAhead : public Save {
+protected:
+    void SetUp() override {
+        previous_ = qgetenv("TZ");
+        hadZone_ = qEnvironmentVariableIsSet("TZ");
+        qputenv("TZ", "Asia/Tokyo");
+        tzset();
+        Save::SetUp();
+    }
+    void TearDown() override {
+        Save::TearDown();
+        if (hadZone_)
+            qputenv("TZ", previous_);
+        else
+            qunsetenv("TZ");
+        tzset();
+    }
+    QByteArray previous_;
+    bool hadZone_ = false;
+};
+
+TEST_P(ZoneAhead, BirthDateReadsBackAsSaved) {
+    expectSaved(setGravaConsumidor(consumer("1")));
+    const ServiceResult r = getDadosConsumidor(kC1, "321");
+    ASSERT_TRUE(std::holds_alternative<DataPacket>(r));
+    const DataPacket& p = std::get<DataPacket>(r);
+    ASSERT_EQ(p.rows.size(), 1);
+    EXPECT_EQ(p.rows[0][p.fieldIndex("DTNASCCONS")].toDateTime().date(), QDate(1984, 7, 9));
+    EXPECT_TRUE(column("DTNASCCONS").startsWith("1984-07-09")) << column("DTNASCCONS").toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, ZoneAhead, ::testing::ValuesIn(backendLabels()), backendName);
 
 } // namespace
 } // namespace cadcons::test
