@@ -26,4 +26,10 @@ extern const char* const adqVerificaConsumidor;
 extern const char* const acmConsumidor;
 extern const char* const acmUpdCpfConsumidor;
 
+// Declared width in characters of a text column the statements return, 0 for others. Packets carry it
+// whatever the driver reports, so every database kind answers alike (SQLite reports no widths).
+int columnWidth(const QString& column);
+// True for the long-text columns (the fingerprint templates), which packets carry as memos.
+bool isLongText(const QString& column);
+
 } // namespace cadcons::sql

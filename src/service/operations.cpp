@@ -44,8 +44,15 @@ QSqlQuery execute(const char* name, const QString& text, Bindings bindings) {
 // Column names as the shared database spells them, whatever case the driver reports.
 DataPacket packetOf(QSqlQuery& query, const QSet<QString>& dateTimeColumns = {}) {
     DataPacket packet = packetFromQuery(query, dateTimeColumns);
-    for (FieldDef& field : packet.fields)
+    for (FieldDef& field : packet.fields) {
         field.name = field.name.toUpper();
+        if (sql::isLongText(field.name)) {
+            field.type = FieldType::Memo;
+            field.width = 0;
+        } else if (const int width = sql::columnWidth(field.name); width > 0 && field.type == FieldType::String) {
+            field.width = width;
+        }
+    }
     return packet;
 }
 

@@ -148,6 +148,17 @@ TEST_P(ReadOperations, ConsumerRecordHasTheColumnsInOrderWithNamesJoined) {
     EXPECT_EQ(cell(p, 0, "NMPAIS"), "Brasil");
     EXPECT_EQ(cell(p, 0, "NMMUNICIPIO"), "SAO PAULO");
     EXPECT_EQ(cell(p, 0, "NMTIPOCONS"), "FUNCIONARIO");
+    // Types and widths are the declared ones on every database kind.
+    const std::pair<const char*, std::pair<FieldType, int>> declared[] = {
+        {"CDCONSUMIDOR", {FieldType::String, 21}}, {"NMCONSUMIDOR", {FieldType::String, 50}},
+        {"NMPAIS", {FieldType::String, 30}},       {"CDSENHASITE", {FieldType::String, 250}},
+        {"DIGICONSUMIDOR", {FieldType::Memo, 0}},  {"DIGICONSUMIDOR2", {FieldType::Memo, 0}},
+    };
+    for (const auto& [name, typeAndWidth] : declared) {
+        const FieldDef& field = p.fields[p.fieldIndex(name)];
+        EXPECT_EQ(field.type, typeAndWidth.first) << name;
+        EXPECT_EQ(field.width, typeAndWidth.second) << name;
+    }
     const int birth = p.fieldIndex("DTNASCCONS");
     EXPECT_EQ(p.fields[birth].type, FieldType::DateTime);
     EXPECT_EQ(p.rows[0][birth].toDateTime().date(), QDate(1984, 7, 9));
