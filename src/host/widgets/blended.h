@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QColor>
+#include <QIcon>
+#include <QPixmap>
+#include <QString>
+#include <QWidget>
+
+namespace cadcons {
+
+// Colours as the form's design gives them: 0x00BBGGRR.
+QColor colorFromBgr(unsigned value);
+
+// A rounded field frame without outline, filled with its brush colour; emits clicked() on a click
+// released inside it. Never takes keyboard focus: the form takes every key itself.
+class TBlendedShape : public QWidget {
+    Q_OBJECT
+public:
+    explicit TBlendedShape(QWidget* parent = nullptr);
+    QColor brushColor() const { return brush_; }
+    void setBrushColor(const QColor& color);
+
+Q_SIGNALS:
+    void clicked();
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void mousePressEvent(QMouseEvent*) override;
+    void mouseReleaseEvent(QMouseEvent*) override;
+
+private:
+    QColor brush_ = Qt::white;
+    bool pressed_ = false;
+};
+
+// A touch key: rounded face without outline, caption and/or glyph, drawn inverted (black face, white
+// caption) while pressed. Never takes keyboard focus.
+class TBlendedBitBtn : public QWidget {
+    Q_OBJECT
+public:
+    explicit TBlendedBitBtn(QWidget* parent = nullptr);
+
+    QString caption() const { return caption_; }
+    void setCaption(const QString& caption);
+    QColor color() const { return color_; }
+    void setColor(const QColor& color);
+    QPixmap glyph() const { return glyph_; }
+    void setGlyph(const QPixmap& glyph); // drawn to the right of the caption, or centred without one
+    int tag() const { return tag_; }
+    void setTag(int tag) { tag_ = tag; }
+    bool isDown() const { return pressed_; }
+
+    // Presses the key from code, as a touch does.
+    void click();
+
+Q_SIGNALS:
+    void clicked();
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void mousePressEvent(QMouseEvent*) override;
+    void mouseReleaseEvent(QMouseEvent*) override;
+    void changeEvent(QEvent*) override;
+
+private:
+    QString caption_;
+    QColor color_{128, 128, 128};
+    QPixmap glyph_;
+    int tag_ = 0;
+    bool pressed_ = false;
+};
+
+// The pictures of the screen, drawn here so no picture file travels with the module.
+namespace glyphs {
+QPixmap checkMark();   // green check mark, 43 x 29, transparent background
+QPixmap backspace();   // 34 x 34
+QPixmap clearField();  // 34 x 34
+QPixmap exitDoor();    // 34 x 34
+QPixmap confirm();     // 34 x 34
+QPixmap fingerprint(); // 34 x 34
+} // namespace glyphs
+
+} // namespace cadcons

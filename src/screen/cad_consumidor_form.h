@@ -1,0 +1,173 @@
+#pragma once
+
+#include "client_data_set.h"
+#include "field_catalogue.h"
+#include "messages.h"
+
+#include <QDialog>
+#include <QHash>
+#include <QPixmap>
+#include <functional>
+
+class QLabel;
+
+namespace cadcons {
+
+class TBlendedShape;
+class TBlendedBitBtn;
+
+// Shift, Alt and Ctrl of a key event, as the key handlers test them.
+enum ShiftFlag : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4 };
+using ShiftState = unsigned;
+
+// Virtual-key codes the key handlers test.
+namespace vk {
+inline constexpr int Back = 8, Tab = 9, Return = 13, Shift = 16, Control = 17, Menu = 18, Capital = 20, Escape = 27,
+                     Space = 32, Left = 37, Up = 38, Right = 39, Down = 40, Key2 = 50, F5 = 116, F6 = 117, F7 = 118,
+                     F8 = 119, F9 = 120, OemMinus = 189;
+}
+
+// The consumer registration screen: a borderless touch form without edit boxes. Each field is a rounded
+// frame with a label holding its value; the keyboards post into the active field.
+class TfrmCadastroConsumidor : public QDialog {
+    Q_OBJECT
+public:
+    explicit TfrmCadastroConsumidor(QWidget* parent = nullptr);
+    ~TfrmCadastroConsumidor() override;
+
+    // --- life of a call
+    void FormCreate();
+    void InicializaForm(const QString& code, const QString& name, const QString& customer, const QString& mode);
+    void lblSairClick();
+
+    // --- fields and highlight
+    QLabel* fieldLabel(int number) const; // the text label whose Tag is `number`
+    TBlendedShape* fieldFrame(int number) const;
+    QString fieldText(int number) const; // caption of the field's text label
+    void setFieldText(int number, const QString& text);
+    void mudaCor();
+    void sbtLimparClick();
+
+    // Field selection handlers (each sets inCampoAtivo, repaints, and some open their picker).
+    void bdsCodConsClick();
+    void lblCodConsClick();
+    void lblCdConsClick();
+    void bdsNomeClick();
+    void lblNmConsClick();
+    void bdsNascClick();
+    void lblDtNascimentoClick();
+    void bdsRgClick();
+    void bdsCpfClick();
+    void bdsEnderecoClick();
+    void Label6Click();
+    void bdsPaisClick();
+    void bdsUfClick();
+    void bdsCidadeClick();
+    void bdsBairroClick();
+    void bdsCepClick();
+    void bdsTelefoneClick();
+    void lblResidencialClick();
+    void bdsComercialClick();
+    void bdsCelularClick();
+    void bdsEmailClick();
+    void bdsTipoConsClick();
+    void bdsCrachaClick();
+    void bdsNMLOGINCONSClick();
+    void bdsCDSENHACONSClick();
+    void bdsCDEXCONSUMIDClick();
+    void bdsCDSENHASITEClick();
+    void bdsTipoVendaClick();
+    void bdsNumeroClick();
+    void lblNumeroClick();
+    void bdsNomeClienteClick();
+
+    // --- option flags and sex
+    void imgIDATUCPFCONSClick();
+    void imgIDCADCONFLIBCONClick();
+    void imgIDIMPCPFCUPOMClick();
+    void imgIDVERSALDCONClick();
+    void bldFemininoClick();
+    void bldMasculinoClick();
+    void imgFemininoClick();
+    void imgMasculinoClick();
+
+    // --- actions that later work fills in
+    void sbtConfirmaClick();
+    void sbpDigitalClick();
+    void BuscaEnderecoCEP();
+
+    // --- text entry (entry/)
+    void PostaTexto(int field, const QString& text, bool erase);
+    void postChar(const QString& ch); // PostaTexto on the active field; the password fields feed their hidden value
+    void sbtCapsLockClick();
+    void sbtShiftClick();
+    void sbtEnterClick();
+    void sbtBackSpaceClick();
+    void sbtEspacoClick();
+    void sbt_Click();
+    void sbtArrobaClick();
+    // Returns true when the key-down already posted the key's character (Shift+2, Shift+-), so the
+    // character event of the same key press must not post it again.
+    bool FormKeyDown(int& key, ShiftState shift);
+    void FormKeyPress(QChar& key);
+    // Maps a Qt key event to the virtual-key code and shift state the handlers test.
+    static int virtualKey(const QKeyEvent* event);
+    static ShiftState shiftState(const QKeyEvent* event);
+
+    // --- form state
+    QString stIdEsquema, stCdFilial, stCdCliente, stNmConsumidor, stCdConsumidor, stCdCcusClie, stStProcessamento,
+        stCdTipoCons, stIdSexoCons, stCdExConsumidor, stCdPais, stSgEstado, stCdMunicipio, stDsEndeCons, stNrEndeCons,
+        stNmBairCons, stNrCepCons, stDsEmailCons, stIdTpVendaCons, stIdSexoConsGrava, stOperacao, stDtNascCons,
+        stNrRgConsumid, stCdTipoConsSel, stCdIdConsumid, stCdTipoVenda, stNrCpfRespCon, stNrTeleCons, stNrCelularCons,
+        stNrTele2Cons, stModoChamada, stIdExConsAtFil, stIdExConsAtGer, stIdImpMercBoca, stIdBloqCdIdCons,
+        stIdSenConsCentral, stCdSenhaConsMd5, stCdSenhaPosMd5, stUltimoCep;
+    int inCampoAtivo = 0;
+    bool boGravou = false;
+    bool boCapsLock = false;
+    bool boShift = false;
+    bool boUtilizaImpFis = false;
+
+    // --- client datasets
+    ClientDataSet cdsParametrosKiv{QStringLiteral("cdsParametrosKiv")};
+    ClientDataSet cdsClienFilial{QStringLiteral("cdsClienFilial")};
+    ClientDataSet cdsNomeCliente{QStringLiteral("cdsNomeCliente")};
+    ClientDataSet cdsTipoConsPadrao{QStringLiteral("cdsTipoConsPadrao")};
+    ClientDataSet cdsMunicipio{QStringLiteral("cdsMunicipio")};
+    ClientDataSet cdsEstado{QStringLiteral("cdsEstado")};
+    ClientDataSet cdsPais{QStringLiteral("cdsPais")};
+    ClientDataSet cdsTipoCons{QStringLiteral("cdsTipoCons")};
+    ClientDataSet cdsBairro{QStringLiteral("cdsBairro")};
+    ClientDataSet cdsTipoVenda{QStringLiteral("cdsTipoVenda")};
+    ClientDataSet cdsParaVend{QStringLiteral("cdsParaVend")};
+    ClientDataSet cdsDadosCons{QStringLiteral("cdsDadosCons")};
+    ClientDataSet cdsBuscaConsumidor{QStringLiteral("cdsBuscaConsumidor")};
+    ClientDataSet cdsInfCep{QStringLiteral("cdsInfCep")};
+
+    // The operator message table.
+    TMessages msgPadrao;
+    // Shows a keyed message of the table with Mensagem.
+    bool showMessage(const QString& key, int kind, const QString& esquema, const QString& details = {});
+
+    // The mark picture and the empty one.
+    QPixmap imgMarcado() const;
+    QPixmap imgDesmarcado() const { return {}; }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildForm();
+    void buildKeyboard();
+    void selectField(int number);
+    void bindClick(const char* objectName, std::function<void()> handler);
+    // Runs a handler that may fail and reports its error with message kind 3, as every form handler does.
+    void guarded(const std::function<void()>& handler);
+    void setLetterCaptions(bool upper);
+    void FormClose();
+
+    QHash<QString, std::function<void()>> clickHandlers_; // by objectName
+};
+
+} // namespace cadcons
