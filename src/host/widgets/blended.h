@@ -20,6 +20,8 @@ public:
     QColor brushColor() const { return brush_; }
     void setBrushColor(const QColor& color);
 
+    static constexpr qreal kRadius = 8;
+
 Q_SIGNALS:
     void clicked();
 
@@ -27,6 +29,7 @@ protected:
     void paintEvent(QPaintEvent*) override;
     void mousePressEvent(QMouseEvent*) override;
     void mouseReleaseEvent(QMouseEvent*) override;
+    void changeEvent(QEvent*) override;
 
 private:
     QColor brush_ = Qt::white;
@@ -50,8 +53,10 @@ public:
     void setTag(int tag) { tag_ = tag; }
     bool isDown() const { return pressed_; }
 
-    // Presses the key from code, as a touch does.
+    // Presses the key from code, as a touch does. A disabled key ignores it, as it ignores a touch.
     void click();
+
+    QSize sizeHint() const override;
 
 Q_SIGNALS:
     void clicked();
@@ -60,14 +65,20 @@ protected:
     void paintEvent(QPaintEvent*) override;
     void mousePressEvent(QMouseEvent*) override;
     void mouseReleaseEvent(QMouseEvent*) override;
+    void mouseMoveEvent(QMouseEvent*) override;
     void changeEvent(QEvent*) override;
+    void hideEvent(QHideEvent*) override;
 
 private:
+    void setPressed(bool pressed);
+    void disarm();
+
     QString caption_;
     QColor color_{128, 128, 128};
     QPixmap glyph_;
     int tag_ = 0;
-    bool pressed_ = false;
+    bool pressed_ = false; // drawn down: held and still over the key
+    bool armed_ = false;   // a left press began on the key and has not been released
 };
 
 // The pictures of the screen, drawn here so no picture file travels with the module.

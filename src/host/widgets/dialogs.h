@@ -37,7 +37,10 @@ bool Mensagem(const QString& text, const QString& details, const QString& flag1,
 // The function that shows messages: the real dialog by default; tests put a script in its place.
 using MensagemFn = std::function<bool(const MensagemArgs&)>;
 MensagemFn& mensagemHandler();
-// The real dialog.
+// The real dialog: modal, centred on the parent's window (or the screen), a coloured strip per kind.
+// Its parts are named for scripts: "btnSim", "btnNao", "btnOk", "btnDetalhes", "mensagemTexto",
+// "mensagemDetalhes". Without a widget application on the calling thread the text goes to stderr and
+// the answer is false. The flags, the extra text, the number and the dataset are not shown.
 bool showMensagemDialog(const MensagemArgs& args, QWidget* parent = nullptr);
 
 // Raised by MensagemMetodo after it has shown a service error, so that the calling handler stops.
@@ -48,15 +51,17 @@ public:
 
 // Passes a service result on: the packet as it is; an error text is shown (kind 3, with the operation,
 // module and context in the details) and then raised as MensagemMetodoError. `true` (a save) yields an
-// empty packet.
+// empty packet; `false` and a blank error text are reported and raised as errors too.
 DataPacket MensagemMetodo(const ServiceResult& result, bool show, int number, const QString& operation,
                           const QString& module, const QString& context, const QString& esquema);
 
-// Footer of the screen: the screen code, the module version and, with a fiscal printer, its mark.
+// Footer of the screen: the screen code, " - cadcons <version>" when `flag` is "S", and " - ECF" with a
+// fiscal printer. A caption that already is a footer is rebuilt from its screen code.
 QString MontaRodapeGeral(bool utilizaImpFis, const QString& caption, const QString& flag);
 
-// Translates the captions of a form in place through the installed Qt translators (none by default:
-// the screen's own texts are Portuguese).
+// Translates the texts of a form's labels and the captions of its touch keys in place through the
+// installed Qt translators, in the context "TfrmCadastroConsumidor" (none is installed by default: the
+// screen's own texts are Portuguese).
 void Trad(QWidget* form);
 
 } // namespace cadcons
