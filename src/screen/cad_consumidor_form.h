@@ -7,6 +7,8 @@
 #include <QDialog>
 #include <QHash>
 #include <QPixmap>
+#include <QPointer>
+#include <array>
 #include <functional>
 
 class QLabel;
@@ -168,6 +170,38 @@ private:
     void FormClose();
 
     QHash<QString, std::function<void()>> clickHandlers_; // by objectName
+
+    // --- form building and initialization helpers
+    // The named label of the form; throws std::logic_error when the form has none.
+    QLabel* label(const char* objectName) const;
+    void bindClicks();
+    // Display labels and visibility of the datasets' persistent fields, as the pick lists show them.
+    void setPersistentFields();
+    static QList<MessageRow> msgPadraoRows();
+    void readParameterFile(const QString& path);
+    // Existing consumer: the stored record into the labels and the state.
+    void copyStoredConsumer();
+    // Shows the name of the sale type `code` when the sale type list holds it.
+    void showSaleTypeName(const QString& code);
+    void toggleOption(QString& value, const char* image);
+
+    std::array<QLabel*, screen::kFieldCount> fieldLabels_{};
+    std::array<TBlendedShape*, screen::kFieldCount> fieldFrames_{};
+    QPointer<QWidget> pressedControl_; // the bound control a left press went down on
+
+    // --- text entry (entry/): additions
+public:
+    // Runs on Ctrl+Enter just before sbtConfirmaClick, so the confirm key can be observed without a
+    // database behind the save. Empty in production.
+    std::function<void()> onConfirm;
+
+private:
+    // The password fields 19 and 21 keep their characters in the hidden module strings and show one "*"
+    // per character. Appends an accepted password character (with the on-screen case when `screenCase`)
+    // and releases Shift; false when the field is no password field or the character is not accepted.
+    bool appendPassword(int field, QChar ch, bool screenCase);
+    void erasePassword(int field);
+    void showPasswordMask(int field);
 };
 
 } // namespace cadcons

@@ -1,0 +1,332 @@
+#include "cad_consumidor_form.h"
+
+#include "dialogs.h"
+#include "host_config.h"
+#include "module_state.h"
+#include "packet_file.h"
+#include "rdm_cad_consumidor.h"
+#include "sibling.h"
+#include "utility.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <stdexcept>
+
+namespace cadcons {
+
+namespace {
+
+const QString kModulo = QStringLiteral("Lum52816");
+const QString kModuloLista = QStringLiteral("Cli_Lum52816");
+
+// The host names its files in its own case and Linux compares names exactly: each part of the path is
+// taken as written when it exists, else the entry that matches it without regard to case. Returns ""
+// when there is no such file.
+QString findHostFile(const QString& directory, const QString& relativePath) {
+    QString path = directory;
+    if (!path.endsWith(u'/'))
+        path += u'/';
+    const QStringList parts = relativePath.split(u'/', Qt::SkipEmptyParts);
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        const bool last = i == parts.size() - 1;
+        QString found;
+        if (const QFileInfo exact(path + parts[i]); exact.exists())
+            found = exact.filePath();
+        else {
+            const QStringList entries =
+                QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+            for (const QString& entry : entries) {
+                if (entry.compare(parts[i], Qt::CaseInsensitive) == 0) {
+                    found = path + entry;
+                    break;
+                }
+            }
+        }
+        if (found.isEmpty())
+            return {};
+        const QFileInfo info(found);
+        if (last)
+            return info.isFile() ? found : QString();
+        if (!info.isDir())
+            return {};
+        path = found + u'/';
+    }
+    return {};
+}
+
+// Element 0 of the central password service's answer: a packet, or the packet's XML as the service may
+// pass it on from the wire.
+DataPacket centralPacket(const QVariant& value) {
+    if (value.metaType() == QMetaType::fromType<DataPacket>())
+        return value.value<DataPacket>();
+    const QString source = QStringLiteral("the answer of SenhaConsCentral");
+    if (value.metaType() == QMetaType::fromType<QByteArray>())
+        return readPacketXml(value.toByteArray(), source);
+    if (value.metaType() == QMetaType::fromType<QString>())
+        return readPacketXml(value.toString().toUtf8(), source);
+    throw std::runtime_error("SenhaConsCentral answered GET_CONS without a consumer packet");
+}
+
+// A stored date-time as the birth-date field shows it: the date, and the time only when there is one.
+QString birthDateText(const ClientDataSet& dataset) {
+    if (dataset.asString(QStringLiteral("DTNASCCONS")).isEmpty())
+        return {};
+    const QDateTime when = dataset.asDateTime(QStringLiteral("DTNASCCONS"));
+    if (!when.isValid())
+        return {};
+    return when.toString(when.time() == QTime(0, 0) ? QStringLiteral("dd/MM/yyyy")
+                                                    : QStringLiteral("dd/MM/yyyy hh:mm:ss"));
+}
+
+} // namespace
+
+void TfrmCadastroConsumidor::setPersistentFields() {
+    const auto set = [](ClientDataSet& dataset, const char* field, const QString& label, int width = 0,
+                        bool visible = true) {
+        dataset.setDisplay(QLatin1String(field), FieldDisplay{label, width, visible});
+    };
+    const QString codigo = QStringLiteral("Código");
+    const QString nome = QStringLiteral("Nome");
+
+    set(cdsClienFilial, "CDCLIENTE", QString(), 21, false);
+    set(cdsClienFilial, "IDTPIJURCLIE", QString(), 1, false);
+    set(cdsClienFilial, "NRINSJURCLIE", QStringLiteral("Inscrição"));
+    set(cdsClienFilial, "NMRAZSOCCLIE", QStringLiteral("Razão Social"), 50, false);
+    set(cdsClienFilial, "NMFANTCLIE", QStringLiteral("Nome Fantasia"), 50);
+
+    set(cdsTipoConsPadrao, "CDTIPOCONS", codigo, 2);
+    set(cdsTipoConsPadrao, "NMTIPOCONS", nome);
+
+    set(cdsMunicipio, "CDPAIS", QStringLiteral("Pais"), 10, false);
+    set(cdsMunicipio, "SGESTADO", QStringLiteral("Estado"), 2, false);
+    set(cdsMunicipio, "CDMUNICIPIO", codigo, 10);
+    set(cdsMunicipio, "NMMUNICIPIO", nome, 50);
+
+    set(cdsEstado, "CDPAIS", QString(), 4, false);
+    set(cdsEstado, "SGESTADO", QStringLiteral("Sigla"), 2);
+    set(cdsEstado, "NMESTADO", nome, 30);
+
+    set(cdsPais, "CDPAIS", codigo, 4);
+    set(cdsPais, "NMPAIS", nome, 30);
+
+    set(cdsTipoCons, "CDTIPOCONS", codigo, 2);
+    set(cdsTipoCons, "NMTIPOCONS", nome);
+
+    set(cdsBairro, "CDPAIS", QStringLiteral("País"), 4);
+    set(cdsBairro, "SGESTADO", QStringLiteral("Estado"), 2);
+    set(cdsBairro, "CDMUNICIPIO", QStringLiteral("Cidade"), 4);
+    set(cdsBairro, "CDBAIRRO", codigo, 10);
+    set(cdsBairro, "NMBAIRRO", nome, 50);
+
+    set(cdsTipoVenda, "CDTIPOVENDA", codigo, 1);
+    set(cdsTipoVenda, "NMTIPOVENDA", nome, 60);
+}
+
+void TfrmCadastroConsumidor::readParameterFile(const QString& path) {
+    using F = TfrmCadastroConsumidor;
+    const struct {
+        const char* field;
+        QString F::*target; // null: the field must be there, its value is not used
+    } parameters[] = {
+        {"CDFILIAL", &F::stCdFilial},
+        {"CDLOJA", nullptr},
+        {"IDESQUEMA", &F::stIdEsquema},
+        {"CDCCUSCLIE", &F::stCdCcusClie},
+        {"CDTIPOCONS", &F::stCdTipoCons},
+        {"CDCLIENTE", &F::stCdCliente},
+        {"STPROCESSAMENTO", &F::stStProcessamento},
+        {"UTILIZAIMPFIS", nullptr},
+        {"IDEXCONSATFIL", &F::stIdExConsAtFil},
+        {"IDEXCONSATGER", &F::stIdExConsAtGer},
+        {"IDIMPMERCBOCA", &F::stIdImpMercBoca},
+        {"IDBLOQCDIDCONS", &F::stIdBloqCdIdCons},
+        {"IDSENCONSCENTRAL", &F::stIdSenConsCentral},
+    };
+    cdsParametrosKiv.loadFromFile(path);
+    // All fields are checked before any is taken, so a bad file leaves no half-read parameters.
+    for (const auto& parameter : parameters) {
+        if (!cdsParametrosKiv.hasField(QLatin1String(parameter.field)))
+            throw std::runtime_error(QStringLiteral("The parameter file %1 has no field %2")
+                                         .arg(QDir::toNativeSeparators(path), QLatin1String(parameter.field))
+                                         .toStdString());
+    }
+    for (const auto& parameter : parameters) {
+        if (parameter.target)
+            this->*parameter.target = cdsParametrosKiv.asString(QLatin1String(parameter.field));
+    }
+    boUtilizaImpFis = cdsParametrosKiv.asBoolean(QStringLiteral("UTILIZAIMPFIS"));
+}
+
+void TfrmCadastroConsumidor::showSaleTypeName(const QString& code) {
+    if (cdsTipoVenda.locate(QStringLiteral("CDTIPOVENDA"), code))
+        label("lblTipovenda")->setText(cdsTipoVenda.asString(QStringLiteral("NMTIPOVENDA")));
+}
+
+void TfrmCadastroConsumidor::copyStoredConsumer() {
+    const ClientDataSet& record = cdsDadosCons;
+    const auto column = [&record](const char* name) { return record.asString(QLatin1String(name)); };
+    const auto show = [this](const char* labelName, const QString& text) { label(labelName)->setText(text); };
+
+    show("lblRg", column("NRRGCONSUMID"));
+    show("lblCpf", column("NRCPFRESPCON"));
+    show("lblTelefone", column("NRTELECONS"));
+    show("lblTelComercial", column("NRTELE2CONS"));
+    show("lblCelular", column("NRCELULARCONS"));
+    show("lblPais", column("NMPAIS"));
+    stCdPais = column("CDPAIS");
+    show("lblUf", column("SGESTADO"));
+    stSgEstado = column("SGESTADO");
+    show("lblcidade", column("NMMUNICIPIO"));
+    stCdMunicipio = column("CDMUNICIPIO");
+    show("lblEndereco", column("DSENDECONS"));
+    show("lblNumero", column("NRENDECONS"));
+    show("lblBairro", column("NMBAIRCONS"));
+    show("lblCep", column("NRCEPCONS"));
+    show("lblEmail", column("DSEMAILCONS"));
+    stIdSexoCons = column("IDSEXOCONS");
+    show("lblCodCons", column("CDCONSUMIDOR"));
+    show("lblNome", column("NMCONSUMIDOR"));
+    stCdTipoConsSel = column("CDTIPOCONS");
+    show("lblTipoCons", column("NMTIPOCONS"));
+    show("lblCracha", column("CDIDCONSUMID"));
+    stCdIdConsumid = column("CDIDCONSUMID");
+    show("lblNMLOGINCONS", column("NMLOGINCONS"));
+    // Both passwords are shown in their stored form; the save takes that form back unchanged unless a
+    // new password is typed.
+    show("lblCDSENHASITE", column("CDSENHASITE"));
+    show("lblCDEXCONSUMID", column("CDEXCONSUMID"));
+    show("lblCDSENHACONS", column("CDSENHACONS"));
+    stIDVERSALDCON = column("IDVERSALDCON");
+    stIDIMPCPFCUPOM = column("IDIMPCPFCUPOM");
+    stIDCADCONFLIBCON = column("IDCADCONFLIBCON");
+    stIDATUCPFCONS = column("IDATUCPFCONS");
+    stCdSenhaConsMd5 = column("CDSENHACONSMD5");
+    stCdSenhaPosMd5 = column("CDSENHAPOSMD5");
+    stDigital = column("DIGICONSUMIDOR");
+    stDigital2 = column("DIGICONSUMIDOR2");
+    show("lblNasc", birthDateText(record));
+    stCdTipoVenda = column("IDTPVENDACONS");
+    showSaleTypeName(stCdTipoVenda);
+}
+
+void TfrmCadastroConsumidor::InicializaForm(const QString& code, const QString& name, const QString& customer,
+                                            const QString& mode) {
+    // Passwords and fingerprints typed or captured in an earlier call must not reach this one's save.
+    clearCallSecrets();
+
+    stCdConsumidor = code;
+    stNmConsumidor = name;
+    stModoChamada = mode;
+
+    // The service object lives for the process; its connection opens once and then stays open.
+    if (!rdmCadConsumidor)
+        rdmCadConsumidor = new TrdmCadConsumidor();
+    rdmCadConsumidor->open();
+
+    for (const char* cleared :
+         {"lblTelefone",    "lblTelComercial", "lblCelular",     "lblCep",        "lblEmail",    "lblBairro",
+          "lblcidade",      "lblUf",           "lblPais",        "lblEndereco",   "lblNumero",   "lblCpf",
+          "lblRg",          "lblNasc",         "lblNome",        "lblCodCons",    "lblTipoCons", "lblCracha",
+          "lblNMLOGINCONS", "lblCDEXCONSUMID", "lblCDSENHASITE", "lblCDSENHACONS"})
+        label(cleared)->clear();
+    stIDVERSALDCON = stIDIMPCPFCUPOM = stIDCADCONFLIBCON = stIDATUCPFCONS = QStringLiteral("S");
+    label("lblTipovenda")->clear();
+    stUltimoCep.clear();
+
+    const QString directory = hostDirectory();
+    if (const QString parameters = findHostFile(directory, QStringLiteral("PARAMETROSKIV.CDS")); !parameters.isEmpty())
+        readParameterFile(parameters);
+
+    cdsClienFilial.close();
+    if (const QString customers = findHostFile(directory, QStringLiteral("Dados/Cadastros/Cad_Cliente.cds"));
+        !customers.isEmpty())
+        cdsClienFilial.loadFromFile(customers);
+    if (!EmptyString(customer))
+        stCdCliente = customer;
+
+    cdsNomeCliente.setData(MensagemMetodo(getNomeCliente(stCdCliente), true, 0, QStringLiteral("getNomeCliente"),
+                                          kModulo, stCdCliente, stIdEsquema));
+    label("lblNomeCliente")->setText(cdsNomeCliente.asString(QStringLiteral("NMFANTCLIE")));
+
+    cdsTipoConsPadrao.setData(MensagemMetodo(getTipoConsPadrao(stCdFilial), true, 0,
+                                             QStringLiteral("getTipoConsPadrao"), kModulo, stCdFilial, stIdEsquema));
+    if (!cdsTipoConsPadrao.isEmpty()) {
+        stCdTipoCons = cdsTipoConsPadrao.asString(QStringLiteral("CDTIPOCONS"));
+        label("lblTipoCons")->setText(cdsTipoConsPadrao.asString(QStringLiteral("NMTIPOCONS")));
+    }
+
+    const auto list = [this](ClientDataSet& dataset, ServiceResult result, const QString& operation) {
+        dataset.setData(MensagemMetodo(result, true, 0, operation, kModuloLista, QString(), stIdEsquema));
+    };
+    list(cdsMunicipio, getMunicipio(), QStringLiteral("getMunicipio"));
+    list(cdsEstado, getEstado(), QStringLiteral("getEstado"));
+    list(cdsPais, getPais(), QStringLiteral("getPais"));
+    list(cdsTipoCons, getTipoCons(), QStringLiteral("getTipoCons"));
+    list(cdsBairro, getBairro(), QStringLiteral("getBairro   "));
+    list(cdsTipoVenda, getTipoVenda(), QStringLiteral("getTipoVenda"));
+
+    cdsParaVend.setData(MensagemMetodo(getParaVend(stCdFilial), true, 0, QStringLiteral("getParaVend"), kModuloLista,
+                                       stCdFilial, stIdEsquema));
+
+    try {
+        boCapsLock = false;
+        boShift = false;
+        inCampoAtivo = stModoChamada == QLatin1String("B") ? 24 : 2;
+        mudaCor();
+
+        if (stIdSenConsCentral == QLatin1String("S")) {
+            QVariantList answer{QVariant()};
+            if (!SenhaConsCentral(stCdFilial, stCdCliente, stCdConsumidor, QStringLiteral("X"), QStringLiteral("1"),
+                                  QStringLiteral("1"), QStringLiteral("GET_CONS"), answer))
+                throw std::runtime_error("SenhaConsCentral_ERRO");
+            cdsDadosCons.setData(centralPacket(answer.value(0)));
+        } else {
+            cdsDadosCons.setData(MensagemMetodo(getDadosConsumidor(stCdCliente, stCdConsumidor), true, 0,
+                                                QStringLiteral("getDadosConsumidor"), kModuloLista,
+                                                stCdCliente + QStringLiteral("-") + stCdConsumidor, stIdEsquema));
+        }
+
+        if (cdsDadosCons.isEmpty() || stModoChamada == QLatin1String("B")) {
+            stOperacao = QStringLiteral("1");
+            label("lblRg")->clear();
+            label("lblNasc")->clear();
+            if (!stCdConsumidor.isEmpty())
+                label("lblCodCons")->setText(Ajusta(stCdConsumidor, 21));
+            if (const QString saleType = cdsParaVend.asString(QStringLiteral("IDTPVENDACONS")); !saleType.isEmpty()) {
+                stCdTipoVenda = saleType;
+                showSaleTypeName(saleType);
+            }
+        } else {
+            stOperacao = QStringLiteral("2");
+            copyStoredConsumer();
+        }
+
+        const auto showOption = [this](const QString& value, const char* image) {
+            label(image)->setPixmap(value == QLatin1String("S") ? imgMarcado() : imgDesmarcado());
+        };
+        showOption(stIDVERSALDCON, "imgIDVERSALDCON");
+        showOption(stIDIMPCPFCUPOM, "imgIDIMPCPFCUPOM");
+        showOption(stIDCADCONFLIBCON, "imgIDCADCONFLIBCON");
+        showOption(stIDATUCPFCONS, "imgIDATUCPFCONS");
+
+        if (stIdSexoCons == QLatin1String("F")) {
+            label("imgFeminino")->setPixmap(imgMarcado());
+            label("imgMasculino")->setPixmap(imgDesmarcado());
+        } else {
+            label("imgFeminino")->setPixmap(imgDesmarcado());
+            label("imgMasculino")->setPixmap(imgMarcado());
+            stIdSexoCons = QStringLiteral("M");
+        }
+    } catch (const MensagemMetodoError&) {
+        // Already shown by MensagemMetodo; the screen opens with what was filled so far.
+    } catch (const std::exception& e) {
+        Mensagem(QString::fromUtf8(e.what()), QString(), QStringLiteral("N"), QStringLiteral("N"), kMsgErro, QString(),
+                 QStringLiteral("002"), 0, nullptr);
+    }
+
+    QLabel* footer = label("lblCodTela");
+    footer->setText(MontaRodapeGeral(boUtilizaImpFis, footer->text(), QStringLiteral("S")));
+}
+
+} // namespace cadcons
