@@ -1,0 +1,414 @@
+// The physical keyboard: navigation, look-ups, function keys and the per-field character filter.
+
+#include "cad_consumidor_form.h"
+#include "entry_text.h"
+
+#include <QKeyEvent>
+
+namespace cadcons {
+
+using namespace entry;
+using screen::Picker;
+
+namespace {
+
+// Switches a dataset's filter off when the look-up ends, also when it fails half-way, so no later
+// reader of the list sees it cut down.
+class FilterOff {
+public:
+    explicit FilterOff(ClientDataSet& ds)
+        : ds_(ds) {}
+    ~FilterOff() { ds_.setFiltered(false); }
+    FilterOff(const FilterOff&) = delete;
+    FilterOff& operator=(const FilterOff&) = delete;
+
+private:
+    ClientDataSet& ds_;
+};
+
+// Filters `ds` by `filter`; true with the dataset on the first matching row.
+bool filteredFind(ClientDataSet& ds, const QString& filter) {
+    ds.setFilter(filter);
+    ds.setFiltered(true);
+    return !ds.isEmpty();
+}
+
+Picker pickerOf(int field) {
+    const screen::FieldSpec* spec = screen::fieldSpec(field);
+    return spec ? spec->picker : Picker::None;
+}
+
+// X11/xkb keycodes of the digit row and the key right of it. A shifted symbol on these keys differs
+// between layouts ("@" on US and ABNT2, '"' on UK), while the key is the same.
+int virtualKeyOfKeycode(quint32 keycode) {
+    if (keycode >= 10 && keycode <= 18) // "1" .. "9"
+        return static_cast<int>('1' + (keycode - 10));
+    if (keycode == 19)
+        return '0';
+    return 0;
+}
+
+} // namespace
+
+bool TfrmCadastroConsumidor::FormKeyDown(int& key, ShiftState shift) {
+    bool posted = false;
+
+    // Look-ups by the code typed into the field.
+    if (key == vk::Return) {
+        if (inCampoAtivo == 7 && !fieldText(7).isEmpty()) {
+            FilterOff off(cdsPais);
+            if (filteredFind(cdsPais, filterTerm(QStringLiteral("CDPAIS"), fieldText(7)))) {
+                setFieldText(7, cdsPais.asString(QStringLiteral("NMPAIS")));
+                stCdPais = cdsPais.asString(QStringLiteral("CDPAIS"));
+            }
+        } else if (inCampoAtivo == 8 && !fieldText(8).isEmpty()) {
+            FilterOff off(cdsEstado);
+            const QString filter = filterTerm(QStringLiteral("CDPAIS"), stCdPais) + QStringLiteral(" AND ") +
+                                   filterTerm(QStringLiteral("SGESTADO"), asciiUpper(fieldText(8)));
+            if (filteredFind(cdsEstado, filter)) {
+                stSgEstado = cdsEstado.asString(QStringLiteral("SGESTADO"));
+                setFieldText(8, stSgEstado);
+            }
+        } else if (inCampoAtivo == 9 && !fieldText(9).isEmpty()) {
+            FilterOff off(cdsMunicipio);
+            const QString filter = filterTerm(QStringLiteral("CDPAIS"), stCdPais) + QStringLiteral(" AND ") +
+                                   filterTerm(QStringLiteral("SGESTADO"), asciiUpper(stSgEstado)) +
+                                   QStringLiteral(" AND ") + filterTerm(QStringLiteral("CDMUNICIPIO"), fieldText(9));
+            if (filteredFind(cdsMunicipio, filter)) {
+                setFieldText(9, cdsMunicipio.asString(QStringLiteral("NMMUNICIPIO")));
+                stCdMunicipio = cdsMunicipio.asString(QStringLiteral("CDMUNICIPIO"));
+            }
+        } else if (inCampoAtivo == 1) {
+            stCdConsumidor = fieldText(1);
+        }
+    }
+
+    switch (key) {
+    case vk::F5:
+        imgIDATUCPFCONSClick();
+        break;
+    case vk::F6:
+        imgIDCADCONFLIBCONClick();
+        break;
+    case vk::F7:
+        imgIDIMPCPFCUPOMClick();
+        break;
+    case vk::F8:
+        imgIDVERSALDCONClick();
+        break;
+    default:
+        break;
+    }
+
+    if (key == vk::Return) {
+        if (inCampoAtivo == 11)
+            BuscaEnderecoCEP();
+        if (inCampoAtivo == 1) {
+            // A new consumer's badge follows its code; an existing one keeps a badge it already has.
+            const QString code = fieldText(1);
+            if ((fieldText(17).isEmpty() || stOperacao == QLatin1String("1")) && !code.isEmpty())
+                setFieldText(17, code);
+        }
+        if (const screen::FieldSpec* spec = screen::fieldSpec(inCampoAtivo))
+            inCampoAtivo = spec->nextOnEnter;
+    }
+
+    if (key == vk::Escape) {
+        if (inCampoAtivo == 11)
+            BuscaEnderecoCEP();
+        if (const screen::FieldSpec* spec = screen::fieldSpec(inCampoAtivo))
+            inCampoAtivo = stModoChamada == QLatin1String("B") ? spec->escapeModeB : spec->escapeOtherModes;
+    }
+
+    if (key == vk::F9) {
+        switch (pickerOf(inCampoAtivo)) {
+        case Picker::Pais:
+            bdsPaisClick();
+            break;
+        case Picker::Uf:
+            bdsUfClick();
+            break;
+        case Picker::Cidade:
+            bdsCidadeClick();
+            break;
+        case Picker::Bairro:
+            bdsBairroClick();
+            break;
+        case Picker::TipoCons:
+            bdsTipoConsClick();
+            break;
+        case Picker::TipoVenda:
+            bdsTipoVendaClick();
+            break;
+        case Picker::Cliente:
+            bdsNomeClienteClick();
+            break;
+        case Picker::None:
+            break;
+        }
+    }
+
+    if (key == vk::OemMinus && shift == ssShift) {
+        sbt_Click();
+        posted = true;
+    }
+
+    if (key == vk::Return && shift == ssCtrl) {
+        if (onConfirm)
+            onConfirm();
+        sbtConfirmaClick();
+    }
+
+    if (key == vk::Capital)
+        sbtCapsLockClick();
+    if (key == vk::Shift)
+        sbtShiftClick();
+    if (key == vk::Right)
+        bldMasculinoClick();
+    if (key == vk::Left)
+        bldFemininoClick();
+
+    if (key == vk::Key2 && shift == ssShift) {
+        // Through the "@" key's own path, so a password field never shows it.
+        sbtArrobaClick();
+        posted = true;
+    }
+
+    mudaCor();
+    return posted;
+}
+
+void TfrmCadastroConsumidor::FormKeyPress(QChar& key) {
+    const int field = inCampoAtivo;
+
+    // Picker fields are chosen from their list, never typed; space opens the list where one is offered.
+    if (const Picker picker = pickerOf(field); picker != Picker::None) {
+        if (key == u' ') {
+            switch (picker) {
+            case Picker::Pais:
+                bdsPaisClick();
+                break;
+            case Picker::Uf:
+                bdsUfClick();
+                break;
+            case Picker::Cidade:
+                bdsCidadeClick();
+                break;
+            case Picker::Bairro:
+                bdsBairroClick();
+                break;
+            case Picker::TipoCons:
+                bdsTipoConsClick();
+                break;
+            default: // sale type and customer open only on F9 or a touch
+                break;
+            }
+        }
+        key = QChar(0);
+        return;
+    }
+
+    // Passwords take the character as typed into the hidden value; the caption only ever shows "*".
+    if (isPasswordField(field)) {
+        if (key == QChar(8))
+            erasePassword(field);
+        else
+            appendPassword(field, key, false);
+        return;
+    }
+
+    const QChar ch = asciiUpper(key);
+    auto post = [this, field](const QString& text) { PostaTexto(field, text, false); };
+
+    if (ch >= u'0' && ch <= u'9') {
+        post(QString(ch));
+        return;
+    }
+    if (ch == QChar(8)) {
+        PostaTexto(field, QString(), true);
+        return;
+    }
+
+    const bool forcedUpper = (field == 1 || field == 17) && stIdImpMercBoca == QLatin1String("S");
+    const bool general = field != 1 && field != 3 && field != 5 && field != 11 && field != 12 && field != 13 &&
+                         field != 14 && !(field == 17 && stIdImpMercBoca == QLatin1String("N"));
+    if (general) {
+        switch (ch.unicode()) {
+        case u' ':
+        case u',':
+        case u'.':
+            post(QString(ch));
+            return;
+        // The ABNT2 keys of "ç", ".", "/" and "\" by their Windows key codes, kept for terminals whose
+        // keyboard driver still sends those codes as characters.
+        case 186:
+            post(QStringLiteral("\u00E7"));
+            return;
+        case 190:
+            post(QStringLiteral("."));
+            return;
+        case 193:
+            post(QStringLiteral("/"));
+            return;
+        case 226:
+            post(QStringLiteral("\\"));
+            return;
+        // On Linux the ABNT2 "ç" key gives the character itself. It is posted lower case, as the
+        // on-screen key does, since the case rule leaves "ç" alone.
+        case 0xE7:
+        case 0xC7:
+            post(QStringLiteral("\u00E7"));
+            return;
+        default:
+            break;
+        }
+        if (ch >= u'A' && ch <= u'Z' && !forcedUpper) {
+            // Lower case, so the on-screen Shift and Caps Lock decide the case, not the keyboard.
+            post(QString(asciiLower(ch)));
+            return;
+        }
+    }
+
+    if (forcedUpper && ch >= u'A' && ch <= u'Z') {
+        // Codes and badges printed in upper case: Caps Lock for this one character, whatever happens.
+        struct Restore {
+            bool& flag;
+            const bool saved;
+            ~Restore() { flag = saved; }
+        } restore{boCapsLock, boCapsLock};
+        boCapsLock = true;
+        post(QString(ch));
+    }
+}
+
+void TfrmCadastroConsumidor::keyPressEvent(QKeyEvent* event) {
+    event->accept();
+    int key = virtualKey(event);
+    const ShiftState shift = shiftState(event);
+
+    // A held Shift or Caps Lock repeats its key-down; a repeat is not a new press, or holding Shift
+    // would flip the on-screen state on every repeat and leave it wherever the release happens to fall.
+    if (event->isAutoRepeat() && (key == vk::Shift || key == vk::Capital))
+        return;
+
+    bool posted = false;
+    guarded([&] { posted = FormKeyDown(key, shift); });
+    // Shift+2 and Shift+- were typed by the key-down; their character ("@", '"', "_" by layout) must not
+    // be typed again.
+    if (posted)
+        return;
+
+    // Shortcuts with Ctrl or Alt type nothing.
+    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))
+        return;
+
+    if (key == vk::Back) {
+        QChar ch(8);
+        guarded([&] { FormKeyPress(ch); });
+        return;
+    }
+    const QString text = event->text();
+    for (QChar c : text) {
+        if (c.unicode() < 32 || c.unicode() == 127) // Enter, Escape, Tab and other control characters
+            continue;
+        guarded([&] { FormKeyPress(c); });
+    }
+}
+
+int TfrmCadastroConsumidor::virtualKey(const QKeyEvent* event) {
+    const bool keypad = event->modifiers() & Qt::KeypadModifier;
+    const int qtKey = event->key();
+
+#if defined(Q_OS_LINUX)
+    // The digit keys are known by their place, as their virtual-key codes are on every layout.
+    if (!keypad) {
+        if (const int code = virtualKeyOfKeycode(event->nativeScanCode()))
+            return code;
+    }
+#endif
+
+    if (keypad) {
+        if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9)
+            return 96 + (qtKey - Qt::Key_0); // numeric pad digits
+        if (qtKey == Qt::Key_Minus)
+            return 109; // numeric pad minus, not the "-" key
+        if (qtKey == Qt::Key_Plus)
+            return 107;
+        if (qtKey == Qt::Key_Asterisk)
+            return 106;
+        if (qtKey == Qt::Key_Slash)
+            return 111;
+    }
+    if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9)
+        return '0' + (qtKey - Qt::Key_0);
+    if (qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z)
+        return 'A' + (qtKey - Qt::Key_A);
+    if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F12)
+        return 112 + (qtKey - Qt::Key_F1);
+
+    switch (qtKey) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return vk::Return;
+    case Qt::Key_Escape:
+        return vk::Escape;
+    case Qt::Key_Backspace:
+        return vk::Back;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return vk::Tab;
+    case Qt::Key_Shift:
+        return vk::Shift;
+    case Qt::Key_Control:
+        return vk::Control;
+    case Qt::Key_Alt:
+        return vk::Menu;
+    case Qt::Key_CapsLock:
+        return vk::Capital;
+    case Qt::Key_Space:
+        return vk::Space;
+    case Qt::Key_Left:
+        return vk::Left;
+    case Qt::Key_Up:
+        return vk::Up;
+    case Qt::Key_Right:
+        return vk::Right;
+    case Qt::Key_Down:
+        return vk::Down;
+    case Qt::Key_PageUp:
+        return 33;
+    case Qt::Key_PageDown:
+        return 34;
+    case Qt::Key_End:
+        return 35;
+    case Qt::Key_Home:
+        return 36;
+    case Qt::Key_Insert:
+        return 45;
+    case Qt::Key_Delete:
+        return 46;
+    // The "-" key, known by its characters: "-" and "_" share it on every layout this screen meets.
+    case Qt::Key_Minus:
+    case Qt::Key_Underscore:
+        return vk::OemMinus;
+    // Without a keycode the "2" key is recognised by its US/ABNT2 shifted symbol only.
+    case Qt::Key_At:
+        return (event->modifiers() & Qt::ShiftModifier) ? vk::Key2 : 0;
+    default:
+        return 0;
+    }
+}
+
+ShiftState TfrmCadastroConsumidor::shiftState(const QKeyEvent* event) {
+    const Qt::KeyboardModifiers m = event->modifiers();
+    ShiftState state = 0;
+    if (m & Qt::ShiftModifier)
+        state |= ssShift;
+    if (m & Qt::AltModifier)
+        state |= ssAlt;
+    if (m & Qt::ControlModifier)
+        state |= ssCtrl;
+    return state;
+}
+
+} // namespace cadcons

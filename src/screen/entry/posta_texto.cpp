@@ -1,0 +1,163 @@
+// Posting text into the active field, and the on-screen keyboard.
+
+#include "blended.h"
+#include "cad_consumidor_form.h"
+#include "entry_text.h"
+#include "module_state.h"
+#include "utility.h"
+
+#include <QLabel>
+
+namespace cadcons {
+
+using namespace entry;
+
+namespace {
+
+QString* hiddenPassword(int field) {
+    if (field == kSenhaConsField)
+        return &stCDSENHACONS;
+    if (field == kSenhaSiteField)
+        return &stCDSENHASITE;
+    return nullptr;
+}
+
+} // namespace
+
+void TfrmCadastroConsumidor::PostaTexto(int field, const QString& text, bool erase) {
+    const screen::FieldSpec* spec = screen::fieldSpec(field);
+    if (!spec || !fieldLabel(field))
+        return;
+    const QString caption = fieldText(field);
+
+    if (erase) {
+        if (!caption.isEmpty())
+            setFieldText(field, caption.left(caption.size() - 1));
+        return;
+    }
+
+    QString piece = text;
+    if (piece == QLatin1String(",")) {
+        if (field <= 4) // code, name, date and RG take no decimals
+            return;
+        if (caption.isEmpty()) {
+            // A value typed as ",5" reads as "0,5".
+            setFieldText(field, QStringLiteral("0,"));
+            return;
+        }
+    }
+
+    if (caption.size() >= spec->maxLength)
+        return;
+
+    if (field == 3) {
+        const QChar c = piece.size() == 1 ? piece[0] : QChar();
+        if (!((c >= u'0' && c <= u'9') || c == u'/'))
+            return;
+        // dd/mm/yyyy: the separators come by themselves after the day and the month.
+        if (caption.size() == 2 || caption.size() == 5)
+            piece.prepend(u'/');
+    }
+
+    if (boCapsLock || boShift) {
+        setFieldText(field, caption + asciiUpper(piece));
+        if (boShift)
+            sbtShiftClick(); // one-shot: released exactly as its key would
+    } else {
+        setFieldText(field, caption + asciiLower(piece));
+    }
+}
+
+void TfrmCadastroConsumidor::postChar(const QString& ch) {
+    // A password typed on the screen goes where the physical keyboard puts it: never into the caption,
+    // whose text the save would store as an already encrypted password.
+    if (isPasswordField(inCampoAtivo)) {
+        if (ch.size() == 1)
+            appendPassword(inCampoAtivo, ch[0], true);
+        return;
+    }
+    PostaTexto(inCampoAtivo, ch, false);
+}
+
+bool TfrmCadastroConsumidor::appendPassword(int field, QChar ch, bool screenCase) {
+    QString* hidden = hiddenPassword(field);
+    if (!hidden || !isPasswordChar(ch))
+        return false;
+    if (screenCase)
+        ch = (boCapsLock || boShift) ? asciiUpper(ch) : asciiLower(ch);
+    hidden->append(ch);
+    showPasswordMask(field);
+    // Shift is spent on this character as on any other, so it does not leak into the next field.
+    if (boShift)
+        sbtShiftClick();
+    return true;
+}
+
+void TfrmCadastroConsumidor::erasePassword(int field) {
+    QString* hidden = hiddenPassword(field);
+    if (!hidden)
+        return;
+    if (!hidden->isEmpty())
+        hidden->chop(1);
+    showPasswordMask(field);
+}
+
+void TfrmCadastroConsumidor::showPasswordMask(int field) {
+    if (const QString* hidden = hiddenPassword(field))
+        setFieldText(field, Replicate(QStringLiteral("*"), static_cast<int>(hidden->size())));
+}
+
+void TfrmCadastroConsumidor::sbtBackSpaceClick() {
+    if (isPasswordField(inCampoAtivo))
+        erasePassword(inCampoAtivo);
+    else
+        PostaTexto(inCampoAtivo, QString(), true);
+}
+
+void TfrmCadastroConsumidor::sbtEspacoClick() {
+    postChar(QStringLiteral(" "));
+}
+
+void TfrmCadastroConsumidor::sbt_Click() {
+    postChar(QStringLiteral("_"));
+}
+
+void TfrmCadastroConsumidor::sbtArrobaClick() {
+    postChar(QStringLiteral("@"));
+}
+
+void TfrmCadastroConsumidor::sbtCapsLockClick() {
+    boCapsLock = !boCapsLock;
+    setLetterCaptions(boCapsLock);
+}
+
+void TfrmCadastroConsumidor::sbtShiftClick() {
+    boShift = !boShift;
+    setLetterCaptions(boShift);
+}
+
+void TfrmCadastroConsumidor::setLetterCaptions(bool upper) {
+    const QList<TBlendedBitBtn*> keys = findChildren<TBlendedBitBtn*>();
+    auto find = [&keys](const QString& name) -> TBlendedBitBtn* {
+        for (TBlendedBitBtn* key : keys) {
+            if (key->objectName().compare(name, Qt::CaseInsensitive) == 0)
+                return key;
+        }
+        return nullptr;
+    };
+    for (char16_t letter = u'a'; letter <= u'z'; ++letter) {
+        const QChar c(letter);
+        if (TBlendedBitBtn* key = find(QStringLiteral("sbt") + c))
+            key->setCaption(upper ? asciiUpper(c) : c);
+    }
+    if (TBlendedBitBtn* key = find(QStringLiteral("sbtCCdil")))
+        key->setCaption(upper ? QStringLiteral("\u00C7") : QStringLiteral("\u00E7"));
+}
+
+void TfrmCadastroConsumidor::sbtEnterClick() {
+    // Alt alone: the full Enter handling, but never the Ctrl+Enter confirm.
+    int key = vk::Return;
+    guarded([&] { FormKeyDown(key, ssAlt); });
+}
+
+} // namespace cadcons
