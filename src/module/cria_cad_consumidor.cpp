@@ -1,0 +1,338 @@
+#include "cadconsumidor.h"
+
+#include "cad_consumidor_form.h"
+#include "dialogs.h"
+#include "module_state.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPointer>
+#include <QThread>
+#include <QUtf8StringView>
+#include <atomic>
+#include <clocale>
+#include <cstdlib>
+#include <cstring>
+#include <dlfcn.h>
+#include <string>
+#include <utility>
+
+namespace cadcons {
+
+namespace {
+
+// Module start. Stop is registered by the first call (see stopAtExit).
+struct ModuleLifetime {
+    ModuleLifetime() { moduleStart(); }
+} const moduleLifetime;
+
+// Registered from a call rather than at load: by then every static of the module has been constructed,
+// so the handler runs before any of them is destroyed at exit. The module is never unmapped before exit.
+void stopAtExit() {
+    static const bool registered = [] { return std::atexit([] { moduleStop(); }) == 0; }();
+    (void)registered;
+}
+
+thread_local std::string lastError;
+std::atomic<bool> callRunning{false};
+
+bool onGuiThread() {
+    const QCoreApplication* app = QCoreApplication::instance();
+    return qobject_cast<const QApplication*>(app) && QThread::currentThread() == app->thread();
+}
+
+// A failure of the call: shown to the operator when a screen can show it, else written to standard error.
+void report(const QString& text) {
+    if (onGuiThread()) {
+        try {
+            Mensagem(text, QString(), QStringLiteral("N"), QStringLiteral("N"), kMsgErro, QString(),
+                     QStringLiteral("002"), 0, nullptr);
+            return;
+        } catch (...) {
+            // The dialog itself failed: standard error is all that is left.
+        }
+    }
+    qCritical("CriaCadConsumidor: %s", qUtf8Printable(text));
+}
+
+// Asks the X server named by DISPLAY whether it answers. Qt aborts the process when it cannot open the
+// display, which a host must never suffer. libxcb is loaded only for this question; when it is not
+// there, Qt has no X platform to abort with either.
+QString xDisplayProblem() {
+    void* xcb = dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
+    if (!xcb)
+        return {};
+    using Connect = void* (*)(const char*, int*);
+    using HasError = int (*)(void*);
+    using Disconnect = void (*)(void*);
+    const auto connect = reinterpret_cast<Connect>(dlsym(xcb, "xcb_connect"));
+    const auto hasError = reinterpret_cast<HasError>(dlsym(xcb, "xcb_connection_has_error"));
+    const auto disconnect = reinterpret_cast<Disconnect>(dlsym(xcb, "xcb_disconnect"));
+    QString problem;
+    if (connect && hasError && disconnect) {
+        void* connection = connect(nullptr, nullptr);
+        if (hasError(connection))
+            problem =
+                QStringLiteral("no display: the X display \"%1\" does not answer").arg(qEnvironmentVariable("DISPLAY"));
+        disconnect(connection);
+    }
+    dlclose(xcb);
+    return problem;
+}
+
+// Why Qt could not open a screen in this process, or "" when it can.
+QString displayProblem() {
+    const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM").section(u';', 0, 0).section(u':', 0, 0).trimmed();
+    const bool x11 = !qEnvironmentVariableIsEmpty("DISPLAY");
+    const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    if (platform.isEmpty()) {
+        if (!x11 && !wayland)
+            return QStringLiteral("no display: neither DISPLAY, WAYLAND_DISPLAY nor QT_QPA_PLATFORM is set");
+        const QString x = x11 ? xDisplayProblem() : QString();
+        return x.isEmpty() || wayland ? QString() : x;
+    }
+    if (platform == u"xcb")
+        return x11 ? xDisplayProblem() : QStringLiteral("no display: QT_QPA_PLATFORM is xcb and DISPLAY is not set");
+    if (platform.startsWith(u"wayland") && !wayland)
+        return QStringLiteral("no display: QT_QPA_PLATFORM is %1 and WAYLAND_DISPLAY is not set").arg(platform);
+    return {};
+}
+
+// Makes sure a widget application exists on this thread; the reason when it cannot.
+QString applicationProblem() {
+    if (QCoreApplication* app = QCoreApplication::instance()) {
+        if (!qobject_cast<QApplication*>(app))
+            return QStringLiteral("the process's Qt application object is a %1, not a QApplication: the "
+                                  "registration screen needs Qt Widgets")
+                .arg(QString::fromLatin1(app->metaObject()->className()));
+        if (QThread::currentThread() != app->thread())
+            return QStringLiteral("called on a thread other than the one that runs the Qt application");
+        return {};
+    }
+    if (QString problem = displayProblem(); !problem.isEmpty())
+        return problem;
+    // Qt keeps argc by reference and argv for the application's life; the module is never unmapped.
+    static int argc = 1;
+    static char arg0[] = "cadconsumidor";
+    static char* argv[] = {arg0, nullptr};
+    // QApplication adopts the environment's locale for C; a host's number formatting must not change.
+    const char* current = std::setlocale(LC_ALL, nullptr);
+    const std::string hostLocale = current ? current : "C";
+    auto* app = new QApplication(argc, argv);
+    std::setlocale(LC_ALL, hostLocale.c_str());
+    // The host's windows, not ours, decide when its application ends.
+    app->setQuitOnLastWindowClosed(false);
+    return {};
+}
+
+struct Texts {
+    QString code, name, customer;
+};
+
+// The end of every call: the code and name as the fields show them, then the form goes. A form that was
+// never shown has only its placeholder texts, which are no answer for the host: the caller's code and
+// name then stay as they came.
+void destroyForm(QPointer<TfrmCadastroConsumidor>& form, bool shown, Texts& texts) {
+    if (form && shown) {
+        for (auto [name, target] : {std::pair{"lblCodCons", &texts.code}, std::pair{"lblNome", &texts.name}}) {
+            if (const auto* label = form->findChild<QLabel*>(QLatin1String(name)))
+                *target = label->text();
+            else
+                qWarning("CriaCadConsumidor: the form has no label %s; the caller's text is handed back", name);
+        }
+    }
+    delete form.data();
+    frmCadastroConsumidor = nullptr;
+}
+
+// Creates, initializes and shows the form, then hands its results back in `texts`. `error` receives the
+// failure of the call, if any.
+bool showScreen(Texts& texts, const QString& mode, QString& error) {
+    stopAtExit();
+    // A call never inherits the passwords or fingerprints of an earlier one.
+    clearCallSecrets();
+    // A form destroyed without its close event leaves boIdCriado set with nothing to show.
+    if (boIdCriado && !frmCadastroConsumidor)
+        boIdCriado = false;
+
+    bool result = false;
+    bool shown = false;
+    QPointer<TfrmCadastroConsumidor> form = frmCadastroConsumidor;
+    try {
+        if (!boIdCriado) {
+            form = new TfrmCadastroConsumidor;
+            frmCadastroConsumidor = form;
+            form->FormCreate();
+            form->InicializaForm(texts.code, texts.name, texts.customer, mode);
+            boIdCriado = true;
+        }
+        shown = true;
+        form->exec();
+        if (form) {
+            texts.customer = form->stCdCliente;
+            result = form->boGravou;
+        } else {
+            error = QStringLiteral("the registration screen was destroyed while it was shown");
+            qWarning("CriaCadConsumidor: %s", qUtf8Printable(error));
+        }
+    } catch (const MensagemMetodoError& e) {
+        // Already shown to the operator by MensagemMetodo: once is enough.
+        error = QString::fromUtf8(e.what());
+    } catch (const std::exception& e) {
+        error = QString::fromUtf8(e.what());
+        report(error);
+    } catch (...) {
+        error = QStringLiteral("the registration screen failed with an error of unknown kind");
+        report(error);
+    }
+    destroyForm(form, shown, texts);
+    clearCallSecrets();
+    return result;
+}
+
+void fail(const QString& text) {
+    lastError = text.toStdString();
+    report(text);
+}
+
+// What both entry points share: one call at a time, arguments checked, a widget application present.
+// `ran` tells whether the screen was attempted, and so whether `texts` now hold its results.
+bool runCall(const QString& argumentProblem, Texts& texts, const QString& mode, bool& ran) {
+    lastError.clear();
+    ran = false;
+    if (callRunning.exchange(true)) {
+        fail(QStringLiteral("the registration screen is already open: a new call must wait until it closes"));
+        return false;
+    }
+    struct Release {
+        ~Release() { callRunning = false; }
+    } release;
+    if (!argumentProblem.isEmpty()) {
+        fail(argumentProblem);
+        return false;
+    }
+    if (const QString problem = applicationProblem(); !problem.isEmpty()) {
+        fail(problem);
+        return false;
+    }
+    ran = true;
+    QString error;
+    const bool result = showScreen(texts, mode, error);
+    // Set only now: a call refused while this one's screen was open has written its own text meanwhile.
+    lastError = error.toStdString();
+    return result;
+}
+
+QString invalidText(const char* what, QByteArrayView bytes) {
+    if (bytes.contains('\0'))
+        return QStringLiteral("the %1 contains a NUL character").arg(QLatin1String(what));
+    if (!QUtf8StringView(bytes.data(), bytes.size()).isValidUtf8())
+        return QStringLiteral("the %1 is not valid UTF-8").arg(QLatin1String(what));
+    return {};
+}
+
+constexpr const char* kArgumentNames[] = {"consumer code", "consumer name", "customer code", "mode"};
+
+char* copyOut(QByteArrayView bytes) {
+    auto* out = static_cast<char*>(std::malloc(size_t(bytes.size()) + 1));
+    if (out) {
+        std::memcpy(out, bytes.data(), size_t(bytes.size()));
+        out[bytes.size()] = '\0';
+    }
+    return out;
+}
+
+int callFromC(char** code, char** name, char** customer, const char* mode) {
+    char** const refs[] = {code, name, customer};
+    QByteArrayView in[4];
+    for (int i = 0; i < 3; ++i)
+        in[i] = refs[i] && *refs[i] ? QByteArrayView(*refs[i], qsizetype(std::strlen(*refs[i]))) : QByteArrayView();
+    in[3] = mode ? QByteArrayView(mode, qsizetype(std::strlen(mode))) : QByteArrayView();
+
+    QString problem;
+    for (int i = 0; i < 3 && problem.isEmpty(); ++i)
+        if (!refs[i])
+            problem = QStringLiteral("the address of the %1 is NULL: pass the address of a char* (which may be NULL)")
+                          .arg(QLatin1String(kArgumentNames[i]));
+    for (int i = 0; i < 4 && problem.isEmpty(); ++i)
+        problem = invalidText(kArgumentNames[i], in[i]);
+
+    Texts texts;
+    if (problem.isEmpty())
+        texts = {QString::fromUtf8(in[0]), QString::fromUtf8(in[1]), QString::fromUtf8(in[2])};
+    bool ran = false;
+    const bool result = runCall(problem, texts, problem.isEmpty() ? QString::fromUtf8(in[3]) : QString(), ran);
+
+    // The host's strings stay the host's: every answer is a new string, all or none.
+    QByteArray outBytes[3];
+    if (ran)
+        outBytes[0] = texts.code.toUtf8(), outBytes[1] = texts.name.toUtf8(), outBytes[2] = texts.customer.toUtf8();
+    char* out[3] = {};
+    bool complete = true;
+    for (int i = 0; i < 3; ++i)
+        if (refs[i] && !(out[i] = copyOut(ran ? QByteArrayView(outBytes[i]) : in[i])))
+            complete = false;
+    if (!complete) {
+        for (char*& p : out)
+            std::free(std::exchange(p, nullptr));
+        lastError = "out of memory for the strings handed back";
+    }
+    for (int i = 0; i < 3; ++i)
+        if (refs[i])
+            *refs[i] = out[i];
+    return result ? 1 : 0;
+}
+
+} // namespace
+
+bool CriaCadConsumidor(std::string& code, std::string& name, std::string& customer, const std::string& mode) noexcept {
+    try {
+        const std::string* args[] = {&code, &name, &customer, &mode};
+        QString problem;
+        for (int i = 0; i < 4 && problem.isEmpty(); ++i)
+            problem = invalidText(kArgumentNames[i], QByteArrayView(args[i]->data(), qsizetype(args[i]->size())));
+        Texts texts;
+        if (problem.isEmpty())
+            texts = {QString::fromStdString(code), QString::fromStdString(name), QString::fromStdString(customer)};
+        bool ran = false;
+        const bool result = runCall(problem, texts, problem.isEmpty() ? QString::fromStdString(mode) : QString(), ran);
+        if (ran) {
+            std::string outCode = texts.code.toStdString(), outName = texts.name.toStdString(),
+                        outCustomer = texts.customer.toStdString();
+            code = std::move(outCode);
+            name = std::move(outName);
+            customer = std::move(outCustomer);
+        }
+        return result;
+    } catch (...) {
+        lastError = "out of memory";
+        return false;
+    }
+}
+
+} // namespace cadcons
+
+extern "C" {
+
+int CriaCadConsumidor(char** code, char** name, char** customer, const char* mode) {
+    try {
+        return cadcons::callFromC(code, name, customer, mode);
+    } catch (...) {
+        // Only memory can run out here; the host's pointers are not left looking like ours.
+        for (char** ref : {code, name, customer})
+            if (ref)
+                *ref = nullptr;
+        cadcons::lastError = "out of memory";
+        return 0;
+    }
+}
+
+void CadConsumidorFree(char* text) {
+    std::free(text);
+}
+
+const char* CadConsumidorLastError(void) {
+    return cadcons::lastError.c_str();
+}
+
+} // extern "C"
