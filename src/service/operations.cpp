@@ -15,7 +15,7 @@ namespace cadcons {
 
 namespace {
 
-using Bindings = std::initializer_list<std::pair<const char*, QVariant>>;
+using Bindings = QList<std::pair<const char*, QVariant>>;
 
 TrdmCadConsumidor& service() {
     if (!rdmCadConsumidor)
@@ -28,7 +28,7 @@ QSqlDatabase connection() {
 }
 
 // Every run prepares its statement anew, so nothing of an earlier call's values or open result stays.
-QSqlQuery execute(const char* name, const QString& text, Bindings bindings) {
+QSqlQuery execute(const char* name, const QString& text, const Bindings& bindings) {
     QSqlQuery query(service().adcCadConsumidor());
     query.setForwardOnly(true);
     if (!query.prepare(text))
@@ -56,7 +56,7 @@ DataPacket packetOf(QSqlQuery& query, const QSet<QString>& dateTimeColumns = {})
     return packet;
 }
 
-ServiceResult read(const char* name, const QString& text, Bindings bindings = {},
+ServiceResult read(const char* name, const QString& text, const Bindings& bindings = {},
                    const QSet<QString>& dateTimeColumns = {}) {
     try {
         QSqlQuery query = execute(name, text, bindings);
@@ -183,6 +183,51 @@ QString GravaConsumidor::*const GravaConsumidor::kArguments[kArgumentCount] = {
     &GravaConsumidor::cdSenhaConsMd5, &GravaConsumidor::cdSenhaPosMd5,
 };
 
+namespace {
+
+// The insert and the update take the same 36 parameters: every saved column, the key included.
+Bindings savedColumns(const GravaConsumidor& v, const QDateTime& now, const QString& marker, const QVariant& nascimento,
+                      const QString& tipoVenda) {
+    return {{"CDCLIENTE", text(v.cdCliente)},
+            {"CDCONSUMIDOR", text(v.cdConsumidor)},
+            {"NMCONSUMIDOR", text(v.nmConsumidor)},
+            {"CDIDCONSUMID", text(v.cdIdConsumid)},
+            {"CDCCUSCLIE", text(v.cdCcusClie)},
+            {"CDTIPOCONS", text(v.cdTipoCons)},
+            {"NRTELE2CONS", text(v.nrTele2Cons)},
+            {"NRTELECONS", text(v.nrTeleCons)},
+            {"NRRGCONSUMID", text(v.nrRgConsumid)},
+            {"CDSENHACONS", text(v.cdSenhaCons)},
+            {"NRCPFRESPCON", text(v.nrCpfRespCon)},
+            {"NMLOGINCONS", text(v.nmLoginCons)},
+            {"CDSENHASITE", text(v.cdSenhaSite)},
+            {"DTULTATUCSUM", now},
+            {"IDATUCONSUMI", text(marker)},
+            {"CDEXCONSUMID", text(v.cdExConsumid)},
+            {"CDPAIS", text(v.cdPais)},
+            {"SGESTADO", text(v.sgEstado)},
+            {"CDMUNICIPIO", text(v.cdMunicipio)},
+            {"DSENDECONS", text(v.dsEndeCons)},
+            {"NRENDECONS", text(v.nrEndeCons)},
+            {"NRCEPCONS", text(v.nrCepCons)},
+            {"DSEMAILCONS", text(v.dsEmailCons)},
+            {"IDSEXOCONS", text(v.idSexoCons)},
+            {"DTNASCCONS", nascimento},
+            {"NMBAIRCONS", text(v.nmBairCons)},
+            {"NRCELULARCONS", text(v.nrCelularCons)},
+            {"DIGICONSUMIDOR", text(v.digital)},
+            {"IDCADCONFLIBCON", text(v.idCadConfLibCon)},
+            {"DIGICONSUMIDOR2", text(v.digital2)},
+            {"IDATUCPFCONS", text(v.idAtuCpfCons)},
+            {"IDIMPCPFCUPOM", text(v.idImpCpfCupom)},
+            {"IDVERSALDCON", text(v.idVerSaldCon)},
+            {"IDTPVENDACONS", text(tipoVenda)},
+            {"CDSENHACONSMD5", text(v.cdSenhaConsMd5)},
+            {"CDSENHAPOSMD5", text(v.cdSenhaPosMd5)}};
+}
+
+} // namespace
+
 ServiceResult setGravaConsumidor(const GravaConsumidor& v) {
     try {
         TrdmCadConsumidor& rdm = service();
@@ -195,42 +240,7 @@ ServiceResult setGravaConsumidor(const GravaConsumidor& v) {
                     v.stProcessamento == QLatin1String("SERVIDOR") ? QStringLiteral("S") : QStringLiteral("I");
                 const QString tipoVenda = v.idTpVendaCons.isEmpty() ? QStringLiteral("7") : v.idTpVendaCons;
                 execute("acmConsumidor", QString::fromUtf8(sql::acmConsumidor),
-                        {{"CDCLIENTE", text(v.cdCliente)},
-                         {"CDCONSUMIDOR", text(v.cdConsumidor)},
-                         {"NMCONSUMIDOR", text(v.nmConsumidor)},
-                         {"CDIDCONSUMID", text(v.cdIdConsumid)},
-                         {"CDCCUSCLIE", text(v.cdCcusClie)},
-                         {"CDTIPOCONS", text(v.cdTipoCons)},
-                         {"NRTELE2CONS", text(v.nrTele2Cons)},
-                         {"NRTELECONS", text(v.nrTeleCons)},
-                         {"NRRGCONSUMID", text(v.nrRgConsumid)},
-                         {"CDSENHACONS", text(v.cdSenhaCons)},
-                         {"NRCPFRESPCON", text(v.nrCpfRespCon)},
-                         {"NMLOGINCONS", text(v.nmLoginCons)},
-                         {"CDSENHASITE", text(v.cdSenhaSite)},
-                         {"DTULTATUCSUM", now},
-                         {"IDATUCONSUMI", text(marker)},
-                         {"CDEXCONSUMID", text(v.cdExConsumid)},
-                         {"CDPAIS", text(v.cdPais)},
-                         {"SGESTADO", text(v.sgEstado)},
-                         {"CDMUNICIPIO", text(v.cdMunicipio)},
-                         {"DSENDECONS", text(v.dsEndeCons)},
-                         {"NRENDECONS", text(v.nrEndeCons)},
-                         {"NRCEPCONS", text(v.nrCepCons)},
-                         {"DSEMAILCONS", text(v.dsEmailCons)},
-                         {"IDSEXOCONS", text(v.idSexoCons)},
-                         {"DTNASCCONS", nascimento},
-                         {"NMBAIRCONS", text(v.nmBairCons)},
-                         {"NRCELULARCONS", text(v.nrCelularCons)},
-                         {"DIGICONSUMIDOR", text(v.digital)},
-                         {"IDCADCONFLIBCON", text(v.idCadConfLibCon)},
-                         {"DIGICONSUMIDOR2", text(v.digital2)},
-                         {"IDATUCPFCONS", text(v.idAtuCpfCons)},
-                         {"IDIMPCPFCUPOM", text(v.idImpCpfCupom)},
-                         {"IDVERSALDCON", text(v.idVerSaldCon)},
-                         {"IDTPVENDACONS", text(tipoVenda)},
-                         {"CDSENHACONSMD5", text(v.cdSenhaConsMd5)},
-                         {"CDSENHAPOSMD5", text(v.cdSenhaPosMd5)}});
+                        savedColumns(v, now, marker, nascimento, tipoVenda));
             } else {
                 QSqlQuery stored =
                     execute("adqVerificaConsumidor", QString::fromUtf8(sql::adqVerificaConsumidor),
@@ -239,42 +249,7 @@ ServiceResult setGravaConsumidor(const GravaConsumidor& v) {
                 stored.finish();
                 const QString marker = storedMarker == QLatin1String("I") ? QStringLiteral("I") : QStringLiteral("A");
                 execute("acmUpdCpfConsumidor", QString::fromUtf8(sql::acmUpdCpfConsumidor),
-                        {{"NRCPFRESPCON", text(v.nrCpfRespCon)},
-                         {"DTULTATUCSUM", now},
-                         {"IDATUCONSUMI", text(marker)},
-                         {"NMCONSUMIDOR", text(v.nmConsumidor)},
-                         {"CDIDCONSUMID", text(v.cdIdConsumid)},
-                         {"CDEXCONSUMID", text(v.cdExConsumid)},
-                         {"CDCCUSCLIE", text(v.cdCcusClie)},
-                         {"CDTIPOCONS", text(v.cdTipoCons)},
-                         {"CDPAIS", text(v.cdPais)},
-                         {"SGESTADO", text(v.sgEstado)},
-                         {"CDMUNICIPIO", text(v.cdMunicipio)},
-                         {"DSENDECONS", text(v.dsEndeCons)},
-                         {"NRENDECONS", text(v.nrEndeCons)},
-                         {"NRCEPCONS", text(v.nrCepCons)},
-                         {"NRTELECONS", text(v.nrTeleCons)},
-                         {"NRTELE2CONS", text(v.nrTele2Cons)},
-                         {"NRCELULARCONS", text(v.nrCelularCons)},
-                         {"DIGICONSUMIDOR", text(v.digital)},
-                         {"DIGICONSUMIDOR2", text(v.digital2)},
-                         {"DSEMAILCONS", text(v.dsEmailCons)},
-                         {"NRRGCONSUMID", text(v.nrRgConsumid)},
-                         {"IDSEXOCONS", text(v.idSexoCons)},
-                         {"NMBAIRCONS", text(v.nmBairCons)},
-                         {"DTNASCCONS", nascimento},
-                         {"IDVERSALDCON", text(v.idVerSaldCon)},
-                         {"IDATUCPFCONS", text(v.idAtuCpfCons)},
-                         {"IDCADCONFLIBCON", text(v.idCadConfLibCon)},
-                         {"IDIMPCPFCUPOM", text(v.idImpCpfCupom)},
-                         {"NMLOGINCONS", text(v.nmLoginCons)},
-                         {"CDSENHASITE", text(v.cdSenhaSite)},
-                         {"CDSENHACONS", text(v.cdSenhaCons)},
-                         {"IDTPVENDACONS", text(v.idTpVendaCons)},
-                         {"CDSENHACONSMD5", text(v.cdSenhaConsMd5)},
-                         {"CDSENHAPOSMD5", text(v.cdSenhaPosMd5)},
-                         {"CDCLIENTE", text(v.cdCliente)},
-                         {"CDCONSUMIDOR", text(v.cdConsumidor)}});
+                        savedColumns(v, now, marker, nascimento, v.idTpVendaCons));
             }
             rdm.CommitTrans();
         } catch (const std::exception&) {
