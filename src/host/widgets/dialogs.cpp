@@ -1,5 +1,7 @@
 #include "dialogs.h"
 
+#include "dialog_support.h"
+
 #include "blended.h"
 
 #include <QApplication>
@@ -305,67 +307,14 @@ private:
         centre();
     }
 
-    // On the window it belongs to, or on the screen; always inside the screen.
-    void centre() {
-        QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
-        QPoint centreAt;
-        QScreen* screen = nullptr;
-        if (owner && owner->isVisible()) {
-            centreAt = owner->geometry().center();
-            screen = owner->screen();
-        } else {
-            screen = QGuiApplication::screenAt(QCursor::pos());
-            if (!screen)
-                screen = QGuiApplication::primaryScreen();
-            if (screen)
-                centreAt = screen->availableGeometry().center();
-        }
-        QRect g(QPoint(), size());
-        g.moveCenter(centreAt);
-        if (screen) {
-            const QRect avail = screen->availableGeometry();
-            g.moveLeft(std::max(avail.left(), std::min(g.left(), avail.right() - g.width() + 1)));
-            g.moveTop(std::max(avail.top(), std::min(g.top(), avail.bottom() - g.height() + 1)));
-        }
-        move(g.topLeft());
-    }
+    void centre() { centreDialog(this); }
 
     int kind_;
     KindLook look_;
     QPlainTextEdit* details_ = nullptr;
 };
 
-// A wait cursor must not hang over a message that waits for the operator: every override cursor is
-// taken off while the message is up and put back, in the same order, afterwards.
-class OverrideCursorLift {
-public:
-    OverrideCursorLift() {
-        if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-            return;
-        while (const QCursor* c = QGuiApplication::overrideCursor()) {
-            saved_.prepend(*c);
-            QGuiApplication::restoreOverrideCursor();
-        }
-    }
-    ~OverrideCursorLift() {
-        if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-            return;
-        for (const QCursor& c : saved_)
-            QGuiApplication::setOverrideCursor(c);
-    }
-    OverrideCursorLift(const OverrideCursorLift&) = delete;
-    OverrideCursorLift& operator=(const OverrideCursorLift&) = delete;
-
-private:
-    QList<QCursor> saved_;
-};
-
-// Without a widget application on this thread there is no one to show a dialog to: the message goes
-// to the error output, so it is not lost.
-bool canShowDialog() {
-    auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
-    return app && QThread::currentThread() == app->thread();
-}
+// Without a dialog the message goes to the error output, so it is not lost.
 
 void writeToStderr(const MensagemArgs& args) {
     QString out = QStringLiteral("cadcons: %1: %2\n").arg(lookOf(args.kind).title, args.text);

@@ -1,0 +1,56 @@
+#include "dialog_support.h"
+
+#include <QApplication>
+#include <QScreen>
+#include <QThread>
+#include <QWidget>
+#include <algorithm>
+
+namespace cadcons {
+
+void centreDialog(QWidget* dialog) {
+    QWidget* owner = dialog->parentWidget() ? dialog->parentWidget()->window() : nullptr;
+    QPoint centreAt;
+    QScreen* screen = nullptr;
+    if (owner && owner->isVisible()) {
+        centreAt = owner->geometry().center();
+        screen = owner->screen();
+    } else {
+        screen = QGuiApplication::screenAt(QCursor::pos());
+        if (!screen)
+            screen = QGuiApplication::primaryScreen();
+        if (screen)
+            centreAt = screen->availableGeometry().center();
+    }
+    QRect g(QPoint(), dialog->size());
+    g.moveCenter(centreAt);
+    if (screen) {
+        const QRect avail = screen->availableGeometry();
+        g.moveLeft(std::max(avail.left(), std::min(g.left(), avail.right() - g.width() + 1)));
+        g.moveTop(std::max(avail.top(), std::min(g.top(), avail.bottom() - g.height() + 1)));
+    }
+    dialog->move(g.topLeft());
+}
+
+bool canShowDialog() {
+    auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
+    return app && QThread::currentThread() == app->thread();
+}
+
+OverrideCursorLift::OverrideCursorLift() {
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return;
+    while (const QCursor* c = QGuiApplication::overrideCursor()) {
+        saved_.prepend(*c);
+        QGuiApplication::restoreOverrideCursor();
+    }
+}
+
+OverrideCursorLift::~OverrideCursorLift() {
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return;
+    for (const QCursor& c : saved_)
+        QGuiApplication::setOverrideCursor(c);
+}
+
+} // namespace cadcons
