@@ -3,6 +3,7 @@
 #include "cad_consumidor_form.h"
 #include "dialogs.h"
 #include "module_state.h"
+#include "pesquisa.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -154,6 +155,8 @@ bool showScreen(Texts& texts, const QString& mode, QString& error) {
     // A form destroyed without its close event leaves boIdCriado set with nothing to show.
     if (boIdCriado && !frmCadastroConsumidor)
         boIdCriado = false;
+    // The sibling package's services the host did not put in place itself.
+    installDefaultPesquisa();
 
     bool result = false;
     bool shown = false;
