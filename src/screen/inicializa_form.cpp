@@ -94,6 +94,11 @@ void TfrmCadastroConsumidor::setPersistentFields() {
     set(cdsClienFilial, "NRINSJURCLIE", QStringLiteral("Inscrição"));
     set(cdsClienFilial, "NMRAZSOCCLIE", QStringLiteral("Razão Social"), 50, false);
     set(cdsClienFilial, "NMFANTCLIE", QStringLiteral("Nome Fantasia"), 50);
+    cdsClienFilial.setGetText(QStringLiteral("NRINSJURCLIE"), [this](const ClientDataSet& ds, const QString&) {
+        QString text;
+        cdsClienFilialNRINSJURCLIEGetText(ds, text, true);
+        return text;
+    });
 
     set(cdsTipoConsPadrao, "CDTIPOCONS", codigo, 2);
     set(cdsTipoConsPadrao, "NMTIPOCONS", nome);

@@ -61,6 +61,8 @@ void ScreenTest::SetUp() {
     };
     savedCentral_ = siblingServices().SenhaConsCentral;
     siblingServices().SenhaConsCentral = nullptr;
+    savedPesquisa_ = siblingServices().Pesquisa;
+    siblingServices().Pesquisa = [](ClientDataSet&, const QString&) { return false; };
 
     // The service object outlives every form, as it does in the host; the next initialization opens it
     // on this test's database.
@@ -74,6 +76,7 @@ void ScreenTest::TearDown() {
         rdmCadConsumidor->close();
     mensagemHandler() = savedMensagem_;
     siblingServices().SenhaConsCentral = savedCentral_;
+    siblingServices().Pesquisa = savedPesquisa_;
     clearCallSecrets();
     for (const auto& [name, value] : savedEnv_)
         value ? qputenv(name.constData(), *value) : qunsetenv(name.constData());

@@ -24,9 +24,9 @@ struct CentralCall {
 };
 
 // A host directory of its own for each test: the demonstration database, the parameter file and the
-// customer list as the host writes them, messages recorded instead of shown. The process-wide data
-// service object is reused; its connection is closed so that each initialization opens this test's
-// database.
+// customer list as the host writes them, messages recorded instead of shown, and every pick list left
+// without a choice. The process-wide data service object is reused; its connection is closed so that
+// each initialization opens this test's database.
 class ScreenTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -69,6 +69,7 @@ private:
     std::map<QByteArray, std::optional<QByteArray>> savedEnv_;
     MensagemFn savedMensagem_;
     SenhaConsCentralFn savedCentral_;
+    PesquisaFn savedPesquisa_;
 };
 
 // The field whose frame is gray and whose text is black; 0 when none is; -1 when the highlight is not

@@ -1,0 +1,159 @@
+// Leaving the postal-code field fills the address: from the outlet's own address table, or else from
+// the public postal-code web service (see cep_service.h for where it is and how long the screen waits).
+
+#include "cad_consumidor_form.h"
+#include "cep_service.h"
+#include "dialogs.h"
+#include "rdm_cad_consumidor.h"
+#include "utility.h"
+
+#include "entry/entry_text.h"
+
+#include <QNetworkAccessManager>
+#include <stdexcept>
+
+namespace cadcons {
+
+namespace {
+
+constexpr int kEndereco = 6, kPais = 7, kUf = 8, kCidade = 9, kBairro = 10, kCep = 11;
+
+void restrict(ClientDataSet& ds, const QString& filter) {
+    ds.setFiltered(false);
+    ds.setFilter(filter);
+    ds.setFiltered(true);
+}
+
+QString both(const QString& a, const QString& b) {
+    return a + QStringLiteral(" AND ") + b;
+}
+
+QString column(const ClientDataSet& ds, const char* name) {
+    return ds.asString(QLatin1String(name));
+}
+
+// The form's one connection to the web service, made on its first web look-up.
+QNetworkAccessManager& cepNetwork(QObject* form) {
+    if (auto* existing =
+            form->findChild<QNetworkAccessManager*>(QStringLiteral("cepNetwork"), Qt::FindDirectChildrenOnly))
+        return *existing;
+    auto* network = new QNetworkAccessManager(form);
+    network->setObjectName(QStringLiteral("cepNetwork"));
+    return *network;
+}
+
+// Web replies name places without accents and in any case; the lists hold them in upper case without
+// accents, and every value goes into the filters quoted, apostrophes and all.
+void fillAddress(TfrmCadastroConsumidor& form, const lookup::CepAddress& reply) {
+    form.stCdPais = QStringLiteral("0055");
+    form.setFieldText(kPais, QStringLiteral("Brasil"));
+
+    // A state or city missing from the lists stops the filling with its message. Its restriction stays
+    // switched on: every reader of these two lists sets its own filter before it reads.
+    if (!EmptyString(reply.uf)) {
+        form.stSgEstado = reply.uf;
+        restrict(form.cdsEstado, both(filterTerm(QStringLiteral("CDPAIS"), form.stCdPais),
+                                      filterTerm(QStringLiteral("SGESTADO"), entry::asciiUpper(form.stSgEstado))));
+        if (form.cdsEstado.isEmpty()) {
+            form.showMessage(QStringLiteral("ESTADO_N_CAD"), kMsgInformacao, form.stIdEsquema);
+            return;
+        }
+        form.stSgEstado = column(form.cdsEstado, "SGESTADO");
+        form.setFieldText(kUf, form.stSgEstado);
+        form.cdsEstado.setFiltered(false);
+    }
+
+    if (!EmptyString(reply.localidade)) {
+        restrict(form.cdsMunicipio,
+                 both(filterTerm(QStringLiteral("SGESTADO"), entry::asciiUpper(form.stSgEstado)),
+                      filterTerm(QStringLiteral("NMMUNICIPIO"), entry::asciiUpper(reply.localidade))));
+        if (form.cdsMunicipio.isEmpty()) {
+            form.showMessage(QStringLiteral("MUNICI_N_CAD"), kMsgInformacao, form.stIdEsquema);
+            return;
+        }
+        form.setFieldText(kCidade, column(form.cdsMunicipio, "NMMUNICIPIO"));
+        form.stCdMunicipio = column(form.cdsMunicipio, "CDMUNICIPIO");
+        form.cdsMunicipio.setFiltered(false);
+    }
+
+    if (!EmptyString(reply.bairro)) {
+        restrict(form.cdsBairro, both(filterTerm(QStringLiteral("NMBAIRRO"), entry::asciiUpper(reply.bairro)),
+                                      filterTerm(QStringLiteral("CDMUNICIPIO"), form.stCdMunicipio)));
+        // A neighbourhood the list lacks is taken as the service names it.
+        form.stNmBairCons = form.cdsBairro.isEmpty() ? reply.bairro : column(form.cdsBairro, "NMBAIRRO");
+        form.setFieldText(kBairro, form.stNmBairCons);
+        form.cdsBairro.setFiltered(false);
+    }
+
+    if (!EmptyString(reply.logradouro))
+        form.setFieldText(kEndereco, reply.logradouro);
+}
+
+// Guards the web wait against a second look-up started from inside it.
+class RunningFlag {
+public:
+    explicit RunningFlag(bool& flag)
+        : flag_(flag) {
+        flag_ = true;
+    }
+    ~RunningFlag() { flag_ = false; }
+    RunningFlag(const RunningFlag&) = delete;
+    RunningFlag& operator=(const RunningFlag&) = delete;
+
+private:
+    bool& flag_;
+};
+
+} // namespace
+
+void TfrmCadastroConsumidor::BuscaEnderecoCEP() {
+    if (inCampoAtivo != kCep || EmptyString(fieldText(kCep)) || cepLookupRunning_)
+        return;
+    const QString cep = fieldText(kCep);
+
+    bool ok = true;
+    const ServiceResult answer = getInfCEP(cep, ok);
+    if (!ok)
+        throw std::runtime_error("getInfCEP: the data service failed without an error text");
+    cdsInfCep.setData(MensagemMetodo(answer, true, 0, QStringLiteral("getInfCEP"), QStringLiteral("Cli_Pax73305"),
+                                     cep + QStringLiteral("_"), stIdEsquema));
+
+    if (!cdsInfCep.isEmpty()) {
+        cdsInfCep.first();
+        stUltimoCep = cep;
+        setFieldText(kPais, column(cdsInfCep, "NMPAIS"));
+        stCdPais = column(cdsInfCep, "CDPAIS");
+        setFieldText(kUf, column(cdsInfCep, "SGESTADO"));
+        stSgEstado = column(cdsInfCep, "SGESTADO");
+        setFieldText(kCidade, column(cdsInfCep, "NMMUNICIPIO"));
+        stCdMunicipio = column(cdsInfCep, "CDMUNICIPIO");
+        setFieldText(kEndereco, column(cdsInfCep, "DSLOGCEP"));
+        setFieldText(kBairro, column(cdsInfCep, "NMBAIRRO"));
+        return;
+    }
+
+    if (cep == stUltimoCep || cep.size() != 8)
+        return;
+    // Set before the attempt: a failed attempt is not repeated for the same code.
+    stUltimoCep = cep;
+
+    // The web part is a convenience: whatever goes wrong in it leaves the fields to the operator,
+    // without a message.
+    try {
+        const QUrl url = lookup::cepRequestUrl(lookup::cepServiceBase(), cep);
+        if (!url.isValid())
+            return;
+        lookup::CepFetch fetched;
+        {
+            RunningFlag running(cepLookupRunning_);
+            fetched = lookup::fetchCepReply(cepNetwork(this), url);
+        }
+        if (fetched.outcome != lookup::CepFetch::Outcome::Reply)
+            return;
+        if (const std::optional<lookup::CepAddress> address = lookup::readCepReply(fetched.body))
+            fillAddress(*this, *address);
+    } catch (const std::exception&) {
+    }
+}
+
+} // namespace cadcons

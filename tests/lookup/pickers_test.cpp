@@ -1,0 +1,362 @@
+#include "lookup_fixture.h"
+
+#include <QLabel>
+#include <QSet>
+
+namespace cadcons::test {
+namespace {
+
+using PickerTest = LookupTest;
+using Handler = void (TfrmCadastroConsumidor::*)();
+
+const QString kBrasil = QStringLiteral("Brasil");
+
+QSet<QString> distinct(const QStringList& values) {
+    return QSet<QString>(values.begin(), values.end());
+}
+
+QStringList sorted(QStringList values) {
+    values.sort();
+    return values;
+}
+
+// The address fields as the form holds them: labels 7 to 10 and the four codes.
+QStringList address(const TfrmCadastroConsumidor& form) {
+    return {form.fieldText(7), form.stCdPais,      form.fieldText(8),  form.stSgEstado,
+            form.fieldText(9), form.stCdMunicipio, form.fieldText(10), form.stNmBairCons};
+}
+
+TEST_F(PickerTest, MissingPreconditionsShowTheirMessageAndOpenNoList) {
+    const struct {
+        const char* picker;
+        Handler handler;
+        int field;
+        QString pais, uf, cidade; // label texts
+        const char* message;
+    } cases[] = {
+        {"state", &TfrmCadastroConsumidor::bdsUfClick, 8, "", "SP", "SAO PAULO", "PAIS_N_INF"},
+        {"city", &TfrmCadastroConsumidor::bdsCidadeClick, 9, "", "SP", "SAO PAULO", "PAIS_N_INF"},
+        {"city", &TfrmCadastroConsumidor::bdsCidadeClick, 9, kBrasil, "", "SAO PAULO", "ESTADO_N_INF"},
+        {"neighbourhood", &TfrmCadastroConsumidor::bdsBairroClick, 10, "", "", "", "PAIS_N_INF"},
+        {"neighbourhood", &TfrmCadastroConsumidor::bdsBairroClick, 10, kBrasil, "", "SAO PAULO", "ESTADO_N_INF"},
+        {"neighbourhood", &TfrmCadastroConsumidor::bdsBairroClick, 10, kBrasil, "SP", "", "MUNICIPIO_N_INF"},
+    };
+    newConsumer();
+    pick(QStringLiteral("SGESTADO"), QStringLiteral("RJ")); // a dialog, were one opened, would choose
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.picker) + " " + c.message);
+        messages.clear();
+        offers.clear();
+        setAddress(c.pais, QStringLiteral("0055"), c.uf, c.cidade, QStringLiteral("0001"), QStringLiteral("SE"));
+        for (ClientDataSet* ds : {&form->cdsEstado, &form->cdsMunicipio, &form->cdsBairro}) {
+            ds->setFilter(QStringLiteral("CDPAIS = '0055'"));
+            ds->setFiltered(true);
+        }
+        const QStringList before = address(*form);
+
+        (form.get()->*c.handler)();
+
+        EXPECT_EQ(form->inCampoAtivo, c.field);
+        EXPECT_EQ(highlightedField(*form), c.field);
+        EXPECT_TRUE(offers.isEmpty());
+        ASSERT_EQ(messages.size(), 1);
+        EXPECT_EQ(messages[0].text, msg(c.message));
+        EXPECT_EQ(messages[0].kind, kMsgErro);
+        EXPECT_EQ(messages[0].flag1, "N");
+        EXPECT_EQ(messages[0].flag2, "N");
+        EXPECT_EQ(messages[0].esquema, "002");
+        EXPECT_EQ(address(*form), before);
+        for (ClientDataSet* ds : {&form->cdsEstado, &form->cdsMunicipio, &form->cdsBairro}) {
+            EXPECT_TRUE(ds->filtered()) << ds->name().toStdString();
+            EXPECT_EQ(ds->filter(), "CDPAIS = '0055'") << ds->name().toStdString();
+        }
+    }
+}
+
+TEST_F(PickerTest, EachListIsRestrictedToTheChosenAddressAndReleasedAfterwards) {
+    newConsumer();
+    const struct {
+        const char* picker;
+        Handler handler;
+        ClientDataSet TfrmCadastroConsumidor::*dataset;
+        const char* column; // every offered row holds `value` here
+        QString value;
+        int rows; // of the demonstration data
+    } cases[] = {
+        {"country", &TfrmCadastroConsumidor::bdsPaisClick, &TfrmCadastroConsumidor::cdsPais, "CDPAIS", "0055", 1},
+        {"state", &TfrmCadastroConsumidor::bdsUfClick, &TfrmCadastroConsumidor::cdsEstado, "CDPAIS", "0055", 27},
+        {"city", &TfrmCadastroConsumidor::bdsCidadeClick, &TfrmCadastroConsumidor::cdsMunicipio, "SGESTADO", "SP", 4},
+        {"neighbourhood", &TfrmCadastroConsumidor::bdsBairroClick, &TfrmCadastroConsumidor::cdsBairro, "SGESTADO", "SP",
+         13},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.picker);
+        offers.clear();
+        setAddress(kBrasil, QStringLiteral("0055"), QStringLiteral("SP"), QStringLiteral("SAO PAULO"),
+                   QStringLiteral("0001"), QString());
+        ClientDataSet& ds = form.get()->*c.dataset;
+        // A restriction left from elsewhere does not narrow the list.
+        ds.setFilter(QStringLiteral("CDPAIS = 'nowhere'"));
+        ds.setFiltered(true);
+
+        (form.get()->*c.handler)();
+
+        ASSERT_EQ(offers.size(), 1);
+        EXPECT_EQ(offers[0].dataset, ds.name());
+        EXPECT_EQ(offers[0].flag, "N");
+        EXPECT_EQ(offers[0].rows.size(), c.rows);
+        EXPECT_EQ(distinct(offers[0].values(QLatin1String(c.column))), QSet<QString>{c.value});
+        EXPECT_FALSE(ds.filtered());
+        EXPECT_EQ(ds.recordCount(), ds.data().rows.size());
+        EXPECT_TRUE(messages.isEmpty());
+    }
+    // The last list, the neighbourhoods, holds those of the city, not those of its namesakes elsewhere.
+    EXPECT_EQ(distinct(offers[0].values("CDMUNICIPIO")), QSet<QString>{"0001"});
+    EXPECT_EQ(distinct(offers[0].values("CDPAIS")), QSet<QString>{"0055"});
+}
+
+TEST_F(PickerTest, AStateKeptInLowerCaseStillFindsItsCitiesAndNeighbourhoods) {
+    newConsumer();
+    setAddress(kBrasil, QStringLiteral("0055"), QStringLiteral("mg"), QStringLiteral("BELO HORIZONTE"),
+               QStringLiteral("0001"), QString());
+    form->bdsCidadeClick();
+    form->bdsBairroClick();
+    ASSERT_EQ(offers.size(), 2);
+    EXPECT_EQ(sorted(offers[0].values("NMMUNICIPIO")),
+              (QStringList{"BELO HORIZONTE", "JUIZ DE FORA", "SERRO", "UBERLANDIA"}));
+    EXPECT_EQ(offers[1].rows.size(), 8);
+    EXPECT_TRUE(offers[1].values("NMBAIRRO").contains("SAVASSI"));
+}
+
+TEST_F(PickerTest, ACountryTypedWithoutItsCodeOffersNoStatesAndNothingCanBeChosen) {
+    newConsumer();
+    setAddress(kBrasil, QString(), QStringLiteral("SP"), QStringLiteral("SAO PAULO"), QStringLiteral("0001"),
+               QString());
+    int offered = -1;
+    // A dialog that answers "chosen" over an empty list.
+    siblingServices().Pesquisa = [&offered](ClientDataSet& ds, const QString&) {
+        offered = ds.recordCount();
+        return true;
+    };
+    form->bdsUfClick();
+    EXPECT_EQ(offered, 0);
+    EXPECT_EQ(address(*form), (QStringList{kBrasil, "", "SP", "SP", "SAO PAULO", "0001", "", ""}));
+    EXPECT_FALSE(form->cdsEstado.filtered());
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(PickerTest, ChoosingACountryClearsStateAndCityOnlyWhenTheCountryChanges) {
+    exec(QStringLiteral("INSERT INTO PAIS (CDPAIS, NMPAIS) VALUES ('X''1', 'Xanadu')"));
+    exec(QStringLiteral("INSERT INTO ESTADO (CDPAIS, SGESTADO, NMESTADO) VALUES ('X''1', 'XA', 'Alta Xanadu')"));
+    newConsumer();
+    const QStringList saoPaulo = {kBrasil, "0055", "SP", "SP", "SAO PAULO", "0001", "SE", "SE"};
+
+    setAddress(kBrasil, QStringLiteral("0055"), QStringLiteral("SP"), QStringLiteral("SAO PAULO"),
+               QStringLiteral("0001"), QStringLiteral("SE"));
+    pick(QStringLiteral("CDPAIS"), QStringLiteral("0055"));
+    form->bdsPaisClick();
+    EXPECT_EQ(address(*form), saoPaulo);
+    EXPECT_EQ(form->inCampoAtivo, 7);
+
+    // Another country: state and city go, the neighbourhood stays.
+    pick(QStringLiteral("CDPAIS"), QStringLiteral("X'1"));
+    form->bdsPaisClick();
+    EXPECT_EQ(address(*form), (QStringList{"Xanadu", "X'1", "", "", "", "", "SE", "SE"}));
+
+    // The new country's code, apostrophe and all, restricts the state list.
+    pick(QStringLiteral("SGESTADO"), QStringLiteral("XA"));
+    form->bdsUfClick();
+    ASSERT_EQ(offers.size(), 3);
+    EXPECT_EQ(offers[2].values("NMESTADO"), QStringList{"Alta Xanadu"});
+    EXPECT_EQ(form->fieldText(8), "XA");
+    EXPECT_EQ(form->stSgEstado, "XA");
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(PickerTest, ChoosingAStateClearsTheCityOnlyWhenTheStateChanges) {
+    newConsumer();
+    setAddress(kBrasil, QStringLiteral("0055"), QStringLiteral("SP"), QStringLiteral("SAO PAULO"),
+               QStringLiteral("0001"), QStringLiteral("SE"));
+    pick(QStringLiteral("SGESTADO"), QStringLiteral("SP"));
+    form->bdsUfClick();
+    EXPECT_EQ(address(*form), (QStringList{kBrasil, "0055", "SP", "SP", "SAO PAULO", "0001", "SE", "SE"}));
+
+    pick(QStringLiteral("SGESTADO"), QStringLiteral("MG"));
+    form->bdsUfClick();
+    EXPECT_EQ(address(*form), (QStringList{kBrasil, "0055", "MG", "MG", "", "", "SE", "SE"}));
+    EXPECT_FALSE(form->cdsEstado.filtered());
+    EXPECT_EQ(form->cdsEstado.filter(), "CDPAIS = '0055'"); // the text stays, switched off
+}
+
+TEST_F(PickerTest, ChoosingACityOrNeighbourhoodWritesItsNameAndCode) {
+    newConsumer();
+    setAddress(kBrasil, QStringLiteral("0055"), QStringLiteral("MA"), QStringLiteral("SAO LUIS"),
+               QStringLiteral("0001"), QString());
+    pick(QStringLiteral("NMBAIRRO"), QStringLiteral("OLHO D'AGUA"));
+    form->bdsBairroClick();
+    EXPECT_EQ(form->fieldText(10), "OLHO D'AGUA");
+    EXPECT_EQ(form->stNmBairCons, "OLHO D'AGUA"); // by name: the neighbourhood is stored so
+
+    setAddress(kBrasil, QStringLiteral("0055"), QStringLiteral("PA"), QStringLiteral("BELEM"), QStringLiteral("0001"),
+               QStringLiteral("CAMPINA"));
+    pick(QStringLiteral("NMMUNICIPIO"), QStringLiteral("PAU D'ARCO"));
+    form->bdsCidadeClick();
+    EXPECT_EQ(address(*form), (QStringList{kBrasil, "0055", "PA", "PA", "PAU D'ARCO", "0002", "CAMPINA", "CAMPINA"}));
+    EXPECT_FALSE(form->cdsMunicipio.filtered());
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(PickerTest, LeavingAnyDialogChangesNothingButTheRestriction) {
+    const struct {
+        const char* picker;
+        Handler handler;
+        int field;
+    } cases[] = {
+        {"country", &TfrmCadastroConsumidor::bdsPaisClick, 7},
+        {"state", &TfrmCadastroConsumidor::bdsUfClick, 8},
+        {"city", &TfrmCadastroConsumidor::bdsCidadeClick, 9},
+        {"neighbourhood", &TfrmCadastroConsumidor::bdsBairroClick, 10},
+        {"consumer type", &TfrmCadastroConsumidor::bdsTipoConsClick, 16},
+        {"sale type", &TfrmCadastroConsumidor::bdsTipoVendaClick, 22},
+        {"customer", &TfrmCadastroConsumidor::bdsNomeClienteClick, 24},
+    };
+    newConsumer();
+    leave();
+    setAddress(kBrasil, QStringLiteral("0055"), QStringLiteral("SP"), QStringLiteral("SAO PAULO"),
+               QStringLiteral("0001"), QStringLiteral("SE"));
+    const auto state = [this] {
+        QStringList s;
+        for (int f = 1; f <= 24; ++f)
+            s << form->fieldText(f);
+        return s << form->stCdPais << form->stSgEstado << form->stCdMunicipio << form->stNmBairCons
+                 << form->stCdTipoConsSel << form->stCdTipoVenda << form->stCdCliente;
+    };
+    const QStringList before = state();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.picker);
+        offers.clear();
+        (form.get()->*c.handler)();
+        EXPECT_EQ(offers.size(), 1);
+        EXPECT_EQ(form->inCampoAtivo, c.field);
+        EXPECT_EQ(state(), before);
+        for (ClientDataSet* ds : {&form->cdsPais, &form->cdsEstado, &form->cdsMunicipio, &form->cdsBairro})
+            EXPECT_FALSE(ds->filtered()) << ds->name().toStdString();
+    }
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(PickerTest, ConsumerAndSaleTypeTakeTheChosenRow) {
+    newConsumer();
+    const QString defaultType = form->stCdTipoCons;
+    form->cdsTipoCons.setFilter(QStringLiteral("CDTIPOCONS = '01'"));
+    form->cdsTipoCons.setFiltered(true);
+    pick(QStringLiteral("CDTIPOCONS"), QStringLiteral("03"));
+    form->bdsTipoConsClick();
+    ASSERT_EQ(offers.size(), 1);
+    EXPECT_EQ(offers[0].rows.size(), 4); // the whole list
+    EXPECT_EQ(form->fieldText(16), "DIRETORIA");
+    EXPECT_EQ(form->stCdTipoConsSel, "03");
+    EXPECT_EQ(form->stCdTipoCons, defaultType); // taken over only when saving
+
+    // The sale type list is offered as it stands.
+    form->cdsTipoVenda.setFilter(QStringLiteral("CDTIPOVENDA = '2'"));
+    form->cdsTipoVenda.setFiltered(true);
+    pick(QStringLiteral("CDTIPOVENDA"), QStringLiteral("2"));
+    form->bdsTipoVendaClick();
+    ASSERT_EQ(offers.size(), 2);
+    EXPECT_EQ(offers[1].rows.size(), 1);
+    EXPECT_TRUE(form->cdsTipoVenda.filtered());
+    EXPECT_EQ(form->fieldText(22), QStringLiteral("Crédito Pessoal"));
+    EXPECT_EQ(form->stCdTipoVenda, "2");
+    EXPECT_EQ(form->inCampoAtivo, 22);
+}
+
+TEST_F(PickerTest, TheCustomerIsChosenForANewConsumerOnly) {
+    newConsumer();
+    pick(QStringLiteral("CDCLIENTE"), QStringLiteral("000000000000000000003"));
+    form->bdsNomeClienteClick();
+    ASSERT_EQ(offers.size(), 1);
+    EXPECT_EQ(offers[0].dataset, "cdsClienFilial");
+    EXPECT_EQ(offers[0].rows.size(), 3);
+    EXPECT_EQ(form->fieldText(24), QStringLiteral("João da Silva"));
+    EXPECT_EQ(form->stCdCliente, "000000000000000000003");
+
+    // An existing consumer keeps its customer: the field only becomes the active one.
+    offers.clear();
+    initialize(QStringLiteral("000000000000000000001"), QString(), QString(), QStringLiteral("A"));
+    ASSERT_EQ(form->stOperacao, "2");
+    const QString customer = form->stCdCliente;
+    const QString shown = form->fieldText(24);
+    form->bdsNomeClienteClick();
+    EXPECT_TRUE(offers.isEmpty());
+    EXPECT_EQ(form->inCampoAtivo, 24);
+    EXPECT_EQ(highlightedField(*form), 24);
+    EXPECT_EQ(form->stCdCliente, customer);
+    EXPECT_EQ(form->fieldText(24), shown);
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(PickerTest, AFailingDialogIsReportedAndLeavesTheListWhole) {
+    newConsumer();
+    siblingServices().Pesquisa = [](ClientDataSet&, const QString&) -> bool {
+        throw std::runtime_error("search dialog unavailable");
+    };
+    setAddress(kBrasil, QStringLiteral("0055"), QStringLiteral("SP"), QString(), QString(), QString());
+    click("bdsCidade");
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages[0].text, "search dialog unavailable");
+    EXPECT_EQ(messages[0].kind, kMsgErro);
+    EXPECT_FALSE(form->cdsMunicipio.filtered());
+    EXPECT_EQ(form->cdsMunicipio.recordCount(), form->cdsMunicipio.data().rows.size());
+}
+
+TEST_F(PickerTest, CustomersShowTheirRegistrationNumberUnderTheMaskOfTheirKind) {
+    newConsumer();
+    ClientDataSet& customers = form->cdsClienFilial;
+    const struct {
+        const char* customer;
+        const char* shown;
+    } cases[] = {
+        {"000000000000000000001", "11.222.333/0001-81"}, // company
+        {"000000000000000000002", "16.727.230/0001-97"},
+        {"000000000000000000003", "529.982.247-25"}, // natural person
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(customers.locate(QStringLiteral("CDCLIENTE"), QLatin1String(c.customer)));
+        EXPECT_EQ(customers.displayText(QStringLiteral("NRINSJURCLIE")), QLatin1String(c.shown)) << c.customer;
+        QString text = QStringLiteral("stale");
+        form->cdsClienFilialNRINSJURCLIEGetText(customers, text, false); // editing shows the same
+        EXPECT_EQ(text, QLatin1String(c.shown));
+        EXPECT_TRUE(customers.asString(QStringLiteral("NRINSJURCLIE")).front().isDigit());
+        EXPECT_FALSE(customers.asString(QStringLiteral("NRINSJURCLIE")).contains(u'.'));
+    }
+}
+
+TEST_F(PickerTest, ARegistrationNumberTheMaskCannotHoldIsShownAsStored) {
+    newConsumer();
+    const struct {
+        const char* kind;
+        const char* number;
+        const char* shown;
+    } cases[] = {
+        {"F", "529982247", "529.982.247"},                 // short: no trailing literals
+        {"F", "", ""},                                     //
+        {"F", "11222333000181", "11222333000181"},         // a company's number on a person
+        {"J", "11.222.333/0001-81", "11.222.333/0001-81"}, // stored already formatted
+        {"J", "ISENTO", "ISENTO"},                         //
+        {"X", "11222333000181", "11.222.333/0001-81"},     // any other kind: the company mask
+    };
+    for (const auto& c : cases) {
+        DataPacket packet;
+        packet.fields = {{"CDCLIENTE", FieldType::String, 21},
+                         {"IDTPIJURCLIE", FieldType::String, 1},
+                         {"NRINSJURCLIE", FieldType::String, 20}};
+        packet.rows = {{QStringLiteral("1"), QLatin1String(c.kind), QLatin1String(c.number)}};
+        form->cdsClienFilial.setData(packet);
+        EXPECT_EQ(form->cdsClienFilial.displayText(QStringLiteral("NRINSJURCLIE")), QLatin1String(c.shown))
+            << c.kind << " " << c.number;
+    }
+}
+
+} // namespace
+} // namespace cadcons::test
