@@ -278,11 +278,6 @@ void TfrmCadastroConsumidor::buildKeyboard() {
     auto* confirm = findChild<TBlendedBitBtn*>(QStringLiteral("sbtConfirma"));
     confirm->setGlyph(glyphs::confirm());
     confirm->setColor(colorFromBgr(kConfirmColour));
-
-    // Saving and fingerprint capture are not in this build yet: their keys stay greyed rather than offer
-    // the operator a key that does nothing.
-    confirm->setEnabled(false);
-    findChild<TBlendedBitBtn*>(QStringLiteral("sbpDigital"))->setEnabled(false);
 }
 
 void TfrmCadastroConsumidor::bindClicks() {
@@ -496,8 +491,7 @@ void TfrmCadastroConsumidor::selectField(int number) {
     mudaCor();
 }
 
-// Field selection. The pickers' lists come with their own handlers' second half; until then touching a
-// picked field only makes it the active field.
+// Field selection. The seven fields chosen from a list have their handlers with the pick lists (lookup/).
 void TfrmCadastroConsumidor::bdsCodConsClick() {
     selectField(1);
 }
@@ -532,18 +526,6 @@ void TfrmCadastroConsumidor::bdsEnderecoClick() {
 void TfrmCadastroConsumidor::Label6Click() {
     bdsEnderecoClick();
 }
-void TfrmCadastroConsumidor::bdsPaisClick() {
-    selectField(7);
-}
-void TfrmCadastroConsumidor::bdsUfClick() {
-    selectField(8);
-}
-void TfrmCadastroConsumidor::bdsCidadeClick() {
-    selectField(9);
-}
-void TfrmCadastroConsumidor::bdsBairroClick() {
-    selectField(10);
-}
 void TfrmCadastroConsumidor::bdsCepClick() {
     selectField(11);
 }
@@ -562,9 +544,6 @@ void TfrmCadastroConsumidor::bdsCelularClick() {
 void TfrmCadastroConsumidor::bdsEmailClick() {
     selectField(15);
 }
-void TfrmCadastroConsumidor::bdsTipoConsClick() {
-    selectField(16);
-}
 void TfrmCadastroConsumidor::bdsCrachaClick() {
     selectField(17);
 }
@@ -580,17 +559,11 @@ void TfrmCadastroConsumidor::bdsCDEXCONSUMIDClick() {
 void TfrmCadastroConsumidor::bdsCDSENHASITEClick() {
     selectField(21);
 }
-void TfrmCadastroConsumidor::bdsTipoVendaClick() {
-    selectField(22);
-}
 void TfrmCadastroConsumidor::bdsNumeroClick() {
     selectField(23);
 }
 void TfrmCadastroConsumidor::lblNumeroClick() {
     bdsNumeroClick();
-}
-void TfrmCadastroConsumidor::bdsNomeClienteClick() {
-    selectField(24);
 }
 
 // --- option flags and sex
@@ -646,12 +619,5 @@ void TfrmCadastroConsumidor::imgFemininoClick() {
 void TfrmCadastroConsumidor::imgMasculinoClick() {
     bldMasculinoClick();
 }
-
-// --- actions of the confirm flow, fingerprint capture and postal-code look-up: filled in with those
-// features. Their keys are disabled meanwhile (buildKeyboard), and nothing calls the look-up yet.
-
-void TfrmCadastroConsumidor::sbtConfirmaClick() {}
-void TfrmCadastroConsumidor::sbpDigitalClick() {}
-void TfrmCadastroConsumidor::BuscaEnderecoCEP() {}
 
 } // namespace cadcons

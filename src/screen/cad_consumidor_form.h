@@ -190,11 +190,6 @@ private:
     QPointer<QWidget> pressedControl_; // the bound control a left press went down on
 
     // --- text entry (entry/): additions
-public:
-    // Runs on Ctrl+Enter just before sbtConfirmaClick, so the confirm key can be observed without a
-    // database behind the save. Empty in production.
-    std::function<void()> onConfirm;
-
 private:
     // The password fields 19 and 21 keep their characters in the hidden module strings and show one "*"
     // per character. Appends an accepted password character (with the on-screen case when `screenCase`)
@@ -202,6 +197,45 @@ private:
     bool appendPassword(int field, QChar ch, bool screenCase);
     void erasePassword(int field);
     void showPasswordMask(int field);
+
+    // --- pick lists and postal-code look-up (lookup/): additions
+public:
+    // Display text of a customer's registration number in the customer list: the number under the edit
+    // mask of the customer's person type. Sets `text` alike for display and for editing.
+    void cdsClienFilialNRINSJURCLIEGetText(const ClientDataSet& sender, QString& text, bool displayText);
+
+private:
+    bool cepLookupRunning_ = false; // the web wait must not start a second look-up
+
+    // --- validation and saving (save/): additions
+public:
+    // True when the entries that must be there are there and well formed; false after telling the
+    // operator which one is wrong.
+    bool Vd_Informacoes();
+    // Copies what the screen shows into the state the save reads.
+    void PreencheVariaveis();
+    // Digests and stored forms of the passwords for the save. The typed passwords stay as they are
+    // until the save has gone through, so a confirm that fails later can simply be repeated.
+    void CriptografaSenhas();
+
+    // Receives the consumer-code check of a new consumer.
+    ClientDataSet cdsConsumidor{QStringLiteral("cdsConsumidor")};
+    // The stored (encrypted) forms of the till and site passwords that CriptografaSenhas made.
+    QString stCdSenhaConsCripto, stCdSenhaSiteCripto;
+
+private:
+    void confirma();
+    // CDCONSUMIDOR of the record loaded for editing, or of the one this form has inserted; "" for a new
+    // consumer.
+    QString codigoCarregado() const;
+    // After a duplicate check: when cdsBuscaConsumidor lists other consumers, asks the question `key`
+    // with one line per consumer; true to go on.
+    bool confirmaDuplicados(const QString& key);
+    // Empties the passwords, their digests and stored forms, and the fingerprints.
+    void limpaSegredos();
+
+    bool busy_ = false;   // Confirm or fingerprint capture under way: a second touch must not start another
+    QString insertedKey_; // the consumer this form inserted, when a later step of that confirm failed
 };
 
 } // namespace cadcons

@@ -28,6 +28,10 @@ protected:
         savedPesquisa_ = siblingServices().Pesquisa;
         mensagemHandler() = [this](const MensagemArgs& args) {
             messages << args.text;
+            // Confirm on this form stops at its first check, the missing name, before the field at fault
+            // becomes the active one: that message marks a confirm and the field it ran from.
+            if (form && args.text == form->msgPadrao.Msg(QStringLiteral("Nome_Ninf")))
+                confirmedFrom << form->inCampoAtivo;
             return false;
         };
         siblingServices().Pesquisa = [this](ClientDataSet& ds, const QString&) {
@@ -50,7 +54,6 @@ protected:
         form->stOperacao = QStringLiteral("1");
         form->stIdImpMercBoca = QStringLiteral("N");
         form->stIdSexoCons = QStringLiteral("M");
-        form->onConfirm = [this] { confirmedFrom << form->inCampoAtivo; };
         for (int f = 1; f <= 24; ++f)
             form->setFieldText(f, QString());
         activate(2);

@@ -153,11 +153,8 @@ bool TfrmCadastroConsumidor::FormKeyDown(int& key, ShiftState shift) {
         posted = true;
     }
 
-    if (key == vk::Return && shift == ssCtrl) {
-        if (onConfirm)
-            onConfirm();
+    if (key == vk::Return && shift == ssCtrl)
         sbtConfirmaClick();
-    }
 
     if (key == vk::Capital)
         sbtCapsLockClick();

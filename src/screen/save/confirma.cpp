@@ -1,0 +1,303 @@
+// Confirm: the one operation of the screen that writes.
+
+#include "busy_flag.h"
+#include "cad_consumidor_form.h"
+#include "dialogs.h"
+#include "module_state.h"
+#include "packet_file.h"
+#include "rdm_cad_consumidor.h"
+#include "sibling.h"
+#include "utility.h"
+
+#include <QLabel>
+#include <stdexcept>
+
+namespace cadcons {
+
+namespace {
+
+const QString kModuloValida = QStringLiteral("Cli_Lum52897");
+const QString kModuloGrava = QStringLiteral("LUM52816");
+const QString kModuloCentral = QStringLiteral("Cli_Lum52816");
+const QString kSep = QStringLiteral("-");
+
+// Filters `ds` by `filter` for one read, and switches the filter off afterwards whatever happens.
+QString firstValue(ClientDataSet& ds, const QString& filter, const QString& column) {
+    ds.setFilter(filter);
+    ds.setFiltered(true);
+    try {
+        const QString value = ds.isEmpty() ? QString() : ds.asString(column);
+        ds.setFiltered(false);
+        return value;
+    } catch (...) {
+        ds.setFiltered(false);
+        throw;
+    }
+}
+
+// Restricts `ds` to `filter`: true when a row is left, with the filter switched off again. With no row
+// the restriction stays on, as the pick list switches it off before its next use.
+bool anyRow(ClientDataSet& ds, const QString& filter) {
+    ds.setFilter(filter);
+    ds.setFiltered(true);
+    if (ds.isEmpty())
+        return false;
+    ds.setFiltered(false);
+    return true;
+}
+
+// The central registration answers with a data packet (or true) when it has taken the consumer, and with
+// the reason otherwise.
+ServiceResult centralAnswer(const QVariant& answer) {
+    if (answer.metaType() == QMetaType::fromType<DataPacket>())
+        return answer.value<DataPacket>();
+    if (answer.metaType() == QMetaType::fromType<bool>())
+        return answer.toBool();
+    const QString text = answer.toString();
+    if (text.trimmed().startsWith(u'<')) {
+        try {
+            return readPacketXml(text.toUtf8(), QStringLiteral("the answer of SetConsumidor"));
+        } catch (const PacketFileError&) {
+            // Not a packet: the text is the reason, shown as it came.
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+QString TfrmCadastroConsumidor::codigoCarregado() const {
+    if (!insertedKey_.isEmpty())
+        return insertedKey_;
+    return cdsDadosCons.isEmpty() ? QString() : cdsDadosCons.asString(QStringLiteral("CDCONSUMIDOR"));
+}
+
+void TfrmCadastroConsumidor::PreencheVariaveis() {
+    const auto text = [this](const char* name) { return label(name)->text(); };
+    if (stModoChamada == QLatin1String("B"))
+        stCdConsumidor = text("lblCodCons");
+    stNmConsumidor = text("lblNome");
+    stDtNascCons = text("lblNasc");
+    stNrRgConsumid = text("lblRg");
+    stNrCpfRespCon = text("lblCpf");
+    stNrTeleCons = text("lblTelefone");
+    stNrCelularCons = text("lblCelular");
+    stNrTele2Cons = text("lblTelComercial");
+    stSgEstado = text("lblUf");
+    stDsEndeCons = text("lblEndereco");
+    stNrEndeCons = text("lblNumero");
+    stNmBairCons = text("lblBairro");
+    stNrCepCons = text("lblCep");
+    stDsEmailCons = text("lblEmail");
+    stIdSexoConsGrava = stIdSexoCons;
+    stCdIdConsumid = text("lblCracha");
+    stNMLOGINCONS = text("lblNMLOGINCONS");
+    stCdExConsumidor = text("lblCDEXCONSUMID");
+
+    // The codes are taken again from the names shown. City codes repeat from state to state, so the city
+    // is looked for in the chosen country and state: by its name alone, a namesake elsewhere would give
+    // a code that may well exist in this state too, and the wrong city would be saved.
+    stCdPais = firstValue(cdsPais, filterTerm(QStringLiteral("NMPAIS"), text("lblPais")), QStringLiteral("CDPAIS"));
+    stCdMunicipio = firstValue(cdsMunicipio,
+                               filterTerm(QStringLiteral("NMMUNICIPIO"), text("lblcidade")) + QStringLiteral(" AND ") +
+                                   filterTerm(QStringLiteral("CDPAIS"), stCdPais) + QStringLiteral(" AND ") +
+                                   filterTerm(QStringLiteral("SGESTADO"), stSgEstado.toUpper()),
+                               QStringLiteral("CDMUNICIPIO"));
+    stCdTipoConsSel = firstValue(cdsTipoCons, filterTerm(QStringLiteral("NMTIPOCONS"), text("lblTipoCons")),
+                                 QStringLiteral("CDTIPOCONS"));
+}
+
+bool TfrmCadastroConsumidor::confirmaDuplicados(const QString& key) {
+    if (cdsBuscaConsumidor.isEmpty())
+        return true;
+    QString details;
+    for (cdsBuscaConsumidor.first(); !cdsBuscaConsumidor.eof(); cdsBuscaConsumidor.next())
+        details += cdsBuscaConsumidor.asString(QStringLiteral("CDCONSUMIDOR")) + kSep +
+                   cdsBuscaConsumidor.asString(QStringLiteral("NMCONSUMIDOR")) + kSep +
+                   cdsBuscaConsumidor.asString(QStringLiteral("NRRGCONSUMID")) + QStringLiteral("\r\n");
+    return showMessage(key, kMsgPergunta, stIdEsquema, details);
+}
+
+void TfrmCadastroConsumidor::limpaSegredos() {
+    clearCallSecrets();
+    for (QString* secret : {&stCdSenhaConsMd5, &stCdSenhaPosMd5, &stCdSenhaConsCripto, &stCdSenhaSiteCripto})
+        secret->clear();
+}
+
+void TfrmCadastroConsumidor::sbtConfirmaClick() {
+    // A touch or Ctrl+Enter while a question or a service call of this confirm is still open.
+    if (busy_)
+        return;
+    const save::BusyFlag busy(busy_);
+    try {
+        confirma();
+    } catch (const MensagemMetodoError&) {
+        // MensagemMetodo has shown the service's error already.
+    } catch (const std::exception& e) {
+        Mensagem(QString::fromUtf8(e.what()), QString(), QStringLiteral("N"), QStringLiteral("N"), kMsgErro, QString(),
+                 stIdEsquema, 0, nullptr);
+    }
+}
+
+void TfrmCadastroConsumidor::confirma() {
+    PreencheVariaveis();
+    if (!Vd_Informacoes())
+        return;
+
+    const QString carregado = codigoCarregado();
+    const QString ajustado = Ajusta(stCdConsumidor, 21);
+    const auto check = [this](ServiceResult result, const char* operation, const QString& context,
+                              ClientDataSet& target) {
+        target.setData(MensagemMetodo(result, true, 0, QLatin1String(operation), kModuloValida, context, stIdEsquema));
+    };
+
+    // An empty document belongs to nobody: every database finds all the other empty ones equal to it.
+    if (!EmptyString(stNrCpfRespCon)) {
+        check(getExisteCPF(stCdCliente, carregado, stNrCpfRespCon), "getExisteCPF",
+              stCdConsumidor + kSep + stCdCliente + kSep + stNrCpfRespCon, cdsBuscaConsumidor);
+        if (!confirmaDuplicados(QStringLiteral("Cpf_Cad")))
+            return;
+    }
+    if (!EmptyString(stNrRgConsumid)) {
+        check(getExisteRG(stCdCliente, ajustado, stNrRgConsumid), "getExisteRG",
+              stCdConsumidor + kSep + stCdCliente + kSep + stNrRgConsumid, cdsBuscaConsumidor);
+        if (!confirmaDuplicados(QStringLiteral("RG_Cad")))
+            return;
+    }
+    if (stIdBloqCdIdCons == QLatin1String("S")) {
+        check(getExisteIdent(carregado, stCdIdConsumid), "getExisteIdent", carregado + kSep + kSep + stCdIdConsumid,
+              cdsBuscaConsumidor);
+        if (!cdsBuscaConsumidor.isEmpty() && showMessage(QStringLiteral("Cracha_Cad"), kMsgInformacao, stIdEsquema))
+            return;
+    }
+
+    const QString uf = stSgEstado.toUpper();
+    const QString pais = filterTerm(QStringLiteral("CDPAIS"), stCdPais);
+    if (!label("lblPais")->text().isEmpty() && !anyRow(cdsPais, pais)) {
+        showMessage(QStringLiteral("PAIS_N_CAD"), kMsgInformacao, stIdEsquema);
+        return;
+    }
+    const QString estado = pais + QStringLiteral(" AND ") + filterTerm(QStringLiteral("SGESTADO"), uf);
+    if (!label("lblUf")->text().isEmpty() && !anyRow(cdsEstado, estado)) {
+        showMessage(QStringLiteral("ESTADO_N_CAD"), kMsgInformacao, stIdEsquema);
+        return;
+    }
+    if (!label("lblcidade")->text().isEmpty() &&
+        !anyRow(cdsMunicipio,
+                estado + QStringLiteral(" AND ") + filterTerm(QStringLiteral("CDMUNICIPIO"), stCdMunicipio))) {
+        showMessage(QStringLiteral("MUNICI_N_CAD"), kMsgInformacao, stIdEsquema);
+        return;
+    }
+
+    if (!EmptyString(stDsEmailCons) && (!stDsEmailCons.contains(u'.') || !stDsEmailCons.contains(u'@'))) {
+        showMessage(QStringLiteral("EMAIL_INV"), kMsgInformacao, stIdEsquema);
+        return;
+    }
+
+    const bool novo = stOperacao == QLatin1String("1");
+    if (novo) {
+        check(getValidaCons(ajustado, stCdCliente), "getValidaCons", stCdConsumidor + stCdCliente, cdsConsumidor);
+        if (!cdsConsumidor.isEmpty()) {
+            showMessage(QStringLiteral("Cons_Cad"), kMsgErro, stIdEsquema);
+            return;
+        }
+    }
+
+    if (!EmptyString(stCdTipoConsSel))
+        stCdTipoCons = stCdTipoConsSel;
+    if (!EmptyString(stCdTipoVenda))
+        stIdTpVendaCons = stCdTipoVenda;
+    if (stCdCcusClie.isEmpty() || stCdTipoCons.isEmpty() || stCdCliente.isEmpty()) {
+        showMessage(QStringLiteral("Param_Vnd"), kMsgErro, stIdEsquema);
+        boGravou = false;
+        return;
+    }
+
+    const QString chave = novo ? ajustado : carregado;
+    const QString contexto = QStringList{stCdCliente,    stNmConsumidor,    chave,
+                                         stCdConsumidor, stCdCcusClie,      stCdTipoCons,
+                                         stCdConsumidor, stNrCpfRespCon,    stNrTeleCons,
+                                         stNrTele2Cons,  stStProcessamento, novo ? stOperacao : QStringLiteral("1"),
+                                         stCdFilial,     stDsDirCad}
+                                 .join(kSep);
+
+    // Until the record is written, a failure leaves the digests as they were loaded; the typed passwords
+    // themselves are never replaced, so a second confirm digests and encrypts the same plain passwords.
+    const QString posMd5 = stCdSenhaPosMd5, consMd5 = stCdSenhaConsMd5;
+    try {
+        CriptografaSenhas();
+        GravaConsumidor v;
+        v.cdCliente = stCdCliente;
+        v.nmConsumidor = stNmConsumidor;
+        v.cdConsumidor = chave;
+        v.cdIdConsumid = stCdIdConsumid;
+        v.cdCcusClie = stCdCcusClie;
+        v.cdTipoCons = stCdTipoCons;
+        v.nrRgConsumid = stNrRgConsumid;
+        v.nrCpfRespCon = stNrCpfRespCon;
+        v.nrTeleCons = stNrTeleCons;
+        v.nrTele2Cons = stNrTele2Cons;
+        v.stProcessamento = stStProcessamento;
+        v.operacao = stOperacao;
+        v.cdFilial = stCdFilial;
+        v.dsDirCad = stDsDirCad;
+        v.cdPais = stCdPais;
+        v.sgEstado = stSgEstado;
+        v.cdMunicipio = stCdMunicipio;
+        v.dsEndeCons = stDsEndeCons;
+        v.nrEndeCons = stNrEndeCons;
+        v.nmBairCons = stNmBairCons;
+        v.nrCepCons = stNrCepCons;
+        v.dsEmailCons = stDsEmailCons;
+        v.idSexoCons = stIdSexoConsGrava;
+        v.dtNascCons = stDtNascCons;
+        v.nrCelularCons = stNrCelularCons;
+        v.digital = stDigital;
+        v.digital2 = stDigital2;
+        v.cdExConsumid = stCdExConsumidor;
+        v.cdSenhaCons = stCdSenhaConsCripto;
+        v.cdSenhaSite = stCdSenhaSiteCripto;
+        v.nmLoginCons = stNMLOGINCONS;
+        v.idImpCpfCupom = stIDIMPCPFCUPOM;
+        v.idCadConfLibCon = stIDCADCONFLIBCON;
+        v.idAtuCpfCons = stIDATUCPFCONS;
+        v.idVerSaldCon = stIDVERSALDCON;
+        v.idTpVendaCons = stIdTpVendaCons;
+        v.cdSenhaConsMd5 = stCdSenhaConsMd5;
+        v.cdSenhaPosMd5 = stCdSenhaPosMd5;
+        MensagemMetodo(setGravaConsumidor(v), true, 10, QStringLiteral("setGravaConsumidor"), kModuloGrava, contexto,
+                       stIdEsquema);
+    } catch (...) {
+        stCdSenhaPosMd5 = posMd5;
+        stCdSenhaConsMd5 = consMd5;
+        stCdSenhaConsCripto.clear();
+        stCdSenhaSiteCripto.clear();
+        throw;
+    }
+    if (novo) {
+        // The record exists from here on. Should the central steps below fail, the next confirm updates
+        // it instead of finding its code, documents and badge taken by itself.
+        insertedKey_ = chave;
+        stOperacao = QStringLiteral("2");
+    }
+
+    if (!novo && stIdSenConsCentral == QLatin1String("S")) {
+        QVariantList answer{QVariant()};
+        if (!SenhaConsCentral(stCdFilial, stCdCliente, carregado, stCdSenhaConsCripto, QStringLiteral("1"),
+                              QStringLiteral("1"), QStringLiteral("UPDATE_SENHA"), answer))
+            throw std::runtime_error("SenhaConsCentral_ERRO");
+    }
+
+    // The secrets go only once everything has gone through: until then the operator may confirm again,
+    // and a second confirm needs the typed passwords and the fingerprints.
+    QVariantList dados(10);
+    MensagemMetodo(centralAnswer(SetConsumidor({stCdFilial, stDsDirCad, stIdExConsAtFil, stIdExConsAtGer}, dados)),
+                   true, 0, QStringLiteral("setConsumidor"), kModuloCentral, stCdFilial + kSep + stDsDirCad,
+                   stIdEsquema);
+    limpaSegredos();
+
+    boGravou = true;
+    close();
+}
+
+} // namespace cadcons

@@ -1,0 +1,43 @@
+// Password digests and stored forms for the save.
+
+#include "cad_consumidor_form.h"
+#include "catalogue.h"
+#include "md5.h"
+#include "module_state.h"
+#include "utility.h"
+
+#include <QLabel>
+
+namespace cadcons {
+
+namespace {
+
+// A newly typed password gets a fresh digest and stored form; one not retyped keeps what its field
+// shows, the stored form loaded with the record (or nothing), and its digest stays as loaded.
+void storedForms(const QString& typed, const QString& shown, int columnWidth, QString& digest, QString& stored) {
+    if (typed.isEmpty()) {
+        stored = shown;
+        return;
+    }
+    QString salted = QLatin1String(kSaltPrefix) + typed + QLatin1String(kSaltSuffix);
+    digest = MD5(salted);
+    salted.fill(QChar(u'\0'));
+    stored = CriptoPlus(typed, columnWidth);
+}
+
+} // namespace
+
+void TfrmCadastroConsumidor::CriptografaSenhas() {
+    // Nothing is assigned until both are made: a password too long for its column leaves the state as it was.
+    QString posMd5 = stCdSenhaPosMd5, consMd5 = stCdSenhaConsMd5, senhaCons, senhaSite;
+    storedForms(stCDSENHACONS, label("lblCDSENHACONS")->text(), sql::columnWidth(QStringLiteral("CDSENHACONS")), posMd5,
+                senhaCons);
+    storedForms(stCDSENHASITE, label("lblCDSENHASITE")->text(), sql::columnWidth(QStringLiteral("CDSENHASITE")),
+                consMd5, senhaSite);
+    stCdSenhaPosMd5 = posMd5;
+    stCdSenhaConsMd5 = consMd5;
+    stCdSenhaConsCripto = senhaCons;
+    stCdSenhaSiteCripto = senhaSite;
+}
+
+} // namespace cadcons

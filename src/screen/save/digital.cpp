@@ -1,0 +1,33 @@
+// Fingerprint capture.
+
+#include "busy_flag.h"
+#include "cad_consumidor_form.h"
+#include "module_state.h"
+#include "sibling.h"
+#include "utility.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+
+namespace cadcons {
+
+void TfrmCadastroConsumidor::sbpDigitalClick() {
+    // The capture has a window of its own; a touch that reaches the form meanwhile starts nothing.
+    if (busy_)
+        return;
+    const save::BusyFlag busy(busy_);
+
+    if (!Vd_Informacoes())
+        return;
+    QVariantList templates{QVariant(), QVariant()};
+    // A failing capture passes its error on to the key's handler, which shows it; the templates keep
+    // what they held.
+    DigitalConsumidor(Ajusta(stCdConsumidor, 21), stCdCliente, label("lblNome")->text(), templates);
+    stDigital = templates.value(0).toString();
+    stDigital2 = templates.value(1).toString();
+    // Whatever wait cursor the capture left on screen goes.
+    while (QGuiApplication::overrideCursor())
+        QGuiApplication::restoreOverrideCursor();
+}
+
+} // namespace cadcons

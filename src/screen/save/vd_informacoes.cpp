@@ -1,0 +1,77 @@
+// Field validation before a save or a fingerprint capture.
+
+#include "cad_consumidor_form.h"
+#include "dialogs.h"
+#include "utility.h"
+
+#include <QDate>
+#include <QLabel>
+#include <stdexcept>
+
+namespace cadcons {
+
+namespace {
+
+// The birth date as the birth-date field writes it, in the till's day/month/year short format; the save
+// reads it the same way. Throws when the text is no date at all.
+QDate shortDate(const QString& text) {
+    const QDate date = QDate::fromString(text.trimmed(), QStringLiteral("dd/MM/yyyy"));
+    if (!date.isValid())
+        throw std::invalid_argument(QStringLiteral("'%1' is not a valid date").arg(text).toStdString());
+    return date;
+}
+
+qint64 toInt64(const QString& text) {
+    bool ok = false;
+    const qint64 value = text.toLongLong(&ok);
+    if (!ok)
+        throw std::invalid_argument(QStringLiteral("'%1' is not a valid integer value").arg(text).toStdString());
+    return value;
+}
+
+// Eleven equal digits pass the check-digit rule, yet name nobody.
+bool repeatedDigits(qint64 cpf) {
+    constexpr qint64 kOnes = 11111111111;
+    return cpf >= 0 && cpf <= 9 * kOnes && cpf % kOnes == 0;
+}
+
+} // namespace
+
+bool TfrmCadastroConsumidor::Vd_Informacoes() {
+    // The operator reads the message first; then the field at fault is the one the keys type into.
+    const auto fails = [this](const char* key, int focus) {
+        showMessage(QLatin1String(key), kMsgErro, stIdEsquema);
+        if (focus != 0) {
+            inCampoAtivo = focus;
+            mudaCor();
+        }
+        return false;
+    };
+    try {
+        if (stModoChamada == QLatin1String("B") && label("lblCodCons")->text().isEmpty())
+            return fails("CodCons_Ninf", 1);
+        if (label("lblNome")->text().isEmpty())
+            return fails("Nome_Ninf", 2);
+
+        if (const QString cpf = label("lblCpf")->text(); !cpf.isEmpty()) {
+            stNrCpfRespCon = cpf;
+            if (stNrCpfRespCon.size() != 11 || !CPFOk(stNrCpfRespCon) || repeatedDigits(toInt64(stNrCpfRespCon)))
+                return fails("Cpf_Inv", 0);
+        }
+
+        if (const QString nasc = label("lblNasc")->text(); !EmptyString(nasc)) {
+            if (shortDate(nasc) <= QDate(1899, 12, 31))
+                return fails("DATA_INVALIDA", 3);
+        }
+
+        if (label("lblCracha")->text().isEmpty())
+            return fails("Cracha_Ninf", 17);
+        return true;
+    } catch (const std::exception& e) {
+        Mensagem(QString::fromUtf8(e.what()), QString(), QStringLiteral("N"), QStringLiteral("N"), kMsgErro, QString(),
+                 stIdEsquema, 0, nullptr);
+        return false;
+    }
+}
+
+} // namespace cadcons
