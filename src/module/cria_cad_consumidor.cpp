@@ -1,6 +1,7 @@
 #include "cadconsumidor.h"
 
 #include "cad_consumidor_form.h"
+#include "central_services.h"
 #include "dialogs.h"
 #include "module_state.h"
 #include "pesquisa.h"
@@ -157,6 +158,7 @@ bool showScreen(Texts& texts, const QString& mode, QString& error) {
         boIdCriado = false;
     // The sibling package's services the host did not put in place itself.
     installDefaultPesquisa();
+    installDefaultCentralServices();
 
     bool result = false;
     bool shown = false;

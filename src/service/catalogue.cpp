@@ -1,5 +1,7 @@
 #include "catalogue.h"
 
+#include "sql_provider.h"
+
 #include <QHash>
 
 // The statement texts as the shared database expects them. Keep them as they are: other programs of
@@ -245,6 +247,21 @@ int columnWidth(const QString& column) {
 bool isLongText(const QString& column) {
     return column.compare(QLatin1String("DIGICONSUMIDOR"), Qt::CaseInsensitive) == 0 ||
            column.compare(QLatin1String("DIGICONSUMIDOR2"), Qt::CaseInsensitive) == 0;
+}
+
+// Column names as the shared database spells them, whatever case the driver reports.
+DataPacket resultPacket(QSqlQuery& query, const QSet<QString>& dateTimeColumns) {
+    DataPacket packet = packetFromQuery(query, dateTimeColumns);
+    for (FieldDef& field : packet.fields) {
+        field.name = field.name.toUpper();
+        if (isLongText(field.name)) {
+            field.type = FieldType::Memo;
+            field.width = 0;
+        } else if (const int width = columnWidth(field.name); width > 0 && field.type == FieldType::String) {
+            field.width = width;
+        }
+    }
+    return packet;
 }
 
 } // namespace cadcons::sql

@@ -1,6 +1,11 @@
 #pragma once
 
+#include "data_packet.h"
+
+#include <QSet>
 #include <QString>
+
+class QSqlQuery;
 
 namespace cadcons::sql {
 
@@ -31,5 +36,9 @@ extern const char* const acmUpdCpfConsumidor;
 int columnWidth(const QString& column);
 // True for the long-text columns (the fingerprint templates), which packets carry as memos.
 bool isLongText(const QString& column);
+
+// The whole result of an executed statement as a packet: names upper case as the shared database spells
+// them, the declared widths, the long texts as memos. `dateTimeColumns` as for packetFromQuery.
+DataPacket resultPacket(QSqlQuery& query, const QSet<QString>& dateTimeColumns = {});
 
 } // namespace cadcons::sql

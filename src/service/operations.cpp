@@ -41,26 +41,11 @@ QSqlQuery execute(const char* name, const QString& text, const Bindings& binding
     return query;
 }
 
-// Column names as the shared database spells them, whatever case the driver reports.
-DataPacket packetOf(QSqlQuery& query, const QSet<QString>& dateTimeColumns = {}) {
-    DataPacket packet = packetFromQuery(query, dateTimeColumns);
-    for (FieldDef& field : packet.fields) {
-        field.name = field.name.toUpper();
-        if (sql::isLongText(field.name)) {
-            field.type = FieldType::Memo;
-            field.width = 0;
-        } else if (const int width = sql::columnWidth(field.name); width > 0 && field.type == FieldType::String) {
-            field.width = width;
-        }
-    }
-    return packet;
-}
-
 ServiceResult read(const char* name, const QString& text, const Bindings& bindings = {},
                    const QSet<QString>& dateTimeColumns = {}) {
     try {
         QSqlQuery query = execute(name, text, bindings);
-        return packetOf(query, dateTimeColumns);
+        return sql::resultPacket(query, dateTimeColumns);
     } catch (const std::exception& e) {
         return ADOExceptionMessage(e, connection(), QString());
     }
@@ -157,7 +142,7 @@ ServiceResult getInfCEP(const QString& cep, bool& ok) {
     ok = true;
     try {
         QSqlQuery query = execute("adqInfCEP", QString::fromUtf8(sql::adqInfCEP), {{"P_CEP", text(cep)}});
-        return packetOf(query);
+        return sql::resultPacket(query);
     } catch (const std::exception& e) {
         // The postal-code look-up shows the plain text; it has its own way of telling the operator.
         return QString::fromUtf8(e.what());

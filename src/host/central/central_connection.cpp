@@ -1,0 +1,224 @@
+#include "central_detail.h"
+#include "central_statements.h"
+#include "connection.h"
+#include "host_config.h"
+#include "text.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QSqlRecord>
+#include <stdexcept>
+
+namespace cadcons {
+
+namespace {
+
+const QString kConnectionName = QStringLiteral("cadconsCentral");
+
+// The connection string the Qt connection was made from. Kept only in memory, to notice a change.
+QString& connectionMadeFrom() {
+    static QString text;
+    return text;
+}
+
+bool isDateTimeColumn(const QString& column) {
+    return column == QLatin1String("DTNASCCONS") || column == QLatin1String("DTULTATUCSUM");
+}
+
+// A date-time column as the drivers bind it everywhere. SQLite hands date-times back as text.
+QVariant dateTimeValue(const QString& column, const QVariant& raw) {
+    const QVariant null(QMetaType::fromType<QDateTime>());
+    switch (raw.metaType().id()) {
+    case QMetaType::QDateTime:
+        return raw;
+    case QMetaType::QDate:
+        return QDateTime(raw.toDate(), QTime(0, 0));
+    case QMetaType::QString:
+    case QMetaType::QByteArray: {
+        const QString text = raw.toString();
+        if (text.isEmpty())
+            return null;
+        if (const QDateTime when = parseIsoDateTime(text); when.isValid())
+            return when;
+        break;
+    }
+    default:
+        break;
+    }
+    throw std::runtime_error(QStringLiteral("Column %1 holds \"%2\", which is not a date-time")
+                                 .arg(column, raw.toString().left(100))
+                                 .toStdString());
+}
+
+} // namespace
+
+QString centralConnectionString() {
+    const QString fromEnvironment = qEnvironmentVariable("CADCONS_CENTRAL_CONNECTION").trimmed();
+    if (!fromEnvironment.isEmpty())
+        return fromEnvironment;
+    return hostConfigValue(QStringLiteral("central/connection")).trimmed();
+}
+
+QSqlDatabase centralDatabase() {
+    const QString text = centralConnectionString();
+    if (text.isEmpty())
+        throw CentralNotConfigured(
+            QStringLiteral("No central database is configured: set [central] connection in %1 or "
+                           "CADCONS_CENTRAL_CONNECTION")
+                .arg(hostConfigPath())
+                .toStdString());
+    if (QSqlDatabase::contains(kConnectionName) && connectionMadeFrom() == text) {
+        QSqlDatabase db = QSqlDatabase::database(kConnectionName, false);
+        TryConnect(db);
+        return db;
+    }
+    // First use, or another database now: the driver itself may differ, so the Qt connection is made anew.
+    const ConnectionSettings settings = parseConnectionString(text);
+    closeCentralDatabase();
+    QSqlDatabase db = QSqlDatabase::addDatabase(settings.driver, kConnectionName);
+    if (!db.isValid())
+        throw DatabaseError(QStringLiteral("The central database's driver %1 is not available").arg(settings.driver),
+                            db.lastError());
+    applyConnectionSettings(db, settings);
+    connectionMadeFrom() = text;
+    TryConnect(db);
+    return db;
+}
+
+void closeCentralDatabase() {
+    connectionMadeFrom().clear();
+    if (!QSqlDatabase::contains(kConnectionName))
+        return;
+    QSqlDatabase::database(kConnectionName, false).close();
+    QSqlDatabase::removeDatabase(kConnectionName);
+}
+
+void installDefaultCentralServices() {
+    SiblingServices& services = siblingServices();
+    if (!services.SenhaConsCentral)
+        services.SenhaConsCentral = senhaConsCentral;
+    if (!services.SetConsumidor)
+        services.SetConsumidor = setConsumidor;
+}
+
+const QStringList& consumerColumns() {
+    static const QStringList columns = {
+        "CDCLIENTE",       "CDCONSUMIDOR",    "NMCONSUMIDOR", "IDSITCONSUMI", "CDIDCONSUMID",   "CDEXCONSUMID",
+        "CDCCUSCLIE",      "CDTIPOCONS",      "NRRGCONSUMID", "NRCPFRESPCON", "NRTELECONS",     "NRTELE2CONS",
+        "NRCELULARCONS",   "DSENDECONS",      "NRENDECONS",   "NMBAIRCONS",   "CDPAIS",         "SGESTADO",
+        "CDMUNICIPIO",     "NRCEPCONS",       "DSEMAILCONS",  "IDSEXOCONS",   "DTNASCCONS",     "DIGICONSUMIDOR",
+        "DIGICONSUMIDOR2", "CDSENHACONS",     "CDSENHASITE",  "NMLOGINCONS",  "CDSENHACONSMD5", "CDSENHAPOSMD5",
+        "IDIMPCPFCUPOM",   "IDCADCONFLIBCON", "IDATUCPFCONS", "IDVERSALDCON", "IDTPVENDACONS",  "DTULTATUCSUM",
+        "IDATUCONSUMI",    "IDCONSUMIDOR",    "NRRAMAL1CONS", "NRRAMAL2CONS", "NRFAXCONS",      "NRCTACORCONS",
+        "CDVENDEDOR",      "NMRESPCONS",      "DSINFOCONS",
+    };
+    return columns;
+}
+
+QString ConsumerRow::customer() const {
+    return values.value(0).toString();
+}
+
+QString ConsumerRow::consumer() const {
+    return values.value(1).toString();
+}
+
+namespace central_detail {
+
+QSqlQuery run(const QSqlDatabase& db, const char* name, const char* text, const Bindings& bindings) {
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.prepare(QString::fromUtf8(text)))
+        throw DatabaseError(QStringLiteral("%1: the statement could not be prepared").arg(QLatin1String(name)),
+                            query.lastError());
+    for (const auto& [parameter, value] : bindings)
+        query.bindValue(u':' + parameter, value);
+    if (!query.exec())
+        throw DatabaseError(QStringLiteral("%1: the statement failed").arg(QLatin1String(name)), query.lastError());
+    return query;
+}
+
+QVariant text(const QString& value) {
+    return value.isNull() ? QVariant(QStringLiteral("")) : QVariant(value);
+}
+
+QString failureText(const std::exception& e, const QSqlDatabase& db, const QString& context) {
+    // Without a connection (it could not be made) the text itself says all there is.
+    if (dynamic_cast<const DatabaseError*>(&e) && db.isValid())
+        return ADOExceptionMessage(e, db, context);
+    return context + QStringLiteral(": ") + QString::fromUtf8(e.what());
+}
+
+void closeAfterFailure(const std::exception& e, QSqlDatabase& central) {
+    if (dynamic_cast<const DatabaseError*>(&e) && central.isValid())
+        central.close();
+}
+
+void transactionFailed(const QString& what, const QSqlDatabase& db) {
+    throw DatabaseError(what, db.lastError());
+}
+
+QStringList secretsOf(const ConsumerRow& row) {
+    static const QStringList secretColumns = {"CDSENHACONS",   "CDSENHASITE",    "CDSENHACONSMD5",
+                                              "CDSENHAPOSMD5", "DIGICONSUMIDOR", "DIGICONSUMIDOR2"};
+    QStringList secrets;
+    for (const QString& column : secretColumns)
+        secrets.append(row.values.value(consumerColumns().indexOf(column)).toString());
+    return secrets;
+}
+
+QString withoutSecrets(QString text, const QStringList& secrets) {
+    for (const QString& secret : secrets) {
+        // Shorter values would also match ordinary words of the message; the stored forms are longer.
+        if (secret.trimmed().size() >= 4)
+            text.replace(secret, QStringLiteral("***"));
+    }
+    return text;
+}
+
+ConsumerRow readConsumerRow(const QSqlQuery& query) {
+    const QSqlRecord record = query.record();
+    ConsumerRow row;
+    for (const QString& column : consumerColumns()) {
+        const int index = record.indexOf(column);
+        if (index < 0)
+            throw std::logic_error(QStringLiteral("The consumer statement has no column %1").arg(column).toStdString());
+        const QVariant raw = query.isNull(index) ? QVariant() : query.value(index);
+        if (column == QLatin1String("IDATUCONSUMI"))
+            row.marker = raw;
+        if (column == QLatin1String("DTULTATUCSUM"))
+            row.changedAt = raw;
+        if (isDateTimeColumn(column))
+            row.values.append(raw.isNull() ? QVariant(QMetaType::fromType<QDateTime>()) : dateTimeValue(column, raw));
+        else if (raw.isNull())
+            row.values.append(QVariant(QMetaType::fromType<QString>()));
+        else if (raw.metaType().id() == QMetaType::QByteArray)
+            row.values.append(text(QString::fromUtf8(raw.toByteArray())));
+        else
+            row.values.append(text(raw.toString()));
+    }
+    return row;
+}
+
+void upsertCentral(const QSqlDatabase& central, const ConsumerRow& row) {
+    QSqlQuery found =
+        run(central, "centralExists", central_sql::centralExists,
+            {{QStringLiteral("P_CDCLIENTE"), row.customer()}, {QStringLiteral("P_CDCONSUMIDOR"), row.consumer()}});
+    const bool exists = found.next() && found.value(0).toLongLong() > 0;
+    found.finish();
+    // The central copy carries the marker "S" itself, which the statements write.
+    Bindings bindings;
+    const QStringList& columns = consumerColumns();
+    for (qsizetype i = 0; i < columns.size(); ++i) {
+        if (columns[i] != QLatin1String("IDATUCONSUMI"))
+            bindings.append({columns[i], row.values.value(i)});
+    }
+    if (exists)
+        run(central, "centralUpdate", central_sql::centralUpdate, bindings);
+    else
+        run(central, "centralInsert", central_sql::centralInsert, bindings);
+}
+
+} // namespace central_detail
+
+} // namespace cadcons
