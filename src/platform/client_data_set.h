@@ -97,6 +97,20 @@ private:
     QHash<QString, GetText> getTexts_;
 };
 
+// Switches a dataset's filter off when it goes out of scope, also when a look-up fails half-way, so no
+// later reader of the list sees it cut down.
+class FilterOff {
+public:
+    explicit FilterOff(ClientDataSet& ds)
+        : ds_(ds) {}
+    ~FilterOff() { ds_.setFiltered(false); }
+    FilterOff(const FilterOff&) = delete;
+    FilterOff& operator=(const FilterOff&) = delete;
+
+private:
+    ClientDataSet& ds_;
+};
+
 // Text of a packet value as a dataset field shows it: dates as dd/MM/yyyy, date-times as
 // dd/MM/yyyy hh:mm:ss (time left out at midnight), Booleans as "True"/"False", null as "".
 QString valueText(const QVariant& value, FieldType type);

@@ -111,6 +111,8 @@ public:
     // Returns true when the key-down already posted the key's character (Shift+2, Shift+-), so the
     // character event of the same key press must not post it again.
     bool FormKeyDown(int& key, ShiftState shift);
+    // Opens the pick list of a field's kind (F9, the space bar).
+    void openPicker(screen::Picker picker);
     void FormKeyPress(QChar& key);
     // Maps a Qt key event to the virtual-key code and shift state the handlers test.
     static int virtualKey(const QKeyEvent* event);

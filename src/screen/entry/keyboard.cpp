@@ -12,20 +12,6 @@ using screen::Picker;
 
 namespace {
 
-// Switches a dataset's filter off when the look-up ends, also when it fails half-way, so no later
-// reader of the list sees it cut down.
-class FilterOff {
-public:
-    explicit FilterOff(ClientDataSet& ds)
-        : ds_(ds) {}
-    ~FilterOff() { ds_.setFiltered(false); }
-    FilterOff(const FilterOff&) = delete;
-    FilterOff& operator=(const FilterOff&) = delete;
-
-private:
-    ClientDataSet& ds_;
-};
-
 // Filters `ds` by `filter`; true with the dataset on the first matching row.
 bool filteredFind(ClientDataSet& ds, const QString& filter) {
     ds.setFilter(filter);
@@ -49,6 +35,34 @@ int virtualKeyOfKeycode(quint32 keycode) {
 }
 
 } // namespace
+
+void TfrmCadastroConsumidor::openPicker(screen::Picker picker) {
+    switch (picker) {
+    case Picker::Pais:
+        bdsPaisClick();
+        break;
+    case Picker::Uf:
+        bdsUfClick();
+        break;
+    case Picker::Cidade:
+        bdsCidadeClick();
+        break;
+    case Picker::Bairro:
+        bdsBairroClick();
+        break;
+    case Picker::TipoCons:
+        bdsTipoConsClick();
+        break;
+    case Picker::TipoVenda:
+        bdsTipoVendaClick();
+        break;
+    case Picker::Cliente:
+        bdsNomeClienteClick();
+        break;
+    case Picker::None:
+        break;
+    }
+}
 
 bool TfrmCadastroConsumidor::FormKeyDown(int& key, ShiftState shift) {
     bool posted = false;
@@ -120,33 +134,8 @@ bool TfrmCadastroConsumidor::FormKeyDown(int& key, ShiftState shift) {
             inCampoAtivo = stModoChamada == QLatin1String("B") ? spec->escapeModeB : spec->escapeOtherModes;
     }
 
-    if (key == vk::F9) {
-        switch (pickerOf(inCampoAtivo)) {
-        case Picker::Pais:
-            bdsPaisClick();
-            break;
-        case Picker::Uf:
-            bdsUfClick();
-            break;
-        case Picker::Cidade:
-            bdsCidadeClick();
-            break;
-        case Picker::Bairro:
-            bdsBairroClick();
-            break;
-        case Picker::TipoCons:
-            bdsTipoConsClick();
-            break;
-        case Picker::TipoVenda:
-            bdsTipoVendaClick();
-            break;
-        case Picker::Cliente:
-            bdsNomeClienteClick();
-            break;
-        case Picker::None:
-            break;
-        }
-    }
+    if (key == vk::F9)
+        openPicker(pickerOf(inCampoAtivo));
 
     if (key == vk::OemMinus && shift == ssShift) {
         sbt_Click();
@@ -180,26 +169,9 @@ void TfrmCadastroConsumidor::FormKeyPress(QChar& key) {
 
     // Picker fields are chosen from their list, never typed; space opens the list where one is offered.
     if (const Picker picker = pickerOf(field); picker != Picker::None) {
-        if (key == u' ') {
-            switch (picker) {
-            case Picker::Pais:
-                bdsPaisClick();
-                break;
-            case Picker::Uf:
-                bdsUfClick();
-                break;
-            case Picker::Cidade:
-                bdsCidadeClick();
-                break;
-            case Picker::Bairro:
-                bdsBairroClick();
-                break;
-            case Picker::TipoCons:
-                bdsTipoConsClick();
-                break;
-            default: // sale type and customer open only on F9 or a touch
-                break;
-            }
+        // Sale type and customer open only on F9 or a touch.
+        if (key == u' ' && picker != Picker::TipoVenda && picker != Picker::Cliente) {
+            openPicker(picker);
         }
         key = QChar(0);
         return;

@@ -19,20 +19,6 @@ constexpr int kPais = 7, kUf = 8, kCidade = 9, kBairro = 10, kTipoCons = 16, kTi
 // The pickers' messages go out under the screen's own scheme.
 const QString kPickerEsquema = QStringLiteral("002");
 
-// Switches a list's restriction off when the picker ends, also when the dialog fails, so no later
-// reader of the list sees it cut down.
-class FilterOff {
-public:
-    explicit FilterOff(ClientDataSet& ds)
-        : ds_(ds) {}
-    ~FilterOff() { ds_.setFiltered(false); }
-    FilterOff(const FilterOff&) = delete;
-    FilterOff& operator=(const FilterOff&) = delete;
-
-private:
-    ClientDataSet& ds_;
-};
-
 void restrict(ClientDataSet& ds, const QString& filter) {
     ds.setFiltered(false);
     ds.setFilter(filter);
