@@ -3,6 +3,7 @@
 #include "cad_consumidor_form.h"
 #include "central_services.h"
 #include "dialogs.h"
+#include "digital_dialog.h"
 #include "module_state.h"
 #include "pesquisa.h"
 
@@ -158,6 +159,7 @@ bool showScreen(Texts& texts, const QString& mode, QString& error) {
         boIdCriado = false;
     // The sibling package's services the host did not put in place itself.
     installDefaultPesquisa();
+    installDefaultDigitalConsumidor();
     installDefaultCentralServices();
 
     bool result = false;
