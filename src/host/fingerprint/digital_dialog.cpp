@@ -24,13 +24,11 @@ namespace {
 // Sizes for a finger on a touch terminal.
 constexpr int kDialogWidth = 620;
 constexpr int kDialogHeight = 470;
-constexpr int kBorder = 3;
 constexpr int kKeyWidth = 220;
 constexpr int kKeyHeight = 64;
 constexpr int kBarHeight = 30;
 
 // The colours of the other dialogs, so they read as one family.
-const QColor kStrip(21, 101, 192);
 const QColor kKeyFace(84, 96, 110);
 const QColor kLeaveFace(198, 40, 40);
 const QColor kDone(34, 160, 70);
@@ -102,25 +100,10 @@ DigitalDialog::DigitalDialog(FingerprintEnrolment& enrolment, const QString& con
     setFocusPolicy(Qt::StrongFocus);
 
     auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(kBorder, kBorder, kBorder, kBorder);
+    outer->setContentsMargins(kDialogBorder, kDialogBorder, kDialogBorder, kDialogBorder);
     outer->setSpacing(0);
 
-    auto* strip = new QWidget(this);
-    strip->setAutoFillBackground(true);
-    QPalette sp = strip->palette();
-    sp.setColor(QPalette::Window, kStrip);
-    sp.setColor(QPalette::WindowText, Qt::white);
-    strip->setPalette(sp);
-    auto* stripRow = new QHBoxLayout(strip);
-    stripRow->setContentsMargins(16, 8, 16, 8);
-    auto* title = new QLabel(QStringLiteral("Captura de Digital"), strip);
-    QFont tf = title->font();
-    tf.setPixelSize(20);
-    tf.setBold(true);
-    title->setFont(tf);
-    stripRow->addWidget(title);
-    stripRow->addStretch(1);
-    outer->addWidget(strip);
+    addTitleStrip(this, outer, QStringLiteral("Captura de Digital"));
 
     auto* body = new QVBoxLayout;
     body->setContentsMargins(20, 14, 20, 14);
@@ -280,7 +263,7 @@ void DigitalDialog::showEvent(QShowEvent* e) {
 void DigitalDialog::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), Qt::white);
-    p.setPen(QPen(kStrip, kBorder * 2));
+    p.setPen(QPen(kDialogStrip, kDialogBorder * 2));
     p.setBrush(Qt::NoBrush);
     p.drawRect(rect());
 }

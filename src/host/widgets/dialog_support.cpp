@@ -1,12 +1,37 @@
 #include "dialog_support.h"
 
 #include <QApplication>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QScreen>
 #include <QThread>
+#include <QVBoxLayout>
 #include <QWidget>
 #include <algorithm>
 
 namespace cadcons {
+
+QLabel* addTitleStrip(QWidget* dialog, QVBoxLayout* outer, const QString& text, QWidget* extra) {
+    auto* strip = new QWidget(dialog);
+    strip->setAutoFillBackground(true);
+    QPalette sp = strip->palette();
+    sp.setColor(QPalette::Window, kDialogStrip);
+    sp.setColor(QPalette::WindowText, Qt::white);
+    strip->setPalette(sp);
+    auto* row = new QHBoxLayout(strip);
+    row->setContentsMargins(16, 8, 16, 8);
+    auto* title = new QLabel(text, strip);
+    QFont tf = title->font();
+    tf.setPixelSize(20);
+    tf.setBold(true);
+    title->setFont(tf);
+    row->addWidget(title);
+    row->addStretch(1);
+    if (extra)
+        row->addWidget(extra);
+    outer->addWidget(strip);
+    return title;
+}
 
 void centreDialog(QWidget* dialog) {
     QWidget* owner = dialog->parentWidget() ? dialog->parentWidget()->window() : nullptr;

@@ -1,12 +1,24 @@
 #pragma once
 
+#include <QColor>
 #include <QCursor>
 #include <QList>
+#include <QString>
 
+class QLabel;
+class QVBoxLayout;
 class QWidget;
 
 // What the module's dialogs share: where they open, the wait cursor, and whether one can open at all.
 namespace cadcons {
+
+// The frame and title strip of the list and capture dialogs.
+inline constexpr int kDialogBorder = 3;
+inline const QColor kDialogStrip{21, 101, 192};
+
+// Puts the blue title strip at the top of `outer` and returns its title label; `extra` (optional) stands
+// at the strip's right.
+QLabel* addTitleStrip(QWidget* dialog, QVBoxLayout* outer, const QString& text, QWidget* extra = nullptr);
 
 // Centres a top-level dialog on the window it belongs to, or on the screen; always inside the screen.
 void centreDialog(QWidget* dialog);

@@ -33,7 +33,6 @@ namespace {
 // Sizes for a finger on a touch terminal.
 constexpr int kDialogWidth = 720;
 constexpr int kDialogHeight = 600;
-constexpr int kBorder = 3;
 constexpr int kRowHeight = 44;
 constexpr int kCellFontPx = 18;
 constexpr int kHeaderFontPx = 16;
@@ -44,7 +43,6 @@ constexpr int kMaxSearchLength = 60;
 constexpr int kCellPadding = 8; // each side of a cell's text
 
 // The message dialog's notice colours, so both dialogs read as one family.
-const QColor kStrip(21, 101, 192);
 const QColor kKeyFace(84, 96, 110);
 const QColor kChooseFace(34, 160, 70);
 const QColor kLeaveFace(198, 40, 40);
@@ -295,32 +293,15 @@ PesquisaDialog::PesquisaDialog(ClientDataSet& dataset, QWidget* parent)
     model_ = new PesquisaModel(dataset, this);
 
     auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(kBorder, kBorder, kBorder, kBorder);
+    outer->setContentsMargins(kDialogBorder, kDialogBorder, kDialogBorder, kDialogBorder);
     outer->setSpacing(0);
 
-    auto* strip = new QWidget(this);
-    strip->setAutoFillBackground(true);
-    QPalette sp = strip->palette();
-    sp.setColor(QPalette::Window, kStrip);
-    sp.setColor(QPalette::WindowText, Qt::white);
-    strip->setPalette(sp);
-    auto* stripRow = new QHBoxLayout(strip);
-    stripRow->setContentsMargins(16, 8, 16, 8);
-    auto* title = new QLabel(QStringLiteral("Pesquisa"), strip);
-    title->setObjectName(QStringLiteral("pesquisaTitulo"));
-    QFont tf = title->font();
-    tf.setPixelSize(20);
-    tf.setBold(true);
-    title->setFont(tf);
-    count_ = new QLabel(strip);
+    count_ = new QLabel(this);
     count_->setObjectName(QStringLiteral("pesquisaContagem"));
     QFont cf = count_->font();
     cf.setPixelSize(17);
     count_->setFont(cf);
-    stripRow->addWidget(title);
-    stripRow->addStretch(1);
-    stripRow->addWidget(count_);
-    outer->addWidget(strip);
+    addTitleStrip(this, outer, QStringLiteral("Pesquisa"), count_)->setObjectName(QStringLiteral("pesquisaTitulo"));
 
     auto* body = new QVBoxLayout;
     body->setContentsMargins(12, 12, 12, 12);
@@ -649,7 +630,7 @@ void PesquisaDialog::showEvent(QShowEvent* e) {
 void PesquisaDialog::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), Qt::white);
-    p.setPen(QPen(kStrip, kBorder * 2));
+    p.setPen(QPen(kDialogStrip, kDialogBorder * 2));
     p.setBrush(Qt::NoBrush);
     p.drawRect(rect());
 }
