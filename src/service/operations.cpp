@@ -1,5 +1,6 @@
 #include "catalogue.h"
 #include "connection.h"
+#include "logging.h"
 #include "rdm_cad_consumidor.h"
 #include "sql_provider.h"
 #include "utility.h"
@@ -23,6 +24,19 @@ TrdmCadConsumidor& service() {
     return *rdmCadConsumidor;
 }
 
+// Each operation starts on a connection that answers: one dropped by the server after an earlier
+// failure is made anew here, so the next call after the server is back works.
+TrdmCadConsumidor& usableService() {
+    TrdmCadConsumidor& rdm = service();
+    rdm.reviveIfBroken();
+    return rdm;
+}
+
+void noteFailure() {
+    if (rdmCadConsumidor)
+        rdmCadConsumidor->noteFailure();
+}
+
 QSqlDatabase connection() {
     return rdmCadConsumidor ? rdmCadConsumidor->adcCadConsumidor() : QSqlDatabase();
 }
@@ -44,9 +58,11 @@ QSqlQuery execute(const char* name, const QString& text, const Bindings& binding
 ServiceResult read(const char* name, const QString& text, const Bindings& bindings = {},
                    const QSet<QString>& dateTimeColumns = {}) {
     try {
+        usableService();
         QSqlQuery query = execute(name, text, bindings);
         return sql::resultPacket(query, dateTimeColumns);
     } catch (const std::exception& e) {
+        noteFailure();
         return ADOExceptionMessage(e, connection(), QString());
     }
 }
@@ -75,39 +91,49 @@ QVariant birthDate(const QString& value) {
 } // namespace
 
 ServiceResult getMunicipio() {
+    const TimedCall timed(lcService, "getMunicipio");
     return read("adqMunicipio", QString::fromUtf8(sql::adqMunicipio));
 }
 ServiceResult getEstado() {
+    const TimedCall timed(lcService, "getEstado");
     return read("adqEstado", QString::fromUtf8(sql::adqEstado));
 }
 ServiceResult getPais() {
+    const TimedCall timed(lcService, "getPais");
     return read("adqPais", QString::fromUtf8(sql::adqPais));
 }
 ServiceResult getBairro() {
+    const TimedCall timed(lcService, "getBairro");
     return read("adqBairro", QString::fromUtf8(sql::adqBairro));
 }
 ServiceResult getTipoCons() {
+    const TimedCall timed(lcService, "getTipoCons");
     return read("adqTipoCons", QString::fromUtf8(sql::adqTipoCons));
 }
 
 ServiceResult getTipoVenda() {
+    const TimedCall timed(lcService, "getTipoVenda");
     const bool oracle = rdmCadConsumidor && rdmCadConsumidor->isOracle();
     return read("adqTipoVenda", QString::fromUtf8(oracle ? sql::adqTipoVendaOracle : sql::adqTipoVendaMssql));
 }
 
 ServiceResult getTipoConsPadrao(const QString& cdFilial) {
+    const TimedCall timed(lcService, "getTipoConsPadrao");
     return read("adqTipoConsPadrao", QString::fromUtf8(sql::adqTipoConsPadrao), {{"P_CDFILIAL", text(cdFilial)}});
 }
 
 ServiceResult getParaVend(const QString& cdFilial) {
+    const TimedCall timed(lcService, "getParaVend");
     return read("adqParaVend", QString::fromUtf8(sql::adqParaVend), {{"P_CDFILIAL", text(cdFilial)}});
 }
 
 ServiceResult getNomeCliente(const QString& cdCliente) {
+    const TimedCall timed(lcService, "getNomeCliente");
     return read("adqNomeCliente", QString::fromUtf8(sql::adqNomeCliente), {{"P_CDCLIENTE", text(cdCliente)}});
 }
 
 ServiceResult getDadosConsumidor(const QString& cdCliente, const QString& key) {
+    const TimedCall timed(lcService, "getDadosConsumidor");
     const bool oracle = rdmCadConsumidor && rdmCadConsumidor->isOracle();
     return read("adqDadosCons", QString::fromUtf8(oracle ? sql::adqDadosConsOracle : sql::adqDadosConsMssql),
                 {{"P_CDCONSUMIDOR", text(Ajusta(key, 21))}, {"P_CDCONS", text(key)}, {"P_CDCLIENTE", text(cdCliente)}},
@@ -115,6 +141,7 @@ ServiceResult getDadosConsumidor(const QString& cdCliente, const QString& key) {
 }
 
 ServiceResult getValidaCons(const QString& cdConsumidor, const QString& cdCliente) {
+    const TimedCall timed(lcService, "getValidaCons");
     return read("adqValidaCons", QString::fromUtf8(sql::adqValidaCons),
                 {{"P_CDCONSUMID", text(cdConsumidor)},
                  {"P_CDCLIENTE", text(cdCliente)},
@@ -122,28 +149,34 @@ ServiceResult getValidaCons(const QString& cdConsumidor, const QString& cdClient
 }
 
 ServiceResult getExisteCPF(const QString& cdCliente, const QString& cdConsumidor, const QString& cpf) {
+    const TimedCall timed(lcService, "getExisteCPF");
     return read(
         "adqValidaCPF", QString::fromUtf8(sql::adqValidaCPF),
         {{"P_CDCLIENTE", text(cdCliente)}, {"P_CDCONSUMIDOR", text(cdConsumidor)}, {"P_NRCPFRESPCON", text(cpf)}});
 }
 
 ServiceResult getExisteRG(const QString& cdCliente, const QString& cdConsumidor, const QString& rg) {
+    const TimedCall timed(lcService, "getExisteRG");
     return read(
         "adqValidaRG", QString::fromUtf8(sql::adqValidaRG),
         {{"P_CDCLIENTE", text(cdCliente)}, {"P_CDCONSUMIDOR", text(cdConsumidor)}, {"P_NRRGCONSUMID", text(rg)}});
 }
 
 ServiceResult getExisteIdent(const QString& cdConsumidor, const QString& cdIdConsumid) {
+    const TimedCall timed(lcService, "getExisteIdent");
     return read("adqValidaIdent", QString::fromUtf8(sql::adqValidaIdent),
                 {{"P_CDCONSUMIDOR", text(cdConsumidor)}, {"P_CDIDCONSUMID", text(cdIdConsumid)}});
 }
 
 ServiceResult getInfCEP(const QString& cep, bool& ok) {
+    const TimedCall timed(lcService, "getInfCEP");
     ok = true;
     try {
+        usableService();
         QSqlQuery query = execute("adqInfCEP", QString::fromUtf8(sql::adqInfCEP), {{"P_CEP", text(cep)}});
         return sql::resultPacket(query);
     } catch (const std::exception& e) {
+        noteFailure();
         // The postal-code look-up shows the plain text; it has its own way of telling the operator.
         return QString::fromUtf8(e.what());
     } catch (...) {
@@ -214,8 +247,9 @@ Bindings savedColumns(const GravaConsumidor& v, const QDateTime& now, const QStr
 } // namespace
 
 ServiceResult setGravaConsumidor(const GravaConsumidor& v) {
+    const TimedCall timed(lcService, "setGravaConsumidor");
     try {
-        TrdmCadConsumidor& rdm = service();
+        TrdmCadConsumidor& rdm = usableService();
         rdm.StartTrans();
         try {
             const QDateTime now = QDateTime::currentDateTime();
@@ -243,6 +277,7 @@ ServiceResult setGravaConsumidor(const GravaConsumidor& v) {
         }
         return true;
     } catch (const std::exception& e) {
+        noteFailure();
         return ADOExceptionMessage(e, connection(), QString());
     }
 }

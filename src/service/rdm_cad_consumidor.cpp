@@ -1,8 +1,10 @@
 #include "rdm_cad_consumidor.h"
 
 #include "connection.h"
+#include "logging.h"
 
 #include <QSqlDriver>
+#include <QSqlQuery>
 
 namespace cadcons {
 
@@ -26,15 +28,53 @@ bool TrdmCadConsumidor::connected() const {
 }
 
 void TrdmCadConsumidor::open() {
-    if (connected())
-        return;
+    // A driver may keep reporting a connection open after the server dropped it; only a statement tells.
+    if (connected()) {
+        if (answers()) {
+            suspect_ = false;
+            return;
+        }
+        closeConnection();
+    }
+    const TimedCall timed(lcHost, "connect");
     adcCadConsumidorBeforeConnect();
     QSqlDatabase db = adcCadConsumidor();
     TryConnect(db);
     adcCadConsumidorAfterConnect();
+    suspect_ = false;
+    closedOnPurpose_ = false;
+    // Where it went, never with what password.
+    qCDebug(lcHost).noquote() << "connected to" << db.driverName() << db.hostName() << db.databaseName()
+                              << db.userName();
+}
+
+void TrdmCadConsumidor::reviveIfBroken() {
+    // A connection closed on purpose stays closed; one lost under an operation is made anew, and tried
+    // again before each later operation (each failure marks it again) until the server takes it.
+    if (!suspect_ || inTransaction_ || closedOnPurpose_)
+        return;
+    suspect_ = false;
+    if (connected() && answers())
+        return;
+    closeConnection();
+    open();
+}
+
+bool TrdmCadConsumidor::answers() const {
+    QSqlQuery probe(adcCadConsumidor());
+    const bool ok =
+        probe.exec(isOracle() ? QStringLiteral("SELECT 1 FROM DUAL") : QStringLiteral("SELECT 1")) && probe.next();
+    probe.finish();
+    return ok;
 }
 
 void TrdmCadConsumidor::close() {
+    closeConnection();
+    suspect_ = false;
+    closedOnPurpose_ = true;
+}
+
+void TrdmCadConsumidor::closeConnection() {
     if (QSqlDatabase::contains(connectionName_))
         adcCadConsumidor().close();
     inTransaction_ = false;
@@ -71,8 +111,17 @@ void TrdmCadConsumidor::StartTrans() {
     if (inTransaction_)
         return;
     QSqlDatabase db = adcCadConsumidor();
-    if (!db.transaction())
+    if (db.driverName() == QLatin1String("QSQLITE")) {
+        // SQLite's plain BEGIN takes the write lock only at the first write: a save that reads the stored
+        // row first would then fail at once with "database is locked" when another till's save holds the
+        // read lock too, instead of waiting its turn. IMMEDIATE takes the write lock at the start and
+        // waits for it like any busy file.
+        QSqlQuery begin(db);
+        if (!begin.exec(QStringLiteral("BEGIN IMMEDIATE")))
+            throw DatabaseError(QStringLiteral("Could not begin a transaction"), begin.lastError());
+    } else if (!db.transaction()) {
         throw DatabaseError(QStringLiteral("Could not begin a transaction"), db.lastError());
+    }
     inTransaction_ = true;
 }
 

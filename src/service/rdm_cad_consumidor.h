@@ -17,8 +17,9 @@ public:
     TrdmCadConsumidor(const TrdmCadConsumidor&) = delete;
     TrdmCadConsumidor& operator=(const TrdmCadConsumidor&) = delete;
 
-    // Opens adcCadConsumidor unless it is open: BeforeConnect, connect, AfterConnect. Throws
-    // DatabaseError when the connection cannot be made.
+    // Opens adcCadConsumidor unless it is open and still answers: BeforeConnect, connect, AfterConnect.
+    // A connection the server has dropped (session ended, server restarted) is made anew rather than
+    // kept for the life of the process. Throws DatabaseError when the connection cannot be made.
     void open();
     void close();
     bool connected() const;
@@ -35,13 +36,24 @@ public:
 
     bool inTransaction() const { return inTransaction_; }
 
+    // An operation failed: before the next one, the connection is asked whether it still answers.
+    void noteFailure() { suspect_ = true; }
+    // Before an operation, outside a transaction: after a failure, a connection that the server or the
+    // driver dropped is made anew. Throws DatabaseError when it cannot be.
+    void reviveIfBroken();
+
     // True when the connected database is Oracle: the statements kept per database kind take their
     // Oracle text then.
     bool isOracle() const;
 
 private:
+    bool answers() const;
+    void closeConnection();
+
     QString connectionName_;
     bool inTransaction_ = false;
+    bool suspect_ = false;        // an operation failed since the last look
+    bool closedOnPurpose_ = true; // not opened yet, or closed by close()
 };
 
 // The process-wide service object; created by the first form initialization.

@@ -1,0 +1,91 @@
+// The PostgreSQL server stops in the middle of a save, and between two calls. These tests stop and
+// start the server, so they run on one of their own (scripts/with-postgres around this program alone),
+// never on the server that the other tests share.
+
+#include "fault_support.h"
+
+#include "utility.h"
+
+namespace cadcons::test {
+namespace {
+
+using ServerStops = SaveTest;
+INSTANTIATE_TEST_SUITE_P(Postgres, ServerStops, ::testing::Values(QStringLiteral("postgres")), backendName);
+
+// Wherever a test stops, the server is running again for the next one.
+struct ServerBack {
+    ~ServerBack() { serverControl("start"); }
+};
+
+TEST_P(ServerStops, MidSaveTheOperatorIsToldNothingIsWrittenAndTheConfirmAfterTheRestartSavesOnce) {
+    const int before = consumerCount();
+    open({}, {}, QStringLiteral("B"));
+    fillNewConsumer(QStringLiteral("701"));
+    typePassword(19, QStringLiteral("1234"));
+    const QStringList shown = fieldTexts(*form);
+    messages.clear();
+    ServerBack back;
+    {
+        FaultDuringSave fault(qEnvironmentVariable("CADCONS_CONNECTION"),
+                              [](QSqlDatabase&, qint64) { EXPECT_TRUE(serverControl("stop")); });
+        ASSERT_EQ(fault.lockError(), "");
+        confirm();
+        EXPECT_TRUE(fault.join()) << "the save never waited on the table";
+    }
+    ASSERT_EQ(messages.size(), 1) << messageTexts().join(u'|').toStdString();
+    EXPECT_EQ(messages[0].kind, kMsgErro);
+    EXPECT_TRUE(messages[0].text.contains(QLatin1String("terminating connection due to administrator command")))
+        << messages[0].text.toStdString();
+    EXPECT_TRUE(formOpen());
+    EXPECT_EQ(fieldTexts(*form), shown);
+
+    // Confirm again while the server is still down: told again, nothing else changes.
+    messages.clear();
+    confirm();
+    ASSERT_EQ(messages.size(), 1) << messageTexts().join(u'|').toStdString();
+    EXPECT_EQ(messages[0].kind, kMsgErro);
+    EXPECT_TRUE(messages[0].text.contains(QLatin1String("could not open the database connection")))
+        << messages[0].text.toStdString();
+    EXPECT_TRUE(formOpen());
+    EXPECT_EQ(fieldTexts(*form), shown);
+
+    ASSERT_TRUE(serverControl("start"));
+    reconnectTestSessions();
+    EXPECT_EQ(consumerCount(), before);
+    EXPECT_TRUE(consumer(kCliente1, code21(701)).isEmpty());
+
+    messages.clear();
+    confirm();
+    EXPECT_TRUE(messages.isEmpty()) << messageTexts().join(u'|').toStdString();
+    EXPECT_FALSE(formOpen());
+    EXPECT_TRUE(form->boGravou);
+    EXPECT_EQ(consumerCount(), before + 1);
+    const QVariantMap row = consumer(kCliente1, code21(701));
+    EXPECT_EQ(row.value("NMCONSUMIDOR").toString(), "BEATRIZ NUNES");
+    EXPECT_EQ(DecriptoPlus(row.value("CDSENHACONS").toString()), "1234");
+}
+
+TEST_P(ServerStops, RestartBetweenCallsIsMetByTheNextOpeningOfTheScreen) {
+    open({}, {}, QStringLiteral("B"));
+    ASSERT_TRUE(messages.isEmpty()) << messageTexts().join(u'|').toStdString();
+    const qint64 pid = servicePid();
+    form.reset();
+    {
+        ServerBack back;
+        ASSERT_TRUE(serverControl("stop"));
+    }
+    reconnectTestSessions();
+
+    open({}, {}, QStringLiteral("B"));
+    EXPECT_TRUE(messages.isEmpty()) << messageTexts().join(u'|').toStdString();
+    EXPECT_FALSE(form->cdsPais.isEmpty());
+    EXPECT_NE(servicePid(), pid);
+    fillNewConsumer(QStringLiteral("702"));
+    confirm();
+    EXPECT_TRUE(messages.isEmpty()) << messageTexts().join(u'|').toStdString();
+    EXPECT_FALSE(formOpen());
+    EXPECT_EQ(consumer(kCliente1, code21(702)).value("NMCONSUMIDOR").toString(), "BEATRIZ NUNES");
+}
+
+} // namespace
+} // namespace cadcons::test
