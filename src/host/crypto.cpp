@@ -63,12 +63,23 @@ void loadKey(Key& key) {
         wipe(raw);
         where = QStringLiteral("the environment variable %1").arg(QLatin1String(kKeyVariable));
     } else {
-        hex = hostConfigValue(QStringLiteral("crypto/key"));
-        where = QStringLiteral("key= in the [crypto] section of %1").arg(hostConfigPath());
+        const SettingPath file = cryptoKeyFile();
+        where = QStringLiteral("%1 (%2)").arg(file.path, file.setting);
+        QByteArray raw;
+        try {
+            raw = readSecretFile(file.path, file.setting);
+        } catch (const ConfigError& e) {
+            throw CryptoError(QStringLiteral("CriptoPlus: no usable encryption key. %1, holding 128 hexadecimal "
+                                             "digits (a 64-byte key); or the key itself in %2.")
+                                  .arg(QString::fromUtf8(e.what()), QLatin1String(kKeyVariable))
+                                  .toStdString());
+        }
+        hex = QString::fromLatin1(raw).trimmed();
+        wipe(raw);
     }
-    const QString howTo = QStringLiteral("set %1 or key= in the [crypto] section of %2 to 128 hexadecimal "
-                                         "digits (a 64-byte key)")
-                              .arg(QLatin1String(kKeyVariable), hostConfigPath());
+    const QString howTo = QStringLiteral("put 128 hexadecimal digits (a 64-byte key) in %1, a file only its owner "
+                                         "can read (or set key_file= in the [crypto] section of %2, or %3)")
+                              .arg(cryptoKeyFile().path, hostConfigPath(), QLatin1String(kKeyVariable));
     if (hex.isEmpty())
         throw CryptoError(QStringLiteral("CriptoPlus: no encryption key is configured; %1.").arg(howTo).toStdString());
     if (hex.size() != kKeyHexDigits) {

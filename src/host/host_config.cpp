@@ -1,9 +1,16 @@
 #include "host_config.h"
 
+#include "connection.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStringList>
+#include <QUrl>
+#include <algorithm>
+#include <cctype>
+#include <sys/stat.h>
 
 namespace cadcons {
 
@@ -77,47 +84,256 @@ QString hostConfigPath() {
     return hostDirectory() + QStringLiteral("cadcons.ini");
 }
 
+namespace {
+
+struct ConfigLine {
+    int number = 0;
+    QString section; // "" for lines before any section and for [General]
+    QString name;    // "" for a line that is not name=value
+    QString value;
+    QString raw;
+};
+
 // Read line by line rather than through QSettings: QSettings takes ";" for the start of a comment and
-// "," for a list separator, and a connection string is full of both.
-QString hostConfigValue(const QString& key) {
-    const qsizetype slash = key.lastIndexOf(u'/');
-    const QString group = slash < 0 ? QString() : key.left(slash).trimmed();
-    const QString name = key.mid(slash + 1).trimmed();
-    if (name.isEmpty())
-        return {};
-
+// "," for a list separator, and a connection string is full of both. Comments and blank lines are left
+// out; sections are kept on the lines that follow them.
+QList<ConfigLine> configLines(bool* readable = nullptr) {
     QFile file(hostConfigPath());
-    if (!file.open(QIODevice::ReadOnly))
+    const bool opened = file.open(QIODevice::ReadOnly);
+    if (readable)
+        *readable = opened || !file.exists();
+    if (!opened)
         return {};
-    const QString content = QString::fromUtf8(file.readAll());
+    const QString content = QString::fromUtf8(file.read(qint64(1) << 20));
 
+    QList<ConfigLine> lines;
     QString section;
-    QString result;
+    int number = 0;
     for (QString line : content.split(u'\n')) {
+        ++number;
         line = line.trimmed();
         if (line.startsWith(QChar(0xFEFF)))
             line = line.mid(1).trimmed();
         if (line.isEmpty() || line.startsWith(u';') || line.startsWith(u'#'))
             continue;
+        ConfigLine entry;
+        entry.number = number;
+        entry.raw = line;
         if (line.startsWith(u'[') && line.endsWith(u']')) {
             section = line.mid(1, line.size() - 2).trimmed();
             if (section.compare(QLatin1String("General"), Qt::CaseInsensitive) == 0)
                 section.clear();
             continue;
         }
+        entry.section = section;
         const qsizetype eq = line.indexOf(u'=');
-        if (eq <= 0)
-            continue;
-        if (section.compare(group, Qt::CaseInsensitive) != 0 ||
-            line.left(eq).trimmed().compare(name, Qt::CaseInsensitive) != 0)
-            continue;
-        // The last occurrence wins, as a later line usually is the correction.
-        result = line.mid(eq + 1).trimmed();
-        QString unquoted;
-        if (unquoteIniValue(result, unquoted))
-            result = unquoted;
+        if (eq > 0) {
+            entry.name = line.left(eq).trimmed();
+            entry.value = line.mid(eq + 1).trimmed();
+            QString unquoted;
+            if (unquoteIniValue(entry.value, unquoted))
+                entry.value = unquoted;
+        }
+        lines << entry;
     }
+    return lines;
+}
+
+struct KnownSetting {
+    const char* section;
+    const char* name;
+};
+constexpr KnownSetting kSettings[] = {
+    {"database", "connection"}, {"central", "connection"}, {"cep", "url"},
+    {"crypto", "key_file"},     {"screen", "language"},
+};
+
+QString settingName(const QString& section, const QString& name) {
+    return QStringLiteral("[%1] %2").arg(section, name);
+}
+
+// Where a value came from: the environment variable when it is set, else the file's setting.
+struct Sourced {
+    QString value;
+    QString setting;
+};
+
+Sourced sourced(const char* variable, const char* section, const char* name) {
+    const QString fromEnvironment = qEnvironmentVariable(variable).trimmed();
+    if (!fromEnvironment.isEmpty())
+        return {fromEnvironment, QString::fromLatin1(variable)};
+    return {hostConfigValue(QStringLiteral("%1/%2").arg(QLatin1String(section), QLatin1String(name))).trimmed(),
+            QStringLiteral("%1 in %2").arg(settingName(QLatin1String(section), QLatin1String(name)), hostConfigPath())};
+}
+
+QString modeText(uint mode) {
+    return QStringLiteral("0%1").arg(mode & 0777, 3, 8, QLatin1Char('0'));
+}
+
+void checkConnection(const Sourced& connection, QStringList& problems) {
+    if (connection.value.isEmpty())
+        return;
+    try {
+        parseConnectionString(connection.value);
+    } catch (const std::exception& e) {
+        problems << QStringLiteral("%1: %2; expected Provider=QSQLITE;Data Source=PATH, "
+                                   "Provider=QPSQL;Data Source=HOST[:PORT];Initial Catalog=DB;User ID=U;Password=P "
+                                   "or Provider=QODBC;Extended Properties=\"ODBC CONNECTION STRING\"")
+                        .arg(connection.setting, QString::fromUtf8(e.what()));
+    }
+}
+
+} // namespace
+
+QString hostConfigValue(const QString& key) {
+    const qsizetype slash = key.lastIndexOf(u'/');
+    const QString group = slash < 0 ? QString() : key.left(slash).trimmed();
+    const QString name = key.mid(slash + 1).trimmed();
+    if (name.isEmpty())
+        return {};
+    QString result;
+    // The last occurrence wins, as a later line usually is the correction.
+    for (const ConfigLine& line : configLines())
+        if (line.section.compare(group, Qt::CaseInsensitive) == 0 && line.name.compare(name, Qt::CaseInsensitive) == 0)
+            result = line.value;
     return result;
+}
+
+QString hostPath(const QString& path) {
+    if (path.isEmpty() || QDir::isAbsolutePath(path))
+        return path;
+    return hostDirectory() + path;
+}
+
+SettingPath cryptoKeyFile() {
+    const Sourced configured = sourced("CADCONS_CRYPTO_KEY_FILE", "crypto", "key_file");
+    if (!configured.value.isEmpty())
+        return {hostPath(configured.value), configured.setting};
+    return {hostDirectory() + QStringLiteral("cadcons.key"),
+            QStringLiteral("the key file cadcons.key of the host directory (%1 in %2)")
+                .arg(settingName(QStringLiteral("crypto"), QStringLiteral("key_file")), hostConfigPath())};
+}
+
+QByteArray readSecretFile(const QString& path, const QString& setting) {
+    struct stat info {};
+    const QByteArray native = QFile::encodeName(path);
+    if (::stat(native.constData(), &info) != 0)
+        throw ConfigError(
+            QStringLiteral("%1: %2 does not exist or cannot be reached; expected a file that only its owner can read")
+                .arg(setting, path)
+                .toStdString());
+    if (!S_ISREG(info.st_mode))
+        throw ConfigError(QStringLiteral("%1: %2 is not a file").arg(setting, path).toStdString());
+    if ((info.st_mode & (S_IRWXG | S_IRWXO)) != 0)
+        throw ConfigError(QStringLiteral("%1: %2 may be read or changed by others (mode %3); expected a file that "
+                                         "only its owner can read: chmod 600 %2")
+                              .arg(setting, path, modeText(info.st_mode))
+                              .toStdString());
+    if (info.st_size > 4096)
+        throw ConfigError(QStringLiteral("%1: %2 is %3 bytes long; expected a key of a few hundred bytes at most")
+                              .arg(setting, path)
+                              .arg(qint64(info.st_size))
+                              .toStdString());
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw ConfigError(
+            QStringLiteral("%1: %2 cannot be read (%3)").arg(setting, path, file.errorString()).toStdString());
+    return file.read(4096);
+}
+
+QString hostLanguage() {
+    return sourced("CADCONS_LANGUAGE", "screen", "language").value;
+}
+
+QStringList hostConfigProblems() {
+    QStringList problems;
+
+    if (const QString dir = qEnvironmentVariable("CADCONS_HOST_DIR"); !dir.isEmpty() && !QFileInfo(dir).isDir())
+        problems << QStringLiteral("CADCONS_HOST_DIR: %1 is not a directory; expected the host directory, where "
+                                   "cadcons.ini and the host's files are")
+                        .arg(dir);
+
+    const QString path = hostConfigPath();
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) == 0 && (info.st_mode & S_IWOTH) != 0)
+        problems << QStringLiteral("%1: anyone may change it (mode %2); expected a file that only its owner can "
+                                   "change: chmod 644 %1 (chmod 600 when it holds a password)")
+                        .arg(path, modeText(info.st_mode));
+    bool readable = true;
+    const QList<ConfigLine> lines = configLines(&readable);
+    if (!readable)
+        problems << QStringLiteral("%1 cannot be read").arg(path);
+
+    QStringList known;
+    for (const KnownSetting& setting : kSettings)
+        known << settingName(QLatin1String(setting.section), QLatin1String(setting.name));
+    for (const ConfigLine& line : lines) {
+        if (line.name.isEmpty()) {
+            problems << QStringLiteral("%1 line %2: \"%3\" is not a setting; expected [section], name=value or a "
+                                       "comment (; or #)")
+                            .arg(path)
+                            .arg(line.number)
+                            .arg(line.raw.left(40));
+            continue;
+        }
+        const bool isKnown = std::any_of(std::begin(kSettings), std::end(kSettings), [&](const KnownSetting& k) {
+            return line.section.compare(QLatin1String(k.section), Qt::CaseInsensitive) == 0 &&
+                   line.name.compare(QLatin1String(k.name), Qt::CaseInsensitive) == 0;
+        });
+        if (!isKnown)
+            problems << QStringLiteral("%1 line %2: unknown setting %3; expected one of %4")
+                            .arg(path)
+                            .arg(line.number)
+                            .arg(settingName(line.section.isEmpty() ? QStringLiteral("General") : line.section,
+                                             line.name),
+                                 known.join(QLatin1String(", ")));
+    }
+
+    checkConnection(sourced("CADCONS_CONNECTION", "database", "connection"), problems);
+    checkConnection(sourced("CADCONS_CENTRAL_CONNECTION", "central", "connection"), problems);
+
+    if (const Sourced cep = sourced("CADCONS_CEP_URL", "cep", "url"); !cep.value.isEmpty()) {
+        const QUrl url(cep.value, QUrl::StrictMode);
+        const QString scheme = url.scheme().toLower();
+        if (!url.isValid() || url.host().isEmpty() || url.hasQuery() || url.hasFragment() ||
+            (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+            problems << QStringLiteral("%1: \"%2\" is not a web address; expected http://HOST[:PORT][/PATH] or "
+                                       "https://HOST[:PORT][/PATH]")
+                            .arg(cep.setting, cep.value);
+    }
+
+    if (const Sourced language = sourced("CADCONS_LANGUAGE", "screen", "language"); !language.value.isEmpty()) {
+        static const QRegularExpression localeName(QStringLiteral("^[A-Za-z]{2,3}([_-][A-Za-z0-9]{2,4})?$"));
+        if (!localeName.match(language.value).hasMatch())
+            problems << QStringLiteral("%1: \"%2\" is not a language; expected a language code such as en, pt or "
+                                       "pt_BR")
+                            .arg(language.setting, language.value);
+    }
+
+    // The key is checked where it is: the variable holding it, or its file (when one was named, or the
+    // default one exists).
+    if (qEnvironmentVariableIsEmpty("CADCONS_CRYPTO_KEY")) {
+        const SettingPath key = cryptoKeyFile();
+        const bool named = !sourced("CADCONS_CRYPTO_KEY_FILE", "crypto", "key_file").value.isEmpty();
+        if (named || QFileInfo::exists(key.path)) {
+            try {
+                QByteArray content = readSecretFile(key.path, key.setting);
+                QByteArray hex = content.trimmed();
+                const bool shaped = hex.size() == 128 && std::all_of(hex.cbegin(), hex.cend(), [](char c) {
+                                        return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+                                    });
+                content.fill('\0');
+                hex.fill('\0');
+                if (!shaped)
+                    problems << QStringLiteral("%1: %2 does not hold a key; expected 128 hexadecimal digits (a "
+                                               "64-byte key), e.g. from: od -An -tx1 -N64 /dev/urandom | tr -d ' \\n'")
+                                    .arg(key.setting, key.path);
+            } catch (const ConfigError& e) {
+                problems << QString::fromUtf8(e.what());
+            }
+        }
+    }
+    return problems;
 }
 
 } // namespace cadcons

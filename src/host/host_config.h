@@ -1,20 +1,21 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <QStringList>
+#include <stdexcept>
 
-// The host's configuration: where the host lives and what it tells the module.
+// The host's configuration: where the host lives and what it tells the module. One file,
+// "cadcons.ini" in the host directory (documented in the README, section Configuration):
 //
-// The configuration file is "cadcons.ini" in the host directory, an INI file:
+//   [database]  connection=<connection string of the point-of-sale database>
+//   [central]   connection=<connection string of the central database>
+//   [cep]       url=<base address of the postal-code web service>
+//   [crypto]    key_file=<file holding the 128 hexadecimal digits of the password cipher's key>
+//   [screen]    language=<language of the captions, e.g. en; Portuguese by default>
 //
-//   [database]
-//   connection=Provider=QPSQL;Data Source=db.example:5432;Initial Catalog=pdv;User ID=pdv;Password=...
-//   [crypto]
-//   key=<128 hexadecimal digits: the 64-byte AES-SIV key>
-//   [cep]
-//   url=<base address of the postal-code web service>
-//
-// Environment variables override it: CADCONS_HOST_DIR (the host directory), CADCONS_CONNECTION
-// (the connection string), CADCONS_CRYPTO_KEY (the key) and CADCONS_CEP_URL (the postal-code service).
+// Environment variables override it: CADCONS_HOST_DIR, CADCONS_CONNECTION, CADCONS_CENTRAL_CONNECTION,
+// CADCONS_CEP_URL, CADCONS_CRYPTO_KEY_FILE (or the key itself in CADCONS_CRYPTO_KEY), CADCONS_LANGUAGE.
 namespace cadcons {
 
 // Directory of the host executable with a trailing "/"; CADCONS_HOST_DIR overrides it.
@@ -25,5 +26,33 @@ QString hostConfigPath();
 
 // A value of the configuration file, "" when the file or the key is missing. `key` is "group/name".
 QString hostConfigValue(const QString& key);
+
+// A setting that is wrong: the text names the setting and says what was expected.
+class ConfigError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A file named by a setting: absolute as it stands, else relative to the host directory.
+QString hostPath(const QString& path);
+
+// The key file of the password cipher and the name of the setting that chose it:
+// CADCONS_CRYPTO_KEY_FILE, else key_file of [crypto], else "cadcons.key" in the host directory.
+struct SettingPath {
+    QString path;
+    QString setting;
+};
+SettingPath cryptoKeyFile();
+
+// The contents of a file holding a secret. Refuses (ConfigError naming `setting`) a file that anyone
+// but its owner may read or write, a missing one and one over 4 KiB.
+QByteArray readSecretFile(const QString& path, const QString& setting);
+
+// The language the host asked for (CADCONS_LANGUAGE, else language of [screen]); "" for the system's.
+QString hostLanguage();
+
+// Every wrong setting of the configuration file and the environment, each naming the setting and what
+// was expected; empty when all is well. Reads the key file (and forgets it) to check it.
+QStringList hostConfigProblems();
 
 } // namespace cadcons

@@ -2,8 +2,11 @@
 
 #include "cad_consumidor_form.h"
 #include "central_services.h"
+#include "connection.h"
 #include "dialogs.h"
 #include "digital_dialog.h"
+#include "host_config.h"
+#include "logging.h"
 #include "module_state.h"
 #include "pesquisa.h"
 
@@ -222,6 +225,16 @@ bool runCall(const QString& argumentProblem, Texts& texts, const QString& mode, 
         fail(problem);
         return false;
     }
+    // A wrong setting is named before anything uses it, rather than failing later in its own words.
+    if (const QStringList problems = hostConfigProblems(); !problems.isEmpty()) {
+        fail(QStringLiteral("the host configuration is wrong:\n") + problems.join(u'\n'));
+        return false;
+    }
+    if (lcHost().isDebugEnabled()) {
+        const ConnectionSettings database = parseConnectionString(_GetStringConexKiv());
+        qCDebug(lcHost).noquote() << "host directory" << hostDirectory() << "database" << database.driver
+                                  << database.hostName << database.databaseName << database.userName;
+    }
     ran = true;
     QString error;
     const bool result = showScreen(texts, mode, error);
@@ -243,7 +256,9 @@ constexpr const char* kArgumentNames[] = {"consumer code", "consumer name", "cus
 char* copyOut(QByteArrayView bytes) {
     auto* out = static_cast<char*>(std::malloc(size_t(bytes.size()) + 1));
     if (out) {
-        std::memcpy(out, bytes.data(), size_t(bytes.size()));
+        // An empty view may have no data at all, and memcpy must not be handed a null source.
+        if (!bytes.isEmpty())
+            std::memcpy(out, bytes.data(), size_t(bytes.size()));
         out[bytes.size()] = '\0';
     }
     return out;

@@ -2,6 +2,7 @@
 
 #include "dialogs.h"
 #include "host_config.h"
+#include "logging.h"
 #include "module_state.h"
 #include "packet_file.h"
 #include "rdm_cad_consumidor.h"
@@ -217,6 +218,7 @@ void TfrmCadastroConsumidor::copyStoredConsumer() {
 
 void TfrmCadastroConsumidor::InicializaForm(const QString& code, const QString& name, const QString& customer,
                                             const QString& mode) {
+    const TimedCall timed(lcScreen, "InicializaForm");
     // Passwords and fingerprints typed or captured in an earlier call must not reach this one's save.
     clearCallSecrets();
 

@@ -7,6 +7,9 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The captions are checked in the system's own Portuguese, whatever the machine's language.
+    if (qEnvironmentVariableIsEmpty("CADCONS_LANGUAGE"))
+        qputenv("CADCONS_LANGUAGE", "pt_BR");
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }

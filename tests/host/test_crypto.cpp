@@ -1,6 +1,7 @@
 #include "env_guard.h"
 #include "utility.h"
 
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
@@ -79,13 +80,29 @@ TEST_F(CriptoPlusTest, KeyFromEnvironmentOrFileAndErrorsSayWhereNeverWhat) {
     qunsetenv("CADCONS_CRYPTO_KEY");
     std::string text = cryptoError([] { CriptoPlus("1234"); });
     EXPECT_NE(text.find("CADCONS_CRYPTO_KEY"), std::string::npos) << text;
-    EXPECT_NE(text.find((env.path() + "cadcons.ini").toStdString()), std::string::npos) << text;
+    EXPECT_NE(text.find((env.path() + "cadcons.key").toStdString()), std::string::npos) << text;
 
-    QFile ini(env.path() + "cadcons.ini");
-    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write("[crypto]\nkey=" + kKeyA + "\n");
-    ini.close();
-    EXPECT_EQ(CriptoPlus("1234"), stored);
+    // The default key file, then one named by the configuration; either only while no one else may read it.
+    for (const auto& [name, setting] : {std::pair{"cadcons.key", ""}, std::pair{"keys/till.key", "keys/till.key"}}) {
+        QDir(env.path()).mkpath("keys");
+        QFile key(env.path() + name);
+        ASSERT_TRUE(key.open(QIODevice::WriteOnly));
+        key.write(kKeyA + "\n");
+        key.close();
+        QFile ini(env.path() + "cadcons.ini");
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write(QByteArray("[crypto]\nkey_file=") + setting + "\n");
+        ini.close();
+
+        ASSERT_TRUE(key.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+        EXPECT_EQ(CriptoPlus("1234"), stored) << name;
+        ASSERT_TRUE(key.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
+        text = cryptoError([] { CriptoPlus("1234"); });
+        EXPECT_NE(text.find("chmod 600"), std::string::npos) << text;
+        EXPECT_NE(text.find(name), std::string::npos) << text;
+        EXPECT_EQ(text.find("5a5a"), std::string::npos) << text;
+        key.remove();
+    }
 
     for (const QByteArray& bad : {kKeyA.left(126), kKeyA.left(127) + "g", QByteArray("feedface").repeated(16) + "00"}) {
         qputenv("CADCONS_CRYPTO_KEY", bad);

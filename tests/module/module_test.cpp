@@ -440,3 +440,45 @@ TEST_F(EntryPoint, NoSecretOutlivesACall) {
 
 } // namespace
 } // namespace cadcons
+
+namespace cadcons {
+
+// A wrong setting is named to the operator and the host before any form exists; once mended, the next
+// call opens the screen.
+TEST_F(EntryPoint, WrongSettingIsNamedBeforeAnyForm) {
+    const struct {
+        const char* label;
+        const char* variable;
+        QByteArray value;
+        const char* named;
+    } rows[] = {
+        {"connection without a provider", "CADCONS_CONNECTION", "Data Source=/tmp/x.db", "CADCONS_CONNECTION"},
+        {"postal-code service that is no web address", "CADCONS_CEP_URL", "cep.example", "CADCONS_CEP_URL"},
+        {"key file that is missing", "CADCONS_CRYPTO_KEY_FILE", "/nonexistent/till.key", "CADCONS_CRYPTO_KEY_FILE"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        messages.clear();
+        const std::optional<QByteArray> saved =
+            qEnvironmentVariableIsSet(row.variable) ? std::optional(qgetenv(row.variable)) : std::nullopt;
+        qputenv(row.variable, row.value);
+        {
+            Operator op;
+            const Answer answer = call(Api::C, "42", "Maria", "");
+            EXPECT_EQ(op.formsSeen, 0);
+            EXPECT_FALSE(answer.saved);
+            const QString error = QString::fromUtf8(CadConsumidorLastError());
+            EXPECT_TRUE(error.contains(QLatin1String(row.named))) << error.toStdString();
+            EXPECT_TRUE(error.contains(QLatin1String("expected"))) << error.toStdString();
+            ASSERT_EQ(messages.size(), 1u);
+            EXPECT_EQ(messages[0].text, error);
+        }
+        saved ? qputenv(row.variable, *saved) : qunsetenv(row.variable);
+        Operator op;
+        EXPECT_FALSE(call(Api::C, "42", "Maria", "").saved);
+        EXPECT_EQ(op.formsSeen, 1);
+        EXPECT_STREQ(CadConsumidorLastError(), "");
+    }
+}
+
+} // namespace cadcons

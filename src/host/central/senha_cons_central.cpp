@@ -2,6 +2,7 @@
 #include "central_detail.h"
 #include "central_statements.h"
 #include "connection.h"
+#include "logging.h"
 #include "rdm_cad_consumidor.h"
 #include "utility.h"
 
@@ -85,6 +86,8 @@ bool senhaConsCentral(const QString& /*branch*/, const QString& customer, const 
                       const QString& /*arg5*/, const QString& /*arg6*/, const QString& action, QVariantList& result) {
     const QString context =
         QStringLiteral("SenhaConsCentral %1 (customer %2, consumer %3)").arg(action, customer, consumer);
+    const TimedCall timed(lcHost, "SenhaConsCentral");
+    qCDebug(lcHost).noquote() << context;
     QSqlDatabase central;
     // The value is the stored form of a password: it goes nowhere near the log.
     QStringList secrets{value};
@@ -102,9 +105,9 @@ bool senhaConsCentral(const QString& /*branch*/, const QString& customer, const 
             storePassword(central, customer, consumer, value, secrets);
             return true;
         }
-        qWarning("%s: unknown action; the actions are GET_CONS and UPDATE_SENHA", qUtf8Printable(context));
+        qCWarning(lcHost, "%s: unknown action; the actions are GET_CONS and UPDATE_SENHA", qUtf8Printable(context));
     } catch (const std::exception& e) {
-        qWarning("%s", qUtf8Printable(withoutSecrets(failureText(e, central, context), secrets)));
+        qCWarning(lcHost, "%s", qUtf8Printable(withoutSecrets(failureText(e, central, context), secrets)));
         closeAfterFailure(e, central);
     }
     return false;

@@ -3,6 +3,7 @@
 #include "central_statements.h"
 #include "connection.h"
 #include "host_config.h"
+#include "logging.h"
 #include "packet_file.h"
 #include "rdm_cad_consumidor.h"
 
@@ -32,10 +33,12 @@ QSqlDatabase localDatabase() {
 // Copies the consumers waiting for publication to the central database; "" when done (or when there is
 // no central database, which leaves them waiting), else the error text.
 QString publishToCentral() {
+    const TimedCall timed(lcHost, "SetConsumidor central");
     if (centralConnectionString().isEmpty()) {
-        qWarning("SetConsumidor: no central database is configured ([central] connection in %s, or "
-                 "CADCONS_CENTRAL_CONNECTION); the consumers saved here stay marked for a later publication",
-                 qUtf8Printable(hostConfigPath()));
+        qCWarning(lcHost,
+                  "SetConsumidor: no central database is configured ([central] connection in %s, or "
+                  "CADCONS_CENTRAL_CONNECTION); the consumers saved here stay marked for a later publication",
+                  qUtf8Printable(hostConfigPath()));
         return {};
     }
     QSqlDatabase local;
@@ -45,7 +48,7 @@ QString publishToCentral() {
         rows = readPendingConsumers(local);
     } catch (const std::exception& e) {
         const QString text = failureText(e, local, QStringLiteral("SetConsumidor: reading the consumers to publish"));
-        qWarning("%s", qUtf8Printable(text));
+        qCWarning(lcHost, "%s", qUtf8Printable(text));
         return text;
     }
     if (rows.isEmpty())
@@ -62,7 +65,7 @@ QString publishToCentral() {
         const QString text = withoutSecrets(
             failureText(e, central, QStringLiteral("SetConsumidor: copying the consumers to the central database")),
             secrets);
-        qWarning("%s", qUtf8Printable(text));
+        qCWarning(lcHost, "%s", qUtf8Printable(text));
         closeAfterFailure(e, central);
         return text;
     }
@@ -74,13 +77,14 @@ QString publishToCentral() {
         // The central copies stay; the next publication copies the same consumers again.
         const QString text = withoutSecrets(
             failureText(e, local, QStringLiteral("SetConsumidor: marking the published consumers")), secrets);
-        qWarning("%s", qUtf8Printable(text));
+        qCWarning(lcHost, "%s", qUtf8Printable(text));
         return text;
     }
     return {};
 }
 
 QString publishToBranch(const QString& hostDir) {
+    const TimedCall timed(lcHost, "SetConsumidor branch file");
     QSqlDatabase local;
     try {
         local = localDatabase();
@@ -88,7 +92,7 @@ QString publishToBranch(const QString& hostDir) {
         return {};
     } catch (const std::exception& e) {
         const QString text = failureText(e, local, QStringLiteral("SetConsumidor: writing the branch's consumer file"));
-        qWarning("%s", qUtf8Printable(text));
+        qCWarning(lcHost, "%s", qUtf8Printable(text));
         return text;
     }
 }

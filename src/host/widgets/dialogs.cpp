@@ -3,15 +3,19 @@
 #include "dialog_support.h"
 
 #include "blended.h"
+#include "host_config.h"
+#include "logging.h"
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QCursor>
 #include <QDialog>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLocale>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPlainTextEdit>
@@ -23,9 +27,11 @@
 #include <QScrollBar>
 #include <QScroller>
 #include <QThread>
+#include <QTranslator>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 
 namespace cadcons {
 
@@ -49,11 +55,11 @@ struct KindLook {
 KindLook lookOf(int kind) {
     switch (kind) {
     case kMsgPergunta:
-        return {QStringLiteral("Pergunta"), QColor(255, 176, 0), QColor(33, 33, 33)};
+        return {QCoreApplication::translate("Mensagem", "Pergunta"), QColor(255, 176, 0), QColor(33, 33, 33)};
     case kMsgErro:
-        return {QStringLiteral("Erro"), QColor(198, 40, 40), Qt::white};
+        return {QCoreApplication::translate("Mensagem", "Erro"), QColor(198, 40, 40), Qt::white};
     default:
-        return {QStringLiteral("Informação"), QColor(21, 101, 192), Qt::white};
+        return {QCoreApplication::translate("Mensagem", "Informação"), QColor(21, 101, 192), Qt::white};
     }
 }
 
@@ -218,16 +224,18 @@ public:
         auto* buttons = new QHBoxLayout;
         buttons->setSpacing(12);
         if (details_) {
-            auto* more =
-                makeButton(QStringLiteral("btnDetalhes"), QStringLiteral("Detalhes"), QColor(110, 110, 110), Qt::white);
+            auto* more = makeButton(QStringLiteral("btnDetalhes"), QCoreApplication::translate("Mensagem", "Detalhes"),
+                                    QColor(110, 110, 110), Qt::white);
             more->setCheckable(true);
             connect(more, &QPushButton::toggled, this, [this](bool on) { showDetails(on); });
             buttons->addWidget(more);
         }
         buttons->addStretch(1);
         if (kind_ == kMsgPergunta) {
-            auto* yes = makeButton(QStringLiteral("btnSim"), QStringLiteral("Sim"), QColor(34, 160, 70), Qt::white);
-            auto* no = makeButton(QStringLiteral("btnNao"), QStringLiteral("Não"), QColor(110, 110, 110), Qt::white);
+            auto* yes = makeButton(QStringLiteral("btnSim"), QCoreApplication::translate("Mensagem", "Sim"),
+                                   QColor(34, 160, 70), Qt::white);
+            auto* no = makeButton(QStringLiteral("btnNao"), QCoreApplication::translate("Mensagem", "Não"),
+                                  QColor(110, 110, 110), Qt::white);
             connect(yes, &QPushButton::clicked, this, &QDialog::accept);
             connect(no, &QPushButton::clicked, this, &QDialog::reject);
             buttons->addWidget(yes);
@@ -404,9 +412,54 @@ QString MontaRodapeGeral(bool utilizaImpFis, const QString& caption, const QStri
     return parts.join(QLatin1String(" - "));
 }
 
+namespace {
+
+// The language the host asked for, else the system's; a module translation is installed when one
+// ships for it, and the system's own Portuguese texts stay otherwise.
+void installModuleTranslator() {
+    static QTranslator* installed = nullptr;
+    static QString installedFor;
+    const QString asked = hostLanguage();
+    const QLocale locale = asked.isEmpty() ? QLocale::system() : QLocale(asked);
+    const QString key = asked.isEmpty() ? locale.uiLanguages().join(u',') : asked;
+    if (installed && key == installedFor)
+        return;
+    if (installed) {
+        QCoreApplication::removeTranslator(installed);
+        delete installed;
+        installed = nullptr;
+    }
+    installedFor = key;
+    auto translator = std::make_unique<QTranslator>();
+    if (!asked.isEmpty() && locale.language() == QLocale::Portuguese)
+        return;
+    if (translator->load(locale, QStringLiteral("cadcons"), QStringLiteral("_"), QStringLiteral(":/i18n"))) {
+        qCDebug(lcScreen).noquote() << "captions translated by" << translator->filePath();
+        installed = translator.release();
+        QCoreApplication::installTranslator(installed);
+    }
+}
+
+// A translated caption may be longer than the Portuguese one its label was sized for.
+void shrinkToFit(QLabel* label) {
+    if (label->wordWrap())
+        return;
+    QFont font = label->font();
+    const bool pixels = font.pixelSize() > 0;
+    int size = pixels ? font.pixelSize() : font.pointSize();
+    while (size > 7 && QFontMetrics(font).horizontalAdvance(label->text()) > label->contentsRect().width()) {
+        --size;
+        pixels ? font.setPixelSize(size) : font.setPointSize(size);
+    }
+    label->setFont(font);
+}
+
+} // namespace
+
 void Trad(QWidget* form) {
     if (!form)
         return;
+    installModuleTranslator();
     static constexpr const char* kContext = "TfrmCadastroConsumidor";
     auto tr = [](const QString& source) { return QCoreApplication::translate(kContext, source.toUtf8().constData()); };
     for (QLabel* label : form->findChildren<QLabel*>()) {
@@ -414,8 +467,10 @@ void Trad(QWidget* form) {
         if (text.isEmpty())
             continue;
         const QString translated = tr(text);
-        if (translated != text)
+        if (translated != text) {
             label->setText(translated);
+            shrinkToFit(label);
+        }
     }
     for (TBlendedBitBtn* key : form->findChildren<TBlendedBitBtn*>()) {
         const QString caption = key->caption();

@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCoreApplication>
 #include <QCursor>
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -150,8 +151,8 @@ protected:
         p.setFont(f);
         p.setPen(QColor(120, 120, 120));
         p.drawText(viewport()->rect(), Qt::AlignCenter,
-                   m->totalRows() == 0 ? QStringLiteral("Nenhum registro")
-                                       : QStringLiteral("Nenhum registro encontrado"));
+                   m->totalRows() == 0 ? QCoreApplication::translate("Pesquisa", "Nenhum registro")
+                                       : QCoreApplication::translate("Pesquisa", "Nenhum registro encontrado"));
     }
 };
 
@@ -286,7 +287,7 @@ PesquisaDialog::PesquisaDialog(ClientDataSet& dataset, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
     setModal(true);
     setObjectName(QStringLiteral("pesquisaDialog"));
-    setWindowTitle(QStringLiteral("Pesquisa"));
+    setWindowTitle(QCoreApplication::translate("Pesquisa", "Pesquisa"));
     // The dialog takes the keys itself; no child may hold the focus and swallow Enter, Escape or typing.
     setFocusPolicy(Qt::StrongFocus);
 
@@ -318,7 +319,7 @@ PesquisaDialog::PesquisaDialog(ClientDataSet& dataset, QWidget* parent)
     line_->setAttribute(Qt::WA_TransparentForMouseEvents);
     line_->setContextMenuPolicy(Qt::NoContextMenu);
     line_->setMaxLength(kMaxSearchLength);
-    line_->setPlaceholderText(QStringLiteral("Digite para pesquisar"));
+    line_->setPlaceholderText(QCoreApplication::translate("Pesquisa", "Digite para pesquisar"));
     line_->addAction(QIcon(magnifier()), QLineEdit::LeadingPosition);
     line_->setFixedHeight(kSearchHeight);
     line_->setStyleSheet(QStringLiteral("QLineEdit { background: white; color: #212121; border: 2px solid #1565C0;"
@@ -430,7 +431,7 @@ QWidget* PesquisaDialog::buildKeyboard() {
             grid->addWidget(key, r, c);
         }
     }
-    auto* space = makeKey(QStringLiteral("btnEspaco"), QStringLiteral("Espaço"), kKeyFace);
+    auto* space = makeKey(QStringLiteral("btnEspaco"), QCoreApplication::translate("Pesquisa", "Espaço"), kKeyFace);
     connect(space, &TBlendedBitBtn::clicked, this, [this] { typeText(QStringLiteral(" ")); });
     grid->addWidget(space, 3, 7, 1, 3);
     for (int c = 0; c < 10; ++c)
@@ -439,10 +440,12 @@ QWidget* PesquisaDialog::buildKeyboard() {
 
     auto* actions = new QVBoxLayout;
     actions->setSpacing(4);
-    auto* select = makeKey(QStringLiteral("btnSelecionar"), QStringLiteral("Selecionar"), kChooseFace);
+    auto* select =
+        makeKey(QStringLiteral("btnSelecionar"), QCoreApplication::translate("Pesquisa", "Selecionar"), kChooseFace);
     select->setGlyph(glyphs::confirm());
     connect(select, &TBlendedBitBtn::clicked, this, &PesquisaDialog::chooseHighlighted);
-    auto* leave = makeKey(QStringLiteral("btnCancelar"), QStringLiteral("Cancelar"), kLeaveFace);
+    auto* leave =
+        makeKey(QStringLiteral("btnCancelar"), QCoreApplication::translate("Pesquisa", "Cancelar"), kLeaveFace);
     leave->setGlyph(glyphs::exitDoor());
     connect(leave, &TBlendedBitBtn::clicked, this, &QDialog::reject);
     for (TBlendedBitBtn* key : {select, leave}) {

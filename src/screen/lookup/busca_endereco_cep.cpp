@@ -8,6 +8,7 @@
 #include "utility.h"
 
 #include "entry/entry_text.h"
+#include "logging.h"
 
 #include <QNetworkAccessManager>
 #include <stdexcept>
@@ -109,6 +110,7 @@ private:
 void TfrmCadastroConsumidor::BuscaEnderecoCEP() {
     if (inCampoAtivo != kCep || EmptyString(fieldText(kCep)) || cepLookupRunning_)
         return;
+    const TimedCall timed(lcScreen, "BuscaEnderecoCEP");
     const QString cep = fieldText(kCep);
 
     bool ok = true;

@@ -3,6 +3,7 @@
 #include "busy_flag.h"
 #include "cad_consumidor_form.h"
 #include "dialogs.h"
+#include "logging.h"
 #include "module_state.h"
 #include "packet_file.h"
 #include "rdm_cad_consumidor.h"
@@ -73,6 +74,7 @@ QString TfrmCadastroConsumidor::codigoCarregado() const {
 }
 
 void TfrmCadastroConsumidor::PreencheVariaveis() {
+    const TimedCall timed(lcScreen, "PreencheVariaveis");
     const auto text = [this](const char* name) { return label(name)->text(); };
     if (stModoChamada == QLatin1String("B"))
         stCdConsumidor = text("lblCodCons");
@@ -129,6 +131,7 @@ void TfrmCadastroConsumidor::sbtConfirmaClick() {
     if (busy_)
         return;
     const save::BusyFlag busy(busy_);
+    const TimedCall timed(lcScreen, "sbtConfirmaClick");
     try {
         confirma();
     } catch (const MensagemMetodoError&) {

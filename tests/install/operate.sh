@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Plays the operator for a program that shows the registration screen on an X display: leaves every
+# registration screen with its exit key and closes every message with Escape, until the program ends.
+#   operate.sh COMMAND [ARGUMENTS...]     (exit status: the command's; 124 when it would not end)
+set -uo pipefail
+"$@" &
+pid=$!
+deadline=$((SECONDS + ${OPERATE_TIMEOUT:-120}))
+root=$(xdotool getdisplaygeometry 2>/dev/null | tr ' ' 'x')
+while kill -0 "$pid" 2>/dev/null; do
+    if [ "$SECONDS" -gt "$deadline" ]; then
+        echo "operate: $1 did not end; stopping it" >&2
+        kill "$pid"
+        wait "$pid"
+        exit 124
+    fi
+    # The screen may run in a child of the command (scripts/run execs the host, a shell may fork it).
+    for w in $(xdotool search --onlyvisible --name '.*' 2>/dev/null); do
+        eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null)" || continue
+        if [ "${WIDTH:-0}" = 740 ] && [ "${HEIGHT:-0}" = 641 ]; then
+            echo "operate: the registration screen is open; leaving it" >&2
+            xdotool mousemove --window "$w" 40 602 click 1
+        elif [ "${WIDTH:-0}" -gt 100 ] && [ "${WIDTH}x${HEIGHT}" != "$root" ]; then
+            echo "operate: a ${WIDTH}x${HEIGHT} window is open; closing it with Escape" >&2
+            xdotool windowfocus --sync "$w" key Escape 2>/dev/null || true
+        fi
+    done
+    sleep 0.5
+done
+wait "$pid"

@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# Builds the Debian package, unpacks it into a scratch root, builds the C example host against it
+# (pkg-config and find_package) and runs that host with the package's programs and embedded database:
+# once through the screen, and once for each error a host can meet.
+#   package_test.sh BUILD_DIR SOURCE_DIR
+set -euo pipefail
+# The screen goes to the X server, where the operator script can see it, whatever the test run set.
+unset QT_QPA_PLATFORM
+# One virtual X server for every case that shows the screen.
+if [ -z "${DISPLAY:-}" ]; then
+    exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+fi
+build=$1
+src=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+(cd "$build" && cpack -G DEB -B "$work/pkg") >"$work/cpack.log" 2>&1 || {
+    cat "$work/cpack.log"
+    fail "cpack -G DEB"
+}
+deb=$(ls "$work"/pkg/cadcons_*.deb)
+echo "package: $(basename "$deb")"
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+for needed in libqt6widgets6 libqt6sql6 libqt6network6 libssl3 libfprint-2-2 libqt6sql6-sqlite qt6-qpa-plugins; do
+    grep -q "$needed" <<<"$depends" || fail "the package does not depend on $needed"
+done
+
+root="$work/root"
+dpkg -x "$deb" "$root"
+library=$(find "$root" -name 'libcadconsumidor.so.0' | head -n 1)
+[ -n "$library" ] || fail "libcadconsumidor.so.0 is not in the package"
+libdir=$(dirname "$library")
+for file in usr/include/cadcons/cadconsumidor.h usr/bin/cadcons-db usr/bin/cadcons-host usr/bin/cadcons-demo-host \
+    usr/share/cadcons/db/schema/postgresql.sql usr/share/cadcons/demo/PARAMETROSKIV.CDS; do
+    [ -e "$root/$file" ] || fail "$file is not in the package"
+done
+[ -e "$libdir/pkgconfig/cadcons.pc" ] || fail "cadcons.pc is not in the package"
+[ -e "$libdir/cmake/cadcons/cadconsConfig.cmake" ] || fail "cadconsConfig.cmake is not in the package"
+
+# The example, built as an engineer would against the unpacked package.
+flags=$(PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --cflags --libs cadcons)
+echo "pkg-config: $flags"
+cc -std=c99 -Wall -Wextra -Werror "$src/examples/c-host/main.c" $flags -o "$work/example-pc"
+cmake -S "$src/examples/c-host" -B "$work/example-cmake" -G Ninja -DCMAKE_PREFIX_PATH="$root/usr" \
+    >"$work/cmake.log" 2>&1 || {
+    cat "$work/cmake.log"
+    fail "find_package(cadcons)"
+}
+cmake --build "$work/example-cmake" >>"$work/cmake.log" 2>&1 || {
+    cat "$work/cmake.log"
+    fail "building the example with find_package(cadcons)"
+}
+
+# A host directory made by the package's own tool; the embedded database in it.
+"$root/usr/bin/cadcons-demo-host" "$work/host" >/dev/null
+[ "$(stat -c %a "$work/host/cadcons.key")" = 600 ] || fail "the key file may be read by others"
+[ -s "$work/host/cadcons.db" ] || fail "no embedded database"
+
+export LD_LIBRARY_PATH="$libdir"
+unset CADCONS_CONNECTION CADCONS_CRYPTO_KEY CADCONS_CEP_URL CADCONS_CENTRAL_CONNECTION
+export CADCONS_LANGUAGE=pt_BR
+operate="$src/tests/install/operate.sh"
+
+run() { # EXPECTED_STATUS OUTPUT_FILE COMMAND...
+    local expected=$1 out=$2
+    shift 2
+    local status=0
+    "$@" >"$out" 2>"$out.err" || status=$?
+    echo "--- $(basename "$out"): exit $status"
+    cat "$out"
+    [ "$status" = "$expected" ] || {
+        cat "$out.err"
+        fail "$(basename "$out"): exit status $status, expected $expected"
+    }
+}
+
+# Through the screen: the operator leaves; nothing saved, no error.
+for example in "$work/example-pc" "$work/example-cmake/cadcons-example-c"; do
+    run 1 "$work/screen.out" env CADCONS_HOST_DIR="$work/host/" "$operate" "$example" "" "" "" ""
+    grep -q '^saved=0$' "$work/screen.out" || fail "the screen call did not hand back saved=0"
+    grep -q '^error=' "$work/screen.out" && fail "leaving the screen was reported as an error"
+    grep -q 'leaving it' "$work/screen.out.err" || fail "the registration screen never opened"
+done
+
+# The errors a host can meet: each a clear message and a false result, never a crash.
+run 2 "$work/no-display.out" env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM CADCONS_HOST_DIR="$work/host/" \
+    "$work/example-pc" 42 Maria
+grep -q '^error=.*display' "$work/no-display.out" || fail "no display: no clear message"
+grep -q '^code=42$' "$work/no-display.out" || fail "no display: the code did not come back as it went"
+
+run 2 "$work/no-database.out" env CADCONS_HOST_DIR="$work/host/" \
+    CADCONS_CONNECTION="Provider=QPSQL;Data Source=127.0.0.1:1;Initial Catalog=pdv;User ID=pdv;Password=hunter2" \
+    "$operate" "$work/example-pc"
+grep -q '^error=.' "$work/no-database.out" || fail "no database: no message"
+grep -q 'hunter2' "$work/no-database.out" "$work/no-database.out.err" && fail "no database: the password was shown"
+
+# A host directory that is not there. (A host directory without the parameter file opens the screen
+# with empty parameters, as designed; saving then asks for the cost centre.)
+run 2 "$work/no-host-dir.out" env CADCONS_HOST_DIR="$work/missing-host/" "$operate" "$work/example-pc"
+grep -q 'CADCONS_HOST_DIR: .* is not a directory' "$work/no-host-dir.out" || fail "no host directory: the message does not name it"
+
+chmod 644 "$work/host/cadcons.key"
+run 2 "$work/open-key.out" env CADCONS_HOST_DIR="$work/host/" "$operate" "$work/example-pc"
+grep -q 'key_file.*chmod 600' "$work/open-key.out" || fail "a key file others can read was not refused"
+echo "package test passed"

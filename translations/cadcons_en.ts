@@ -1,0 +1,205 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="pt_BR">
+<context>
+    <name>TfrmCadastroConsumidor</name>
+    <message>
+        <source>Cod.</source>
+        <translation>Code</translation>
+    </message>
+    <message>
+        <source>Nome</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Data Nasc.</source>
+        <translation>Birth Date</translation>
+    </message>
+    <message>
+        <source>RG</source>
+        <translation>ID</translation>
+    </message>
+    <message>
+        <source>CPF</source>
+        <translation>CPF</translation>
+    </message>
+    <message>
+        <source>Endereço</source>
+        <translation>Address</translation>
+    </message>
+    <message>
+        <source>País(F9)</source>
+        <translation>Country(F9)</translation>
+    </message>
+    <message>
+        <source>UF(F9)</source>
+        <translation>State(F9)</translation>
+    </message>
+    <message>
+        <source>Cidade(F9)</source>
+        <translation>City(F9)</translation>
+    </message>
+    <message>
+        <source>Bairro(F9)</source>
+        <translation>District(F9)</translation>
+    </message>
+    <message>
+        <source>CEP</source>
+        <translation>ZIP</translation>
+    </message>
+    <message>
+        <source>Residencial/Nº Quarto</source>
+        <translation>Home/Room No.</translation>
+    </message>
+    <message>
+        <source>Comercial</source>
+        <translation>Work</translation>
+    </message>
+    <message>
+        <source>Celular</source>
+        <translation>Mobile</translation>
+    </message>
+    <message>
+        <source>E-mail</source>
+        <translation>E-mail</translation>
+    </message>
+    <message>
+        <source>Tipo Cons. (F9)</source>
+        <translation>Cons. Type (F9)</translation>
+    </message>
+    <message>
+        <source>Identificação</source>
+        <translation>Badge</translation>
+    </message>
+    <message>
+        <source>Cód. Acesso Site</source>
+        <translation>Site Login</translation>
+    </message>
+    <message>
+        <source>Senha</source>
+        <translation>Password</translation>
+    </message>
+    <message>
+        <source>Cód. Acesso Externo</source>
+        <translation>External Code</translation>
+    </message>
+    <message>
+        <source>Senha Acesso Site</source>
+        <translation>Site Password</translation>
+    </message>
+    <message>
+        <source>Tipo Venda (F9)</source>
+        <translation>Sale Type (F9)</translation>
+    </message>
+    <message>
+        <source>Número</source>
+        <translation>Number</translation>
+    </message>
+    <message>
+        <source>Cliente (F9)</source>
+        <translation>Customer (F9)</translation>
+    </message>
+    <message>
+        <source>Sexo</source>
+        <translation>Sex</translation>
+    </message>
+    <message>
+        <source>Feminino</source>
+        <translation>Female</translation>
+    </message>
+    <message>
+        <source>Masculino</source>
+        <translation>Male</translation>
+    </message>
+    <message>
+        <source>Atualiza CPF Durante a Venda (F5)</source>
+        <translation>Update the CPF During the Sale (F5)</translation>
+    </message>
+    <message>
+        <source>Liberado para Consumo (F6)</source>
+        <translation>Cleared for Consumption (F6)</translation>
+    </message>
+    <message>
+        <source>Imprimir o CPF/CNPJ no Cupom Fiscal (F7)</source>
+        <translation>Print the CPF/CNPJ on the Receipt (F7)</translation>
+    </message>
+    <message>
+        <source>Verifica Saldo do Consumidor (F8)</source>
+        <translation>Check the Consumer's Balance (F8)</translation>
+    </message>
+    <message>
+        <source>Cap. Digital</source>
+        <translation>Fingerprint</translation>
+    </message>
+    <message>
+        <source>Enter</source>
+        <translation>Enter</translation>
+    </message>
+    <message>
+        <source>Shift</source>
+        <translation>Shift</translation>
+    </message>
+    <message>
+        <source>Caps Lock</source>
+        <translation>Caps Lock</translation>
+    </message>
+</context>
+<context>
+    <name>Mensagem</name>
+    <message>
+        <source>Sim</source>
+        <translation>Yes</translation>
+    </message>
+    <message>
+        <source>Não</source>
+        <translation>No</translation>
+    </message>
+    <message>
+        <source>Detalhes</source>
+        <translation>Details</translation>
+    </message>
+    <message>
+        <source>Pergunta</source>
+        <translation>Question</translation>
+    </message>
+    <message>
+        <source>Erro</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Informação</source>
+        <translation>Information</translation>
+    </message>
+</context>
+<context>
+    <name>Pesquisa</name>
+    <message>
+        <source>Pesquisa</source>
+        <translation>Search</translation>
+    </message>
+    <message>
+        <source>Digite para pesquisar</source>
+        <translation>Type to search</translation>
+    </message>
+    <message>
+        <source>Espaço</source>
+        <translation>Space</translation>
+    </message>
+    <message>
+        <source>Selecionar</source>
+        <translation>Select</translation>
+    </message>
+    <message>
+        <source>Cancelar</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Nenhum registro</source>
+        <translation>No records</translation>
+    </message>
+    <message>
+        <source>Nenhum registro encontrado</source>
+        <translation>No record found</translation>
+    </message>
+</context>
+</TS>
