@@ -28,8 +28,9 @@ prints one JSON line per call: {"saved":false,"code":"...","name":"...","custome
   --loop        call again with the strings handed back, until the operator leaves twice in a row
   --help        this text
 
-The library is $CADCONS_LIBRARY when set, else libcadconsumidor.so beside this program or, in the build
-tree, in ../src/module/. The host directory is $CADCONS_HOST_DIR, else this program's directory.
+The library is $CADCONS_LIBRARY when set, else libcadconsumidor.so beside this program, in the build
+tree's ../src/module/, or in the installed library directory. The host directory is $CADCONS_HOST_DIR,
+else this program's directory.
 A display is needed: DISPLAY or WAYLAND_DISPLAY, or QT_QPA_PLATFORM.
 Exit status: 0 done, 1 failure, 2 no display, 64 wrong arguments.
 )";
@@ -65,6 +66,10 @@ void* loadLibrary() {
     } else {
         const std::string dir = programDirectory();
         candidates = {dir + "/libcadconsumidor.so", dir + "/../src/module/libcadconsumidor.so"};
+#ifdef CADCONS_BIN_TO_LIB
+        // Installed: the library directory beside the programs' one.
+        candidates.push_back(dir + "/" CADCONS_BIN_TO_LIB "/libcadconsumidor.so.0");
+#endif
     }
     for (const std::string& path : candidates) {
         if (access(path.c_str(), F_OK) != 0)

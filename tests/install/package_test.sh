@@ -88,6 +88,10 @@ for example in "$work/example-pc" "$work/example-cmake/cadcons-example-c"; do
     grep -q 'leaving it' "$work/screen.out.err" || fail "the registration screen never opened"
 done
 
+# The package's own demonstration host finds the package's library.
+run 0 "$work/cadcons-host.out" env CADCONS_HOST_DIR="$work/host/" "$operate" "$root/usr/bin/cadcons-host"
+grep -q '"saved":false' "$work/cadcons-host.out" || fail "cadcons-host did not report the call"
+
 # The errors a host can meet: each a clear message and a false result, never a crash.
 run 2 "$work/no-display.out" env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM CADCONS_HOST_DIR="$work/host/" \
     "$work/example-pc" 42 Maria
