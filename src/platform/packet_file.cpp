@@ -9,7 +9,12 @@
 #include <QSaveFile>
 #include <QSet>
 #include <QXmlStreamReader>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace cadcons {
 
@@ -565,9 +570,22 @@ DataPacket readPacketFile(const QString& path) {
         fileError(path, QStringLiteral("no such file"));
     if (!info.isFile())
         fileError(path, QStringLiteral("not a regular file"));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // Others write this directory: between the look above and the open, the path may come to name a
+    // pipe, whose open would wait for a writer for ever. Opened without waiting, and what was opened is
+    // what is checked.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        fileError(path, QStringLiteral("cannot be opened: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+    struct stat opened {};
+    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+        ::close(fd);
+        fileError(path, QStringLiteral("not a regular file"));
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         fileError(path, QStringLiteral("cannot be opened: %1").arg(file.errorString()));
+    }
     if (file.size() > kMaxPacketFileBytes)
         fileError(path, QStringLiteral("is larger than %1 bytes").arg(kMaxPacketFileBytes));
     // Read in pieces up to the limit: the size on disk may change while we read.

@@ -1,6 +1,7 @@
 #include "cep_service.h"
 
 #include "host_config.h"
+#include "logging.h"
 #include "text.h"
 #include "utility.h"
 
@@ -120,6 +121,8 @@ QUrl cepRequestUrl(const QString& base, const QString& cep) {
 }
 
 CepFetch fetchCepReply(QNetworkAccessManager& network, const QUrl& url, std::chrono::milliseconds bound) {
+    const TimedCall timed(lcScreen, "fetchCepReply");
+    qCDebug(lcScreen) << "postal-code service:" << url.toString();
     QNetworkRequest request(url);
     request.setTransferTimeout(static_cast<int>(bound.count()));
     // A redirect may not leave the service's scheme, host and port.
@@ -129,6 +132,9 @@ CepFetch fetchCepReply(QNetworkAccessManager& network, const QUrl& url, std::chr
 
     CepFetch result;
     std::unique_ptr<QNetworkReply, DeleteLater> reply(network.get(request));
+    // Without a bound the network thread reads on, as fast as the sender writes, until the event loop
+    // gets round to stopping it: tens of megabytes of a gigabyte body. With it, it stops at the limit.
+    reply->setReadBufferSize(kMaxCepReplyBytes + 1);
     bool tooLarge = false;
     {
         QEventLoop loop;
@@ -138,6 +144,13 @@ CepFetch fetchCepReply(QNetworkAccessManager& network, const QUrl& url, std::chr
         QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
         QObject::connect(reply.get(), &QNetworkReply::readyRead, &loop, [&] {
             if (reply->bytesAvailable() > kMaxCepReplyBytes) {
+                tooLarge = true;
+                loop.quit();
+            }
+        });
+        // A body declared too large is refused before any of it is read.
+        QObject::connect(reply.get(), &QNetworkReply::metaDataChanged, &loop, [&] {
+            if (reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > kMaxCepReplyBytes) {
                 tooLarge = true;
                 loop.quit();
             }
@@ -216,6 +229,10 @@ std::optional<CepAddress> readCepReply(const QByteArray& body) {
     int depth = 0;
     while (!xml.atEnd()) {
         const QXmlStreamReader::TokenType token = xml.readNext();
+        // The service sends plain XML. A document type declaration could define entities that expand
+        // into the address, or name files and addresses to fetch: such a reply is not read at all.
+        if (token == QXmlStreamReader::DTD || token == QXmlStreamReader::EntityReference)
+            return std::nullopt;
         if (token == QXmlStreamReader::EndElement) {
             --depth;
             continue;
