@@ -1,0 +1,1 @@
+<?xml version="1.0" encoding="ISO-8859-1"?><DATAPACKET Version="2.0"><METADATA><FIELDS><FIELD attrname="NOME" fieldtype="string" WIDTH="5"/></FIELDS></METADATA><ROWDATA><ROW NOME="São"/></ROWDATA></DATAPACKET>

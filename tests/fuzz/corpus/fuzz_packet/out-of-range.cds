@@ -1,0 +1,1 @@
+<?xml version="1.0"?><DATAPACKET Version="2.0"><METADATA><FIELDS><FIELD attrname="N" fieldtype="i1"/></FIELDS></METADATA><ROWDATA><ROW N="128"/><ROW N="x"/></ROWDATA></DATAPACKET>

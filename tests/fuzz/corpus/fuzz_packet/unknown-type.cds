@@ -1,0 +1,1 @@
+<?xml version="1.0"?><DATAPACKET Version="2.0"><METADATA><FIELDS><FIELD attrname="Q" fieldtype="money"/></FIELDS></METADATA><ROWDATA/></DATAPACKET>

@@ -1,0 +1,1 @@
+not xml at all
