@@ -4,19 +4,40 @@
 #include "connection.h"
 #include "rdm_cad_consumidor.h"
 #include "schema.h"
+#include "seed_scale.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QSqlQuery>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <limits>
+#include <unistd.h>
 
 using namespace cadcons;
 
 namespace {
 
-const char* const kHelp = R"(Usage: cadcons-db [--connection STR] COMMAND
+const char* const kHelp = R"(Usage: cadcons-db [--connection STR] COMMAND [OPTION...]
 
 Commands:
   init        create the tables and indexes of the consumer database
   seed-demo   fill it with demonstration data (countries, states, cities,
               neighbourhoods, postal codes, customers and a few consumers)
+  seed-scale  fill an empty database with a deterministic chain-sized data set,
+              for measuring; the same options always give the same rows. It
+              creates the tables first when the database has none (as init
+              does), and refuses a database that already holds rows. Options,
+              with the full scale as default:
+                --states N          27 (1 to 27)
+                --cities N          5570
+                --neighbourhoods N  60000
+                --ceps N            1000000 (postal codes)
+                --customers N       1000 (the demonstration's three first)
+                --consumers N       1000000
+              Progress goes to standard error: a bar on a terminal, otherwise
+              a line at every tenth.
 
 The connection string comes from --connection, else CADCONS_CONNECTION, else the
 host configuration (cadcons.ini in the host directory), else an SQLite file
@@ -25,6 +46,121 @@ cadcons.db in the host directory. Examples:
   Provider=QPSQL;Data Source=dbhost:5432;Initial Catalog=pdv;User ID=pdv;Password=secret
   Provider=QODBC;Extended Properties="Driver={PostgreSQL Unicode};Server=dbhost;Database=pdv"
 )";
+
+const char* const kTables[] = {"PAIS",     "ESTADO",  "MUNICIPIO", "BAIRRO",    "CEP",
+                               "TIPOCONS", "CLIENTE", "PARAVEND",  "CONSUMIDOR"};
+
+ScaleOptions takeScaleOptions(QStringList& args) {
+    ScaleOptions options;
+    const struct {
+        const char* name;
+        qint64 ScaleOptions::*wide;
+        int ScaleOptions::*narrow;
+    } known[] = {
+        {"--states", nullptr, &ScaleOptions::states},
+        {"--cities", nullptr, &ScaleOptions::cities},
+        {"--neighbourhoods", nullptr, &ScaleOptions::neighbourhoods},
+        {"--ceps", &ScaleOptions::ceps, nullptr},
+        {"--customers", nullptr, &ScaleOptions::customers},
+        {"--consumers", &ScaleOptions::consumers, nullptr},
+    };
+    for (qsizetype i = 0; i < args.size();) {
+        const QString arg = args[i];
+        if (!arg.startsWith(QLatin1String("--"))) {
+            ++i;
+            continue;
+        }
+        const qsizetype eq = arg.indexOf(u'=');
+        const QString name = eq < 0 ? arg : arg.left(eq);
+        const auto option = std::find_if(std::begin(known), std::end(known),
+                                         [&](const auto& k) { return name == QLatin1String(k.name); });
+        if (option == std::end(known))
+            throw cli::UsageError(("unknown option " + name).toStdString());
+        QString value;
+        if (eq >= 0) {
+            value = arg.mid(eq + 1);
+            args.remove(i);
+        } else {
+            if (i + 1 >= args.size())
+                throw cli::UsageError((name + " needs a number").toStdString());
+            value = args[i + 1];
+            args.remove(i, 2);
+        }
+        bool ok = false;
+        const qint64 n = value.toLongLong(&ok);
+        if (!ok || n < 0 || (option->narrow && n > std::numeric_limits<int>::max()))
+            throw cli::UsageError((name + " needs a number, not \"" + value + "\"").toStdString());
+        if (option->wide)
+            options.*(option->wide) = n;
+        else
+            options.*(option->narrow) = static_cast<int>(n);
+    }
+    return options;
+}
+
+// The tables of `init` when the database has none; a database that holds rows already is refused, as the
+// seeded keys would clash with them.
+void prepareForScale(QSqlDatabase& db) {
+    const QStringList existing = db.tables();
+    const bool hasSchema = std::any_of(existing.cbegin(), existing.cend(), [](const QString& t) {
+        return t.compare(QLatin1String("CONSUMIDOR"), Qt::CaseInsensitive) == 0;
+    });
+    if (!hasSchema) {
+        createSchema(db);
+        return;
+    }
+    for (const char* table : kTables) {
+        QSqlQuery query(db);
+        if (!query.exec(QStringLiteral("SELECT COUNT(*) FROM %1").arg(QLatin1String(table))) || !query.next())
+            throw DatabaseError(QStringLiteral("Could not count the rows of %1").arg(QLatin1String(table)),
+                                query.lastError());
+        if (query.value(0).toLongLong() > 0)
+            throw std::runtime_error(QStringLiteral("seed-scale needs an empty database, and %1 holds rows")
+                                         .arg(QLatin1String(table))
+                                         .toStdString());
+    }
+}
+
+// A bar redrawn in place on a terminal; plain lines at every tenth when standard error is a file or pipe.
+class ProgressReport {
+public:
+    ProgressReport()
+        : terminal_(isatty(fileno(stderr)) != 0) {
+        clock_.start();
+    }
+
+    void operator()(qint64 done, qint64 total) {
+        const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 100;
+        const qint64 seconds = clock_.elapsed() / 1000;
+        if (terminal_) {
+            if (clock_.elapsed() - lastDraw_ < 100 && done < total)
+                return;
+            lastDraw_ = clock_.elapsed();
+            constexpr int kWidth = 40;
+            const int filled = percent * kWidth / 100;
+            cli::err(QStringLiteral("\r[%1%2] %3% %4/%5 rows %6 s%7")
+                         .arg(QString(filled, u'#'), QString(kWidth - filled, u' '))
+                         .arg(percent, 3)
+                         .arg(done)
+                         .arg(total)
+                         .arg(seconds)
+                         .arg(done >= total ? QStringLiteral("\n") : QString()));
+        } else if (percent / 10 > lastTenth_) {
+            lastTenth_ = percent / 10;
+            cli::err(QStringLiteral("seed-scale: %1% (%2 of %3 rows, %4 s)\n")
+                         .arg(percent)
+                         .arg(done)
+                         .arg(total)
+                         .arg(seconds));
+        }
+    }
+
+private:
+    bool terminal_;
+    QElapsedTimer clock_;
+    qint64 lastDraw_ = -1000;
+    int lastTenth_ = -1;
+};
 
 } // namespace
 
@@ -37,20 +173,28 @@ int main(int argc, char** argv) {
             return 0;
         }
         cli::takeConnectionOption(args);
+        const bool scale = args.contains(QLatin1String("seed-scale"));
+        const ScaleOptions scaleOptions = scale ? takeScaleOptions(args) : ScaleOptions();
         if (args.size() != 1)
             throw cli::UsageError(args.isEmpty() ? "a command is needed" : "exactly one command is expected");
         const QString command = args.first();
-        if (command != QLatin1String("init") && command != QLatin1String("seed-demo"))
+        if (command != QLatin1String("init") && command != QLatin1String("seed-demo") &&
+            command != QLatin1String("seed-scale"))
             throw cli::UsageError(("unknown command " + command).toStdString());
 
         TrdmCadConsumidor service;
         service.open();
         {
             QSqlDatabase db = service.adcCadConsumidor();
-            if (command == QLatin1String("init"))
+            if (command == QLatin1String("init")) {
                 createSchema(db);
-            else
+            } else if (command == QLatin1String("seed-demo")) {
                 seedDemo(db);
+            } else {
+                prepareForScale(db);
+                ProgressReport report;
+                seedScale(db, scaleOptions, std::ref(report));
+            }
         }
         return 0;
     } catch (const cli::UsageError& e) {

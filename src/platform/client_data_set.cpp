@@ -4,6 +4,7 @@
 #include "text.h"
 
 #include <algorithm>
+#include <numeric>
 #include <stdexcept>
 
 namespace cadcons {
@@ -18,12 +19,36 @@ bool isTextType(FieldType type) {
     return type == FieldType::String || type == FieldType::WideString || type == FieldType::Memo;
 }
 
-// Filtering runs once per row and term; string cells are compared in place instead of copied.
-bool cellEquals(const QVariant& cell, FieldType type, const QString& value) {
-    if (isTextType(type) && cell.metaType().id() == QMetaType::QString && !cell.isNull())
-        return *static_cast<const QString*>(cell.constData()) == value;
-    return valueText(cell, type) == value;
-}
+// Filtering runs once per row and term over lists of tens of thousands of rows: string cells are compared
+// in place, and the variant's type is read inline. The type interface that stands for QString is learnt
+// from the first string cell (a shared library may hold its own copy of it); any other cell goes the slow
+// way, through its text.
+class CellMatcher {
+public:
+    bool equals(const QVariant& cell, FieldType type, const QString& value) {
+        if (isTextType(type)) {
+            if (const QString* s = stringIn(cell))
+                return s->size() == value.size() &&
+                       std::equal(s->constData(), s->constData() + s->size(), value.constData());
+        }
+        return valueText(cell, type) == value;
+    }
+
+private:
+    const QString* stringIn(const QVariant& cell) {
+        const QVariant::Private& d = cell.data_ptr();
+        if (d.is_null)
+            return nullptr;
+        if (d.typeInterface() != stringType_) {
+            if (cell.metaType().id() != QMetaType::QString || cell.isNull())
+                return nullptr;
+            stringType_ = d.typeInterface();
+        }
+        return static_cast<const QString*>(cell.constData());
+    }
+
+    const QtPrivate::QMetaTypeInterface* stringType_ = nullptr;
+};
 
 } // namespace
 
@@ -37,10 +62,11 @@ QString ClientDataSet::describe() const {
 void ClientDataSet::setData(DataPacket packet) {
     const qsizetype width = packet.fields.size();
     for (qsizetype i = 0; i < packet.rows.size(); ++i) {
-        if (packet.rows[i].size() != width) {
+        if (std::as_const(packet.rows)[i].size() != width) {
             throw std::invalid_argument(QStringLiteral("Cannot load %1: row %2 has %3 values for %4 fields")
                                             .arg(describe(), QString::number(i + 1),
-                                                 QString::number(packet.rows[i].size()), QString::number(width))
+                                                 QString::number(std::as_const(packet.rows)[i].size()),
+                                                 QString::number(width))
                                             .toStdString());
         }
     }
@@ -103,8 +129,9 @@ void ClientDataSet::setRecNo(int visibleIndex) {
 bool ClientDataSet::locate(const QString& field, const QString& value) {
     const int col = columnOf(field);
     const FieldType type = packet_.fields[col].type;
+    CellMatcher matcher;
     for (qsizetype i = 0; i < visible_.size(); ++i) {
-        if (cellEquals(packet_.rows[visible_[i]][col], type, value)) {
+        if (matcher.equals(std::as_const(packet_.rows)[visible_[i]][col], type, value)) {
             current_ = static_cast<int>(i);
             eof_ = false;
             return true;
@@ -143,14 +170,37 @@ QList<int> ClientDataSet::filterColumns(const DataPacket& packet, const QList<Fi
 // Validates before touching any state, so a failing filter leaves the dataset as it was.
 void ClientDataSet::applyFilter(const QList<FilterTerm>& terms, bool on, const QString& text) {
     QList<int> visible;
-    if (active_) {
-        const QList<int> columns = on ? filterColumns(packet_, terms, text) : QList<int>();
-        visible.reserve(packet_.rows.size());
+    if (active_ && (!on || terms.isEmpty())) {
+        visible.resize(packet_.rows.size());
+        std::iota(visible.begin(), visible.end(), 0);
+    } else if (active_) {
+        const QList<int> columns = filterColumns(packet_, terms, text);
+        QList<FieldType> types;
+        for (const int col : columns)
+            types.append(packet_.fields[col].type);
+        CellMatcher matcher;
+        // The terms are tried most selective first, as judged on the first rows: "country AND state AND
+        // city" then reads every row's state and the city only where the state matched. The order cannot
+        // change which rows pass, only how many cells are read.
+        QList<qsizetype> order(columns.size());
+        std::iota(order.begin(), order.end(), 0);
+        if (columns.size() > 1) {
+            QList<int> hits(columns.size(), 0);
+            const qsizetype sample = std::min<qsizetype>(packet_.rows.size(), 512);
+            for (qsizetype r = 0; r < sample; ++r) {
+                for (qsizetype t = 0; t < columns.size(); ++t)
+                    hits[t] += matcher.equals(std::as_const(packet_.rows)[r][columns[t]], types[t], terms[t].value);
+            }
+            std::stable_sort(order.begin(), order.end(),
+                             [&hits](qsizetype a, qsizetype b) { return hits[a] < hits[b]; });
+        }
         for (qsizetype r = 0; r < packet_.rows.size(); ++r) {
-            const QVariantList& row = packet_.rows[r];
+            const QVariantList& row = std::as_const(packet_.rows)[r];
             bool match = true;
-            for (qsizetype t = 0; t < columns.size() && match; ++t)
-                match = cellEquals(row[columns[t]], packet_.fields[columns[t]].type, terms[t].value);
+            for (qsizetype i = 0; i < order.size() && match; ++i) {
+                const qsizetype t = order[i];
+                match = matcher.equals(row[columns[t]], types[t], terms[t].value);
+            }
             if (match)
                 visible.append(static_cast<int>(r));
         }

@@ -56,6 +56,38 @@ TEST(ClientDataSet, FilterShowsExactlyTheMatchingRows) {
     }
 }
 
+// One dataset filtered again and again, as a pick list is: what a filter learnt about a column's values must
+// follow every new filter text and every new packet.
+TEST(ClientDataSet, RepeatedFiltersFollowNewValuesAndNewPackets) {
+    ClientDataSet ds("cdsMunicipio");
+    ds.setData(cities());
+    const std::pair<QString, QStringList> steps[] = {
+        {"SGESTADO = 'SP'", {"S\u00e3o Paulo", "Campinas"}},
+        {"SGESTADO = 'RJ'", {"Rio de Janeiro"}},
+        {"SGESTADO = 'RJ' AND CDMUNICIPIO = '0002'", {}},
+        {"CDMUNICIPIO = '0001' AND POP = '12'", {"S\u00e3o Paulo"}},
+        {"DTCAD = ''", {"Rio de Janeiro", "Olho d'\u00c1gua"}},
+    };
+    for (const auto& [filter, expected] : steps) {
+        ds.setFilter(filter);
+        ds.setFiltered(true);
+        EXPECT_EQ(visibleNames(ds), expected) << filter.toStdString();
+        ds.setFiltered(false);
+        EXPECT_EQ(ds.recordCount(), 5);
+    }
+
+    // The same columns with other values: a null text, and a state that moved.
+    DataPacket changed = cities();
+    changed.rows[0][1] = QVariant();
+    changed.rows[2][1] = QStringLiteral("SP");
+    ds.setFilter("SGESTADO = 'SP'");
+    ds.setFiltered(true);
+    ds.setData(changed);
+    EXPECT_EQ(visibleNames(ds), (QStringList{"Campinas", "Rio de Janeiro"}));
+    ds.setFilter("SGESTADO = ''");
+    EXPECT_EQ(visibleNames(ds), QStringList{"S\u00e3o Paulo"});
+}
+
 TEST(ClientDataSet, SwitchingTheFilterKeepsTheCurrentRowWhenItStaysVisible) {
     ClientDataSet ds("cdsMunicipio");
     ds.setData(cities());
