@@ -144,7 +144,8 @@ void destroyForm(QPointer<TfrmCadastroConsumidor>& form, bool shown, Texts& text
             if (const auto* label = form->findChild<QLabel*>(QLatin1String(name)))
                 *target = label->text();
             else
-                qWarning("CriaCadConsumidor: the form has no label %s; the caller's text is handed back", name);
+                qCWarning(lcHost, "CriaCadConsumidor: the form has no label %s; the caller's text is handed back",
+                          name);
         }
     }
     delete form.data();
@@ -183,7 +184,7 @@ bool showScreen(Texts& texts, const QString& mode, QString& error) {
             result = form->boGravou;
         } else {
             error = QStringLiteral("the registration screen was destroyed while it was shown");
-            qWarning("CriaCadConsumidor: %s", qUtf8Printable(error));
+            qCWarning(lcHost, "CriaCadConsumidor: %s", qUtf8Printable(error));
         }
     } catch (const MensagemMetodoError& e) {
         // Already shown to the operator by MensagemMetodo: once is enough.

@@ -73,9 +73,10 @@ void storePassword(QSqlDatabase& central, const QString& customer, const QString
         secrets += secretsOf(row);
         row.values[consumerColumns().indexOf(QStringLiteral("CDSENHACONS"))] = text(value);
         upsertCentral(central, row);
-        qInfo("SenhaConsCentral UPDATE_SENHA: consumer %s of customer %s was not in the central database; "
-              "copied there from the local one",
-              qUtf8Printable(consumer), qUtf8Printable(customer));
+        qCInfo(lcHost,
+               "SenhaConsCentral UPDATE_SENHA: consumer %s of customer %s was not in the central database; "
+               "copied there from the local one",
+               qUtf8Printable(consumer), qUtf8Printable(customer));
         return true;
     });
 }

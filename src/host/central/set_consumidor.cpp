@@ -71,8 +71,8 @@ QString publishToCentral() {
     }
     try {
         const int marked = markPublished(local, rows);
-        qInfo("SetConsumidor: %lld consumers copied to the central database, %d of them marked as published",
-              static_cast<long long>(rows.size()), marked);
+        qCInfo(lcHost, "SetConsumidor: %lld consumers copied to the central database, %d of them marked as published",
+               static_cast<long long>(rows.size()), marked);
     } catch (const std::exception& e) {
         // The central copies stay; the next publication copies the same consumers again.
         const QString text = withoutSecrets(
