@@ -6,6 +6,7 @@
 #include "sql_provider.h"
 #include "test_databases.h"
 
+#include <QLoggingCategory>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -31,9 +32,12 @@ void captureMessage(QtMsgType type, const QMessageLogContext& context, const QSt
 LogCapture::LogCapture() {
     capturedLog().clear();
     previousHandler = qInstallMessageHandler(captureMessage);
+    // What the services report of their work is silent unless asked for, as a host would ask.
+    QLoggingCategory::setFilterRules(QStringLiteral("cadcons.host.info=true"));
 }
 
 LogCapture::~LogCapture() {
+    QLoggingCategory::setFilterRules(QString());
     qInstallMessageHandler(previousHandler);
     previousHandler = nullptr;
 }
