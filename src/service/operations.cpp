@@ -135,8 +135,11 @@ ServiceResult getNomeCliente(const QString& cdCliente) {
 ServiceResult getDadosConsumidor(const QString& cdCliente, const QString& key) {
     const TimedCall timed(lcService, "getDadosConsumidor");
     const bool oracle = rdmCadConsumidor && rdmCadConsumidor->isOracle();
+    // A blank key names nobody. Bound as a blank text it would match every consumer of the customer whose
+    // badge, external code, RG or CPF is blank, and a new registration would open someone else's record.
+    const QVariant anyKey = key.trimmed().isEmpty() ? QVariant(QMetaType::fromType<QString>()) : text(key);
     return read("adqDadosCons", QString::fromUtf8(oracle ? sql::adqDadosConsOracle : sql::adqDadosConsMssql),
-                {{"P_CDCONSUMIDOR", text(Ajusta(key, 21))}, {"P_CDCONS", text(key)}, {"P_CDCLIENTE", text(cdCliente)}},
+                {{"P_CDCONSUMIDOR", text(Ajusta(key, 21))}, {"P_CDCONS", anyKey}, {"P_CDCLIENTE", text(cdCliente)}},
                 {QStringLiteral("DTNASCCONS")});
 }
 

@@ -133,6 +133,21 @@ TEST_P(ReadOperations, ConsumerRecordIsFoundByEveryKey) {
     }
 }
 
+// Consumers without badge, external code, RG or CPF are common; a blank key must still find none of them.
+TEST_P(ReadOperations, BlankKeyFindsNobodyWhenDocumentsAreBlank) {
+    exec(QStringLiteral("UPDATE CONSUMIDOR SET CDIDCONSUMID = '', CDEXCONSUMID = '', NRRGCONSUMID = '', "
+                        "NRCPFRESPCON = '' WHERE CDCLIENTE = '%1'")
+             .arg(kC1));
+    for (const QString& key : {QStringLiteral(""), QStringLiteral("   ")}) {
+        const DataPacket p = packetOf(getDadosConsumidor(kC1, key));
+        ASSERT_EQ(p.fields.size(), 36);
+        EXPECT_TRUE(p.rows.isEmpty()) << "key \"" << key.toStdString() << "\" found " << p.rows.size() << " rows";
+    }
+    const DataPacket p = packetOf(getDadosConsumidor(kC1, "123"));
+    ASSERT_EQ(p.rows.size(), 1);
+    EXPECT_EQ(cell(p, 0, "NMCONSUMIDOR"), "Ana Souza");
+}
+
 TEST_P(ReadOperations, ConsumerRecordHasTheColumnsInOrderWithNamesJoined) {
     exec(QStringLiteral("UPDATE CONSUMIDOR SET DTNASCCONS = '1984-07-09 00:00:00' WHERE NRCPFRESPCON = '52998224725'"));
     const DataPacket p = packetOf(getDadosConsumidor(kC1, "123"));
