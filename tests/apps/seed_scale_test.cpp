@@ -75,7 +75,8 @@ protected:
     // Every row of a table as text, in the order of all its columns.
     static QStringList dump(const QSqlDatabase& db, const QString& table) {
         QSqlQuery shape(db);
-        shape.exec(QStringLiteral("SELECT * FROM %1 WHERE 1 = 0").arg(table));
+        if (!shape.exec(QStringLiteral("SELECT * FROM %1 WHERE 1 = 0").arg(table)))
+            ADD_FAILURE() << table.toStdString() << ": " << shape.lastError().text().toStdString();
         const int columns = shape.record().count();
         QStringList order;
         for (int i = 1; i <= columns; ++i)
