@@ -158,12 +158,35 @@ struct Sourced {
     QString setting;
 };
 
-Sourced sourced(const char* variable, const char* section, const char* name) {
+// The last occurrence wins, as a later line usually is the correction.
+QString valueIn(const QList<ConfigLine>& lines, const QString& section, const QString& name) {
+    QString result;
+    for (const ConfigLine& line : lines)
+        if (line.section.compare(section, Qt::CaseInsensitive) == 0 &&
+            line.name.compare(name, Qt::CaseInsensitive) == 0)
+            result = line.value;
+    return result;
+}
+
+Sourced sourced(const QList<ConfigLine>& lines, const char* variable, const char* section, const char* name) {
     const QString fromEnvironment = qEnvironmentVariable(variable).trimmed();
     if (!fromEnvironment.isEmpty())
         return {fromEnvironment, QString::fromLatin1(variable)};
-    return {hostConfigValue(QStringLiteral("%1/%2").arg(QLatin1String(section), QLatin1String(name))).trimmed(),
+    return {valueIn(lines, QLatin1String(section), QLatin1String(name)).trimmed(),
             QStringLiteral("%1 in %2").arg(settingName(QLatin1String(section), QLatin1String(name)), hostConfigPath())};
+}
+
+Sourced sourced(const char* variable, const char* section, const char* name) {
+    return sourced(configLines(), variable, section, name);
+}
+
+// The key file a key_file setting (or its absence) names.
+SettingPath keyFileOf(const Sourced& configured) {
+    if (!configured.value.isEmpty())
+        return {hostPath(configured.value), configured.setting};
+    return {hostDirectory() + QStringLiteral("cadcons.key"),
+            QStringLiteral("the key file cadcons.key of the host directory (%1 in %2)")
+                .arg(settingName(QStringLiteral("crypto"), QStringLiteral("key_file")), hostConfigPath())};
 }
 
 QString modeText(uint mode) {
@@ -191,12 +214,7 @@ QString hostConfigValue(const QString& key) {
     const QString name = key.mid(slash + 1).trimmed();
     if (name.isEmpty())
         return {};
-    QString result;
-    // The last occurrence wins, as a later line usually is the correction.
-    for (const ConfigLine& line : configLines())
-        if (line.section.compare(group, Qt::CaseInsensitive) == 0 && line.name.compare(name, Qt::CaseInsensitive) == 0)
-            result = line.value;
-    return result;
+    return valueIn(configLines(), group, name);
 }
 
 QString hostPath(const QString& path) {
@@ -206,12 +224,7 @@ QString hostPath(const QString& path) {
 }
 
 SettingPath cryptoKeyFile() {
-    const Sourced configured = sourced("CADCONS_CRYPTO_KEY_FILE", "crypto", "key_file");
-    if (!configured.value.isEmpty())
-        return {hostPath(configured.value), configured.setting};
-    return {hostDirectory() + QStringLiteral("cadcons.key"),
-            QStringLiteral("the key file cadcons.key of the host directory (%1 in %2)")
-                .arg(settingName(QStringLiteral("crypto"), QStringLiteral("key_file")), hostConfigPath())};
+    return keyFileOf(sourced("CADCONS_CRYPTO_KEY_FILE", "crypto", "key_file"));
 }
 
 QByteArray readSecretFile(const QString& path, const QString& setting) {
@@ -289,10 +302,10 @@ QStringList hostConfigProblems() {
                                  known.join(QLatin1String(", ")));
     }
 
-    checkConnection(sourced("CADCONS_CONNECTION", "database", "connection"), problems);
-    checkConnection(sourced("CADCONS_CENTRAL_CONNECTION", "central", "connection"), problems);
+    checkConnection(sourced(lines, "CADCONS_CONNECTION", "database", "connection"), problems);
+    checkConnection(sourced(lines, "CADCONS_CENTRAL_CONNECTION", "central", "connection"), problems);
 
-    if (const Sourced cep = sourced("CADCONS_CEP_URL", "cep", "url"); !cep.value.isEmpty()) {
+    if (const Sourced cep = sourced(lines, "CADCONS_CEP_URL", "cep", "url"); !cep.value.isEmpty()) {
         const QUrl url(cep.value, QUrl::StrictMode);
         const QString scheme = url.scheme().toLower();
         if (!url.isValid() || url.host().isEmpty() || url.hasQuery() || url.hasFragment() ||
@@ -302,7 +315,7 @@ QStringList hostConfigProblems() {
                             .arg(cep.setting, cep.value);
     }
 
-    if (const Sourced language = sourced("CADCONS_LANGUAGE", "screen", "language"); !language.value.isEmpty()) {
+    if (const Sourced language = sourced(lines, "CADCONS_LANGUAGE", "screen", "language"); !language.value.isEmpty()) {
         static const QRegularExpression localeName(QStringLiteral("^[A-Za-z]{2,3}([_-][A-Za-z0-9]{2,4})?$"));
         if (!localeName.match(language.value).hasMatch())
             problems << QStringLiteral("%1: \"%2\" is not a language; expected a language code such as en, pt or "
@@ -313,8 +326,9 @@ QStringList hostConfigProblems() {
     // The key is checked where it is: the variable holding it, or its file (when one was named, or the
     // default one exists).
     if (qEnvironmentVariableIsEmpty("CADCONS_CRYPTO_KEY")) {
-        const SettingPath key = cryptoKeyFile();
-        const bool named = !sourced("CADCONS_CRYPTO_KEY_FILE", "crypto", "key_file").value.isEmpty();
+        const Sourced configured = sourced(lines, "CADCONS_CRYPTO_KEY_FILE", "crypto", "key_file");
+        const SettingPath key = keyFileOf(configured);
+        const bool named = !configured.value.isEmpty();
         if (named || QFileInfo::exists(key.path)) {
             try {
                 QByteArray content = readSecretFile(key.path, key.setting);
