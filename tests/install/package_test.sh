@@ -6,9 +6,10 @@
 set -euo pipefail
 # The screen goes to the X server, where the operator script can see it, whatever the test run set.
 unset QT_QPA_PLATFORM
-# One virtual X server for every case that shows the screen.
+# One virtual X server for every case that shows the screen. Without -noreset the server resets when
+# its last client leaves, and a program that connects during the reset finds no display.
 if [ -z "${DISPLAY:-}" ]; then
-    exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+    exec xvfb-run -a -s "-screen 0 1024x768x24 -noreset" "$0" "$@"
 fi
 build=$1
 src=$2

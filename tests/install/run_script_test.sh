@@ -12,7 +12,8 @@ trap 'rm -f "$out" "$out.err"' EXIT
 unset CADCONS_HOST_DIR CADCONS_CONNECTION CADCONS_CRYPTO_KEY CADCONS_CEP_URL CADCONS_CENTRAL_CONNECTION
 export CADCONS_BUILD_DIR="$build" CADCONS_LANGUAGE=pt_BR
 status=0
-xvfb-run -a "$src/tests/install/operate.sh" "$src/scripts/run" >"$out" 2>"$out.err" || status=$?
+# -noreset: the operator script's clients come and go; the screen must never meet a resetting server.
+xvfb-run -a -s "-noreset" "$src/tests/install/operate.sh" "$src/scripts/run" >"$out" 2>"$out.err" || status=$?
 cat "$out"
 if [ "$status" != 0 ] || ! grep -q '"saved":false' "$out" || ! grep -q 'leaving it' "$out.err"; then
     cat "$out.err"
