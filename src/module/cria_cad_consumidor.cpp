@@ -16,11 +16,13 @@
 #include <QThread>
 #include <QUtf8StringView>
 #include <atomic>
+#include <chrono>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
 #include <string>
+#include <thread>
 #include <utility>
 
 namespace cadcons {
@@ -61,44 +63,72 @@ void report(const QString& text) {
     qCritical("CriaCadConsumidor: %s", qUtf8Printable(text));
 }
 
-// Asks the X server named by DISPLAY whether it answers. Qt aborts the process when it cannot open the
-// display, which a host must never suffer. libxcb is loaded only for this question; when it is not
-// there, Qt has no X platform to abort with either.
-QString xDisplayProblem() {
-    void* xcb = dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
-    if (!xcb)
-        return {};
-    using Connect = void* (*)(const char*, int*);
-    using HasError = int (*)(void*);
-    using Disconnect = void (*)(void*);
-    const auto connect = reinterpret_cast<Connect>(dlsym(xcb, "xcb_connect"));
-    const auto hasError = reinterpret_cast<HasError>(dlsym(xcb, "xcb_connection_has_error"));
-    const auto disconnect = reinterpret_cast<Disconnect>(dlsym(xcb, "xcb_disconnect"));
-    QString problem;
-    if (connect && hasError && disconnect) {
-        void* connection = connect(nullptr, nullptr);
-        if (hasError(connection))
-            problem =
-                QStringLiteral("no display: the X display \"%1\" does not answer").arg(qEnvironmentVariable("DISPLAY"));
-        disconnect(connection);
-    }
-    dlclose(xcb);
-    return problem;
-}
+// A connection to the X server named by DISPLAY, asked whether the server answers. Qt aborts the
+// process when it cannot open the display, which a host must never suffer. The connection stays open
+// until Qt has its own: an X server whose last client leaves resets, and a connection made during the
+// reset is refused. libxcb is loaded only for this; when it is not there, Qt has no X platform to abort
+// with either.
+class XProbe {
+public:
+    XProbe() = default;
+    XProbe(const XProbe&) = delete;
+    XProbe& operator=(const XProbe&) = delete;
+    ~XProbe() { close(); }
 
-// Why Qt could not open a screen in this process, or "" when it can.
-QString displayProblem() {
+    QString ask() {
+        close();
+        library_ = dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
+        if (!library_)
+            return {};
+        using Connect = void* (*)(const char*, int*);
+        using HasError = int (*)(void*);
+        const auto connect = reinterpret_cast<Connect>(dlsym(library_, "xcb_connect"));
+        const auto hasError = reinterpret_cast<HasError>(dlsym(library_, "xcb_connection_has_error"));
+        disconnect_ = reinterpret_cast<Disconnect>(dlsym(library_, "xcb_disconnect"));
+        if (!connect || !hasError || !disconnect_)
+            return {};
+        // A server resetting after another program left refuses for a moment: ask again before giving up.
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            if (attempt > 0) {
+                disconnect_(connection_);
+                std::this_thread::sleep_for(std::chrono::milliseconds(40));
+            }
+            connection_ = connect(nullptr, nullptr);
+            if (!hasError(connection_))
+                return {};
+        }
+        return QStringLiteral("no display: the X display \"%1\" does not answer").arg(qEnvironmentVariable("DISPLAY"));
+    }
+
+    void close() {
+        if (connection_ && disconnect_)
+            disconnect_(connection_);
+        connection_ = nullptr;
+        if (library_)
+            dlclose(library_);
+        library_ = nullptr;
+    }
+
+private:
+    using Disconnect = void (*)(void*);
+    void* library_ = nullptr;
+    void* connection_ = nullptr;
+    Disconnect disconnect_ = nullptr;
+};
+
+// Why Qt could not open a screen in this process, or "" when it can. The probe keeps its X connection.
+QString displayProblem(XProbe& probe) {
     const QString platform = qEnvironmentVariable("QT_QPA_PLATFORM").section(u';', 0, 0).section(u':', 0, 0).trimmed();
     const bool x11 = !qEnvironmentVariableIsEmpty("DISPLAY");
     const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
     if (platform.isEmpty()) {
         if (!x11 && !wayland)
             return QStringLiteral("no display: neither DISPLAY, WAYLAND_DISPLAY nor QT_QPA_PLATFORM is set");
-        const QString x = x11 ? xDisplayProblem() : QString();
+        const QString x = x11 ? probe.ask() : QString();
         return x.isEmpty() || wayland ? QString() : x;
     }
     if (platform == u"xcb")
-        return x11 ? xDisplayProblem() : QStringLiteral("no display: QT_QPA_PLATFORM is xcb and DISPLAY is not set");
+        return x11 ? probe.ask() : QStringLiteral("no display: QT_QPA_PLATFORM is xcb and DISPLAY is not set");
     if (platform.startsWith(u"wayland") && !wayland)
         return QStringLiteral("no display: QT_QPA_PLATFORM is %1 and WAYLAND_DISPLAY is not set").arg(platform);
     return {};
@@ -115,7 +145,8 @@ QString applicationProblem() {
             return QStringLiteral("called on a thread other than the one that runs the Qt application");
         return {};
     }
-    if (QString problem = displayProblem(); !problem.isEmpty())
+    XProbe probe;
+    if (QString problem = displayProblem(probe); !problem.isEmpty())
         return problem;
     // Qt keeps argc by reference and argv for the application's life; the module is never unmapped.
     static int argc = 1;
