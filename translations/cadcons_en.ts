@@ -202,4 +202,143 @@
         <translation>No record found</translation>
     </message>
 </context>
+<context>
+    <name>DigitalDialog</name>
+    <message>
+        <source>Captura de Digital</source>
+        <translation>Fingerprint Capture</translation>
+    </message>
+    <message>
+        <source>Leitor: %1</source>
+        <translation>Reader: %1</translation>
+    </message>
+    <message>
+        <source>Cancelar</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Preparando o leitor biométrico...</source>
+        <translation>Preparing the fingerprint reader...</translation>
+    </message>
+    <message>
+        <source>Passe o dedo no leitor</source>
+        <translation>Swipe your finger on the reader</translation>
+    </message>
+    <message>
+        <source>Coloque o dedo no leitor</source>
+        <translation>Place your finger on the reader</translation>
+    </message>
+    <message>
+        <source>Dedo %1 de %2: %3</source>
+        <translation>Finger %1 of %2: %3</translation>
+    </message>
+    <message>
+        <source>Etapa 1 de %1</source>
+        <translation>Step 1 of %1</translation>
+    </message>
+    <message>
+        <source>Etapa %1 de %2</source>
+        <translation>Step %1 of %2</translation>
+    </message>
+    <message>
+        <source>Etapa %1 de %1</source>
+        <translation>Step %1 of %1</translation>
+    </message>
+    <message>
+        <source>Passe o dedo de novo</source>
+        <translation>Swipe your finger again</translation>
+    </message>
+    <message>
+        <source>Retire o dedo e coloque de novo no leitor</source>
+        <translation>Lift your finger and place it on the reader again</translation>
+    </message>
+    <message>
+        <source>%1 capturado</source>
+        <translation>%1 captured</translation>
+    </message>
+    <message>
+        <source>Nenhuma digital foi guardada.</source>
+        <translation>No fingerprint was kept.</translation>
+    </message>
+    <message>
+        <source>Fechar</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>Cancelando a captura...</source>
+        <translation>Cancelling the capture...</translation>
+    </message>
+    <message>
+        <source>Nenhum leitor biométrico encontrado.</source>
+        <translation>No fingerprint reader found.</translation>
+    </message>
+    <message>
+        <source>Passagem curta demais. Passe o dedo de novo, mais devagar.</source>
+        <translation>Swipe too short. Swipe your finger again, more slowly.</translation>
+    </message>
+    <message>
+        <source>Leitura incompleta. Coloque o dedo de novo.</source>
+        <translation>Incomplete reading. Place your finger again.</translation>
+    </message>
+    <message>
+        <source>Centralize o dedo no leitor.</source>
+        <translation>Centre your finger on the reader.</translation>
+    </message>
+    <message>
+        <source>Retire o dedo do leitor e coloque de novo.</source>
+        <translation>Lift your finger from the reader and place it again.</translation>
+    </message>
+    <message>
+        <source>Leitura não aproveitada. Passe o dedo de novo.</source>
+        <translation>Reading not usable. Swipe your finger again.</translation>
+    </message>
+    <message>
+        <source>Leitura não aproveitada. Coloque o dedo de novo.</source>
+        <translation>Reading not usable. Place your finger again.</translation>
+    </message>
+    <message>
+        <source>A memória do leitor biométrico está cheia.</source>
+        <translation>The fingerprint reader's memory is full.</translation>
+    </message>
+    <message>
+        <source>Esta digital já está cadastrada no leitor biométrico.</source>
+        <translation>This fingerprint is already enrolled on the fingerprint reader.</translation>
+    </message>
+    <message>
+        <source>O leitor biométrico foi desconectado.</source>
+        <translation>The fingerprint reader was disconnected.</translation>
+    </message>
+    <message>
+        <source>O leitor biométrico está quente demais. Aguarde alguns minutos e tente de novo.</source>
+        <translation>The fingerprint reader is too hot. Wait a few minutes and try again.</translation>
+    </message>
+    <message>
+        <source>O leitor biométrico está ocupado. Tente de novo.</source>
+        <translation>The fingerprint reader is busy. Try again.</translation>
+    </message>
+    <message>
+        <source>Falha na captura da digital: %1</source>
+        <translation>Fingerprint capture failed: %1</translation>
+    </message>
+    <message>
+        <source>Não foi possível abrir o leitor biométrico: %1</source>
+        <translation>Could not open the fingerprint reader: %1</translation>
+    </message>
+    <message>
+        <source>Falha na captura da digital.</source>
+        <translation>Fingerprint capture failed.</translation>
+    </message>
+    <message>
+        <source>Não foi possível guardar a digital capturada: %1</source>
+        <translation>Could not keep the captured fingerprint: %1</translation>
+    </message>
+    <message>
+        <source>indicador direito</source>
+        <translation>right index finger</translation>
+    </message>
+    <message>
+        <source>indicador esquerdo</source>
+        <translation>left index finger</translation>
+    </message>
+</context>
 </TS>

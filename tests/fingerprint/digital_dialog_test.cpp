@@ -14,6 +14,7 @@
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -102,6 +103,38 @@ TEST(DigitalDialog, FollowsTheEnrolment) {
         step.report();
         EXPECT_EQ(shown(), step.shown);
     }
+}
+
+// The same steps when the host speaks English: the module's translation covers the dialog too.
+TEST(DigitalDialog, SpeaksTheHostsLanguage) {
+    QTranslator english;
+    ASSERT_TRUE(english.load(QStringLiteral(":/i18n/cadcons_en.qm")));
+    QCoreApplication::installTranslator(&english);
+    FingerprintEnrolment e;
+    DigitalDialog dialog(e, QStringLiteral("1"), QStringLiteral("JOSE"));
+    const auto shown = [&] {
+        return QStringList{textOf(&dialog, "digitalDedo"), textOf(&dialog, "digitalEtapa"),
+                           textOf(&dialog, "digitalInstrucao"), keyOf(&dialog)->caption()};
+    };
+    const QString right = QStringLiteral("Finger 1 of 2: right index finger");
+    const struct {
+        std::function<void()> report;
+        QStringList shown;
+    } steps[] = {
+        {[] {}, {"", "", "Preparing the fingerprint reader...", "Cancel"}},
+        {[&] { Q_EMIT e.fingerStarted(0, 5); }, {right, "Step 1 of 5", "Place your finger on the reader", "Cancel"}},
+        {[&] { Q_EMIT e.stageCompleted(0, 1, 5); },
+         {right, "Step 2 of 5", "Lift your finger and place it on the reader again", "Cancel"}},
+        {[&] { Q_EMIT e.stageCompleted(0, 5, 5); }, {right, "Step 5 of 5", "Right index finger captured", "Cancel"}},
+        {[&] { Q_EMIT e.fingerStarted(1, 4); },
+         {"Finger 2 of 2: left index finger", "Step 1 of 4", "Place your finger on the reader", "Cancel"}},
+    };
+    for (const auto& step : steps) {
+        step.report();
+        EXPECT_EQ(shown(), step.shown);
+    }
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Fingerprint Capture"));
+    QCoreApplication::removeTranslator(&english);
 }
 
 // The whole capture as the form calls it: the list it passes, the messages, the dialog.

@@ -7,6 +7,7 @@
 #include "sibling.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -95,7 +96,7 @@ DigitalDialog::DigitalDialog(FingerprintEnrolment& enrolment, const QString& con
     , consumerName_(consumerName) {
     setModal(true);
     setObjectName(QStringLiteral("digitalDialog"));
-    setWindowTitle(QStringLiteral("Captura de Digital"));
+    setWindowTitle(QCoreApplication::translate("DigitalDialog", "Captura de Digital"));
     // The dialog takes the keys itself; no child may hold the focus and swallow Escape.
     setFocusPolicy(Qt::StrongFocus);
 
@@ -103,7 +104,7 @@ DigitalDialog::DigitalDialog(FingerprintEnrolment& enrolment, const QString& con
     outer->setContentsMargins(kDialogBorder, kDialogBorder, kDialogBorder, kDialogBorder);
     outer->setSpacing(0);
 
-    addTitleStrip(this, outer, QStringLiteral("Captura de Digital"));
+    addTitleStrip(this, outer, QCoreApplication::translate("DigitalDialog", "Captura de Digital"));
 
     auto* body = new QVBoxLayout;
     body->setContentsMargins(20, 14, 20, 14);
@@ -114,7 +115,7 @@ DigitalDialog::DigitalDialog(FingerprintEnrolment& enrolment, const QString& con
     name->setText(consumerName.trimmed());
     body->addWidget(name);
     auto* reader = makeLabel(this, QStringLiteral("digitalLeitor"), 16, false);
-    reader->setText(QStringLiteral("Leitor: %1").arg(enrolment.readerName()));
+    reader->setText(QCoreApplication::translate("DigitalDialog", "Leitor: %1").arg(enrolment.readerName()));
     setTextColour(reader, QColor(96, 96, 96));
     body->addWidget(reader);
 
@@ -135,7 +136,7 @@ DigitalDialog::DigitalDialog(FingerprintEnrolment& enrolment, const QString& con
 
     key_ = new TBlendedBitBtn(this);
     key_->setObjectName(QStringLiteral("btnCancelar"));
-    key_->setCaption(QStringLiteral("Cancelar"));
+    key_->setCaption(QCoreApplication::translate("DigitalDialog", "Cancelar"));
     key_->setColor(kLeaveFace);
     key_->setGlyph(glyphs::exitDoor());
     QFont kf = key_->font();
@@ -150,7 +151,7 @@ DigitalDialog::DigitalDialog(FingerprintEnrolment& enrolment, const QString& con
     keys->addStretch(1);
     body->addLayout(keys);
 
-    setInstruction(QStringLiteral("Preparando o leitor biométrico..."));
+    setInstruction(QCoreApplication::translate("DigitalDialog", "Preparando o leitor biométrico..."));
 
     connect(&enrolment_, &FingerprintEnrolment::fingerStarted, this, &DigitalDialog::fingerStarted);
     connect(&enrolment_, &FingerprintEnrolment::stageCompleted, this, &DigitalDialog::stageCompleted);
@@ -171,8 +172,8 @@ void DigitalDialog::begin() {
 }
 
 QString DigitalDialog::placePrompt() const {
-    return enrolment_.swipeReader() ? QStringLiteral("Passe o dedo no leitor")
-                                    : QStringLiteral("Coloque o dedo no leitor");
+    return enrolment_.swipeReader() ? QCoreApplication::translate("DigitalDialog", "Passe o dedo no leitor")
+                                    : QCoreApplication::translate("DigitalDialog", "Coloque o dedo no leitor");
 }
 
 void DigitalDialog::setInstruction(const QString& text, bool error) {
@@ -181,12 +182,12 @@ void DigitalDialog::setInstruction(const QString& text, bool error) {
 }
 
 void DigitalDialog::fingerStarted(int finger, int stages) {
-    finger_->setText(QStringLiteral("Dedo %1 de %2: %3")
+    finger_->setText(QCoreApplication::translate("DigitalDialog", "Dedo %1 de %2: %3")
                          .arg(finger + 1)
                          .arg(FingerprintEnrolment::kFingerCount)
                          .arg(FingerprintEnrolment::fingerName(finger)));
     bar_->setProgress(0, stages);
-    stage_->setText(QStringLiteral("Etapa 1 de %1").arg(stages));
+    stage_->setText(QCoreApplication::translate("DigitalDialog", "Etapa 1 de %1").arg(stages));
     setInstruction(placePrompt());
     hint_->clear();
 }
@@ -195,14 +196,16 @@ void DigitalDialog::stageCompleted(int finger, int completed, int stages) {
     bar_->setProgress(completed, stages);
     hint_->clear();
     if (completed < stages) {
-        stage_->setText(QStringLiteral("Etapa %1 de %2").arg(completed + 1).arg(stages));
-        setInstruction(enrolment_.swipeReader() ? QStringLiteral("Passe o dedo de novo")
-                                                : QStringLiteral("Retire o dedo e coloque de novo no leitor"));
+        stage_->setText(QCoreApplication::translate("DigitalDialog", "Etapa %1 de %2").arg(completed + 1).arg(stages));
+        setInstruction(enrolment_.swipeReader()
+                           ? QCoreApplication::translate("DigitalDialog", "Passe o dedo de novo")
+                           : QCoreApplication::translate("DigitalDialog", "Retire o dedo e coloque de novo no leitor"));
         return;
     }
-    stage_->setText(QStringLiteral("Etapa %1 de %1").arg(stages));
+    stage_->setText(QCoreApplication::translate("DigitalDialog", "Etapa %1 de %1").arg(stages));
     const QString name = FingerprintEnrolment::fingerName(finger);
-    setInstruction(name.left(1).toUpper() + name.mid(1) + QStringLiteral(" capturado"));
+    setInstruction(
+        QCoreApplication::translate("DigitalDialog", "%1 capturado").arg(name.left(1).toUpper() + name.mid(1)));
 }
 
 void DigitalDialog::scanRetry(int, const QString& hint) {
@@ -222,8 +225,8 @@ void DigitalDialog::finished() {
     }
     // A failure waits for the operator to read it.
     setInstruction(enrolment_.errorText(), true);
-    hint_->setText(QStringLiteral("Nenhuma digital foi guardada."));
-    key_->setCaption(QStringLiteral("Fechar"));
+    hint_->setText(QCoreApplication::translate("DigitalDialog", "Nenhuma digital foi guardada."));
+    key_->setCaption(QCoreApplication::translate("DigitalDialog", "Fechar"));
     key_->setColor(kKeyFace);
     key_->setEnabled(true);
 }
@@ -236,7 +239,7 @@ void DigitalDialog::reject() {
     if (enrolment_.isCancelling())
         return;
     enrolment_.cancel();
-    setInstruction(QStringLiteral("Cancelando a captura..."));
+    setInstruction(QCoreApplication::translate("DigitalDialog", "Cancelando a captura..."));
     hint_->clear();
     key_->setEnabled(false);
 }
@@ -287,8 +290,8 @@ void captureDigitalConsumidor(const QString& consumerCode, const QString& /*cust
     const bool found = enrolment.findReader();
     QGuiApplication::restoreOverrideCursor();
     if (!found) {
-        Mensagem(QStringLiteral("Nenhum leitor biométrico encontrado."), QString(), QStringLiteral("N"),
-                 QStringLiteral("N"), kMsgInformacao, QString(), QString(), 0, nullptr);
+        Mensagem(QCoreApplication::translate("DigitalDialog", "Nenhum leitor biométrico encontrado."), QString(),
+                 QStringLiteral("N"), QStringLiteral("N"), kMsgInformacao, QString(), QString(), 0, nullptr);
         return;
     }
 

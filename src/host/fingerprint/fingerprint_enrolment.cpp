@@ -57,21 +57,22 @@ void releaseGLib() {
 // ----------------------------------------------------------------------------------------------------------------
 
 QString swipeOr(bool swipe, const char* swipeText, const char* pressText) {
-    return QString::fromUtf8(swipe ? swipeText : pressText);
+    return QCoreApplication::translate("DigitalDialog", swipe ? swipeText : pressText);
 }
 
 QString retryHint(const GError* error, bool swipe) {
     switch (error->code) {
     case FP_DEVICE_RETRY_TOO_SHORT:
-        return swipeOr(swipe, "Passagem curta demais. Passe o dedo de novo, mais devagar.",
-                       "Leitura incompleta. Coloque o dedo de novo.");
+        return swipeOr(swipe,
+                       QT_TRANSLATE_NOOP("DigitalDialog", "Passagem curta demais. Passe o dedo de novo, mais devagar."),
+                       QT_TRANSLATE_NOOP("DigitalDialog", "Leitura incompleta. Coloque o dedo de novo."));
     case FP_DEVICE_RETRY_CENTER_FINGER:
-        return QStringLiteral("Centralize o dedo no leitor.");
+        return QCoreApplication::translate("DigitalDialog", "Centralize o dedo no leitor.");
     case FP_DEVICE_RETRY_REMOVE_FINGER:
-        return QStringLiteral("Retire o dedo do leitor e coloque de novo.");
+        return QCoreApplication::translate("DigitalDialog", "Retire o dedo do leitor e coloque de novo.");
     default:
-        return swipeOr(swipe, "Leitura não aproveitada. Passe o dedo de novo.",
-                       "Leitura não aproveitada. Coloque o dedo de novo.");
+        return swipeOr(swipe, QT_TRANSLATE_NOOP("DigitalDialog", "Leitura não aproveitada. Passe o dedo de novo."),
+                       QT_TRANSLATE_NOOP("DigitalDialog", "Leitura não aproveitada. Coloque o dedo de novo."));
     }
 }
 
@@ -79,20 +80,23 @@ QString describeError(const GError* error) {
     if (error->domain == FP_DEVICE_ERROR) {
         switch (error->code) {
         case FP_DEVICE_ERROR_DATA_FULL:
-            return QStringLiteral("A memória do leitor biométrico está cheia.");
+            return QCoreApplication::translate("DigitalDialog", "A memória do leitor biométrico está cheia.");
         case FP_DEVICE_ERROR_DATA_DUPLICATE:
-            return QStringLiteral("Esta digital já está cadastrada no leitor biométrico.");
+            return QCoreApplication::translate("DigitalDialog",
+                                               "Esta digital já está cadastrada no leitor biométrico.");
         case FP_DEVICE_ERROR_REMOVED:
-            return QStringLiteral("O leitor biométrico foi desconectado.");
+            return QCoreApplication::translate("DigitalDialog", "O leitor biométrico foi desconectado.");
         case FP_DEVICE_ERROR_TOO_HOT:
-            return QStringLiteral("O leitor biométrico está quente demais. Aguarde alguns minutos e tente de novo.");
+            return QCoreApplication::translate(
+                "DigitalDialog", "O leitor biométrico está quente demais. Aguarde alguns minutos e tente de novo.");
         case FP_DEVICE_ERROR_BUSY:
-            return QStringLiteral("O leitor biométrico está ocupado. Tente de novo.");
+            return QCoreApplication::translate("DigitalDialog", "O leitor biométrico está ocupado. Tente de novo.");
         default:
             break;
         }
     }
-    return QStringLiteral("Falha na captura da digital: %1").arg(QString::fromUtf8(error->message));
+    return QCoreApplication::translate("DigitalDialog", "Falha na captura da digital: %1")
+        .arg(QString::fromUtf8(error->message));
 }
 
 QString messageOf(const GError* error) {
@@ -206,7 +210,8 @@ struct FingerprintEnrolment::Private {
                 outcome = Outcome::Cancelled;
             } else {
                 outcome = Outcome::Failed;
-                error = QStringLiteral("Não foi possível abrir o leitor biométrico: %1").arg(messageOf(err));
+                error = QCoreApplication::translate("DigitalDialog", "Não foi possível abrir o leitor biométrico: %1")
+                            .arg(messageOf(err));
             }
             finish(); // nothing was opened, so nothing to close
             return;
@@ -249,7 +254,8 @@ struct FingerprintEnrolment::Private {
                 outcome = Outcome::Cancelled;
             } else {
                 outcome = Outcome::Failed;
-                error = err ? describeError(err) : QStringLiteral("Falha na captura da digital.");
+                error = err ? describeError(err)
+                            : QCoreApplication::translate("DigitalDialog", "Falha na captura da digital.");
             }
             close();
             return;
@@ -259,7 +265,7 @@ struct FingerprintEnrolment::Private {
         GError* serializeError = nullptr;
         if (!fp_print_serialize(print, &data, &length, &serializeError)) {
             outcome = Outcome::Failed;
-            error = QStringLiteral("Não foi possível guardar a digital capturada: %1")
+            error = QCoreApplication::translate("DigitalDialog", "Não foi possível guardar a digital capturada: %1")
                         .arg(QString::fromUtf8(serializeError->message));
             g_clear_error(&serializeError);
             close();
@@ -335,7 +341,7 @@ void FingerprintEnrolment::start(const QString& consumerCode, const QString& con
     d->consumerName = consumerName.trimmed();
     if (!d->device) {
         d->outcome = Outcome::NoReader;
-        d->error = QStringLiteral("Nenhum leitor biométrico encontrado.");
+        d->error = QCoreApplication::translate("DigitalDialog", "Nenhum leitor biométrico encontrado.");
         d->finish();
         return;
     }
@@ -376,9 +382,9 @@ QString FingerprintEnrolment::errorText() const {
 QString FingerprintEnrolment::fingerName(int finger) {
     switch (finger < 0 || finger >= kFingerCount ? FP_FINGER_UNKNOWN : kFingers[finger]) {
     case FP_FINGER_RIGHT_INDEX:
-        return QStringLiteral("indicador direito");
+        return QCoreApplication::translate("DigitalDialog", "indicador direito");
     case FP_FINGER_LEFT_INDEX:
-        return QStringLiteral("indicador esquerdo");
+        return QCoreApplication::translate("DigitalDialog", "indicador esquerdo");
     default:
         return QString();
     }
