@@ -99,3 +99,48 @@ TEST_F(SqlProvider, FailuresThrowWithTheReason) {
     EXPECT_FALSE(failed.exec("SELECT NOPE FROM T"));
     EXPECT_THROW(packetFromQuery(failed), std::runtime_error);
 }
+
+// SQLite results are read from SQLite itself; Qt's driver reads the same rows when the query already
+// stands on a row. Both must give the same packet, whatever SQLite's loose typing stored.
+TEST_F(SqlProvider, ReadsSqliteAsQtsDriverDoes) {
+    select("CREATE TABLE M (ORD INTEGER, A VARCHAR(10), B VARCHAR(10), LOOSE, N INTEGER)");
+    const char* rows[] = {
+        "0, NULL, NULL, NULL, NULL", // the row the driver's read starts after
+        "1, 'SP', 'SP', 1, 1",
+        "2, 'SP', 'SP', 'SP', 2",                 // equal to the row above, and to the other column
+        "3, 'RJ', NULL, 2.5, 3",                  // same length, other bytes
+        "4, 'RJ', 'RJ', X'00FF', 4",              // a blob in a column without a type
+        "5, '', '', '', 5",                       // empty, not null
+        "6, NULL, '', NULL, 6",                   // null between equal texts
+        "7, 'S' || char(0) || 'P', 'SP', 'x', 7", // an embedded NUL is kept
+        "8, 'Jo\u00e3o', 'Jo\u00e3o', 'Jo\u00e3o', 8",
+        "9, CAST(X'C3' AS TEXT), 'SP', 9, 9", // not UTF-8: the replacement character
+        "10, 42, 'SP', -1, 10",               // an integer given to a text column
+    };
+    for (const char* values : rows)
+        select(QStringLiteral("INSERT INTO M VALUES (%1)").arg(QLatin1String(values)));
+    for (int i = 11; i < 600; ++i)
+        select(QStringLiteral("INSERT INTO M VALUES (%1, 'C%2', 'SP', %3, %1)").arg(i).arg(i / 50).arg(i % 3));
+    const QString sql = QStringLiteral("SELECT * FROM M ORDER BY ORD");
+
+    QSqlQuery native = select(sql);
+    const DataPacket read = packetFromQuery(native);
+    EXPECT_FALSE(native.isActive()) << "the query must not step its statement again";
+    EXPECT_FALSE(native.next());
+
+    QSqlQuery driver = select(sql);
+    ASSERT_TRUE(driver.next() && driver.next()); // on row 1: the driver reads from there
+    const DataPacket expected = packetFromQuery(driver);
+    EXPECT_EQ(read.fields, expected.fields);
+    ASSERT_EQ(read.rows.size(), expected.rows.size() + 1);
+    for (qsizetype r = 0; r < expected.rows.size(); ++r) {
+        for (qsizetype c = 0; c < expected.rows[r].size(); ++c) {
+            const QVariant& got = read.rows[r + 1][c];
+            EXPECT_EQ(got, expected.rows[r][c]) << "row " << r + 1 << " column " << c;
+            EXPECT_EQ(got.metaType(), expected.rows[r][c].metaType()) << "row " << r + 1 << " column " << c;
+            EXPECT_EQ(got.isNull(), expected.rows[r][c].isNull()) << "row " << r + 1 << " column " << c;
+        }
+    }
+    EXPECT_EQ(read.rows[7][1].toString(), QStringLiteral("S") + QChar(0) + QStringLiteral("P"));
+    EXPECT_EQ(read.rows[9][1].toString(), QString(QChar::ReplacementCharacter));
+}
