@@ -72,9 +72,11 @@ bool read(const QStringList& files, QList<QString>& order, QMap<QString, Figure>
                 continue;
             if (b.contains("error_occurred") && b.value("error_occurred").toBool())
                 continue;
-            // Benchmarks timed by hand carry "/manual_time" in their names; the step is the same.
+            // Benchmarks timed by hand or by the wall clock carry "/manual_time" or "/real_time" in their
+            // names; the step is the same.
             QString name = b.value("run_name").toString(b.value("name").toString());
             name.remove(QLatin1String("/manual_time"));
+            name.remove(QLatin1String("/real_time"));
             const QString unit = b.value("time_unit").toString();
             Figure f{toMs(b.value("real_time").toDouble(), unit), toMs(b.value("cpu_time").toDouble(), unit),
                      counter(b, "rows"), counter(b, "neighbourhoods"), counter(b, "consumers")};
