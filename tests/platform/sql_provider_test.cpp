@@ -119,8 +119,13 @@ TEST_F(SqlProvider, ReadsSqliteAsQtsDriverDoes) {
     };
     for (const char* values : rows)
         select(QStringLiteral("INSERT INTO M VALUES (%1)").arg(QLatin1String(values)));
-    for (int i = 11; i < 600; ++i)
-        select(QStringLiteral("INSERT INTO M VALUES (%1, 'C%2', 'SP', %3, %1)").arg(i).arg(i / 50).arg(i % 3));
+    // A: a few texts repeated out of order; B: distinct texts for a while, then A's again.
+    for (int i = 11; i < 900; ++i)
+        select(QStringLiteral("INSERT INTO M VALUES (%1, 'C%2', '%3', %4, %1)")
+                   .arg(i)
+                   .arg(i % 7)
+                   .arg(i < 600 ? QStringLiteral("U%1").arg(i) : QStringLiteral("C%1").arg(i % 7))
+                   .arg(i % 3));
     const QString sql = QStringLiteral("SELECT * FROM M ORDER BY ORD");
 
     QSqlQuery native = select(sql);
