@@ -127,3 +127,15 @@ CREATE INDEX IX_CONSUMIDOR_CPF ON CONSUMIDOR (NRCPFRESPCON);
 CREATE INDEX IX_CONSUMIDOR_RG ON CONSUMIDOR (NRRGCONSUMID);
 CREATE INDEX IX_CONSUMIDOR_IDENT ON CONSUMIDOR (CDIDCONSUMID);
 CREATE INDEX IX_CONSUMIDOR_EXT ON CONSUMIDOR (CDEXCONSUMID);
+-- The planner's first statistics for the consumers, kept until ANALYZE measures real ones: a customer has
+-- many consumers and a document few. Without any, SQLite takes the customer's part of the key for the
+-- checks that match one of several documents, and walks every consumer of the customer at each Confirm
+-- and each opening. The second ANALYZE loads them into this connection.
+ANALYZE sqlite_schema;
+INSERT INTO sqlite_stat1 (tbl, idx, stat) VALUES
+    ('CONSUMIDOR', 'sqlite_autoindex_CONSUMIDOR_1', '1000000 1000 1'),
+    ('CONSUMIDOR', 'IX_CONSUMIDOR_CPF', '1000000 2'),
+    ('CONSUMIDOR', 'IX_CONSUMIDOR_RG', '1000000 2'),
+    ('CONSUMIDOR', 'IX_CONSUMIDOR_IDENT', '1000000 2'),
+    ('CONSUMIDOR', 'IX_CONSUMIDOR_EXT', '1000000 2');
+ANALYZE sqlite_schema;

@@ -3,7 +3,13 @@
 #include "schema.h"
 #include "test_databases.h"
 
+#include "catalogue.h"
+
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 
 namespace cadcons::test {
 namespace {
@@ -49,6 +55,42 @@ TEST_P(Schema, ConsumerKeyIsUnique) {
     exec(insert);
     QSqlQuery q(db());
     EXPECT_FALSE(q.exec(insert));
+}
+
+// The checks that match one of several documents must look each one up, not walk every consumer of the
+// customer: on a new SQLite database, and on every later connection to it.
+TEST(SqliteSchema, ConsumerChecksLookUpEachDocument) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString file = dir.filePath(QStringLiteral("plan.db"));
+    const auto plans = [&](bool create) {
+        QStringList out;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("plan"));
+            db.setDatabaseName(file);
+            EXPECT_TRUE(db.open()) << db.lastError().text().toStdString();
+            if (create)
+                createSchema(db);
+            for (const char* statement : {sql::adqValidaCons, sql::adqDadosConsMssql}) {
+                QSqlQuery q(db);
+                QString text = QString::fromUtf8(statement);
+                text.replace(QRegularExpression(QStringLiteral(":[A-Z_]+")), QStringLiteral("'1'"));
+                EXPECT_TRUE(q.exec(QStringLiteral("EXPLAIN QUERY PLAN ") + text)) << q.lastError().text().toStdString();
+                QStringList plan;
+                while (q.next())
+                    plan << q.value(3).toString();
+                out << plan.join(u'|');
+            }
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("plan"));
+        return out;
+    };
+    for (bool create : {true, false}) {
+        for (const QString& plan : plans(create)) {
+            EXPECT_TRUE(plan.contains(QLatin1String("MULTI-INDEX OR"))) << plan.toStdString();
+            EXPECT_FALSE(plan.contains(QLatin1String("(CDCLIENTE=?)"))) << plan.toStdString();
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, Schema, ::testing::ValuesIn(backendLabels()), backendName);
