@@ -9,6 +9,7 @@
 #include <QSqlRecord>
 #include <QSqlResult>
 #include <cstring>
+#include <dlfcn.h>
 #include <limits>
 #include <sqlite3.h>
 #include <stdexcept>
@@ -236,10 +237,28 @@ private:
     QSet<QString> wideIntegers_;
 };
 
+// Whether Qt's SQLite driver runs on the SQLite this library calls. A Qt built with its own copy of
+// SQLite keeps that copy private, and its statements must never reach another copy: the driver's
+// plugin (where its virtual table lives) must find sqlite3_step where this library does.
+bool driverSharesOurSqlite(const QSqlDriver* driver) {
+    static const bool shared = [driver] {
+        Dl_info info{};
+        if (!dladdr(*reinterpret_cast<void* const*>(driver), &info) || !info.dli_fname)
+            return false;
+        void* plugin = dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD);
+        if (!plugin)
+            return false;
+        const void* step = dlsym(plugin, "sqlite3_step");
+        dlclose(plugin);
+        return step == reinterpret_cast<const void*>(&sqlite3_step);
+    }();
+    return shared;
+}
+
 // SQLite's statement behind a query of Qt's SQLite driver that stands before its first row, else null.
 sqlite3_stmt* sqliteStatement(const QSqlQuery& query) {
     if (!query.driver() || query.driver()->dbmsType() != QSqlDriver::SQLite || query.at() != QSql::BeforeFirstRow ||
-        !query.result())
+        !query.result() || !driverSharesOurSqlite(query.driver()))
         return nullptr;
     const QVariant handle = query.result()->handle();
     if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3_stmt*") != 0)
