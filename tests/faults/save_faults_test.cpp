@@ -13,25 +13,6 @@
 namespace cadcons::test {
 namespace {
 
-class SaveFaults : public SaveTest {
-protected:
-    // Documents no other consumer holds, so that Confirm asks nothing.
-    void useOwnDocuments(int code) {
-        show("lblCpf", QString());
-        show("lblRg", QStringLiteral("RG-%1").arg(code));
-        show("lblCracha", QStringLiteral("B-%1").arg(code));
-    }
-    // Statements of new sessions give up after two seconds; the service's session is made anew at the next
-    // opening of the screen to take the limit.
-    void limitStatements() {
-        exec(QStringLiteral("DO $$ BEGIN EXECUTE format('ALTER DATABASE %I SET statement_timeout = 2000', "
-                            "current_database()); END $$"));
-        if (rdmCadConsumidor)
-            rdmCadConsumidor->close();
-    }
-};
-INSTANTIATE_TEST_SUITE_P(Postgres, SaveFaults, ::testing::Values(QStringLiteral("postgres")), backendName);
-
 QString connectionString() {
     return qEnvironmentVariable("CADCONS_CONNECTION");
 }
@@ -59,6 +40,42 @@ FaultDuringSave::Fault faultFor(const Fault& f) {
     };
 }
 
+class SaveFaults : public SaveTest {
+protected:
+    // Documents no other consumer holds, so that Confirm asks nothing.
+    void useOwnDocuments(int code) {
+        show("lblCpf", QString());
+        show("lblRg", QStringLiteral("RG-%1").arg(code));
+        show("lblCracha", QStringLiteral("B-%1").arg(code));
+    }
+    // Statements of new sessions give up after two seconds; the service's session is made anew at the next
+    // opening of the screen to take the limit.
+    void limitStatements() {
+        exec(QStringLiteral("DO $$ BEGIN EXECUTE format('ALTER DATABASE %I SET statement_timeout = 2000', "
+                            "current_database()); END $$"));
+        if (rdmCadConsumidor)
+            rdmCadConsumidor->close();
+    }
+    void unlimitStatements() {
+        exec(QStringLiteral("DO $$ BEGIN EXECUTE format('ALTER DATABASE %I RESET statement_timeout', "
+                            "current_database()); END $$"));
+    }
+    // Confirm while the fault strikes: the operator is told once, with the database's reason.
+    void confirmDuringFault(const Fault& f) {
+        messages.clear();
+        {
+            FaultDuringSave fault(connectionString(), faultFor(f));
+            ASSERT_EQ(fault.lockError(), "");
+            confirm();
+            EXPECT_TRUE(fault.join()) << "the save never waited on the table";
+        }
+        ASSERT_EQ(messages.size(), 1) << messageTexts().join(u'|').toStdString();
+        EXPECT_EQ(messages[0].kind, kMsgErro);
+        EXPECT_TRUE(messages[0].text.contains(QLatin1String(f.reason))) << messages[0].text.toStdString();
+    }
+};
+INSTANTIATE_TEST_SUITE_P(Postgres, SaveFaults, ::testing::Values(QStringLiteral("postgres")), backendName);
+
 TEST_P(SaveFaults, NewConsumerIsNeitherHalfWrittenNorLostAndTheNextConfirmSavesItOnce) {
     int code = 500;
     for (const Fault& f : kFaults) {
@@ -73,16 +90,7 @@ TEST_P(SaveFaults, NewConsumerIsNeitherHalfWrittenNorLostAndTheNextConfirmSavesI
         typePassword(19, QStringLiteral("1234"));
         typePassword(21, QStringLiteral("nova"));
         const QStringList shown = fieldTexts(*form);
-        messages.clear();
-        {
-            FaultDuringSave fault(connectionString(), faultFor(f));
-            ASSERT_EQ(fault.lockError(), "");
-            confirm();
-            EXPECT_TRUE(fault.join()) << "the save never waited on the table";
-        }
-        ASSERT_EQ(messages.size(), 1) << messageTexts().join(u'|').toStdString();
-        EXPECT_EQ(messages[0].kind, kMsgErro);
-        EXPECT_TRUE(messages[0].text.contains(QLatin1String(f.reason))) << messages[0].text.toStdString();
+        ASSERT_NO_FATAL_FAILURE(confirmDuringFault(f));
         EXPECT_TRUE(messages[0].details.contains(QLatin1String("setGravaConsumidor")))
             << messages[0].details.toStdString();
         EXPECT_TRUE(formOpen());
@@ -92,8 +100,7 @@ TEST_P(SaveFaults, NewConsumerIsNeitherHalfWrittenNorLostAndTheNextConfirmSavesI
         EXPECT_TRUE(consumer(kCliente1, code21(code)).isEmpty());
 
         if (f.statementTimeout)
-            exec(QStringLiteral("DO $$ BEGIN EXECUTE format('ALTER DATABASE %I RESET statement_timeout', "
-                                "current_database()); END $$"));
+            unlimitStatements();
         messages.clear();
         confirm();
         EXPECT_TRUE(messages.isEmpty()) << messageTexts().join(u'|').toStdString();
@@ -122,23 +129,13 @@ TEST_P(SaveFaults, EditedConsumerKeepsItsStoredRowWholeAndTheNextConfirmSavesThe
         show("lblTelefone", phone);
         show("lblEndereco", QStringLiteral("Rua Nova"));
         const QStringList shown = fieldTexts(*form);
-        messages.clear();
-        {
-            FaultDuringSave fault(connectionString(), faultFor(f));
-            ASSERT_EQ(fault.lockError(), "");
-            confirm();
-            EXPECT_TRUE(fault.join()) << "the save never waited on the table";
-        }
-        ASSERT_EQ(messages.size(), 1) << messageTexts().join(u'|').toStdString();
-        EXPECT_EQ(messages[0].kind, kMsgErro);
-        EXPECT_TRUE(messages[0].text.contains(QLatin1String(f.reason))) << messages[0].text.toStdString();
+        ASSERT_NO_FATAL_FAILURE(confirmDuringFault(f));
         EXPECT_TRUE(formOpen());
         EXPECT_EQ(fieldTexts(*form), shown);
         EXPECT_EQ(rowTexts(consumer(kCliente1, code21(1))), rowTexts(stored));
 
         if (f.statementTimeout)
-            exec(QStringLiteral("DO $$ BEGIN EXECUTE format('ALTER DATABASE %I RESET statement_timeout', "
-                                "current_database()); END $$"));
+            unlimitStatements();
         messages.clear();
         confirm();
         EXPECT_TRUE(messages.isEmpty()) << messageTexts().join(u'|').toStdString();
