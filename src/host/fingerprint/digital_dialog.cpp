@@ -30,9 +30,7 @@ constexpr int kKeyHeight = 64;
 constexpr int kBarHeight = 30;
 
 // The colours of the other dialogs, so they read as one family.
-const QColor kKeyFace(84, 96, 110);
-const QColor kLeaveFace(198, 40, 40);
-const QColor kDone(34, 160, 70);
+const QColor kDone = kChooseFace;
 const QColor kPending(218, 224, 231);
 const QColor kErrorText(198, 40, 40);
 const QColor kHintText(230, 81, 0);

@@ -15,6 +15,10 @@ namespace cadcons {
 // The frame and title strip of the list and capture dialogs.
 inline constexpr int kDialogBorder = 3;
 inline const QColor kDialogStrip{21, 101, 192};
+// The faces of their keys: an ordinary key, the one that chooses, the one that leaves.
+inline const QColor kKeyFace{84, 96, 110};
+inline const QColor kChooseFace{34, 160, 70};
+inline const QColor kLeaveFace{198, 40, 40};
 
 // Puts the blue title strip at the top of `outer` and returns its title label; `extra` (optional) stands
 // at the strip's right.

@@ -43,11 +43,6 @@ constexpr int kSearchHeight = 52;
 constexpr int kMaxSearchLength = 60;
 constexpr int kCellPadding = 8; // each side of a cell's text
 
-// The message dialog's notice colours, so both dialogs read as one family.
-const QColor kKeyFace(84, 96, 110);
-const QColor kChooseFace(34, 160, 70);
-const QColor kLeaveFace(198, 40, 40);
-
 // Stands between the texts of a row's columns in its search key; no typed text holds it, so a match
 // never runs from one column (or row) into the next.
 constexpr QChar kSeparator(0x1F);
