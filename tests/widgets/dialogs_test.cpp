@@ -79,9 +79,9 @@ TEST(MensagemDialog, KeysAnswer) {
         {"question, S", kMsgPergunta, Qt::Key_S, {}, true},
         {"question, N", kMsgPergunta, Qt::Key_N, {}, false},
         {"notice, Enter", kMsgInformacao, Qt::Key_Return, {}, true},
-        {"notice, Escape", kMsgInformacao, Qt::Key_Escape, {}, false},
+        {"notice, Escape", kMsgInformacao, Qt::Key_Escape, {}, true},
         {"error, Enter", kMsgErro, Qt::Key_Return, {}, true},
-        {"error, Escape", kMsgErro, Qt::Key_Escape, {}, false},
+        {"error, Escape", kMsgErro, Qt::Key_Escape, {}, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -144,6 +144,7 @@ TEST(MensagemDialog, ButtonsAnswer) {
         {kMsgPergunta, "btnSim", true},
         {kMsgPergunta, "btnNao", false},
         {kMsgErro, "btnOk", true},
+        {kMsgInformacao, "btnOk", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.button);

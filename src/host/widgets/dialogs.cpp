@@ -347,7 +347,9 @@ bool showMensagemDialog(const MensagemArgs& args, QWidget* parent) {
     QPointer<MensagemDialog> dialog = new MensagemDialog(args, parent);
     const bool confirmed = dialog->exec() == QDialog::Accepted;
     delete dialog.data();
-    return confirmed;
+    // Only a question has an answer. A notice or an error is acknowledged however it is closed (its
+    // button, Enter, Escape, the window), so the way it was closed can never change what follows.
+    return args.kind == kMsgPergunta ? confirmed : true;
 }
 
 MensagemFn& mensagemHandler() {

@@ -29,8 +29,8 @@ struct MensagemArgs {
     ClientDataSet* dataset = nullptr;
 };
 
-// Shows a message modally; true when the operator confirms (kind 1: "Sim"; other kinds: OK).
-// Enter answers yes/OK, Escape answers no.
+// Shows a message modally. A question (kind 1) is true when the operator answers "Sim" (Enter, S) and
+// false for "Não" (Escape, N); any other kind is true however the operator closes it.
 bool Mensagem(const QString& text, const QString& details, const QString& flag1, const QString& flag2, int kind,
               const QString& extra, const QString& esquema, int number, ClientDataSet* dataset);
 

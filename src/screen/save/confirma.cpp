@@ -170,8 +170,11 @@ void TfrmCadastroConsumidor::confirma() {
     if (stIdBloqCdIdCons == QLatin1String("S")) {
         check(getExisteIdent(carregado, stCdIdConsumid), "getExisteIdent", carregado + kSep + kSep + stCdIdConsumid,
               cdsBuscaConsumidor);
-        if (!cdsBuscaConsumidor.isEmpty() && showMessage(QStringLiteral("Cracha_Cad"), kMsgInformacao, stIdEsquema))
+        // A refusal, not a question: however the notice is closed, the badge is not saved.
+        if (!cdsBuscaConsumidor.isEmpty()) {
+            showMessage(QStringLiteral("Cracha_Cad"), kMsgInformacao, stIdEsquema);
             return;
+        }
     }
 
     const QString uf = stSgEstado.toUpper();
