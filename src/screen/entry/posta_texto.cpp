@@ -2,6 +2,7 @@
 
 #include "blended.h"
 #include "cad_consumidor_form.h"
+#include "catalogue.h"
 #include "entry_text.h"
 #include "module_state.h"
 #include "utility.h"
@@ -20,6 +21,23 @@ QString* hiddenPassword(int field) {
     if (field == kSenhaSiteField)
         return &stCDSENHASITE;
     return nullptr;
+}
+
+int utf8Bytes(QChar c) {
+    return c.unicode() < 0x80 ? 1 : c.unicode() < 0x800 ? 2 : 3;
+}
+
+// A password stops at what its column can hold once encrypted (UTF-8 bytes, so "ç" counts twice), and
+// at the field's own length: what the operator could type is what the save stores. Counted in place,
+// so no copy of the password is left in freed memory.
+bool passwordHasRoomFor(int field, const QString& hidden, QChar ch) {
+    const screen::FieldSpec* spec = screen::fieldSpec(field);
+    if (!spec || hidden.size() >= spec->maxLength)
+        return false;
+    int bytes = utf8Bytes(ch);
+    for (QChar c : hidden)
+        bytes += utf8Bytes(c);
+    return bytes <= maxCriptoPlusInput(sql::columnWidth(QLatin1String(spec->column)));
 }
 
 } // namespace
@@ -85,6 +103,8 @@ bool TfrmCadastroConsumidor::appendPassword(int field, QChar ch, bool screenCase
         return false;
     if (screenCase)
         ch = (boCapsLock || boShift) ? asciiUpper(ch) : asciiLower(ch);
+    if (!passwordHasRoomFor(field, *hidden, ch))
+        return false;
     hidden->append(ch);
     showPasswordMask(field);
     // Shift is spent on this character as on any other, so it does not leak into the next field.
