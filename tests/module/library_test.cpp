@@ -51,7 +51,8 @@ TEST(ModuleLibrary, ExportsItsEntryPointsAndNothingElse) {
     for (const QString& line : o.out.split(u'\n', Qt::SkipEmptyParts))
         symbols.insert(line.section(u' ', 1)); // "type name", without the address
     const std::set<QString> expected = {
-        "T CriaCadConsumidor", // plain C name: no mangling
+        "T CriaCadConsumidor", // plain C names: no mangling
+        "T CadConsumidorService",
         "T CadConsumidorFree",
         "T CadConsumidorLastError",
         "T _ZN7cadcons17CriaCadConsumidorERNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEES6_S6_RKS5_",
@@ -166,6 +167,50 @@ TEST_F(HostProcess, LibraryRefusesWhatWouldAbortTheHost) {
         EXPECT_EQ(std::tie(r.calls[0].code, r.calls[0].name, r.calls[0].customer),
                   std::make_tuple(QByteArray("7"), QByteArray("Ana"), QByteArray("000000000000000000003")));
         EXPECT_EQ(r.forms, 0);
+    }
+}
+
+// The C example host reads through the data service before any screen or Qt application exists.
+TEST_F(HostProcess, ExampleHostReachesTheDataService) {
+    QStringList save = {"--service", "setGravaConsumidor"};
+    for (const QByteArray& a : saveArguments("000000000000000000088", "Ana", "segredo"))
+        save << QString::fromUtf8(a);
+    const struct {
+        const char* label;
+        QStringList args;
+        const char* encoding;
+        int exitCode;
+        const char* stdoutMatches;
+    } rows[] = {
+        {"sale types, then the screen with no display", {}, nullptr, 2, "^sale types=[1-9][0-9]*\n.*error=no display"},
+        {"a save", save, nullptr, 0, "^true\n$"},
+        {"a packet declared in the host's code page",
+         {"--service", "getNomeCliente", "000000000000000000001"},
+         "windows-1252",
+         0,
+         "^<\\?xml [^>]*encoding=\"windows-1252\".*<ROW "},
+        {"an unknown operation",
+         {"--service", "getNada"},
+         nullptr,
+         2,
+         "^error=unknown operation getNada; the operations are"},
+        {"a wrong argument count",
+         {"--service", "getDadosConsumidor", "000000000000000000001"},
+         nullptr,
+         2,
+         "^error=getDadosConsumidor takes 2 argument\\(s\\): CUSTOMER KEY, 1 given"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        QProcessEnvironment env = env_;
+        if (row.encoding)
+            env.insert(QStringLiteral("CADCONS_HOST_ENCODING"), QLatin1String(row.encoding));
+        const Outcome o = run(QStringLiteral(CADCONS_EXAMPLE_PROGRAM), row.args, env);
+        EXPECT_FALSE(o.crashed);
+        EXPECT_EQ(o.exitCode, row.exitCode) << o.err.toStdString();
+        const QRegularExpression pattern(QLatin1String(row.stdoutMatches),
+                                         QRegularExpression::DotMatchesEverythingOption);
+        EXPECT_TRUE(pattern.match(o.out).hasMatch()) << o.out.toStdString();
     }
 }
 
