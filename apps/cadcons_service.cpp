@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <cstdio>
+#include <utility>
 
 using namespace cadcons;
 

@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QThread>
+#include <algorithm>
 #include <atomic>
 
 namespace cadcons {
