@@ -1,93 +1,40 @@
-// cadcons-service: runs one operation of the consumer data service from a shell.
+// cadcons-service: runs one operation of the consumer data service from a shell, through the same call
+// that libcadconsumidor offers hosts.
 
 #include "cli.h"
-#include "packet_file.h"
+#include "host_service.h"
 #include "rdm_cad_consumidor.h"
 
 #include <QCoreApplication>
-#include <functional>
-#include <vector>
+#include <cstdio>
+#include <utility>
 
 using namespace cadcons;
 
 namespace {
 
-struct Operation {
-    const char* name;
-    QStringList arguments; // names, in the operation's own order
-    std::function<ServiceResult(const QStringList&)> run;
-};
-
-const std::vector<Operation>& operations() {
-    static const std::vector<Operation> list = {
-        {"getMunicipio", {}, [](const QStringList&) { return getMunicipio(); }},
-        {"getEstado", {}, [](const QStringList&) { return getEstado(); }},
-        {"getPais", {}, [](const QStringList&) { return getPais(); }},
-        {"getBairro", {}, [](const QStringList&) { return getBairro(); }},
-        {"getTipoCons", {}, [](const QStringList&) { return getTipoCons(); }},
-        {"getTipoVenda", {}, [](const QStringList&) { return getTipoVenda(); }},
-        {"getTipoConsPadrao", {"BRANCH"}, [](const QStringList& a) { return getTipoConsPadrao(a[0]); }},
-        {"getParaVend", {"BRANCH"}, [](const QStringList& a) { return getParaVend(a[0]); }},
-        {"getNomeCliente", {"CUSTOMER"}, [](const QStringList& a) { return getNomeCliente(a[0]); }},
-        {"getDadosConsumidor",
-         {"CUSTOMER", "KEY"},
-         [](const QStringList& a) { return getDadosConsumidor(a[0], a[1]); }},
-        {"getValidaCons", {"CONSUMER", "CUSTOMER"}, [](const QStringList& a) { return getValidaCons(a[0], a[1]); }},
-        {"getExisteCPF",
-         {"CUSTOMER", "CONSUMER", "CPF"},
-         [](const QStringList& a) { return getExisteCPF(a[0], a[1], a[2]); }},
-        {"getExisteRG",
-         {"CUSTOMER", "CONSUMER", "RG"},
-         [](const QStringList& a) { return getExisteRG(a[0], a[1], a[2]); }},
-        {"getExisteIdent", {"CONSUMER", "BADGE"}, [](const QStringList& a) { return getExisteIdent(a[0], a[1]); }},
-        {"getInfCEP",
-         {"POSTALCODE"},
-         [](const QStringList& a) -> ServiceResult {
-             bool ok = true;
-             ServiceResult r = getInfCEP(a[0], ok);
-             if (!ok)
-                 return QStringLiteral("getInfCEP failed");
-             return r;
-         }},
-        {"setGravaConsumidor",
-         {"CUSTOMER", "NAME",       "CODE",        "BADGE",     "COSTCENTRE", "TYPE",         "RG",      "CPF",
-          "PHONE",    "PHONE2",     "PROCESSING",  "OPERATION", "BRANCH",     "HOSTDIR",      "COUNTRY", "STATE",
-          "CITY",     "STREET",     "NUMBER",      "DISTRICT",  "POSTALCODE", "EMAIL",        "SEX",     "BIRTHDATE",
-          "MOBILE",   "FINGER1",    "FINGER2",     "EXTERNAL",  "PASSWORD",   "SITEPASSWORD", "LOGIN",   "FLAGCPF",
-          "FLAGCONF", "FLAGUPDCPF", "FLAGBALANCE", "SALETYPE",  "SITEMD5",    "TILLMD5"},
-         [](const QStringList& a) {
-             GravaConsumidor v;
-             for (int i = 0; i < GravaConsumidor::kArgumentCount; ++i)
-                 v.*GravaConsumidor::kArguments[i] = a[i];
-             return setGravaConsumidor(v);
-         }},
-    };
-    return list;
-}
-
 QString help() {
-    QString text = QStringLiteral(
-        "Usage: cadcons-service [--connection STR] OPERATION [ARG...]\n\n"
-        "Runs one operation of the consumer data service and prints its result: a data packet as XML on\n"
-        "standard output, 'true' after a save, or the error text on standard error (exit status 1).\n"
-        "The connection comes from --connection, CADCONS_CONNECTION or the host configuration,\n"
-        "as for cadcons-db (see cadcons-db --help).\n\nOperations:\n");
-    for (const Operation& op : operations()) {
-        text += QStringLiteral("  %1").arg(QLatin1String(op.name));
-        if (op.arguments.size() > 8)
-            text += QStringLiteral(" (%1 arguments)\n      ").arg(op.arguments.size());
-        text += QLatin1Char(' ') + op.arguments.join(QLatin1Char(' ')) + QLatin1Char('\n');
-    }
-    return text;
+    return QStringLiteral(
+               "Usage: cadcons-service [--connection STR] OPERATION [ARG...]\n\n"
+               "Runs one operation of the consumer data service and prints its result: a data packet as XML on\n"
+               "standard output, 'true' after a save, or the error text on standard error (exit status 1).\n"
+               "The connection comes from --connection, CADCONS_CONNECTION or the host configuration,\n"
+               "as for cadcons-db (see cadcons-db --help). Arguments and result are in the host's encoding\n"
+               "(CADCONS_HOST_ENCODING or [host] encoding; UTF-8 by default), as a host gets them from\n"
+               "CadConsumidorService.\n\nOperations:\n") +
+           serviceOperationList();
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    QStringList args = app.arguments().mid(1);
+    // The arguments as bytes: under windows-1252 they are not the terminal's text.
+    QList<QByteArray> args;
+    for (int i = 1; i < argc; ++i)
+        args << QByteArray(argv[i]);
     try {
-        if (args.isEmpty() || args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
+        if (args.isEmpty() || args.contains("--help") || args.contains("-h")) {
             if (args.isEmpty()) {
                 cli::err(help());
                 return 2;
@@ -98,42 +45,27 @@ int main(int argc, char** argv) {
         cli::takeConnectionOption(args);
         if (args.isEmpty())
             throw cli::UsageError("an operation is needed");
-        const QString name = args.takeFirst();
-        const Operation* operation = nullptr;
-        for (const Operation& op : operations())
-            if (name == QLatin1String(op.name))
-                operation = &op;
-        if (!operation)
-            throw cli::UsageError(("unknown operation " + name).toStdString());
-        if (args.size() != operation->arguments.size())
-            throw cli::UsageError(QStringLiteral("%1 takes %2 argument(s), %3 given")
-                                      .arg(name)
-                                      .arg(operation->arguments.size())
-                                      .arg(args.size())
-                                      .toStdString());
-
-        TrdmCadConsumidor service;
-        service.open();
-        rdmCadConsumidor = &service;
-        const ServiceResult result = operation->run(args);
-        rdmCadConsumidor = nullptr;
-
-        if (const auto* packet = std::get_if<DataPacket>(&result)) {
-            cli::out(QString::fromUtf8(writePacketXml(*packet)));
-            return 0;
+        const QByteArray operation = args.takeFirst();
+        const QList<QByteArrayView> views(args.cbegin(), args.cend());
+        const HostServiceAnswer answer = runHostService(operation, views);
+        delete std::exchange(rdmCadConsumidor, nullptr);
+        switch (answer.kind) {
+        case HostServiceAnswer::Done:
+            std::fwrite(answer.result.constData(), 1, size_t(answer.result.size()), stdout);
+            std::fputc('\n', stdout);
+            return std::fflush(stdout) == 0 ? 0 : 1;
+        case HostServiceAnswer::Misused:
+            throw cli::UsageError(answer.error.toStdString());
+        case HostServiceAnswer::Failed:
+            break;
         }
-        if (const auto* saved = std::get_if<bool>(&result)) {
-            cli::out(*saved ? QStringLiteral("true\n") : QStringLiteral("false\n"));
-            return *saved ? 0 : 1;
-        }
-        cli::err(QStringLiteral("cadcons-service: %1\n").arg(std::get<QString>(result)));
+        cli::err(QStringLiteral("cadcons-service: %1\n").arg(answer.error));
         return 1;
     } catch (const cli::UsageError& e) {
         cli::err(
             QStringLiteral("cadcons-service: %1\nTry 'cadcons-service --help'.\n").arg(QString::fromUtf8(e.what())));
         return 2;
     } catch (const std::exception& e) {
-        rdmCadConsumidor = nullptr;
         cli::err(QStringLiteral("cadcons-service: %1\n").arg(QString::fromUtf8(e.what())));
         return 1;
     }

@@ -4,25 +4,39 @@
 
 namespace cadcons::cli {
 
-void takeConnectionOption(QStringList& args) {
+namespace {
+
+template <typename List> void takeConnection(List& args, QByteArray (*bytes)(const typename List::value_type&)) {
     for (qsizetype i = 0; i < args.size(); ++i) {
-        QString value;
-        if (args[i] == QLatin1String("--connection")) {
+        QByteArray value;
+        if (args[i] == "--connection") {
             if (i + 1 >= args.size())
                 throw UsageError("--connection needs a connection string");
-            value = args[i + 1];
+            value = bytes(args[i + 1]);
             args.remove(i, 2);
-        } else if (args[i].startsWith(QLatin1String("--connection="))) {
-            value = args[i].mid(13);
+        } else if (args[i].startsWith("--connection=")) {
+            value = bytes(args[i].mid(13));
             args.remove(i);
         } else {
             continue;
         }
         if (value.isEmpty())
             throw UsageError("--connection needs a connection string");
-        qputenv("CADCONS_CONNECTION", value.toUtf8());
+        qputenv("CADCONS_CONNECTION", value);
         return;
     }
+}
+
+} // namespace
+
+void takeConnectionOption(QStringList& args) {
+    takeConnection(
+        args, +[](const QString& s) { return s.toUtf8(); });
+}
+
+void takeConnectionOption(QList<QByteArray>& args) {
+    takeConnection(
+        args, +[](const QByteArray& s) { return s; });
 }
 
 void out(const QString& text) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <stdexcept>
@@ -16,6 +18,7 @@ public:
 // Takes "--connection STR" / "--connection=STR" out of `args` and puts it in CADCONS_CONNECTION, where
 // the data service looks first. Throws UsageError when the value is missing.
 void takeConnectionOption(QStringList& args);
+void takeConnectionOption(QList<QByteArray>& args);
 
 // Writes to standard output / standard error as UTF-8.
 void out(const QString& text);

@@ -1,10 +1,14 @@
 /*
- * A point-of-sale host in plain C: registers one consumer through libcadconsumidor.
+ * A point-of-sale host in plain C: reads the sale types through libcadconsumidor's data service, then
+ * registers one consumer on its screen.
  *
  *   cadcons-example-c [CODE [NAME [CUSTOMER [MODE]]]]
+ *   cadcons-example-c --service OPERATION [ARG...]
  *
- * Prints what the call handed back and exits 0 when a consumer was saved, 1 when the operator left,
- * 2 when the call failed (the reason is printed).
+ * The first form prints the number of sale types, then what the call handed back, and exits 0 when a
+ * consumer was saved, 1 when the operator left, 2 when a call failed (the reason is printed).
+ * The second runs one operation of the data service (as cadcons-service --help lists them), prints its
+ * result (a data packet as XML, or "true" after a save) and exits 0, or prints the reason and exits 2.
  */
 #include <cadconsumidor.h>
 
@@ -20,6 +24,30 @@ static char* copy(const char* text) {
     return out;
 }
 
+static int service(const char* operation, int argc, const char* const* argv) {
+    char* result = NULL;
+    if (!CadConsumidorService(operation, argc, argv, &result)) {
+        printf("error=%s\n", CadConsumidorLastError());
+        return 2;
+    }
+    printf("%s\n", result);
+    CadConsumidorFree(result);
+    return 0;
+}
+
+/* One ROW element per sale type in the packet. */
+static int saleTypes(void) {
+    char* packet = NULL;
+    const char* row;
+    int count = 0;
+    if (!CadConsumidorService("getTipoVenda", 0, NULL, &packet))
+        return -1;
+    for (row = strstr(packet, "<ROW "); row; row = strstr(row + 1, "<ROW "))
+        ++count;
+    CadConsumidorFree(packet);
+    return count;
+}
+
 int main(int argc, char** argv) {
     char* mine[3];
     char* code;
@@ -28,7 +56,18 @@ int main(int argc, char** argv) {
     const char* mode = argc > 4 ? argv[4] : "";
     const char* error;
     int saved;
+    int types;
     int i;
+
+    if (argc > 2 && strcmp(argv[1], "--service") == 0)
+        return service(argv[2], argc - 3, (const char* const*)(argv + 3));
+
+    types = saleTypes();
+    if (types < 0) {
+        printf("error=%s\n", CadConsumidorLastError());
+        return 2;
+    }
+    printf("sale types=%d\n", types);
 
     for (i = 0; i < 3; ++i) {
         mine[i] = copy(argc > i + 1 ? argv[i + 1] : "");

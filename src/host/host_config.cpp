@@ -145,7 +145,7 @@ struct KnownSetting {
 };
 constexpr KnownSetting kSettings[] = {
     {"database", "connection"}, {"central", "connection"}, {"cep", "url"},
-    {"crypto", "key_file"},     {"screen", "language"},
+    {"crypto", "key_file"},     {"screen", "language"},    {"host", "encoding"},
 };
 
 QString settingName(const QString& section, const QString& name) {
@@ -254,6 +254,34 @@ QByteArray readSecretFile(const QString& path, const QString& setting) {
     return file.read(4096);
 }
 
+namespace {
+
+// The code page a value names; false when it names none of the two.
+bool codePageOf(const QString& value, CodePage& page) {
+    if (value.isEmpty() || value.compare(QLatin1String("utf-8"), Qt::CaseInsensitive) == 0)
+        page = CodePage::Utf8;
+    else if (value.compare(QLatin1String("windows-1252"), Qt::CaseInsensitive) == 0)
+        page = CodePage::Windows1252;
+    else
+        return false;
+    return true;
+}
+
+QString encodingProblem(const Sourced& encoding) {
+    return QStringLiteral("%1: \"%2\" is not an encoding the host strings may use; expected utf-8 or windows-1252")
+        .arg(encoding.setting, encoding.value);
+}
+
+} // namespace
+
+CodePage hostCodePage() {
+    const Sourced encoding = sourced("CADCONS_HOST_ENCODING", "host", "encoding");
+    CodePage page = CodePage::Utf8;
+    if (!codePageOf(encoding.value, page))
+        throw ConfigError(encodingProblem(encoding).toStdString());
+    return page;
+}
+
 QString hostLanguage() {
     return sourced("CADCONS_LANGUAGE", "screen", "language").value;
 }
@@ -322,6 +350,10 @@ QStringList hostConfigProblems() {
                                        "pt_BR")
                             .arg(language.setting, language.value);
     }
+
+    const Sourced encoding = sourced(lines, "CADCONS_HOST_ENCODING", "host", "encoding");
+    if (CodePage page = CodePage::Utf8; !codePageOf(encoding.value, page))
+        problems << encodingProblem(encoding);
 
     // The key is checked where it is: the variable holding it, or its file (when one was named, or the
     // default one exists).

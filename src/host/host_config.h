@@ -1,5 +1,7 @@
 #pragma once
 
+#include "text.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -13,9 +15,12 @@
 //   [cep]       url=<base address of the postal-code web service>
 //   [crypto]    key_file=<file holding the 128 hexadecimal digits of the password cipher's key>
 //   [screen]    language=<language of the captions, e.g. en; Portuguese by default>
+//   [host]      encoding=<code page of the host's strings at the entry points: utf-8 (the default) or
+//               windows-1252>
 //
 // Environment variables override it: CADCONS_HOST_DIR, CADCONS_CONNECTION, CADCONS_CENTRAL_CONNECTION,
-// CADCONS_CEP_URL, CADCONS_CRYPTO_KEY_FILE (or the key itself in CADCONS_CRYPTO_KEY), CADCONS_LANGUAGE.
+// CADCONS_CEP_URL, CADCONS_CRYPTO_KEY_FILE (or the key itself in CADCONS_CRYPTO_KEY), CADCONS_LANGUAGE,
+// CADCONS_HOST_ENCODING.
 namespace cadcons {
 
 // Directory of the host executable with a trailing "/"; CADCONS_HOST_DIR overrides it.
@@ -50,6 +55,11 @@ QByteArray readSecretFile(const QString& path, const QString& setting);
 
 // The language the host asked for (CADCONS_LANGUAGE, else language of [screen]); "" for the system's.
 QString hostLanguage();
+
+// The code page of the strings a host hands the entry points and gets back (CADCONS_HOST_ENCODING,
+// else encoding of [host]); UTF-8 when neither is set. Throws ConfigError naming the setting for any
+// value but utf-8 or windows-1252 (in any letter case).
+CodePage hostCodePage();
 
 // Every wrong setting of the configuration file and the environment, each naming the setting and what
 // was expected; empty when all is well. Reads the key file (and forgets it) to check it.

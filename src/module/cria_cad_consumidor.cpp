@@ -6,6 +6,7 @@
 #include "dialogs.h"
 #include "digital_dialog.h"
 #include "host_config.h"
+#include "host_service.h"
 #include "logging.h"
 #include "module_state.h"
 #include "pesquisa.h"
@@ -14,7 +15,6 @@
 #include <QLabel>
 #include <QPointer>
 #include <QThread>
-#include <QUtf8StringView>
 #include <atomic>
 #include <chrono>
 #include <clocale>
@@ -253,6 +253,11 @@ bool runCall(const QString& argumentProblem, Texts& texts, const QString& mode, 
         fail(argumentProblem);
         return false;
     }
+    // The service's connection belongs to the thread that first used it, maybe before any screen.
+    if (const QString problem = callerThreadProblem(); !problem.isEmpty()) {
+        fail(problem);
+        return false;
+    }
     if (const QString problem = applicationProblem(); !problem.isEmpty()) {
         fail(problem);
         return false;
@@ -275,15 +280,73 @@ bool runCall(const QString& argumentProblem, Texts& texts, const QString& mode, 
     return result;
 }
 
-QString invalidText(const char* what, QByteArrayView bytes) {
+// The host's code page, or why the setting that names it is wrong.
+QString codePageProblem(CodePage& page) {
+    try {
+        page = hostCodePage();
+        return {};
+    } catch (const ConfigError& e) {
+        return QStringLiteral("the host configuration is wrong:\n") + QString::fromUtf8(e.what());
+    }
+}
+
+// Reads one of the host's strings; the reason when it cannot be read.
+QString decodeArgument(const char* what, QByteArrayView bytes, CodePage page, QString& out) {
     if (bytes.contains('\0'))
         return QStringLiteral("the %1 contains a NUL character").arg(QLatin1String(what));
-    if (!QUtf8StringView(bytes.data(), bytes.size()).isValidUtf8())
-        return QStringLiteral("the %1 is not valid UTF-8").arg(QLatin1String(what));
-    return {};
+    qsizetype at = 0;
+    if (decodeExact(bytes, page, out, at))
+        return {};
+    if (at < 0)
+        return QStringLiteral("the %1 is not valid UTF-8 (a host that writes Windows-1252 says so with "
+                              "[host] encoding=windows-1252 in cadcons.ini)")
+            .arg(QLatin1String(what));
+    return QStringLiteral("the %1 is not valid %2: byte 0x%3 at offset %4 is undefined in it")
+        .arg(QLatin1String(what), codePageName(page))
+        .arg(uint(static_cast<unsigned char>(bytes[at])), 2, 16, QLatin1Char('0'))
+        .arg(at);
 }
 
 constexpr const char* kArgumentNames[] = {"consumer code", "consumer name", "customer code", "mode"};
+
+// Reads the four arguments of a call; the first reason one of them cannot be read.
+QString decodeArguments(const QByteArrayView (&in)[4], CodePage page, Texts& texts, QString& mode) {
+    QString* targets[] = {&texts.code, &texts.name, &texts.customer, &mode};
+    for (int i = 0; i < 4; ++i)
+        if (QString problem = decodeArgument(kArgumentNames[i], in[i], page, *targets[i]); !problem.isEmpty())
+            return problem;
+    return {};
+}
+
+// The three results in the host's code page. A text the code page cannot hold is not bent into
+// another: that argument goes back as it came, and the returned reason says why.
+QString encodeResults(const Texts& texts, CodePage page, const QByteArrayView (&in)[4], QByteArray (&out)[3]) {
+    const QString* sources[] = {&texts.code, &texts.name, &texts.customer};
+    QStringList problems;
+    for (int i = 0; i < 3; ++i) {
+        qsizetype at = 0;
+        if (encodeExact(*sources[i], page, out[i], at))
+            continue;
+        out[i] = in[i].toByteArray();
+        const char32_t character = sources[i]->at(at).isHighSurrogate() && at + 1 < sources[i]->size()
+                                       ? QChar::surrogateToUcs4(sources[i]->at(at), sources[i]->at(at + 1))
+                                       : sources[i]->at(at).unicode();
+        problems << QStringLiteral("the %1 at the end of the call holds \"%2\" (U+%3), which %4 cannot hold: it is "
+                                   "handed back as it was given")
+                        .arg(QLatin1String(kArgumentNames[i]), QString::fromUcs4(&character, 1))
+                        .arg(uint(character), 4, 16, QLatin1Char('0'))
+                        .arg(codePageName(page));
+    }
+    return problems.join(u'\n');
+}
+
+// A failure after the screen has closed: kept beside whatever the call itself left.
+void noteAfterCall(const QString& problem) {
+    if (problem.isEmpty())
+        return;
+    qCWarning(lcHost, "CriaCadConsumidor: %s", qUtf8Printable(problem));
+    lastError += (lastError.empty() ? "" : "\n") + problem.toStdString();
+}
 
 char* copyOut(QByteArrayView bytes) {
     auto* out = static_cast<char*>(std::malloc(size_t(bytes.size()) + 1));
@@ -308,19 +371,20 @@ int callFromC(char** code, char** name, char** customer, const char* mode) {
         if (!refs[i])
             problem = QStringLiteral("the address of the %1 is NULL: pass the address of a char* (which may be NULL)")
                           .arg(QLatin1String(kArgumentNames[i]));
-    for (int i = 0; i < 4 && problem.isEmpty(); ++i)
-        problem = invalidText(kArgumentNames[i], in[i]);
-
-    Texts texts;
+    CodePage page = CodePage::Utf8;
     if (problem.isEmpty())
-        texts = {QString::fromUtf8(in[0]), QString::fromUtf8(in[1]), QString::fromUtf8(in[2])};
+        problem = codePageProblem(page);
+    Texts texts;
+    QString modeText;
+    if (problem.isEmpty())
+        problem = decodeArguments(in, page, texts, modeText);
     bool ran = false;
-    const bool result = runCall(problem, texts, problem.isEmpty() ? QString::fromUtf8(in[3]) : QString(), ran);
+    const bool result = runCall(problem, texts, modeText, ran);
 
     // The host's strings stay the host's: every answer is a new string, all or none.
     QByteArray outBytes[3];
     if (ran)
-        outBytes[0] = texts.code.toUtf8(), outBytes[1] = texts.name.toUtf8(), outBytes[2] = texts.customer.toUtf8();
+        noteAfterCall(encodeResults(texts, page, in, outBytes));
     char* out[3] = {};
     bool complete = true;
     for (int i = 0; i < 3; ++i)
@@ -337,25 +401,74 @@ int callFromC(char** code, char** name, char** customer, const char* mode) {
     return result ? 1 : 0;
 }
 
+int serviceFromC(const char* operation, int argc, const char* const* argv, char** result) {
+    lastError.clear();
+    if (result)
+        *result = nullptr;
+    QString problem;
+    if (!result)
+        problem = QStringLiteral("the address of the result is NULL: pass the address of a char*");
+    else if (!operation)
+        problem = QStringLiteral("the operation is NULL: pass its name, as cadcons-service --help lists them");
+    else if (argc < 0 || (argc > 0 && !argv))
+        problem = QStringLiteral("%1 is given %2 argument(s) at address %3: pass argc >= 0 and, when it is not 0, "
+                                 "an array of argc strings")
+                      .arg(QString::fromUtf8(operation))
+                      .arg(argc)
+                      .arg(argv ? QStringLiteral("non-NULL") : QStringLiteral("NULL"));
+    QList<QByteArrayView> arguments;
+    for (int i = 0; problem.isEmpty() && i < argc; ++i) {
+        if (!argv[i])
+            problem = QStringLiteral("argument %1 of %2 is NULL: pass \"\" for an empty one")
+                          .arg(i + 1)
+                          .arg(QString::fromUtf8(operation));
+        else
+            arguments << QByteArrayView(argv[i], qsizetype(std::strlen(argv[i])));
+    }
+    if (problem.isEmpty() && callRunning)
+        problem = QStringLiteral("the registration screen is open: a service operation must wait until it closes");
+    if (problem.isEmpty()) {
+        const HostServiceAnswer answer =
+            runHostService(QByteArrayView(operation, qsizetype(std::strlen(operation))), arguments);
+        if (answer.kind == HostServiceAnswer::Done) {
+            *result = copyOut(answer.result);
+            if (*result)
+                return 1;
+            problem = QStringLiteral("out of memory for the result");
+        } else {
+            problem = answer.error;
+        }
+    }
+    lastError = problem.toStdString();
+    qCWarning(lcHost, "CadConsumidorService: %s", qUtf8Printable(problem));
+    return 0;
+}
+
 } // namespace
 
 bool CriaCadConsumidor(std::string& code, std::string& name, std::string& customer, const std::string& mode) noexcept {
     try {
         const std::string* args[] = {&code, &name, &customer, &mode};
-        QString problem;
-        for (int i = 0; i < 4 && problem.isEmpty(); ++i)
-            problem = invalidText(kArgumentNames[i], QByteArrayView(args[i]->data(), qsizetype(args[i]->size())));
+        QByteArrayView in[4];
+        for (int i = 0; i < 4; ++i)
+            in[i] = QByteArrayView(args[i]->data(), qsizetype(args[i]->size()));
+        CodePage page = CodePage::Utf8;
+        QString problem = codePageProblem(page);
         Texts texts;
+        QString modeText;
         if (problem.isEmpty())
-            texts = {QString::fromStdString(code), QString::fromStdString(name), QString::fromStdString(customer)};
+            problem = decodeArguments(in, page, texts, modeText);
         bool ran = false;
-        const bool result = runCall(problem, texts, problem.isEmpty() ? QString::fromStdString(mode) : QString(), ran);
+        const bool result = runCall(problem, texts, modeText, ran);
         if (ran) {
-            std::string outCode = texts.code.toStdString(), outName = texts.name.toStdString(),
-                        outCustomer = texts.customer.toStdString();
+            QByteArray out[3];
+            const QString afterCall = encodeResults(texts, page, in, out);
+            std::string outCode = out[0].toStdString(), outName = out[1].toStdString(),
+                        outCustomer = out[2].toStdString();
             code = std::move(outCode);
             name = std::move(outName);
             customer = std::move(outCustomer);
+            noteAfterCall(afterCall);
         }
         return result;
     } catch (...) {
@@ -376,6 +489,18 @@ int CriaCadConsumidor(char** code, char** name, char** customer, const char* mod
         for (char** ref : {code, name, customer})
             if (ref)
                 *ref = nullptr;
+        cadcons::lastError = "out of memory";
+        return 0;
+    }
+}
+
+int CadConsumidorService(const char* operation, int argc, const char* const* argv, char** result) {
+    try {
+        return cadcons::serviceFromC(operation, argc, argv, result);
+    } catch (...) {
+        // Only memory can run out here, before a result exists.
+        if (result)
+            *result = nullptr;
         cadcons::lastError = "out of memory";
         return 0;
     }

@@ -443,7 +443,7 @@ bool isXmlChar(char32_t c) {
 // Appends `text` as the contents of a double-quoted attribute. Tabs and line breaks go as
 // character references, since a reader turns literal ones into blanks. False when the text holds a
 // character XML cannot carry.
-bool appendEscaped(QString& out, const QString& text) {
+bool appendEscaped(QString& out, const QString& text, CodePage page) {
     const qsizetype n = text.size();
     for (qsizetype i = 0; i < n; ++i) {
         const QChar c = text[i];
@@ -471,10 +471,19 @@ bool appendEscaped(QString& out, const QString& text) {
             break;
         default:
             if (c.isHighSurrogate() && i + 1 < n && text[i + 1].isLowSurrogate()) {
-                out += c;
-                out += text[++i];
+                const char32_t cp = QChar::surrogateToUcs4(c, text[i + 1]);
+                if (holds(page, cp)) {
+                    out += c;
+                    out += text[i + 1];
+                } else {
+                    out += QStringLiteral("&#%1;").arg(uint(cp));
+                }
+                ++i;
             } else if (c.isSurrogate() || !isXmlChar(c.unicode())) {
                 return false;
+            } else if (!holds(page, c.unicode())) {
+                // A reference keeps the character where the declared code page has no byte for it.
+                out += QStringLiteral("&#%1;").arg(c.unicode());
             } else {
                 out += c;
             }
@@ -603,18 +612,24 @@ DataPacket readPacketFile(const QString& path) {
     return readPacketXml(data, path);
 }
 
-QByteArray writePacketXml(const DataPacket& packet) {
+QByteArray writePacketXml(const DataPacket& packet, CodePage page) {
     QSet<QString> names;
     for (const FieldDef& f : packet.fields) {
         if (!isAttributeName(f.name))
             writeError(QStringLiteral("field name \"%1\" cannot name a ROW attribute").arg(quoted(f.name)));
+        QByteArray unused;
+        qsizetype at = 0;
+        if (!encodeExact(f.name, page, unused, at))
+            writeError(
+                QStringLiteral("field name \"%1\" cannot be written in %2").arg(quoted(f.name), codePageName(page)));
         if (names.contains(f.name.toUpper()))
             writeError(QStringLiteral("field %1 appears twice").arg(f.name));
         names.insert(f.name.toUpper());
     }
 
-    QString out = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-                                 "<DATAPACKET Version=\"2.0\"><METADATA><FIELDS>");
+    QString out = QStringLiteral("<?xml version=\"1.0\" encoding=\"%1\" standalone=\"yes\"?>\n"
+                                 "<DATAPACKET Version=\"2.0\"><METADATA><FIELDS>")
+                      .arg(page == CodePage::Utf8 ? QStringLiteral("UTF-8") : QStringLiteral("windows-1252"));
     for (const FieldDef& f : packet.fields) {
         out += QStringLiteral("<FIELD attrname=\"%1\" fieldtype=\"%2\"").arg(f.name, fieldTypeName(f.type));
         if (f.type == FieldType::Money)
@@ -643,7 +658,7 @@ QByteArray writePacketXml(const DataPacket& packet) {
             const FieldDef& f = packet.fields[c];
             const QString text = formatValue(f, row[c], r);
             out += u' ' + f.name + QStringLiteral("=\"");
-            if (!appendEscaped(out, text))
+            if (!appendEscaped(out, text, page))
                 writeError(QStringLiteral("row %1, field %2 holds a character that XML cannot carry")
                                .arg(QString::number(r + 1), f.name));
             out += u'"';
@@ -651,7 +666,13 @@ QByteArray writePacketXml(const DataPacket& packet) {
         out += QStringLiteral("/>");
     }
     out += QStringLiteral("</ROWDATA></DATAPACKET>\n");
-    return out.toUtf8();
+    QByteArray bytes;
+    qsizetype at = 0;
+    if (!encodeExact(out, page, bytes, at))
+        writeError(QStringLiteral("character U+%1 cannot be written in %2")
+                       .arg(uint(out.at(at).unicode()), 4, 16, QLatin1Char('0'))
+                       .arg(codePageName(page)));
+    return bytes;
 }
 
 void writePacketFile(const DataPacket& packet, const QString& path) {

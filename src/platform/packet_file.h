@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data_packet.h"
+#include "text.h"
 
 #include <QByteArray>
 #include <QString>
@@ -25,8 +26,9 @@ inline constexpr qint64 kMaxPacketCells = 4LL * 1024 * 1024;
 DataPacket readPacketXml(const QByteArray& xml, const QString& source);
 DataPacket readPacketFile(const QString& path);
 
-// Writes an XML data packet declared as UTF-8.
-QByteArray writePacketXml(const DataPacket& packet);
+// Writes an XML data packet declared in `page` (files are always UTF-8). Characters the code page
+// lacks go as character references, so nothing is lost.
+QByteArray writePacketXml(const DataPacket& packet, CodePage page = CodePage::Utf8);
 void writePacketFile(const DataPacket& packet, const QString& path);
 
 } // namespace cadcons

@@ -1,6 +1,7 @@
 #include "text.h"
 
 #include <QRegularExpression>
+#include <QUtf8StringView>
 #include <array>
 
 namespace cadcons {
@@ -67,6 +68,60 @@ QByteArray toCp1252(const QString& text) {
         }
     }
     return out;
+}
+
+QString codePageName(CodePage page) {
+    return page == CodePage::Utf8 ? QStringLiteral("UTF-8") : QStringLiteral("Windows-1252");
+}
+
+namespace {
+
+bool undefinedIn1252(char32_t cp) {
+    return cp == 0x81 || cp == 0x8D || cp == 0x8F || cp == 0x90 || cp == 0x9D;
+}
+
+} // namespace
+
+bool holds(CodePage page, char32_t character) {
+    if (page == CodePage::Utf8)
+        return character <= 0x10FFFF && (character < 0xD800 || character > 0xDFFF);
+    return !undefinedIn1252(character) && (encodeCp1252(character) != '?' || character == u'?');
+}
+
+bool decodeExact(QByteArrayView bytes, CodePage page, QString& out, qsizetype& at) {
+    if (page == CodePage::Utf8) {
+        if (!QUtf8StringView(bytes.data(), bytes.size()).isValidUtf8()) {
+            at = -1; // the check does not say where
+            return false;
+        }
+        out = QString::fromUtf8(bytes);
+        return true;
+    }
+    out = fromCp1252(bytes.toByteArray());
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (undefinedIn1252(static_cast<unsigned char>(bytes[i]))) {
+            at = i;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool encodeExact(QStringView text, CodePage page, QByteArray& out, qsizetype& at) {
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        char32_t cp = text[i].unicode();
+        if (text[i].isHighSurrogate() && i + 1 < n && text[i + 1].isLowSurrogate())
+            cp = QChar::surrogateToUcs4(text[i], text[i + 1]);
+        if (!holds(page, cp)) {
+            at = i;
+            return false;
+        }
+        if (cp > 0xFFFF)
+            ++i;
+    }
+    out = page == CodePage::Utf8 ? text.toUtf8() : toCp1252(text.toString());
+    return true;
 }
 
 QDateTime parseIsoDateTime(const QString& text) {

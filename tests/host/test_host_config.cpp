@@ -36,7 +36,7 @@ TEST(HostConfigTest, WrongSettingsAreNamedWithWhatWasExpected) {
     const std::vector<ConfigCase> cases = {
         {"a sound file",
          "[database]\nconnection=Provider=QSQLITE;Data Source=/tmp/x.db\n[cep]\nurl=https://cep.example/\n"
-         "[screen]\nlanguage=en\n; a comment\n# another\n",
+         "[screen]\nlanguage=en\n[host]\nencoding=Windows-1252\n; a comment\n# another\n",
          {},
          {}},
         {"typo in a name",
@@ -63,6 +63,14 @@ TEST(HostConfigTest, WrongSettingsAreNamedWithWhatWasExpected) {
          {{"CADCONS_CEP_URL", "cep.example"}},
          {"CADCONS_CEP_URL", "https://HOST"}},
         {"a language that is none", "[screen]\nlanguage=english please\n", {}, {"[screen] language", "pt_BR"}},
+        {"an encoding that is not offered",
+         "[host]\nencoding=latin1\n",
+         {},
+         {"[host] encoding", "latin1", "utf-8 or windows-1252"}},
+        {"an encoding from the environment over a sound file",
+         "[host]\nencoding=utf-8\n",
+         {{"CADCONS_HOST_ENCODING", "cp1252"}},
+         {"CADCONS_HOST_ENCODING", "utf-8 or windows-1252"}},
         {"a missing host directory",
          "",
          {{"CADCONS_HOST_DIR", "/nonexistent/till/"}},

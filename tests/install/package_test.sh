@@ -84,6 +84,7 @@ run() { # EXPECTED_STATUS OUTPUT_FILE COMMAND...
 # Through the screen: the operator leaves; nothing saved, no error.
 for example in "$work/example-pc" "$work/example-cmake/cadcons-example-c"; do
     run 1 "$work/screen.out" env CADCONS_HOST_DIR="$work/host/" "$operate" "$example" "" "" "" ""
+    grep -q '^sale types=[1-9]' "$work/screen.out" || fail "the data service did not read the sale types"
     grep -q '^saved=0$' "$work/screen.out" || fail "the screen call did not hand back saved=0"
     grep -q '^error=' "$work/screen.out" && fail "leaving the screen was reported as an error"
     grep -q 'leaving it' "$work/screen.out.err" || fail "the registration screen never opened"

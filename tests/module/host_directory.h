@@ -30,3 +30,15 @@ inline QString prepareHostDirectory(const QString& path) {
     QSqlDatabase::removeDatabase(QStringLiteral("host-directory"));
     return opened ? QStringLiteral("Provider=QSQLITE;Data Source=") + database : QString();
 }
+
+// The 38 arguments of a save of consumer `code` (21 characters) of the demonstration customer, as a host
+// hands them over: bytes in its code page.
+inline QList<QByteArray> saveArguments(const QByteArray& code, const QByteArray& name, const QByteArray& password) {
+    QList<QByteArray> a = QByteArray("000000000000000000001|||B88|0000000001|01|||||CAIXA|1|0001|/opt/pdv/"
+                                     "|0055|SP|0001|Rua Um|10|SE|01001000||F|02/03/1990||||X88||||S|S|S|S|||")
+                              .split('|');
+    a[1] = name;
+    a[2] = code;
+    a[28] = password;
+    return a;
+}

@@ -51,7 +51,8 @@ TEST(ModuleLibrary, ExportsItsEntryPointsAndNothingElse) {
     for (const QString& line : o.out.split(u'\n', Qt::SkipEmptyParts))
         symbols.insert(line.section(u' ', 1)); // "type name", without the address
     const std::set<QString> expected = {
-        "T CriaCadConsumidor", // plain C name: no mangling
+        "T CriaCadConsumidor", // plain C names: no mangling
+        "T CadConsumidorService",
         "T CadConsumidorFree",
         "T CadConsumidorLastError",
         "T _ZN7cadcons17CriaCadConsumidorERNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEES6_S6_RKS5_",
@@ -166,6 +167,25 @@ TEST_F(HostProcess, LibraryRefusesWhatWouldAbortTheHost) {
         EXPECT_EQ(std::tie(r.calls[0].code, r.calls[0].name, r.calls[0].customer),
                   std::make_tuple(QByteArray("7"), QByteArray("Ana"), QByteArray("000000000000000000003")));
         EXPECT_EQ(r.forms, 0);
+    }
+}
+
+// The C example host reaches the data service before any screen, Qt application or display exists.
+TEST_F(HostProcess, ExampleHostReachesTheDataService) {
+    QStringList save = {"--service", "setGravaConsumidor"};
+    for (const QByteArray& a : saveArguments("000000000000000000088", "Ana", "segredo"))
+        save << QString::fromUtf8(a);
+    const std::tuple<QStringList, int, const char*> rows[] = {
+        {{}, 2, "^sale types=[1-9][0-9]*\n.*error=no display"},
+        {save, 0, "^true\n$"},
+        {{"--service", "getNada"}, 2, "^error=unknown operation getNada; the operations are getMunicipio"},
+        {{"--service", "getNomeCliente"}, 2, "^error=getNomeCliente takes 1 argument\\(s\\): CUSTOMER, 0 given"},
+    };
+    for (const auto& [args, exitCode, pattern] : rows) {
+        const Outcome o = run(QStringLiteral(CADCONS_EXAMPLE_PROGRAM), args, env_);
+        EXPECT_EQ(o.exitCode, exitCode) << o.err.toStdString();
+        EXPECT_TRUE(QRegularExpression(pattern, QRegularExpression::DotMatchesEverythingOption).match(o.out).hasMatch())
+            << o.out.toStdString();
     }
 }
 

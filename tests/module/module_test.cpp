@@ -112,8 +112,9 @@ class EntryPoint : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
-        for (const char* name : {"CADCONS_HOST_DIR", "CADCONS_CONNECTION"})
+        for (const char* name : {"CADCONS_HOST_DIR", "CADCONS_CONNECTION", "CADCONS_HOST_ENCODING"})
             savedEnv_.emplace_back(name, qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt);
+        qunsetenv("CADCONS_HOST_ENCODING");
         connection_ = prepareHostDirectory(dir_.path());
         ASSERT_FALSE(connection_.isEmpty());
         qputenv("CADCONS_HOST_DIR", dir_.path().toUtf8() + '/');
@@ -407,7 +408,12 @@ TEST_F(EntryPoint, FormDestroyedWithoutItsCloseEventDoesNotBlockTheNextCall) {
 TEST_F(EntryPoint, CallWhileTheScreenIsOpenIsRefused) {
     std::optional<Answer> inner;
     TfrmCadastroConsumidor* formDuringInner = nullptr;
+    QByteArray serviceError;
     Operator op([&](TfrmCadastroConsumidor& form) {
+        char* packet = nullptr;
+        EXPECT_EQ(CadConsumidorService("getPais", 0, nullptr, &packet), 0);
+        EXPECT_EQ(packet, nullptr);
+        serviceError = CadConsumidorLastError();
         inner = call(Api::C, "9", "Outro", "000000000000000000003");
         formDuringInner = frmCadastroConsumidor;
         EXPECT_TRUE(form.isVisible());
@@ -421,6 +427,7 @@ TEST_F(EntryPoint, CallWhileTheScreenIsOpenIsRefused) {
     EXPECT_NE(formDuringInner, nullptr);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_TRUE(messages[0].text.contains(QLatin1String("already open")));
+    EXPECT_TRUE(serviceError.contains("the registration screen is open")) << serviceError.toStdString();
     EXPECT_STREQ(CadConsumidorLastError(), ""); // the outer call ended normally
 }
 
@@ -478,6 +485,88 @@ TEST_F(EntryPoint, WrongSettingIsNamedBeforeAnyForm) {
         EXPECT_FALSE(call(Api::C, "42", "Maria", "").saved);
         EXPECT_EQ(op.formsSeen, 1);
         EXPECT_STREQ(CadConsumidorLastError(), "");
+    }
+}
+
+// The host's code page decides how its strings are read and handed back; nothing is bent to fit it.
+TEST_F(EntryPoint, HostCodePageCarriesTheStringsByteForByte) {
+    const QByteArray name = "Jos\xc9 Concei\xe7\xe3o \x80\x8c"; // É ç ã € Œ in Windows-1252
+    const QString asRead = QStringLiteral("JosÉ Conceição €Œ");
+    const struct {
+        const char* label;
+        const char* encoding; // CADCONS_HOST_ENCODING; nullptr: the default
+        QByteArray name;
+        QString typed;  // put in the name field before the save; "": left as it is
+        QString seen;   // the name as the form reads it; "": the call is refused before any form
+        QByteArray out; // the name handed back
+        const char* error;
+    } rows[] = {
+        {"Windows-1252 in and out", "windows-1252", name, {}, asRead, name, ""},
+        {"the same bytes read as UTF-8", nullptr, name, {}, {}, name, "is not valid UTF-8"},
+        {"a byte Windows-1252 leaves undefined", "windows-1252", "Jo\x9d!", {}, {}, "Jo\x9d!", "byte 0x9d at offset 2"},
+        {"a typed character Windows-1252 lacks", "windows-1252", name, QStringLiteral("Ana 日"), asRead, name,
+         "U+65e5"},
+        {"the same character in UTF-8", "UTF-8", "Ana", QStringLiteral("Ana 日"), "Ana", "Ana 日", ""},
+        {"an encoding not offered", "latin9", "Ana", {}, {}, "Ana", "CADCONS_HOST_ENCODING: \"latin9\""},
+    };
+    for (Api api : {Api::C, Api::Cpp})
+        for (const auto& row : rows) {
+            SCOPED_TRACE(testing::Message() << row.label << (api == Api::C ? " (C)" : " (C++)"));
+            row.encoding ? qputenv("CADCONS_HOST_ENCODING", row.encoding) : qunsetenv("CADCONS_HOST_ENCODING");
+            QString seen;
+            Operator op([&](TfrmCadastroConsumidor& form) {
+                seen = form.stNmConsumidor;
+                form.findChild<QLabel*>(QStringLiteral("lblNome"))
+                    ->setText(row.typed.isEmpty() ? form.stNmConsumidor : row.typed);
+                form.boGravou = true;
+                form.close();
+            });
+            const QByteArray customer = qstrcmp(row.encoding, "windows-1252") == 0 ? "Caf\xe9" : "Caf\xc3\xa9";
+            const Answer answer = call(api, "42", row.name, customer);
+            EXPECT_EQ(seen, row.seen);
+            EXPECT_EQ(answer.saved, !row.seen.isEmpty());
+            EXPECT_EQ(answer.name, row.out);
+            EXPECT_EQ(answer.customer, customer);
+            EXPECT_TRUE(QByteArray(CadConsumidorLastError()).contains(row.error)) << CadConsumidorLastError();
+            EXPECT_EQ(*row.error == 0, *CadConsumidorLastError() == 0) << CadConsumidorLastError();
+        }
+}
+
+// The data service from a host: strings in the host's code page both ways, and no value in a complaint.
+TEST_F(EntryPoint, DataServiceForHosts) {
+    qputenv("CADCONS_HOST_ENCODING", "windows-1252");
+    const QByteArray code = "000000000000000000088";
+    const struct {
+        const char* label;
+        const char* operation;
+        QList<QByteArray> arguments;
+        QByteArray result; // held by the result; "": refused
+        const char* error;
+    } rows[] = {
+        {"sale types", "getTipoVenda", {}, "<ROW ", ""},
+        {"a save", "setGravaConsumidor", saveArguments(code, "Jos\xe9 Ara\xfajo", "segredo"), "true", ""},
+        {"the saved consumer, in the host's code page",
+         "getDadosConsumidor",
+         {"000000000000000000001", "88"},
+         "NMCONSUMIDOR=\"Jos\xe9 Ara\xfajo\"",
+         ""},
+        {"an undefined byte in a password", "setGravaConsumidor", saveArguments(code, "Ana", "segr\x81!do"), "",
+         "argument 29 (PASSWORD) of setGravaConsumidor is not valid Windows-1252: byte 0x81 at offset 4"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        std::vector<const char*> argv;
+        for (const QByteArray& a : row.arguments)
+            argv.push_back(a.constData());
+        char* result = reinterpret_cast<char*>(1);
+        const int ok = CadConsumidorService(row.operation, int(argv.size()), argv.data(), &result);
+        const QByteArray error = CadConsumidorLastError();
+        EXPECT_EQ(ok, row.result.isEmpty() ? 0 : 1) << error.toStdString();
+        EXPECT_EQ(result == nullptr, row.result.isEmpty());
+        EXPECT_TRUE(QByteArray(result).contains(row.result)) << result;
+        EXPECT_TRUE(error.contains(row.error)) << error.toStdString();
+        EXPECT_FALSE(error.contains("segr")) << "a password is never repeated";
+        CadConsumidorFree(result);
     }
 }
 

@@ -122,6 +122,21 @@ TEST(PacketFile, DecodesTheDeclaredEncoding) {
     }
 }
 
+// In Windows-1252 what the code page holds goes as its byte, the rest as a reference: nothing is lost.
+TEST(PacketFile, WritesInWindows1252WithoutLosingACharacter) {
+    const std::pair<QString, QByteArray> cases[] = {
+        {QStringLiteral("Jos\u00e9 \u20ac"), "S=\"Jos\xe9 \x80\""},
+        {QStringLiteral("\u65e5 \u0081 \U0001F600"), "S=\"&#26085; &#129; &#128512;\""},
+    };
+    for (const auto& [text, bytes] : cases) {
+        const DataPacket p{{{QStringLiteral("S"), FieldType::String, 20}}, {{text}}};
+        const QByteArray xml = writePacketXml(p, CodePage::Windows1252);
+        EXPECT_TRUE(xml.startsWith("<?xml version=\"1.0\" encoding=\"windows-1252\"")) << xml.constData();
+        EXPECT_TRUE(xml.contains(bytes)) << xml.constData();
+        EXPECT_EQ(readPacketXml(xml, "w").rows, p.rows);
+    }
+}
+
 TEST(PacketFile, RefusesMalformedAndHostileInput) {
     const QByteArray s = R"(<FIELD attrname="S" fieldtype="string"/>)";
     auto typed = [](const char* type, const char* value) {

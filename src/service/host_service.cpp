@@ -1,0 +1,174 @@
+#include "host_service.h"
+
+#include "host_config.h"
+#include "logging.h"
+#include "packet_file.h"
+#include "rdm_cad_consumidor.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <algorithm>
+#include <atomic>
+
+namespace cadcons {
+
+const std::vector<ServiceOperation>& serviceOperations() {
+    static const std::vector<ServiceOperation> list = {
+        {"getMunicipio", {}, [](const QStringList&) { return getMunicipio(); }},
+        {"getEstado", {}, [](const QStringList&) { return getEstado(); }},
+        {"getPais", {}, [](const QStringList&) { return getPais(); }},
+        {"getBairro", {}, [](const QStringList&) { return getBairro(); }},
+        {"getTipoCons", {}, [](const QStringList&) { return getTipoCons(); }},
+        {"getTipoVenda", {}, [](const QStringList&) { return getTipoVenda(); }},
+        {"getTipoConsPadrao", {"BRANCH"}, [](const QStringList& a) { return getTipoConsPadrao(a[0]); }},
+        {"getParaVend", {"BRANCH"}, [](const QStringList& a) { return getParaVend(a[0]); }},
+        {"getNomeCliente", {"CUSTOMER"}, [](const QStringList& a) { return getNomeCliente(a[0]); }},
+        {"getDadosConsumidor",
+         {"CUSTOMER", "KEY"},
+         [](const QStringList& a) { return getDadosConsumidor(a[0], a[1]); }},
+        {"getValidaCons", {"CONSUMER", "CUSTOMER"}, [](const QStringList& a) { return getValidaCons(a[0], a[1]); }},
+        {"getExisteCPF",
+         {"CUSTOMER", "CONSUMER", "CPF"},
+         [](const QStringList& a) { return getExisteCPF(a[0], a[1], a[2]); }},
+        {"getExisteRG",
+         {"CUSTOMER", "CONSUMER", "RG"},
+         [](const QStringList& a) { return getExisteRG(a[0], a[1], a[2]); }},
+        {"getExisteIdent", {"CONSUMER", "BADGE"}, [](const QStringList& a) { return getExisteIdent(a[0], a[1]); }},
+        {"getInfCEP",
+         {"POSTALCODE"},
+         [](const QStringList& a) -> ServiceResult {
+             bool ok = true;
+             ServiceResult r = getInfCEP(a[0], ok);
+             if (!ok)
+                 return QStringLiteral("getInfCEP failed");
+             return r;
+         }},
+        {"setGravaConsumidor",
+         {"CUSTOMER", "NAME",       "CODE",        "BADGE",     "COSTCENTRE", "TYPE",         "RG",      "CPF",
+          "PHONE",    "PHONE2",     "PROCESSING",  "OPERATION", "BRANCH",     "HOSTDIR",      "COUNTRY", "STATE",
+          "CITY",     "STREET",     "NUMBER",      "DISTRICT",  "POSTALCODE", "EMAIL",        "SEX",     "BIRTHDATE",
+          "MOBILE",   "FINGER1",    "FINGER2",     "EXTERNAL",  "PASSWORD",   "SITEPASSWORD", "LOGIN",   "FLAGCPF",
+          "FLAGCONF", "FLAGUPDCPF", "FLAGBALANCE", "SALETYPE",  "SITEMD5",    "TILLMD5"},
+         [](const QStringList& a) {
+             GravaConsumidor v;
+             for (int i = 0; i < GravaConsumidor::kArgumentCount; ++i)
+                 v.*GravaConsumidor::kArguments[i] = a[i];
+             return setGravaConsumidor(v);
+         }},
+    };
+    return list;
+}
+
+QString serviceOperationList() {
+    QString text;
+    for (const ServiceOperation& op : serviceOperations()) {
+        text += QStringLiteral("  %1").arg(QLatin1String(op.name));
+        if (op.arguments.size() > 8)
+            text += QStringLiteral(" (%1 arguments)\n      ").arg(op.arguments.size());
+        text += QLatin1Char(' ') + op.arguments.join(QLatin1Char(' ')) + QLatin1Char('\n');
+    }
+    return text;
+}
+
+QString callerThreadProblem() {
+    static std::atomic<Qt::HANDLE> firstThread{nullptr};
+    const Qt::HANDLE current = QThread::currentThreadId();
+    if (const QCoreApplication* app = QCoreApplication::instance()) {
+        if (QThread::currentThread() != app->thread())
+            return QStringLiteral("called on a thread other than the one that runs the Qt application");
+        return {};
+    }
+    Qt::HANDLE expected = nullptr;
+    if (!firstThread.compare_exchange_strong(expected, current) && expected != current)
+        return QStringLiteral("called on a thread other than the one that made the first call");
+    return {};
+}
+
+namespace {
+
+HostServiceAnswer failed(HostServiceAnswer::Kind kind, const QString& error) {
+    HostServiceAnswer answer;
+    answer.kind = kind;
+    answer.error = error;
+    return answer;
+}
+
+// A name as the host wrote it, short enough for a message whatever it holds.
+QString shown(QByteArrayView bytes) {
+    const QString text = QString::fromUtf8(bytes.first(std::min<qsizetype>(bytes.size(), 60)));
+    return bytes.size() > 60 ? text + QStringLiteral("...") : text;
+}
+
+} // namespace
+
+HostServiceAnswer runHostService(QByteArrayView operation, const QList<QByteArrayView>& arguments) {
+    const ServiceOperation* op = nullptr;
+    for (const ServiceOperation& candidate : serviceOperations())
+        if (operation == QByteArrayView(candidate.name))
+            op = &candidate;
+    if (!op) {
+        QStringList names;
+        for (const ServiceOperation& candidate : serviceOperations())
+            names << QLatin1String(candidate.name);
+        return failed(HostServiceAnswer::Misused, QStringLiteral("unknown operation %1; the operations are %2")
+                                                      .arg(shown(operation), names.join(QLatin1String(", "))));
+    }
+    const QString name = QLatin1String(op->name);
+    if (arguments.size() != op->arguments.size())
+        return failed(HostServiceAnswer::Misused,
+                      QStringLiteral("%1 takes %2 argument(s)%3, %4 given")
+                          .arg(name)
+                          .arg(op->arguments.size())
+                          .arg(op->arguments.isEmpty() ? QString() : QStringLiteral(": ") + op->arguments.join(u' '))
+                          .arg(arguments.size()));
+
+    if (const QString problem = callerThreadProblem(); !problem.isEmpty())
+        return failed(HostServiceAnswer::Failed, problem);
+    if (const QStringList problems = hostConfigProblems(); !problems.isEmpty())
+        return failed(HostServiceAnswer::Failed,
+                      QStringLiteral("the host configuration is wrong:\n") + problems.join(u'\n'));
+    const CodePage page = hostCodePage();
+
+    // Values are never repeated in a message: a password may be among them.
+    QStringList values;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        QString value;
+        qsizetype at = 0;
+        if (!decodeExact(arguments[i], page, value, at))
+            return failed(
+                HostServiceAnswer::Failed,
+                QStringLiteral("argument %1 (%2) of %3 is not valid %4%5")
+                    .arg(i + 1)
+                    .arg(op->arguments[i], name, codePageName(page))
+                    .arg(at < 0 ? QString()
+                                : QStringLiteral(": byte 0x%1 at offset %2 is undefined in it")
+                                      .arg(uint(static_cast<unsigned char>(arguments[i][at])), 2, 16, QLatin1Char('0'))
+                                      .arg(at)));
+        values << value;
+    }
+
+    qCDebug(lcService) << "host call" << name;
+    try {
+        if (!rdmCadConsumidor)
+            rdmCadConsumidor = new TrdmCadConsumidor();
+        rdmCadConsumidor->open();
+        const ServiceResult result = op->run(values);
+        if (const auto* text = std::get_if<QString>(&result))
+            return failed(HostServiceAnswer::Failed, *text);
+        HostServiceAnswer answer;
+        answer.kind = HostServiceAnswer::Done;
+        if (const auto* packet = std::get_if<DataPacket>(&result))
+            answer.result = writePacketXml(*packet, page);
+        else if (std::get<bool>(result))
+            answer.result = "true";
+        else
+            return failed(HostServiceAnswer::Failed, QStringLiteral("%1 did not save and gave no reason").arg(name));
+        return answer;
+    } catch (const std::bad_alloc&) {
+        throw;
+    } catch (const std::exception& e) {
+        return failed(HostServiceAnswer::Failed, QString::fromUtf8(e.what()));
+    }
+}
+
+} // namespace cadcons
