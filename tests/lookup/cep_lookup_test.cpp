@@ -344,6 +344,8 @@ TEST_F(CepLookupTest, EscapeOnTheFieldLooksUpBeforeMovingBack) {
     EXPECT_EQ(stub->requests(), 1);
 }
 
+// Serro, Olho d'Água das Flores and Pau d'Arco (PA) list no neighbourhood: the CENTRO of another state's
+// city under the same code is not theirs, so the reply's name stands.
 TEST_F(CepLookupTest, PlaceNamesWithErroOrApostrophesAreMatched) {
     const struct {
         QString uf, localidade, bairro, logradouro;
@@ -353,7 +355,7 @@ TEST_F(CepLookupTest, PlaceNamesWithErroOrApostrophesAreMatched) {
          "Serro",
          "Centro",
          "Rua do Ferro",
-         {"Rua do Ferro", "Brasil", "0055", "MG", "MG", "SERRO", "0002", "CENTRO", "CENTRO"}},
+         {"Rua do Ferro", "Brasil", "0055", "MG", "MG", "SERRO", "0002", "Centro", "Centro"}},
         {"PR",
          "Cerro Azul",
          "Bairro do Erro",
@@ -363,12 +365,12 @@ TEST_F(CepLookupTest, PlaceNamesWithErroOrApostrophesAreMatched) {
          "Olho d'Água das Flores",
          "Centro",
          "Rua Principal",
-         {"Rua Principal", "Brasil", "0055", "AL", "AL", "OLHO D'AGUA DAS FLORES", "0003", "CENTRO", "CENTRO"}},
+         {"Rua Principal", "Brasil", "0055", "AL", "AL", "OLHO D'AGUA DAS FLORES", "0003", "Centro", "Centro"}},
         {"PA",
          "Pau d'Arco",
          "Centro",
          "Rua B",
-         {"Rua B", "Brasil", "0055", "PA", "PA", "PAU D'ARCO", "0002", "CENTRO", "CENTRO"}},
+         {"Rua B", "Brasil", "0055", "PA", "PA", "PAU D'ARCO", "0002", "Centro", "Centro"}},
         {"TO",
          "Pau d'Arco",
          "Setor Sul",
@@ -382,6 +384,37 @@ TEST_F(CepLookupTest, PlaceNamesWithErroOrApostrophesAreMatched) {
     };
     for (const auto& c : cases) {
         lookUp("01001999", {200, xmlReply(c.uf, c.localidade, c.bairro, c.logradouro), 0, false});
+        EXPECT_EQ(address(), c.filled) << c.localidade.toStdString();
+        form.reset();
+    }
+    EXPECT_TRUE(messages.isEmpty()) << messageTexts().join(" / ").toStdString();
+}
+
+// Lists keep names cut to their columns, with or without accents; the consumer keeps 30 characters.
+TEST_F(CepLookupTest, NamesLongerThanTheirColumnsAreFoundAndFitTheConsumer) {
+    exec("UPDATE MUNICIPIO SET NMMUNICIPIO = 'São Francisco de Assis do Piau' WHERE SGESTADO = 'PI' AND CDMUNICIPIO = "
+         "'0003'");
+    const struct {
+        QString uf, localidade, bairro;
+        Address filled;
+    } cases[] = {
+        {"MT",
+         "Vila Bela da Santíssima Trindade",
+         "Centro",
+         {"Rua A", "Brasil", "0055", "MT", "MT", "VILA BELA DA SANTISSIMA TRINDA", "0003", "CENTRO", "CENTRO"}},
+        {"PI",
+         "São Francisco de Assis do Piauí",
+         "Conjunto Habitacional Presidente Humberto de Alencar Castelo Branco",
+         {"Rua A", "Brasil", "0055", "PI", "PI", "São Francisco de Assis do Piau", "0003",
+          "CONJUNTO HABITACIONAL PRESIDEN", "CONJUNTO HABITACIONAL PRESIDEN"}},
+        {"sp",
+         "santa bárbara d'oeste",
+         "Parque Residencial Sant'Ana e Jardim Europa",
+         {"Rua A", "Brasil", "0055", "SP", "SP", "SANTA BARBARA D'OESTE", "0004", "Parque Residencial Sant'Ana e",
+          "Parque Residencial Sant'Ana e"}},
+    };
+    for (const auto& c : cases) {
+        lookUp("01001999", {200, xmlReply(c.uf, c.localidade, c.bairro, "Rua A"), 0, false});
         EXPECT_EQ(address(), c.filled) << c.localidade.toStdString();
         form.reset();
     }
