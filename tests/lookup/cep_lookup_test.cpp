@@ -347,9 +347,8 @@ TEST_F(CepLookupTest, EscapeOnTheFieldLooksUpBeforeMovingBack) {
     EXPECT_EQ(stub->requests(), 1);
 }
 
-// Lists may keep names cut to their columns, with or without accents; the consumer keeps 30 characters
-// of a neighbourhood. Serro, Olho d'Água das Flores and Pau d'Arco (PA) list no neighbourhood: the
-// CENTRO of another state's city under the same code is not theirs.
+// Lists keep names cut to their columns, with or without accents. Serro, Olho d'Água das Flores and Pau
+// d'Arco (PA) list no neighbourhood: another state's CENTRO under the same city code is not theirs.
 TEST_F(CepLookupTest, PlaceNamesWithErroApostrophesOrOverlongAreMatched) {
     exec("UPDATE MUNICIPIO SET NMMUNICIPIO = 'São Francisco de Assis do Piau' WHERE SGESTADO = 'PI' AND CDMUNICIPIO = "
          "'0003'");

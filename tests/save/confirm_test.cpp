@@ -260,7 +260,6 @@ TEST_P(ConfirmTest, EmailNeedsADotAndAnAtSignAnywhereUnlessBlank) {
 }
 
 TEST_P(ConfirmTest, CityIsTakenFromTheChosenStateWhenNamesRepeat) {
-    // Typed names too: without accents, in any case, longer than the list's column.
     const struct {
         const char *uf, *cidade, *municipio;
     } cases[] = {{"PA", "PAU D'ARCO", "0002"},
