@@ -305,9 +305,11 @@ TEST_P(ConfirmTest, EmailNeedsADotAndAnAtSignAnywhereUnlessBlank) {
 
 TEST_P(ConfirmTest, CityIsTakenFromTheChosenStateWhenNamesRepeat) {
     const struct {
-        const char* uf;
-        const char* municipio;
-    } cases[] = {{"PA", "0002"}, {"TO", "0003"}};
+        const char *uf, *cidade, *municipio;
+    } cases[] = {{"PA", "PAU D'ARCO", "0002"},
+                 {"TO", "PAU D'ARCO", "0003"},
+                 {"MT", "Vila Bela da Santíssima Trindade", "0003"},
+                 {"SP", "santa bárbara d'oeste", "0004"}};
     int code = 80;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.uf);
@@ -317,7 +319,7 @@ TEST_P(ConfirmTest, CityIsTakenFromTheChosenStateWhenNamesRepeat) {
         show("lblRg", QString());
         show("lblCracha", QStringLiteral("C-%1").arg(code));
         show("lblUf", QLatin1String(c.uf));
-        show("lblcidade", QStringLiteral("PAU D'ARCO"));
+        show("lblcidade", QString::fromUtf8(c.cidade));
         confirm();
         EXPECT_TRUE(messages.isEmpty()) << messageTexts().join(u'|').toStdString();
         const QVariantMap row = consumer(kCliente1, code21(code));

@@ -4,6 +4,7 @@
 #include "cad_consumidor_form.h"
 #include "cep_service.h"
 #include "dialogs.h"
+#include "place_names.h"
 #include "rdm_cad_consumidor.h"
 #include "utility.h"
 
@@ -43,8 +44,9 @@ QNetworkAccessManager& cepNetwork(QObject* form) {
     return *network;
 }
 
-// Web replies name places without accents and in any case; the lists hold them in upper case without
-// accents, and every value goes into the filters quoted, apostrophes and all.
+// Web replies name places in full and in any case (accents are gone by now); a chain's lists may hold
+// them cut to their columns, with or without accents. States are matched by code through the filter (values
+// quoted, apostrophes and all), cities and neighbourhoods by name within the state or city.
 void fillAddress(TfrmCadastroConsumidor& form, const lookup::CepAddress& reply) {
     form.stCdPais = QStringLiteral("0055");
     form.setFieldText(kPais, QStringLiteral("Brasil"));
@@ -64,11 +66,11 @@ void fillAddress(TfrmCadastroConsumidor& form, const lookup::CepAddress& reply) 
         form.cdsEstado.setFiltered(false);
     }
 
+    const QString pais = filterTerm(QStringLiteral("CDPAIS"), form.stCdPais);
+    const QString estado = both(pais, filterTerm(QStringLiteral("SGESTADO"), entry::asciiUpper(form.stSgEstado)));
     if (!EmptyString(reply.localidade)) {
-        restrict(form.cdsMunicipio,
-                 both(filterTerm(QStringLiteral("SGESTADO"), entry::asciiUpper(form.stSgEstado)),
-                      filterTerm(QStringLiteral("NMMUNICIPIO"), entry::asciiUpper(reply.localidade))));
-        if (form.cdsMunicipio.isEmpty()) {
+        restrict(form.cdsMunicipio, estado);
+        if (!lookup::locatePlace(form.cdsMunicipio, QStringLiteral("NMMUNICIPIO"), reply.localidade)) {
             form.showMessage(QStringLiteral("MUNICI_N_CAD"), kMsgInformacao, form.stIdEsquema);
             return;
         }
@@ -78,10 +80,14 @@ void fillAddress(TfrmCadastroConsumidor& form, const lookup::CepAddress& reply) 
     }
 
     if (!EmptyString(reply.bairro)) {
-        restrict(form.cdsBairro, both(filterTerm(QStringLiteral("NMBAIRRO"), entry::asciiUpper(reply.bairro)),
-                                      filterTerm(QStringLiteral("CDMUNICIPIO"), form.stCdMunicipio)));
-        // A neighbourhood the list lacks is taken as the service names it.
-        form.stNmBairCons = form.cdsBairro.isEmpty() ? reply.bairro : column(form.cdsBairro, "NMBAIRRO");
+        // City codes repeat from state to state: the neighbourhood is looked for in this state's city.
+        restrict(form.cdsBairro, both(estado, filterTerm(QStringLiteral("CDMUNICIPIO"), form.stCdMunicipio)));
+        // A neighbourhood the list lacks is taken as the service names it. Either name goes into the
+        // consumer's narrower column, so it is cut to it here, where the operator still sees it.
+        const QString nome = lookup::locatePlace(form.cdsBairro, QStringLiteral("NMBAIRRO"), reply.bairro)
+                                 ? column(form.cdsBairro, "NMBAIRRO")
+                                 : reply.bairro;
+        form.stNmBairCons = lookup::fitToColumn(nome, QStringLiteral("NMBAIRCONS"));
         form.setFieldText(kBairro, form.stNmBairCons);
         form.cdsBairro.setFiltered(false);
     }
@@ -130,7 +136,8 @@ void TfrmCadastroConsumidor::BuscaEnderecoCEP() {
         setFieldText(kCidade, column(cdsInfCep, "NMMUNICIPIO"));
         stCdMunicipio = column(cdsInfCep, "CDMUNICIPIO");
         setFieldText(kEndereco, column(cdsInfCep, "DSLOGCEP"));
-        setFieldText(kBairro, column(cdsInfCep, "NMBAIRRO"));
+        // The list's neighbourhood column is wider than the consumer's.
+        setFieldText(kBairro, lookup::fitToColumn(column(cdsInfCep, "NMBAIRRO"), QStringLiteral("NMBAIRCONS")));
         return;
     }
 

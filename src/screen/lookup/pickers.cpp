@@ -4,6 +4,7 @@
 #include "cad_consumidor_form.h"
 #include "dialogs.h"
 #include "mask.h"
+#include "place_names.h"
 #include "sibling.h"
 #include "utility.h"
 
@@ -126,8 +127,8 @@ void TfrmCadastroConsumidor::bdsBairroClick() {
                              filterTerm(QStringLiteral("CDMUNICIPIO"), stCdMunicipio)));
     if (!choose(cdsBairro))
         return;
-    // The neighbourhood is stored by its name.
-    stNmBairCons = column(cdsBairro, "NMBAIRRO");
+    // The neighbourhood is stored by its name, in a column narrower than the list's.
+    stNmBairCons = lookup::fitToColumn(column(cdsBairro, "NMBAIRRO"), QStringLiteral("NMBAIRCONS"));
     setFieldText(kBairro, stNmBairCons);
 }
 

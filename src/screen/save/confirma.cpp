@@ -4,6 +4,7 @@
 #include "cad_consumidor_form.h"
 #include "dialogs.h"
 #include "logging.h"
+#include "lookup/place_names.h"
 #include "module_state.h"
 #include "packet_file.h"
 #include "rdm_cad_consumidor.h"
@@ -34,6 +35,15 @@ QString firstValue(ClientDataSet& ds, const QString& filter, const QString& colu
         ds.setFiltered(false);
         throw;
     }
+}
+
+// The code of the row among those `filter` leaves whose `nameColumn` names the place `name`; "" when none.
+QString placeCode(ClientDataSet& ds, const QString& filter, const QString& nameColumn, const QString& name,
+                  const QString& codeColumn) {
+    const FilterOff off(ds);
+    ds.setFilter(filter);
+    ds.setFiltered(true);
+    return lookup::locatePlace(ds, nameColumn, name) ? ds.asString(codeColumn) : QString();
 }
 
 // Restricts `ds` to `filter`: true when a row is left, with the filter switched off again. With no row
@@ -96,15 +106,16 @@ void TfrmCadastroConsumidor::PreencheVariaveis() {
     stNMLOGINCONS = text("lblNMLOGINCONS");
     stCdExConsumidor = text("lblCDEXCONSUMID");
 
-    // The codes are taken again from the names shown. City codes repeat from state to state, so the city
-    // is looked for in the chosen country and state: by its name alone, a namesake elsewhere would give
-    // a code that may well exist in this state too, and the wrong city would be saved.
-    stCdPais = firstValue(cdsPais, filterTerm(QStringLiteral("NMPAIS"), text("lblPais")), QStringLiteral("CDPAIS"));
-    stCdMunicipio = firstValue(cdsMunicipio,
-                               filterTerm(QStringLiteral("NMMUNICIPIO"), text("lblcidade")) + QStringLiteral(" AND ") +
-                                   filterTerm(QStringLiteral("CDPAIS"), stCdPais) + QStringLiteral(" AND ") +
-                                   filterTerm(QStringLiteral("SGESTADO"), stSgEstado.toUpper()),
-                               QStringLiteral("CDMUNICIPIO"));
+    // The codes are taken again from the names shown, which the operator may have typed: a name is found
+    // in its list as the address look-up finds it, whatever its accents and case, and also where the list
+    // holds it cut to its column. City codes repeat from state to state, so the city is looked for in the
+    // chosen country and state: by its name alone, a namesake elsewhere would give a code that may well
+    // exist in this state too, and the wrong city would be saved.
+    stCdPais = placeCode(cdsPais, QString(), QStringLiteral("NMPAIS"), text("lblPais"), QStringLiteral("CDPAIS"));
+    stCdMunicipio = placeCode(cdsMunicipio,
+                              filterTerm(QStringLiteral("CDPAIS"), stCdPais) + QStringLiteral(" AND ") +
+                                  filterTerm(QStringLiteral("SGESTADO"), stSgEstado.toUpper()),
+                              QStringLiteral("NMMUNICIPIO"), text("lblcidade"), QStringLiteral("CDMUNICIPIO"));
     stCdTipoConsSel = firstValue(cdsTipoCons, filterTerm(QStringLiteral("NMTIPOCONS"), text("lblTipoCons")),
                                  QStringLiteral("CDTIPOCONS"));
 }
