@@ -26,6 +26,11 @@ TEST_F(PostaTextoTest, AddingFollowsCommaLengthDateAndCaseRules) {
         {1, QString(21, u'1'), false, false, "2", QString(21, u'1'), false},
         {8, "S", false, false, "p", "Sp", false},
         {8, "SP", false, true, "a", "SP", true}, // refused: Shift stays armed
+        // no longer than the column the caption is saved in: badge, external code, neighbourhood
+        {17, QString(20, u'1'), false, false, "2", QString(20, u'1') + "2", false},
+        {17, QString(21, u'1'), false, false, "2", QString(21, u'1'), false},
+        {20, QString(21, u'x'), false, false, "y", QString(21, u'x'), false},
+        {10, QString(30, u'x'), false, false, "y", QString(30, u'x'), false},
         {11, "0100100", false, false, "0", "01001000", false},
         {11, "01001000", false, false, "0", "01001000", false},
         {22, "", false, false, "a", "a", false},

@@ -8,6 +8,7 @@
 #include "utility.h"
 
 #include <QLabel>
+#include <algorithm>
 
 namespace cadcons {
 
@@ -40,6 +41,16 @@ bool passwordHasRoomFor(int field, const QString& hidden, QChar ch) {
     return bytes <= maxCriptoPlusInput(sql::columnWidth(QLatin1String(spec->column)));
 }
 
+// A caption that is saved as it stands takes no more than its column holds, so Confirm never refuses a
+// length the operator could type (the badge's 22, the external code's 50 and the neighbourhood's 50
+// are wider than their columns). The other pick-list fields save a code found from the caption.
+int typingLimit(const screen::FieldSpec& spec) {
+    if (spec.picker != screen::Picker::None && spec.picker != screen::Picker::Bairro)
+        return spec.maxLength;
+    const int width = sql::columnWidth(QLatin1String(spec.column));
+    return width > 0 ? std::min(spec.maxLength, width) : spec.maxLength;
+}
+
 } // namespace
 
 void TfrmCadastroConsumidor::PostaTexto(int field, const QString& text, bool erase) {
@@ -65,7 +76,7 @@ void TfrmCadastroConsumidor::PostaTexto(int field, const QString& text, bool era
         }
     }
 
-    if (caption.size() >= spec->maxLength)
+    if (caption.size() >= typingLimit(*spec))
         return;
 
     if (field == 3) {
