@@ -5,6 +5,8 @@ using namespace cadcons::testing;
 
 namespace {
 
+enum Layout { Us, Br, BrCompose }; // BrCompose: ABNT2 with an input method composing the dead keys
+
 DataPacket packet(QList<FieldDef> fields, QList<QVariantList> rows) {
     DataPacket p;
     p.fields = std::move(fields);
@@ -59,6 +61,60 @@ protected:
         }
     }
     QColor frameColor(int field) const { return form->fieldFrame(field)->brushColor(); }
+    // Types `s` with the events Qt's xcb plugin makes of each key on the layout: xkb keycode, Qt key, modifiers,
+    // X state (0x80: AltGr) and text. Characters the layout lacks come on a spare keycode, as xdotool sends them.
+    void typeOn(Layout layout, const QString& s) const {
+        static const quint32 letterCodes[] = {38, 56, 54, 40, 26, 41, 42, 43, 31, 44, 45, 46, 58,
+                                              57, 32, 33, 24, 27, 39, 28, 30, 55, 25, 53, 29, 52};
+        const Qt::KeyboardModifiers shift = Qt::ShiftModifier;
+        for (QChar c : s) {
+            const QString nfd = QString(c).normalized(QString::NormalizationForm_D);
+            if (layout != Us && nfd.size() == 2 && nfd[1] <= QChar(0x303)) { // ABNT2: the accent's dead key
+                const char16_t mark = nfd[1].unicode();
+                const bool shifted = mark == 0x302 || mark == 0x300; // "^" and "`" are the shifted accents
+                if (shifted)
+                    press(Qt::Key_Shift, shift, {}, 50);
+                if (layout == BrCompose) { // the keys go into the composition; Shift presses come through
+                    if (c.isUpper())
+                        press(Qt::Key_Shift, shift, {}, 50);
+                    QInputMethodEvent commit;
+                    commit.setCommitString(QString(c));
+                    QApplication::sendEvent(form.get(), &commit);
+                    continue;
+                }
+                const Qt::Key dead = mark == 0x303   ? Qt::Key_Dead_Tilde
+                                     : mark == 0x302 ? Qt::Key_Dead_Circumflex
+                                     : mark == 0x301 ? Qt::Key_Dead_Acute
+                                                     : Qt::Key_Dead_Grave;
+                press(dead, shifted ? shift : Qt::NoModifier, {}, mark >= 0x302 ? 48 : 34);
+                c = nfd[0];
+            }
+            const char16_t u = c.unicode();
+            const bool upper = c.isUpper() && u < 0x80; // the spare key holds the character on its first level
+            if (upper)
+                press(Qt::Key_Shift, shift, {}, 50);
+            const Qt::KeyboardModifiers mods = upper ? shift : Qt::NoModifier;
+            const Qt::Key key = Qt::Key(c.toUpper().unicode());
+            if (u < 0x80 && c.isLetter())
+                press(key, mods, c, letterCodes[c.toLower().unicode() - u'a']);
+            else if (c.isDigit())
+                press(key, {}, c, u == u'0' ? 19 : 9 + (u - u'0'));
+            else if (u == u' ' || u == u',' || u == u'.')
+                press(key, {}, c, u == u' ' ? 65 : u == u',' ? 59 : 60);
+            else if (u == u'@' || u == u'_')
+                pressShifted(key, c, u == u'@' ? 11 : 20);
+            else if (u == u'/')
+                layout == Us ? press(key, {}, c, 61) : press(key, {}, c, 24, false, 0x80); // AltGr+q
+            else if (u == u'\\')
+                press(key, {}, c, layout == Us ? 51 : 94);
+            else if (u == 0xBD && layout != Us) // Shift+AltGr+2
+                press(Qt::Key_Shift, shift, {}, 50), press(key, shift, c, 11, false, 0x81);
+            else if (u == 0xE7 && layout != Us)
+                press(key, {}, c, 47);
+            else
+                press(key, mods, c, 253);
+        }
+    }
 };
 
 const QColor kGray(128, 128, 128), kWhite(255, 255, 255);
@@ -305,8 +361,8 @@ TEST_F(PhysicalKeyboardTest, CharacterFilterPerField) {
         const char* impMercBoca;
         QString typed, shown;
     } cases[] = {
-        {2, "N", "Ab1 ,.-@!'", "ab1 ."}, // no comma in the name
-        {6, "N", "Ab1 ,.-@!'", "ab1 ,."},
+        {2, "N", "Ab1 ,.-@!'", "ab1 .@"}, // no comma in the name
+        {6, "N", "Ab1 ,.-@!'", "ab1 ,.@"},
         {4, "N", "a1,b", "a1b"},
         {6, "N", ",5", "0,5"},
         {3, "N", "1a2/0b3 1", "12/03/1"},
@@ -326,14 +382,14 @@ TEST_F(PhysicalKeyboardTest, CharacterFilterPerField) {
         {23, "N", "12A", "12a"},
         {2, "N", "abc\b\b", "a"},
         {3, "N", "12\b3", "13"},
-        // ABNT2 key codes that reach the handler as characters, and "ç" itself
-        {2, "N", "\u00ba\u00be\u00c1\u00e2", "\u00e7./\\"},
+        // characters whose codes are also ABNT2 key codes are characters all the same; "ç" itself
+        {2, "N", "\u00ba\u00be\u00c1\u00e2", "aa"},
         {2, "N", "\u00e7\u00c7", "\u00e7\u00e7"},
-        {2, "N", "/\\\u00e1", ""},
-        {5, "N", "\u00ba\u00be\u00e7", ""},
-        {17, "S", "\u00ba\u00e7", "\u00e7\u00e7"},
-        {17, "N", "\u00ba\u00e7", ""},
-        {1, "S", "\u00ba\u00e7", ""},
+        {2, "N", "/\\\u00e1\u0107\u00aa\u00b2", "/\\ac"},
+        {5, "N", "\u00ba\u00be\u00e7\u00e1", ""},
+        {17, "S", "\u00ba\u00e7\u00e1", "\u00e7A"},
+        {17, "N", "\u00ba\u00e7\u00e1", ""},
+        {1, "S", "\u00ba\u00e7\u00e1", "\u00e7A"},
     };
     for (const auto& c : cases) {
         reset();
@@ -344,6 +400,41 @@ TEST_F(PhysicalKeyboardTest, CharacterFilterPerField) {
         EXPECT_FALSE(form->boCapsLock);
     }
     EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(PhysicalKeyboardTest, TypedTextOnUsAndAbnt2Layouts) {
+    const struct {
+        Layout layout;
+        QString typed, name, cpf, badge, password;
+    } cases[] = {
+        {Us, "Jo\u00e3o \u00c1vila \u00e7", "Joao avila \u00e7", "", "JOAO AVILA \u00e7", "Joo vila \u00e7"},
+        {Br, "Jo\u00e3o \u00c1vila", "Joao Avila", "", "JOAO AVILA", "Joao Avila"},
+        {BrCompose, "Jo\u00e3o \u00c1vila", "Joao Avila", "", "JOAO AVILA", "Joo vila"},
+        {Br, "Concei\u00e7\u00e3o C\u00e2mara Sim\u00f5es", "Concei\u00e7ao Camara Simoes", "",
+         "CONCEI\u00e7AO CAMARA SIMOE", "Concei\u00e7ao Camara Simoes"},
+        {BrCompose, "Concei\u00e7\u00e3o C\u00e2mara Sim\u00f5es", "Concei\u00e7ao Camara Simoes", "",
+         "CONCEI\u00e7AO CAMARA SIMOE", "Concei\u00e7o Cmara Simes"},
+        {Br, "In\u00eas L\u00edvia Gl\u00f3ria L\u00facia \u00c0", "Ines Livia Gloria Lucia A", "",
+         "INES LIVIA GLORIA LUCI", "Ines Livia Gloria Lucia A"},
+        {BrCompose, "In\u00eas L\u00edvia Gl\u00f3ria L\u00facia \u00c0", "Ines Livia Gloria Lucia A", "",
+         "INES LIVIA GLORIA LUCI", "Ins Lvia Glria Lcia "},
+        {Us, "12/3\\4\u00bd@5_6", "12/3\\4@5_6", "1234@5_6", "12/3\\4@5_6", "12/3\\45_6"},
+        {Br, "12/3\\4\u00bd@5_6", "12/3\\4@5_6", "1234@5_6", "12/3\\4@5_6", "12/3\\45_6"},
+    };
+    for (const auto& c : cases) {
+        QStringList held;
+        for (int field : {2, 5, 17, 19}) {
+            reset();
+            form->stIdImpMercBoca = "S";
+            activate(field);
+            typeOn(c.layout, c.typed);
+            held << (field == 19 ? stCDSENHACONS : text(field));
+            // Shift is spent by every letter the name takes (a refused one elsewhere leaves it armed).
+            EXPECT_TRUE(field != 2 || !form->boShift) << c.typed.toStdString();
+        }
+        EXPECT_EQ(held, QStringList({c.name, c.cpf, c.badge, c.password})) << c.layout << " " << c.typed.toStdString();
+        EXPECT_EQ(text(19), QString(c.password.size(), u'*'));
+    }
 }
 
 TEST_F(PhysicalKeyboardTest, LettersFollowTheOnScreenCaseAndForcedUpperRestoresCapsLock) {
