@@ -62,7 +62,8 @@ protected:
     }
     QColor frameColor(int field) const { return form->fieldFrame(field)->brushColor(); }
     // Types `s` with the events Qt's xcb plugin makes of each key on the layout: xkb keycode, Qt key, modifiers,
-    // X state (0x80: AltGr) and text. Characters the layout lacks come on a spare keycode, as xdotool sends them.
+    // X state (AltGr: 0x80 and Qt's group switch) and text. Characters the layout lacks come on a spare keycode, as
+    // xdotool sends them.
     void typeOn(Layout layout, const QString& s) const {
         static const quint32 letterCodes[] = {38, 56, 54, 40, 26, 41, 42, 43, 31, 44, 45, 46, 58,
                                               57, 32, 33, 24, 27, 39, 28, 30, 55, 25, 53, 29, 52};
@@ -74,9 +75,7 @@ protected:
                 const bool shifted = mark == 0x302 || mark == 0x300; // "^" and "`" are the shifted accents
                 if (shifted)
                     press(Qt::Key_Shift, shift, {}, 50);
-                if (layout == BrCompose) { // the keys go into the composition; Shift presses come through
-                    if (c.isUpper())
-                        press(Qt::Key_Shift, shift, {}, 50);
+                if (layout == BrCompose) { // the composition takes the keys, and a Shift pressed during it
                     QInputMethodEvent commit;
                     commit.setCommitString(QString(c));
                     QApplication::sendEvent(form.get(), &commit);
@@ -104,11 +103,12 @@ protected:
             else if (u == u'@' || u == u'_')
                 pressShifted(key, c, u == u'@' ? 11 : 20);
             else if (u == u'/')
-                layout == Us ? press(key, {}, c, 61) : press(key, {}, c, 24, false, 0x80); // AltGr+q
+                layout == Us ? press(key, {}, c, 61)
+                             : press(key, Qt::GroupSwitchModifier, c, 24, false, 0x80); // AltGr+q
             else if (u == u'\\')
                 press(key, {}, c, layout == Us ? 51 : 94);
             else if (u == 0xBD && layout != Us) // Shift+AltGr+2
-                press(Qt::Key_Shift, shift, {}, 50), press(key, shift, c, 11, false, 0x81);
+                press(Qt::Key_Shift, shift, {}, 50), press(key, shift | Qt::GroupSwitchModifier, c, 11, false, 0x81);
             else if (u == 0xE7 && layout != Us)
                 press(key, {}, c, 47);
             else

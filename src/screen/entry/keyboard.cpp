@@ -347,15 +347,14 @@ void TfrmCadastroConsumidor::inputMethodEvent(QInputMethodEvent* event) {
     const QString text = event->commitString();
     if (text.isEmpty())
         return; // a composition under way shows nothing until it is committed
-    // The keys of a composition never come here; the Shift presses among them did, and toggled the
-    // on-screen Shift. The composed letter's own case tells whether Shift was meant for it or only for
-    // an accent's dead key.
-    if (shiftPresses_ > 0) {
-        shiftPresses_ = 0;
-        const bool upper = std::any_of(text.begin(), text.end(), [](QChar c) { return c.isUpper(); });
-        if (boShift != (upper || shiftBeforePresses_))
-            sbtShiftClick();
-    }
+    // The keys of a composition, and a Shift pressed during one, never come here; a Shift pressed before
+    // it did, and armed the on-screen Shift. The composed letter's own case tells whether Shift was meant
+    // for the letter or only for the accent ("^" and "`" are shifted on ABNT2).
+    const bool upper = std::any_of(text.begin(), text.end(), [](QChar c) { return c.isUpper(); });
+    const bool wanted = upper || (shiftPresses_ > 0 ? shiftBeforePresses_ : boShift);
+    shiftPresses_ = 0;
+    if (boShift != wanted)
+        sbtShiftClick();
     deadKeyShift_ = false;
     typeText(text);
     mudaCor();
@@ -388,7 +387,8 @@ int TfrmCadastroConsumidor::virtualKey(const QKeyEvent* event) {
 #if defined(Q_OS_LINUX)
     // The digit keys are known by their place, as their virtual-key codes are on every layout; with AltGr
     // they type "¹", "²", "½" and the like, and are no digit keys.
-    if (!keypad && !(event->nativeModifiers() & kLevel3Mask)) {
+    const bool altGr = (event->modifiers() & Qt::GroupSwitchModifier) || (event->nativeModifiers() & kLevel3Mask);
+    if (!keypad && !altGr) {
         if (const int code = virtualKeyOfKeycode(event->nativeScanCode()))
             return code;
     }
