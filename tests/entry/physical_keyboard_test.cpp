@@ -66,8 +66,9 @@ protected:
     // Shift pressed meanwhile. What a layout lacks comes on a spare key, as xdotool types it.
     void typeOn(Layout layout, const QString& s) const {
         const bool br = layout != Us;
-        const QString keys = br ? u"1234567890-=\1\1qwertyuiop\1[\1\1asdfghjkl\u00e7\1'\1]zxcvbnm,.;"_qs
-                                : u"1234567890-=\1\1qwertyuiop[]\1\1asdfghjkl;'`\1\\zxcvbnm,./"_qs; // from keycode 10
+        const QString keys =
+            br ? QStringLiteral("1234567890-=\1\1qwertyuiop\1[\1\1asdfghjkl\u00e7\1'\1]zxcvbnm,.;")
+               : QStringLiteral("1234567890-=\1\1qwertyuiop[]\1\1asdfghjkl;'`\1\\zxcvbnm,./"); // keycode 10..
         for (QChar c : s) {
             const QString nfd = QString(c).normalized(QString::NormalizationForm_D);
             const char16_t mark = nfd.size() == 2 ? nfd[1].unicode() : 0; // grave, acute, circumflex, tilde
