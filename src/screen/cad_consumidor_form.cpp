@@ -6,6 +6,7 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QInputMethod>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -129,6 +130,8 @@ TfrmCadastroConsumidor::TfrmCadastroConsumidor(QWidget* parent)
     for (QWidget* child : findChildren<QWidget*>())
         child->setFocusPolicy(Qt::NoFocus);
     setFocusPolicy(Qt::StrongFocus);
+    // Dead keys and compose sequences reach the form composed, as input-method text.
+    setAttribute(Qt::WA_InputMethodEnabled);
 
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->geometry().center() - rect().center());
@@ -478,6 +481,9 @@ void TfrmCadastroConsumidor::mudaCor() {
         setTextColour(fieldLabel(inCampoAtivo), colorFromBgr(kClBlack));
         fieldFrame(inCampoAtivo)->setBrushColor(gray);
     }
+    // An input method hides what it shows of a password field and places its window by the field.
+    if (QGuiApplication::focusObject() == this)
+        QGuiApplication::inputMethod()->update(Qt::ImHints | Qt::ImCursorRectangle);
 }
 
 void TfrmCadastroConsumidor::sbtLimparClick() {

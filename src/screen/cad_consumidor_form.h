@@ -117,6 +117,8 @@ public:
     // Maps a Qt key event to the virtual-key code and shift state the handlers test.
     static int virtualKey(const QKeyEvent* event);
     static ShiftState shiftState(const QKeyEvent* event);
+    // What the input method may show and learn of the active field, and where it is.
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
     // --- form state
     QString stIdEsquema, stCdFilial, stCdCliente, stNmConsumidor, stCdConsumidor, stCdCcusClie, stStProcessamento,
@@ -158,6 +160,8 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // Text composed by an input method (dead keys, compose sequences) arrives here instead of as keys.
+    void inputMethodEvent(QInputMethodEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -197,6 +201,13 @@ private:
     // per character. Appends an accepted password character (with the on-screen case when `screenCase`)
     // and releases Shift; false when the field is no password field or the character is not accepted.
     bool appendPassword(int field, QChar ch, bool screenCase);
+    // Each character of a key's or an input method's text through the character filter.
+    void typeText(const QString& text);
+    // Physical Shift presses since the last other key, and the on-screen Shift before the first of them.
+    int shiftPresses_ = 0;
+    bool shiftBeforePresses_ = false;
+    // A dead key was pressed with Shift held while the on-screen Shift was armed.
+    bool deadKeyShift_ = false;
     void erasePassword(int field);
     void showPasswordMask(int field);
 

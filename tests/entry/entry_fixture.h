@@ -103,12 +103,13 @@ protected:
         }
     }
 
-    // A key press and release as the window system delivers them, with an optional X11 keycode.
+    // A key press and release as the window system delivers them, with an optional X11 keycode and
+    // X modifier state.
     void press(Qt::Key k, Qt::KeyboardModifiers mods = {}, const QString& text = {}, quint32 keycode = 0,
-               bool autoRepeat = false) const {
-        QKeyEvent down(QEvent::KeyPress, k, mods, keycode, 0, 0, text, autoRepeat);
+               bool autoRepeat = false, quint32 nativeMods = 0) const {
+        QKeyEvent down(QEvent::KeyPress, k, mods, keycode, 0, nativeMods, text, autoRepeat);
         QApplication::sendEvent(form.get(), &down);
-        QKeyEvent up(QEvent::KeyRelease, k, mods, keycode, 0, 0, text, autoRepeat);
+        QKeyEvent up(QEvent::KeyRelease, k, mods, keycode, 0, nativeMods, text, autoRepeat);
         QApplication::sendEvent(form.get(), &up);
     }
     // A key typed with the physical Shift held: Shift goes down first, as on a real keyboard.

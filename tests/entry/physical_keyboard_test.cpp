@@ -5,6 +5,8 @@ using namespace cadcons::testing;
 
 namespace {
 
+enum Layout { Us, Br, BrCompose }; // BrCompose: ABNT2 with an input method composing the dead keys
+
 DataPacket packet(QList<FieldDef> fields, QList<QVariantList> rows) {
     DataPacket p;
     p.fields = std::move(fields);
@@ -59,6 +61,46 @@ protected:
         }
     }
     QColor frameColor(int field) const { return form->fieldFrame(field)->brushColor(); }
+    // Types `s` with the key events (keycode, Qt key, modifiers, X state, text) of Qt's xcb plugin. ABNT2 types
+    // accents with dead keys, "^" and "`" shifted, or an input method composes them, taking the keys and a
+    // Shift pressed meanwhile. What a layout lacks comes on a spare key, as xdotool types it.
+    void typeOn(Layout layout, const QString& s) const {
+        const bool br = layout != Us;
+        const QString keys =
+            br ? QStringLiteral("1234567890-=\1\1qwertyuiop\1[\1\1asdfghjkl\u00e7\1'\1]zxcvbnm,.;")
+               : QStringLiteral("1234567890-=\1\1qwertyuiop[]\1\1asdfghjkl;'`\1\\zxcvbnm,./"); // keycode 10..
+        for (QChar c : s) {
+            const QString nfd = QString(c).normalized(QString::NormalizationForm_D);
+            const char16_t mark = nfd.size() == 2 ? nfd[1].unicode() : 0; // grave, acute, circumflex, tilde
+            if (br && mark >= 0x300 && mark <= 0x303) {
+                const bool shiftedAccent = mark == 0x300 || mark == 0x302;
+                if (shiftedAccent)
+                    press(Qt::Key_Shift, Qt::ShiftModifier, {}, 50);
+                if (layout == BrCompose) {
+                    QInputMethodEvent commit;
+                    commit.setCommitString(QString(c));
+                    QApplication::sendEvent(form.get(), &commit);
+                    continue;
+                }
+                press(Qt::Key(Qt::Key_Dead_Grave + (mark - 0x300)), shiftedAccent ? Qt::ShiftModifier : Qt::NoModifier,
+                      {}, mark >= 0x302 ? 48 : 34);
+                c = nfd[0];
+            }
+            const bool shifted =
+                (c.isUpper() && c.unicode() < 0x80) || c == u'@' || c == u'_' || (br && c == u'\u00bd');
+            const bool altGr = br && (c == u'/' || c == u'\u00bd'); // AltGr+q, Shift+AltGr+2
+            const QChar base = c == u'@' || c == u'\u00bd' ? u'2' : c == u'_' ? u'-' : altGr ? u'q' : c.toLower();
+            const quint32 code = c == u' '             ? 65
+                                 : br && c == u'\\'    ? 94
+                                 : keys.contains(base) ? 10 + keys.indexOf(base)
+                                                       : 253;
+            if (shifted)
+                press(Qt::Key_Shift, Qt::ShiftModifier, {}, 50);
+            press(Qt::Key(c.toUpper().unicode()),
+                  (shifted ? Qt::ShiftModifier : Qt::NoModifier) | (altGr ? Qt::GroupSwitchModifier : Qt::NoModifier),
+                  c, code, false, (altGr ? 0x80 : 0) | (shifted ? 1 : 0));
+        }
+    }
 };
 
 const QColor kGray(128, 128, 128), kWhite(255, 255, 255);
@@ -305,8 +347,8 @@ TEST_F(PhysicalKeyboardTest, CharacterFilterPerField) {
         const char* impMercBoca;
         QString typed, shown;
     } cases[] = {
-        {2, "N", "Ab1 ,.-@!'", "ab1 ."}, // no comma in the name
-        {6, "N", "Ab1 ,.-@!'", "ab1 ,."},
+        {2, "N", "Ab1 ,.-@!'", "ab1 .@"}, // no comma in the name
+        {6, "N", "Ab1 ,.-@!'", "ab1 ,.@"},
         {4, "N", "a1,b", "a1b"},
         {6, "N", ",5", "0,5"},
         {3, "N", "1a2/0b3 1", "12/03/1"},
@@ -326,14 +368,14 @@ TEST_F(PhysicalKeyboardTest, CharacterFilterPerField) {
         {23, "N", "12A", "12a"},
         {2, "N", "abc\b\b", "a"},
         {3, "N", "12\b3", "13"},
-        // ABNT2 key codes that reach the handler as characters, and "ç" itself
-        {2, "N", "\u00ba\u00be\u00c1\u00e2", "\u00e7./\\"},
+        // characters whose codes are also ABNT2 key codes are characters all the same; "ç" itself
+        {2, "N", "\u00ba\u00be\u00c1\u00e2", "aa"},
         {2, "N", "\u00e7\u00c7", "\u00e7\u00e7"},
-        {2, "N", "/\\\u00e1", ""},
-        {5, "N", "\u00ba\u00be\u00e7", ""},
-        {17, "S", "\u00ba\u00e7", "\u00e7\u00e7"},
-        {17, "N", "\u00ba\u00e7", ""},
-        {1, "S", "\u00ba\u00e7", ""},
+        {2, "N", "/\\\u00e1\u0107\u00aa\u00b2", "/\\ac"},
+        {5, "N", "\u00ba\u00be\u00e7\u00e1", ""},
+        {17, "S", "\u00ba\u00e7\u00e1", "\u00e7A"},
+        {17, "N", "\u00ba\u00e7\u00e1", ""},
+        {1, "S", "\u00ba\u00e7\u00e1", "\u00e7A"},
     };
     for (const auto& c : cases) {
         reset();
@@ -344,6 +386,39 @@ TEST_F(PhysicalKeyboardTest, CharacterFilterPerField) {
         EXPECT_FALSE(form->boCapsLock);
     }
     EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(PhysicalKeyboardTest, TypedTextOnUsAndAbnt2Layouts) {
+    const struct {
+        Layout layout;
+        QString typed, name, cpf, badge, password;
+    } cases[] = {
+        {Us, "Jo\u00e3o \u00c1vila \u00e7", "Joao avila \u00e7", "", "JOAO AVILA \u00e7", "Joo vila \u00e7"},
+        {Br, "Jo\u00e3o \u00c1vila", "Joao Avila", "", "JOAO AVILA", "Joao Avila"},
+        {BrCompose, "Jo\u00e3o \u00c1vila", "Joao Avila", "", "JOAO AVILA", "Joo vila"},
+        {Br, "Concei\u00e7\u00e3o C\u00e2mara Sim\u00f5es", "Concei\u00e7ao Camara Simoes", "",
+         "CONCEI\u00e7AO CAMARA SIMOE", "Concei\u00e7ao Camara Simoes"},
+        {Br, "In\u00eas L\u00edvia Gl\u00f3ria L\u00facia \u00c0", "Ines Livia Gloria Lucia A", "",
+         "INES LIVIA GLORIA LUCI", "Ines Livia Gloria Lucia A"},
+        {BrCompose, "In\u00eas L\u00edvia Gl\u00f3ria L\u00facia \u00c0", "Ines Livia Gloria Lucia A", "",
+         "INES LIVIA GLORIA LUCI", "Ins Lvia Glria Lcia "},
+        {Us, "12/3\\4\u00bd@5_6", "12/3\\4@5_6", "1234@5_6", "12/3\\4@5_6", "12/3\\45_6"},
+        {Br, "12/3\\4\u00bd@5_6", "12/3\\4@5_6", "1234@5_6", "12/3\\4@5_6", "12/3\\45_6"},
+    };
+    for (const auto& c : cases) {
+        QStringList held;
+        for (int field : {2, 5, 17, 19}) {
+            reset();
+            form->stIdImpMercBoca = "S";
+            activate(field);
+            typeOn(c.layout, c.typed);
+            held << (field == 19 ? stCDSENHACONS : text(field));
+            // Shift is spent by every letter the name takes (a refused one elsewhere leaves it armed).
+            EXPECT_TRUE(field != 2 || !form->boShift) << c.typed.toStdString();
+        }
+        EXPECT_EQ(held, QStringList({c.name, c.cpf, c.badge, c.password})) << c.layout << " " << c.typed.toStdString();
+        EXPECT_EQ(text(19), QString(c.password.size(), u'*'));
+    }
 }
 
 TEST_F(PhysicalKeyboardTest, LettersFollowTheOnScreenCaseAndForcedUpperRestoresCapsLock) {

@@ -1,9 +1,15 @@
 // The physical keyboard: navigation, look-ups, function keys and the per-field character filter.
 
+#include "blended.h"
 #include "cad_consumidor_form.h"
 #include "entry_text.h"
+#include "utility.h"
 
+#include <QGuiApplication>
+#include <QInputMethod>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <algorithm>
 
 namespace cadcons {
 
@@ -24,14 +30,47 @@ Picker pickerOf(int field) {
     return spec ? spec->picker : Picker::None;
 }
 
-// X11/xkb keycodes of the digit row and the key right of it. A shifted symbol on these keys differs
-// between layouts ("@" on US and ABNT2, '"' on UK), while the key is the same.
+// X11/xkb keycodes of the digit row. A shifted symbol on these keys differs between layouts ("@" on US
+// and ABNT2, '"' on UK), while the key is the same.
 int virtualKeyOfKeycode(quint32 keycode) {
     if (keycode >= 10 && keycode <= 18) // "1" .. "9"
         return static_cast<int>('1' + (keycode - 10));
     if (keycode == 19)
         return '0';
     return 0;
+}
+
+// X's third-level shift (AltGr) in the native modifier state: Mod5 on every xkb layout that has one.
+constexpr quint32 kLevel3Mask = 0x80;
+
+bool isDeadKey(int qtKey) {
+    return qtKey >= Qt::Key_Dead_Grave && qtKey <= Qt::Key_Dead_Longsolidusoverlay;
+}
+
+// Keys that only change what the next key types.
+bool isModifierKey(int qtKey) {
+    return qtKey == Qt::Key_Shift || qtKey == Qt::Key_Control || qtKey == Qt::Key_Alt || qtKey == Qt::Key_AltGr ||
+           qtKey == Qt::Key_Meta || qtKey == Qt::Key_Super_L || qtKey == Qt::Key_Super_R || qtKey == Qt::Key_CapsLock ||
+           qtKey == Qt::Key_Multi_key || qtKey == Qt::Key_Mode_switch;
+}
+
+// The character a typed one stands for on this screen. The fields hold no accents, so an accented letter
+// is its plain letter; "ç" and "Ç" are the "ç" key's character. Anything else is returned unchanged.
+QChar plainChar(QChar c) {
+    if (c.unicode() == 0xE7 || c.unicode() == 0xC7)
+        return QChar(0xE7);
+    if (c.unicode() < 0x80)
+        return c;
+    const QString plain = RemoveAcentos(QString(c));
+    if (plain.size() == 1 && isAsciiLetter(plain[0]))
+        return plain[0];
+    // A letter outside code page 1252 (a composed "ć", "ő") by its canonical decomposition: the base letter
+    // and marks only. Compatibility forms such as "ª" or "²" stay what they are.
+    const QString parts = QString(c).normalized(QString::NormalizationForm_D);
+    if (parts.size() > 1 && isAsciiLetter(parts[0]) &&
+        std::all_of(parts.begin() + 1, parts.end(), [](QChar m) { return m.isMark(); }))
+        return parts[0];
+    return c;
 }
 
 } // namespace
@@ -186,7 +225,8 @@ void TfrmCadastroConsumidor::FormKeyPress(QChar& key) {
         return;
     }
 
-    const QChar ch = asciiUpper(key);
+    // The layout has already made the key a character; an accented one counts as its plain letter.
+    const QChar ch = asciiUpper(plainChar(key));
     auto post = [this, field](const QString& text) { PostaTexto(field, text, false); };
 
     if (ch >= u'0' && ch <= u'9') {
@@ -203,30 +243,16 @@ void TfrmCadastroConsumidor::FormKeyPress(QChar& key) {
                          field != 14 && !(field == 17 && stIdImpMercBoca == QLatin1String("N"));
     if (general) {
         switch (ch.unicode()) {
+        // What the on-screen keys of these fields type, typed as itself. The case rule leaves "ç" alone.
         case u' ':
         case u',':
         case u'.':
-            post(QString(ch));
-            return;
-        // The ABNT2 keys of "ç", ".", "/" and "\" by their Windows key codes, kept for terminals whose
-        // keyboard driver still sends those codes as characters.
-        case 186:
-            post(QStringLiteral("\u00E7"));
-            return;
-        case 190:
-            post(QStringLiteral("."));
-            return;
-        case 193:
-            post(QStringLiteral("/"));
-            return;
-        case 226:
-            post(QStringLiteral("\\"));
-            return;
-        // On Linux the ABNT2 "ç" key gives the character itself. It is posted lower case, as the
-        // on-screen key does, since the case rule leaves "ç" alone.
+        case u'/':
+        case u'\\':
+        case u'@':
+        case u'_':
         case 0xE7:
-        case 0xC7:
-            post(QStringLiteral("\u00E7"));
+            post(QString(ch));
             return;
         default:
             break;
@@ -238,7 +264,7 @@ void TfrmCadastroConsumidor::FormKeyPress(QChar& key) {
         }
     }
 
-    if (forcedUpper && ch >= u'A' && ch <= u'Z') {
+    if (forcedUpper && ((ch >= u'A' && ch <= u'Z') || ch.unicode() == 0xE7)) {
         // Codes and badges printed in upper case: Caps Lock for this one character, whatever happens.
         struct Restore {
             bool& flag;
@@ -254,18 +280,47 @@ void TfrmCadastroConsumidor::keyPressEvent(QKeyEvent* event) {
     event->accept();
     int key = virtualKey(event);
     const ShiftState shift = shiftState(event);
+    const int qtKey = event->key();
+    const bool shiftHeld = event->modifiers() & Qt::ShiftModifier;
 
     // A held Shift or Caps Lock repeats its key-down; a repeat is not a new press, or holding Shift
     // would flip the on-screen state on every repeat and leave it wherever the release happens to fall.
     if (event->isAutoRepeat() && (key == vk::Shift || key == vk::Capital))
         return;
 
+    if (key == vk::Shift) {
+        if (shiftPresses_++ == 0)
+            shiftBeforePresses_ = boShift;
+    } else if (!isModifierKey(qtKey)) {
+        shiftPresses_ = 0;
+    }
+    // A Shift that reached an accent's dead key ("^", "`" on ABNT2) was for the accent: the letter that
+    // follows without Shift is typed as the on-screen state was.
+    if (deadKeyShift_ && !isModifierKey(qtKey) && !isDeadKey(qtKey)) {
+        deadKeyShift_ = false;
+        if (!shiftHeld && boShift)
+            sbtShiftClick();
+    }
+
     bool posted = false;
     guarded([&] { posted = FormKeyDown(key, shift); });
+    if (key == vk::Shift && deadKeyShift_) {
+        // Shift pressed again after the accent: the on-screen Shift, still armed, is now the letter's.
+        deadKeyShift_ = false;
+        sbtShiftClick();
+        return;
+    }
     // Shift+2 and Shift+- were typed by the key-down; their character ("@", '"', "_" by layout) must not
     // be typed again.
     if (posted)
         return;
+
+    // A dead key types nothing by itself; the letter after it comes as its own key, or composed by the
+    // input method.
+    if (isDeadKey(qtKey)) {
+        deadKeyShift_ = boShift && shiftHeld;
+        return;
+    }
 
     // Shortcuts with Ctrl or Alt type nothing.
     if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))
@@ -276,11 +331,52 @@ void TfrmCadastroConsumidor::keyPressEvent(QKeyEvent* event) {
         guarded([&] { FormKeyPress(ch); });
         return;
     }
-    const QString text = event->text();
+    typeText(event->text());
+}
+
+void TfrmCadastroConsumidor::typeText(const QString& text) {
     for (QChar c : text) {
         if (c.unicode() < 32 || c.unicode() == 127) // Enter, Escape, Tab and other control characters
             continue;
         guarded([&] { FormKeyPress(c); });
+    }
+}
+
+void TfrmCadastroConsumidor::inputMethodEvent(QInputMethodEvent* event) {
+    event->accept();
+    const QString text = event->commitString();
+    if (text.isEmpty())
+        return; // a composition under way shows nothing until it is committed
+    // The keys of a composition, and a Shift pressed during one, never come here; a Shift pressed before
+    // it did, and armed the on-screen Shift. The composed letter's own case tells whether Shift was meant
+    // for the letter or only for the accent ("^" and "`" are shifted on ABNT2).
+    const bool upper = std::any_of(text.begin(), text.end(), [](QChar c) { return c.isUpper(); });
+    const bool wanted = upper || (shiftPresses_ > 0 ? shiftBeforePresses_ : boShift);
+    shiftPresses_ = 0;
+    if (boShift != wanted)
+        sbtShiftClick();
+    deadKeyShift_ = false;
+    typeText(text);
+    mudaCor();
+}
+
+QVariant TfrmCadastroConsumidor::inputMethodQuery(Qt::InputMethodQuery query) const {
+    switch (query) {
+    case Qt::ImEnabled:
+        return true;
+    case Qt::ImHints: {
+        // Names and codes are typed as they are; a password is never shown nor learnt by the input method.
+        Qt::InputMethodHints hints = Qt::ImhNoPredictiveText | Qt::ImhNoAutoUppercase;
+        if (isPasswordField(inCampoAtivo))
+            hints |= Qt::ImhHiddenText | Qt::ImhSensitiveData;
+        return int(hints);
+    }
+    case Qt::ImCursorRectangle:
+        if (const TBlendedShape* frame = fieldFrame(inCampoAtivo))
+            return QRect(frame->mapTo(this, QPoint(0, 0)), frame->size());
+        return QRect();
+    default:
+        return QDialog::inputMethodQuery(query);
     }
 }
 
@@ -289,8 +385,10 @@ int TfrmCadastroConsumidor::virtualKey(const QKeyEvent* event) {
     const int qtKey = event->key();
 
 #if defined(Q_OS_LINUX)
-    // The digit keys are known by their place, as their virtual-key codes are on every layout.
-    if (!keypad) {
+    // The digit keys are known by their place, as their virtual-key codes are on every layout; with AltGr
+    // they type "¹", "²", "½" and the like, and are no digit keys.
+    const bool altGr = (event->modifiers() & Qt::GroupSwitchModifier) || (event->nativeModifiers() & kLevel3Mask);
+    if (!keypad && !altGr) {
         if (const int code = virtualKeyOfKeycode(event->nativeScanCode()))
             return code;
     }
