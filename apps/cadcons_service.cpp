@@ -72,11 +72,15 @@ QString help() {
         "standard output, 'true' after a save, or the error text on standard error (exit status 1).\n"
         "The connection comes from --connection, CADCONS_CONNECTION or the host configuration,\n"
         "as for cadcons-db (see cadcons-db --help).\n\nOperations:\n");
+    // Two columns, so that the manual page made from this text lists one operation per entry.
+    constexpr int kNameWidth = 20;
     for (const Operation& op : operations()) {
-        text += QStringLiteral("  %1").arg(QLatin1String(op.name));
-        if (op.arguments.size() > 8)
-            text += QStringLiteral(" (%1 arguments)\n      ").arg(op.arguments.size());
-        text += QLatin1Char(' ') + op.arguments.join(QLatin1Char(' ')) + QLatin1Char('\n');
+        text += QStringLiteral("  %1").arg(QLatin1String(op.name), -kNameWidth);
+        if (op.arguments.isEmpty())
+            text += QStringLiteral("(no arguments)");
+        else if (op.arguments.size() > 8)
+            text += QStringLiteral("%1 arguments:\n%2").arg(op.arguments.size()).arg(QString(), kNameWidth + 2);
+        text += op.arguments.join(QLatin1Char(' ')) + QLatin1Char('\n');
     }
     return text;
 }
