@@ -41,7 +41,8 @@ while IFS='|' read -r package needed files; do
     done
     dpkg -x "$deb" "$work/only/$package"
     for file in $files; do
-        # (-L: the development link points into the library's package)
+        # The paths are globs (the multiarch folder); -L: the development link points into the library's package.
+        # shellcheck disable=SC2086
         [ -e "$work/only/$package/"$file ] || [ -L "$work/only/$package/"$file ] || fail "$file is not in $package"
     done
     dpkg -x "$deb" "$root"
@@ -52,13 +53,19 @@ cadcons|libcadconsumidor0_(=_$version) libqt6sql6-sqlite qt6-qpa-plugins|usr/bin
 CASES
 # The runtime package holds no development files; the manual pages read as pages.
 [ -z "$(find "$work/only/libcadconsumidor0" -name '*.so' -o -name '*.h')" ] || fail "development files in libcadconsumidor0"
-for program in cadcons-db cadcons-service cadcons-host cadcons-demo-host; do
+# PROGRAM|a text its page must show
+while IFS='|' read -r program text; do
     page="$root/usr/share/man/man1/$program.1.gz"
     [ -e "$page" ] || fail "no manual page for $program"
-    MANWIDTH=80 man -l "$page" 2>&1 | grep -q "^NAME" || fail "the manual page of $program does not render"
-done
-MANWIDTH=80 man -l "$root/usr/share/man/man1/cadcons-db.1.gz" | grep -q 'seed-demo' ||
-    fail "the manual page of cadcons-db lacks its commands"
+    shown=$(MANWIDTH=80 man -l "$page" 2>&1) || fail "the manual page of $program does not render: $shown"
+    grep -q "^NAME" <<<"$shown" || fail "the manual page of $program has no NAME: $shown"
+    grep -qF -- "$text" <<<"$shown" || fail "the manual page of $program lacks $text"
+done <<CASES
+cadcons-db|seed-demo
+cadcons-service|setGravaConsumidor
+cadcons-host|--customer K
+cadcons-demo-host|cadcons.key
+CASES
 library=$(find "$root" -name 'libcadconsumidor.so.0' | head -n 1)
 libdir=$(dirname "$library")
 
