@@ -42,9 +42,9 @@ Commands:
 The connection string comes from --connection, else CADCONS_CONNECTION, else the
 host configuration (cadcons.ini in the host directory), else an SQLite file
 cadcons.db in the host directory. Examples:
-  Provider=QSQLITE;Data Source=/var/lib/pdv/cadcons.db
-  Provider=QPSQL;Data Source=dbhost:5432;Initial Catalog=pdv;User ID=pdv;Password=secret
-  Provider=QODBC;Extended Properties="Driver={PostgreSQL Unicode};Server=dbhost;Database=pdv"
+  SQLite      Provider=QSQLITE;Data Source=/var/lib/pdv/cadcons.db
+  PostgreSQL  Provider=QPSQL;Data Source=dbhost:5432;Initial Catalog=pdv;User ID=pdv;Password=secret
+  ODBC        Provider=QODBC;Extended Properties="Driver={PostgreSQL Unicode};Server=dbhost;Database=pdv"
 )";
 
 const char* const kTables[] = {"PAIS",     "ESTADO",  "MUNICIPIO", "BAIRRO",    "CEP",

@@ -15,7 +15,7 @@ constexpr int kUsageError = 64;
 constexpr int kNoDisplay = 2;
 
 const char* const kUsage =
-    R"(usage: cadcons-host [--code C] [--name N] [--customer K] [--mode M] [--loop]
+    R"(Usage: cadcons-host [--code C] [--name N] [--customer K] [--mode M] [--loop]
 
 Opens the consumer registration screen through libcadconsumidor.so, as the point-of-sale host does, and
 prints one JSON line per call: {"saved":false,"code":"...","name":"...","customer":"..."}

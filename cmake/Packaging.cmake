@@ -1,4 +1,5 @@
-# Install rules, the CMake package, the pkg-config file and the Debian package.
+# Install rules, the CMake package and the pkg-config file. The Debian packages are built from debian/
+# (scripts/package).
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -45,24 +46,3 @@ file(RELATIVE_PATH cadcons_pc_to_prefix /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
 string(REGEX REPLACE "/$" "" cadcons_pc_to_prefix "${cadcons_pc_to_prefix}")
 configure_file(${PROJECT_SOURCE_DIR}/cmake/cadcons.pc.in ${PROJECT_BINARY_DIR}/cadcons.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/cadcons.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
-
-# cpack -G DEB
-set(CPACK_PACKAGE_NAME cadcons)
-set(CPACK_PACKAGE_VENDOR "cadcons")
-set(CPACK_PACKAGE_CONTACT "cadcons maintainers <cadcons@localhost>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_GENERATOR DEB)
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SECTION misc)
-# Libraries the programs link are found by dpkg-shlibdeps; what is loaded at run time is named here:
-# the Qt SQL drivers, the platform plugins and the fonts of the screen.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6sql6-sqlite, qt6-qpa-plugins, fonts-liberation")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6sql6-psql, libqt6sql6-odbc, odbc-postgresql, libsqliteodbc")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xvfb")
-set(CPACK_PACKAGE_DESCRIPTION "The consumer registration screen of a point-of-sale application as a library a
- host loads (libcadconsumidor.so, one C function), with its database tools, a demonstration host and
- the schema and demonstration data of the consumer database (SQLite, PostgreSQL, ODBC).")
-include(CPack)

@@ -60,12 +60,16 @@ const std::vector<ServiceOperation>& serviceOperations() {
 }
 
 QString serviceOperationList() {
+    // Two columns, so that the manual page made from the program's help lists one operation per entry.
+    constexpr int kNameWidth = 20;
     QString text;
     for (const ServiceOperation& op : serviceOperations()) {
-        text += QStringLiteral("  %1").arg(QLatin1String(op.name));
-        if (op.arguments.size() > 8)
-            text += QStringLiteral(" (%1 arguments)\n      ").arg(op.arguments.size());
-        text += QLatin1Char(' ') + op.arguments.join(QLatin1Char(' ')) + QLatin1Char('\n');
+        text += QStringLiteral("  %1").arg(QLatin1String(op.name), -kNameWidth);
+        if (op.arguments.isEmpty())
+            text += QStringLiteral("(no arguments)");
+        else if (op.arguments.size() > 8)
+            text += QStringLiteral("%1 arguments:\n%2").arg(op.arguments.size()).arg(QString(), kNameWidth + 2);
+        text += op.arguments.join(QLatin1Char(' ')) + QLatin1Char('\n');
     }
     return text;
 }

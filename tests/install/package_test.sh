@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the Debian package, unpacks it into a scratch root, builds the C example host against it
+# Builds the Debian packages, unpacks them into a scratch root, builds the C example host against it
 # (pkg-config and find_package) and runs that host with the package's programs and embedded database:
 # once through the screen, and once for each error a host can meet.
 #   package_test.sh BUILD_DIR SOURCE_DIR
@@ -20,29 +20,54 @@ fail() {
     exit 1
 }
 
-(cd "$build" && cpack -G DEB -B "$work/pkg") >"$work/cpack.log" 2>&1 || {
-    cat "$work/cpack.log"
-    fail "cpack -G DEB"
+# The packages as an administrator gets them: built by scripts/package, which also holds them to
+# lintian (no error, no warning).
+command -v lintian >/dev/null || fail "lintian is not installed (scripts/install-deps)"
+CADCONS_BUILD_DIR="$build" "$src/scripts/package" "$work/pkg" >"$work/package.log" 2>&1 || {
+    cat "$work/package.log"
+    fail "scripts/package"
 }
-deb=$(ls "$work"/pkg/cadcons_*.deb)
-echo "package: $(basename "$deb")"
-depends=$(dpkg-deb -f "$deb" Depends)
-echo "Depends: $depends"
-for needed in libqt6widgets6 libqt6sql6 libqt6network6 libssl3 libfprint-2-2 libqt6sql6-sqlite qt6-qpa-plugins; do
-    grep -q "$needed" <<<"$depends" || fail "the package does not depend on $needed"
-done
-
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "$build/CMakeCache.txt")
 root="$work/root"
-dpkg -x "$deb" "$root"
+mkdir -p "$work/only"
+# PACKAGE|what it must depend on (_ for a space)|files it must hold
+while IFS='|' read -r package needed files; do
+    deb=$(ls "$work"/pkg/"$package"_*.deb)
+    echo "package: $(basename "$deb")"
+    [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "$package is not at the project's version $version"
+    depends=$(dpkg-deb -f "$deb" Depends)
+    for dependency in $needed; do
+        grep -qF "${dependency//_/ }" <<<"$depends" || fail "$package does not depend on $dependency: $depends"
+    done
+    dpkg -x "$deb" "$work/only/$package"
+    for file in $files; do
+        # The paths are globs (the multiarch folder); -L: the development link points into the library's package.
+        # shellcheck disable=SC2086
+        [ -e "$work/only/$package/"$file ] || [ -L "$work/only/$package/"$file ] || fail "$file is not in $package"
+    done
+    dpkg -x "$deb" "$root"
+done <<CASES
+libcadconsumidor0|libqt6widgets6 libqt6sql6 libqt6network6 libssl3 libfprint-2-2 qt6-qpa-plugins|usr/lib/*/libcadconsumidor.so.0
+libcadconsumidor-dev|libcadconsumidor0_(=_$version)|usr/include/cadcons/cadconsumidor.h usr/lib/*/libcadconsumidor.so usr/lib/*/pkgconfig/cadcons.pc usr/lib/*/cmake/cadcons/cadconsConfig.cmake usr/share/doc/libcadconsumidor-dev/examples/c-host/main.c
+cadcons|libcadconsumidor0_(=_$version) libqt6sql6-sqlite qt6-qpa-plugins|usr/bin/cadcons-db usr/bin/cadcons-service usr/bin/cadcons-host usr/bin/cadcons-demo-host usr/share/cadcons/db/schema/postgresql.sql usr/share/cadcons/demo/PARAMETROSKIV.CDS
+CASES
+# The runtime package holds no development files; the manual pages read as pages.
+[ -z "$(find "$work/only/libcadconsumidor0" -name '*.so' -o -name '*.h')" ] || fail "development files in libcadconsumidor0"
+# PROGRAM|a text its page must show
+while IFS='|' read -r program text; do
+    page="$root/usr/share/man/man1/$program.1.gz"
+    [ -e "$page" ] || fail "no manual page for $program"
+    shown=$(MANWIDTH=80 man -l "$page" 2>&1) || fail "the manual page of $program does not render: $shown"
+    grep -q "^NAME" <<<"$shown" || fail "the manual page of $program has no NAME: $shown"
+    grep -qF -- "$text" <<<"$shown" || fail "the manual page of $program lacks $text"
+done <<CASES
+cadcons-db|seed-demo
+cadcons-service|setGravaConsumidor
+cadcons-host|--customer K
+cadcons-demo-host|cadcons.key
+CASES
 library=$(find "$root" -name 'libcadconsumidor.so.0' | head -n 1)
-[ -n "$library" ] || fail "libcadconsumidor.so.0 is not in the package"
 libdir=$(dirname "$library")
-for file in usr/include/cadcons/cadconsumidor.h usr/bin/cadcons-db usr/bin/cadcons-host usr/bin/cadcons-demo-host \
-    usr/share/cadcons/db/schema/postgresql.sql usr/share/cadcons/demo/PARAMETROSKIV.CDS; do
-    [ -e "$root/$file" ] || fail "$file is not in the package"
-done
-[ -e "$libdir/pkgconfig/cadcons.pc" ] || fail "cadcons.pc is not in the package"
-[ -e "$libdir/cmake/cadcons/cadconsConfig.cmake" ] || fail "cadconsConfig.cmake is not in the package"
 
 # The example, built as an engineer would against the unpacked package.
 flags=$(PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --cflags --libs cadcons)
