@@ -1,6 +1,7 @@
 #include "seed_scale.h"
 
 #include "connection.h"
+#include "consumer_table.h"
 #include "schema.h"
 
 #include <QDateTime>
@@ -249,6 +250,13 @@ public:
     }
 
     void add(QVariantList row) {
+        // Values bind by position: one too few or too many would shift every later column of the batch.
+        if (row.size() != columns_.size())
+            throw std::logic_error(QStringLiteral("%1: a row of %2 values for %3 columns")
+                                       .arg(table_)
+                                       .arg(row.size())
+                                       .arg(columns_.size())
+                                       .toStdString());
         rows_.push_back(std::move(row));
         if (static_cast<int>(rows_.size()) == rowsPerStatement_)
             flush();
@@ -591,13 +599,9 @@ private:
     }
 
     void consumers() {
-        static const QStringList columns = {
-            "CDCLIENTE",     "CDCONSUMIDOR",    "NMCONSUMIDOR", "IDSITCONSUMI", "CDIDCONSUMID",  "CDEXCONSUMID",
-            "CDCCUSCLIE",    "CDTIPOCONS",      "NRRGCONSUMID", "NRCPFRESPCON", "NRTELECONS",    "NRTELE2CONS",
-            "NRCELULARCONS", "DSENDECONS",      "NRENDECONS",   "NMBAIRCONS",   "CDPAIS",        "SGESTADO",
-            "CDMUNICIPIO",   "NRCEPCONS",       "DSEMAILCONS",  "IDSEXOCONS",   "DTNASCCONS",    "NMLOGINCONS",
-            "IDIMPCPFCUPOM", "IDCADCONFLIBCON", "IDATUCPFCONS", "IDVERSALDCON", "IDTPVENDACONS", "DTULTATUCSUM",
-            "IDATUCONSUMI",  "IDCONSUMIDOR"};
+        // What a save fills, less the secrets. The values below follow these columns' order.
+        static const QStringList columns =
+            consumerColumnNames([](const ConsumerColumn& c) { return !c.secret && !isUnused(c); });
         Inserter consumidor(db_, QStringLiteral("CONSUMIDOR"), columns, done_, total_, progress_);
         const QString sn[] = {QStringLiteral("S"), QStringLiteral("N")};
         for (qint64 j = 0; j < o_.consumers; ++j) {
