@@ -79,17 +79,17 @@ constexpr ConsumerColumn kColumns[] = {
 // that steer the save rather than fill a column.
 consteval std::array<QString G::*, G::kArgumentCount> callOrder() {
     std::array<QString G::*, G::kArgumentCount> order{};
-    for (const ConsumerColumn& column : kColumns) {
-        if (!column.argument)
-            continue;
-        if (column.argumentNumber < 1 || column.argumentNumber > G::kArgumentCount || order[column.argumentNumber - 1])
-            throw "a save argument numbered twice or out of range";
-        order[column.argumentNumber - 1] = column.argument;
-    }
     order[10] = &G::stProcessamento;
     order[11] = &G::operacao;
     order[12] = &G::cdFilial;
     order[13] = &G::dsDirCad;
+    for (const ConsumerColumn& column : kColumns) {
+        if (!column.argument)
+            continue;
+        if (column.argumentNumber < 1 || column.argumentNumber > G::kArgumentCount || order[column.argumentNumber - 1])
+            throw "a save argument taken twice or out of range";
+        order[column.argumentNumber - 1] = column.argument;
+    }
     for (QString G::*member : order)
         if (!member)
             throw "a save argument without a place";

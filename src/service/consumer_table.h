@@ -7,8 +7,9 @@
 #include <QStringView>
 #include <span>
 
-// The consumer table CONSUMIDOR, described once: every statement, width, secret and seeded value of the
-// consumer follows from this table. The statement texts stay fixed; a test holds them to it.
+// The consumer table CONSUMIDOR, described once: the save's bindings and call order, the widths, the
+// secrets, the seeded and published columns follow from it. The statement texts stay fixed texts, as
+// the shared database's other programs run them; a test holds them to this table.
 namespace cadcons {
 
 // How the local save (insert and update alike) writes a column.
