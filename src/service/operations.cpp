@@ -11,6 +11,7 @@
 #include <QSet>
 #include <QSqlQuery>
 #include <stdexcept>
+#include <string>
 #include <utility>
 
 namespace cadcons {
@@ -199,30 +200,31 @@ struct SaveContext {
     QString tipoVenda;
 };
 
+// The value the save binds to a column it writes.
+QVariant savedValue(const ConsumerColumn& column, const GravaConsumidor& v, const SaveContext& c) {
+    switch (column.saved) {
+    case Saved::Text:
+        return text(v.*column.argument);
+    case Saved::BirthDate:
+        return c.nascimento;
+    case Saved::SaleKind:
+        return text(c.tipoVenda);
+    case Saved::SaveTime:
+        return c.now;
+    case Saved::Marker:
+        return text(c.marker);
+    case Saved::Literal:
+        break;
+    }
+    throw std::logic_error(std::string("The save writes no value of its own to ") + column.name);
+}
+
 // The insert and the update take the same parameters: every column the save writes, the key included.
 Bindings savedColumns(const GravaConsumidor& v, const SaveContext& c) {
     Bindings bindings;
-    for (const ConsumerColumn& column : consumerTable()) {
-        switch (column.saved) {
-        case Saved::Text:
-            bindings.append({column.name, text(v.*column.argument)});
-            break;
-        case Saved::BirthDate:
-            bindings.append({column.name, c.nascimento});
-            break;
-        case Saved::SaleKind:
-            bindings.append({column.name, text(c.tipoVenda)});
-            break;
-        case Saved::SaveTime:
-            bindings.append({column.name, c.now});
-            break;
-        case Saved::Marker:
-            bindings.append({column.name, text(c.marker)});
-            break;
-        case Saved::Literal:
-            break;
-        }
-    }
+    for (const ConsumerColumn& column : consumerTable())
+        if (column.saved != Saved::Literal)
+            bindings.append({column.name, savedValue(column, v, c)});
     return bindings;
 }
 
