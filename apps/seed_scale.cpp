@@ -1,6 +1,7 @@
 #include "seed_scale.h"
 
 #include "connection.h"
+#include "consumer_table.h"
 #include "schema.h"
 
 #include <QDateTime>
@@ -249,6 +250,13 @@ public:
     }
 
     void add(QVariantList row) {
+        // Values bind by position: one too few or too many would shift every later column of the batch.
+        if (row.size() != columns_.size())
+            throw std::logic_error(QStringLiteral("%1: a row of %2 values for %3 columns")
+                                       .arg(table_)
+                                       .arg(row.size())
+                                       .arg(columns_.size())
+                                       .toStdString());
         rows_.push_back(std::move(row));
         if (static_cast<int>(rows_.size()) == rowsPerStatement_)
             flush();
@@ -591,74 +599,72 @@ private:
     }
 
     void consumers() {
-        static const QStringList columns = {
-            "CDCLIENTE",     "CDCONSUMIDOR",    "NMCONSUMIDOR", "IDSITCONSUMI", "CDIDCONSUMID",  "CDEXCONSUMID",
-            "CDCCUSCLIE",    "CDTIPOCONS",      "NRRGCONSUMID", "NRCPFRESPCON", "NRTELECONS",    "NRTELE2CONS",
-            "NRCELULARCONS", "DSENDECONS",      "NRENDECONS",   "NMBAIRCONS",   "CDPAIS",        "SGESTADO",
-            "CDMUNICIPIO",   "NRCEPCONS",       "DSEMAILCONS",  "IDSEXOCONS",   "DTNASCCONS",    "NMLOGINCONS",
-            "IDIMPCPFCUPOM", "IDCADCONFLIBCON", "IDATUCPFCONS", "IDVERSALDCON", "IDTPVENDACONS", "DTULTATUCSUM",
-            "IDATUCONSUMI",  "IDCONSUMIDOR"};
+        // What a save fills, less the secrets. consumerRow's values follow these columns' order.
+        static const QStringList columns =
+            consumerColumnNames([](const ConsumerColumn& c) { return !c.secret && !isUnused(c); });
         Inserter consumidor(db_, QStringLiteral("CONSUMIDOR"), columns, done_, total_, progress_);
-        const QString sn[] = {QStringLiteral("S"), QStringLiteral("N")};
-        for (qint64 j = 0; j < o_.consumers; ++j) {
-            const quint64 h = mix(static_cast<quint64>(j));
-            const qint64 customer = j % o_.customers;
-            const QString first = latin(kFirstNames[h % countOf(kFirstNames)]);
-            const QString surname1 = latin(kSurnames[h / 64 % countOf(kSurnames)]);
-            const QString surname2 = latin(kSurnames[h / 4096 % countOf(kSurnames)]);
-            const bool female = (h / 262144) % 2 == 0;
-
-            QString cep, street, neighbourhood, state, city;
-            if (o_.ceps > 0) {
-                const qint64 k = static_cast<qint64>(mix(static_cast<quint64>(j) ^ 0xCE9ull) % o_.ceps);
-                const Neighbourhood& n = neighbourhoods_[static_cast<size_t>(neighbourhoodOfCep(k))];
-                const City& c = cities_[static_cast<size_t>(n.city)];
-                cep = cepNumber(k, c.state);
-                street = streetName(k);
-                neighbourhood = n.name;
-                state = latin(kStates[c.state].code);
-                city = c.code;
-            }
-            const QDate birth = QDate(1940, 1, 1).addDays(static_cast<qint64>(h / 1048576 % 23000));
-            const QDateTime saved =
-                QDateTime(QDate(2024, 1, 1), QTime(8, 0), Qt::UTC).addSecs(static_cast<qint64>(h / 65536 % 31536000));
-            const QString phone = digits(static_cast<qint64>(11 + h % 89), 2) + digits(30000000 + j % 70000000, 8);
-            const QString mobile =
-                digits(static_cast<qint64>(11 + h % 89), 2) + u'9' + digits(80000000 + j % 20000000, 8);
-            consumidor.add({customerCode(customer),
-                            digits(j / o_.customers + 1, 21),
-                            first + u' ' + surname1 + u' ' + surname2,
-                            j % 50 == 49 ? QStringLiteral("2") : QStringLiteral("1"),
-                            QStringLiteral("789") + digits(j, 10),
-                            QStringLiteral("EX") + digits(j, 10),
-                            digits(customer + 1, 10),
-                            digits(static_cast<qint64>(1 + h / 16 % 4), 2),
-                            digits(200000000 + j * 3, 9),
-                            cpf(digits((100000000 + j * 7) % 1000000000, 9)),
-                            phone,
-                            j % 3 == 0 ? QVariant(phone.left(2) + digits(32000000 + j % 60000000, 8)) : nullText(),
-                            mobile,
-                            o_.ceps > 0 ? QVariant(street) : nullText(),
-                            QString::number(1 + h / 32 % 3000),
-                            o_.ceps > 0 ? QVariant(neighbourhood) : nullText(),
-                            QStringLiteral("0055"),
-                            o_.ceps > 0 ? QVariant(state) : nullText(),
-                            o_.ceps > 0 ? QVariant(city) : nullText(),
-                            o_.ceps > 0 ? QVariant(cep) : nullText(),
-                            QStringLiteral("%1.%2%3@example.com").arg(first.toLower(), surname1.toLower()).arg(j),
-                            female ? QStringLiteral("F") : QStringLiteral("M"),
-                            birth.toString(QStringLiteral("yyyy-MM-dd 00:00:00")),
-                            j % 4 == 0 ? QVariant(first.toLower() + u'.' + QString::number(j)) : nullText(),
-                            sn[(h >> 40) & 1],
-                            sn[(h >> 41) & 1],
-                            sn[(h >> 42) & 1],
-                            sn[(h >> 43) & 1],
-                            QString::number(1 + ((h >> 44) % 7)),
-                            saved.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")),
-                            QStringLiteral("A"),
-                            QStringLiteral("C")});
-        }
+        for (qint64 j = 0; j < o_.consumers; ++j)
+            consumidor.add(consumerRow(j));
         consumidor.finish();
+    }
+
+    QVariantList consumerRow(qint64 j) const {
+        const QString sn[] = {QStringLiteral("S"), QStringLiteral("N")};
+        const quint64 h = mix(static_cast<quint64>(j));
+        const qint64 customer = j % o_.customers;
+        const QString first = latin(kFirstNames[h % countOf(kFirstNames)]);
+        const QString surname1 = latin(kSurnames[h / 64 % countOf(kSurnames)]);
+        const QString surname2 = latin(kSurnames[h / 4096 % countOf(kSurnames)]);
+        const bool female = (h / 262144) % 2 == 0;
+
+        QString cep, street, neighbourhood, state, city;
+        if (o_.ceps > 0) {
+            const qint64 k = static_cast<qint64>(mix(static_cast<quint64>(j) ^ 0xCE9ull) % o_.ceps);
+            const Neighbourhood& n = neighbourhoods_[static_cast<size_t>(neighbourhoodOfCep(k))];
+            const City& c = cities_[static_cast<size_t>(n.city)];
+            cep = cepNumber(k, c.state);
+            street = streetName(k);
+            neighbourhood = n.name;
+            state = latin(kStates[c.state].code);
+            city = c.code;
+        }
+        const QDate birth = QDate(1940, 1, 1).addDays(static_cast<qint64>(h / 1048576 % 23000));
+        const QDateTime saved =
+            QDateTime(QDate(2024, 1, 1), QTime(8, 0), Qt::UTC).addSecs(static_cast<qint64>(h / 65536 % 31536000));
+        const QString phone = digits(static_cast<qint64>(11 + h % 89), 2) + digits(30000000 + j % 70000000, 8);
+        const QString mobile = digits(static_cast<qint64>(11 + h % 89), 2) + u'9' + digits(80000000 + j % 20000000, 8);
+        return {customerCode(customer),
+                digits(j / o_.customers + 1, 21),
+                first + u' ' + surname1 + u' ' + surname2,
+                j % 50 == 49 ? QStringLiteral("2") : QStringLiteral("1"),
+                QStringLiteral("789") + digits(j, 10),
+                QStringLiteral("EX") + digits(j, 10),
+                digits(customer + 1, 10),
+                digits(static_cast<qint64>(1 + h / 16 % 4), 2),
+                digits(200000000 + j * 3, 9),
+                cpf(digits((100000000 + j * 7) % 1000000000, 9)),
+                phone,
+                j % 3 == 0 ? QVariant(phone.left(2) + digits(32000000 + j % 60000000, 8)) : nullText(),
+                mobile,
+                o_.ceps > 0 ? QVariant(street) : nullText(),
+                QString::number(1 + h / 32 % 3000),
+                o_.ceps > 0 ? QVariant(neighbourhood) : nullText(),
+                QStringLiteral("0055"),
+                o_.ceps > 0 ? QVariant(state) : nullText(),
+                o_.ceps > 0 ? QVariant(city) : nullText(),
+                o_.ceps > 0 ? QVariant(cep) : nullText(),
+                QStringLiteral("%1.%2%3@example.com").arg(first.toLower(), surname1.toLower()).arg(j),
+                female ? QStringLiteral("F") : QStringLiteral("M"),
+                birth.toString(QStringLiteral("yyyy-MM-dd 00:00:00")),
+                j % 4 == 0 ? QVariant(first.toLower() + u'.' + QString::number(j)) : nullText(),
+                sn[(h >> 40) & 1],
+                sn[(h >> 41) & 1],
+                sn[(h >> 42) & 1],
+                sn[(h >> 43) & 1],
+                QString::number(1 + ((h >> 44) % 7)),
+                saved.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")),
+                QStringLiteral("A"),
+                QStringLiteral("C")};
     }
 
     QSqlDatabase& db_;

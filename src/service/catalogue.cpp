@@ -1,5 +1,6 @@
 #include "catalogue.h"
 
+#include "consumer_table.h"
 #include "sql_provider.h"
 
 #include <QHash>
@@ -223,30 +224,24 @@ WHERE CDCLIENTE = :CDCLIENTE
 AND CDCONSUMIDOR = :CDCONSUMIDOR)";
 
 int columnWidth(const QString& column) {
-    static const QHash<QString, int> widths = {
-        {"CDCLIENTE", 21},     {"CDCONSUMIDOR", 21},    {"NMCONSUMIDOR", 50},
-        {"IDSITCONSUMI", 1},   {"CDIDCONSUMID", 21},    {"CDEXCONSUMID", 21},
-        {"CDCCUSCLIE", 10},    {"CDTIPOCONS", 2},       {"NRRGCONSUMID", 20},
-        {"NRCPFRESPCON", 11},  {"NRTELECONS", 25},      {"NRTELE2CONS", 25},
-        {"NRCELULARCONS", 25}, {"DSENDECONS", 50},      {"NRENDECONS", 10},
-        {"NMBAIRCONS", 30},    {"CDPAIS", 4},           {"SGESTADO", 2},
-        {"CDMUNICIPIO", 4},    {"NRCEPCONS", 15},       {"DSEMAILCONS", 50},
-        {"IDSEXOCONS", 1},     {"CDSENHACONS", 40},     {"CDSENHASITE", 250},
-        {"NMLOGINCONS", 200},  {"CDSENHACONSMD5", 200}, {"CDSENHAPOSMD5", 200},
-        {"IDIMPCPFCUPOM", 1},  {"IDCADCONFLIBCON", 1},  {"IDATUCPFCONS", 1},
-        {"IDVERSALDCON", 1},   {"IDTPVENDACONS", 1},    {"IDATUCONSUMI", 1},
-        {"NMFANTCLIE", 50},    {"NMTIPOCONS", 20},      {"CDFILIAL", 4},
-        {"NMPAIS", 30},        {"NMESTADO", 30},        {"NMMUNICIPIO", 30},
-        {"CDBAIRRO", 10},      {"NMBAIRRO", 50},        {"NRCEP", 8},
-        {"DSLOGCEP", 60},      {"CDTIPOVENDA", 1},      {"NMTIPOVENDA", 60},
-        {"CDCONSUMID", 21},
-    };
+    // The other tables' text columns (and the aliases) that the statements return beside the consumer's.
+    static const QHash<QString, int> widths = [] {
+        QHash<QString, int> all = {
+            {"NMFANTCLIE", 50},  {"NMTIPOCONS", 20},  {"CDFILIAL", 4},    {"NMPAIS", 30}, {"NMESTADO", 30},
+            {"NMMUNICIPIO", 30}, {"CDBAIRRO", 10},    {"NMBAIRRO", 50},   {"NRCEP", 8},   {"DSLOGCEP", 60},
+            {"CDTIPOVENDA", 1},  {"NMTIPOVENDA", 60}, {"CDCONSUMID", 21},
+        };
+        for (const ConsumerColumn& c : consumerTable())
+            if (c.width > 0)
+                all.insert(QLatin1String(c.name), c.width);
+        return all;
+    }();
     return widths.value(column.toUpper(), 0);
 }
 
 bool isLongText(const QString& column) {
-    return column.compare(QLatin1String("DIGICONSUMIDOR"), Qt::CaseInsensitive) == 0 ||
-           column.compare(QLatin1String("DIGICONSUMIDOR2"), Qt::CaseInsensitive) == 0;
+    const ConsumerColumn* described = consumerColumn(column);
+    return described && described->longText;
 }
 
 // Column names as the shared database spells them, whatever case the driver reports.

@@ -1,5 +1,6 @@
 #include "catalogue.h"
 #include "connection.h"
+#include "consumer_table.h"
 #include "logging.h"
 #include "rdm_cad_consumidor.h"
 #include "sql_provider.h"
@@ -10,6 +11,7 @@
 #include <QSet>
 #include <QSqlQuery>
 #include <stdexcept>
+#include <string>
 #include <utility>
 
 namespace cadcons {
@@ -188,63 +190,42 @@ ServiceResult getInfCEP(const QString& cep, bool& ok) {
     }
 }
 
-QString GravaConsumidor::*const GravaConsumidor::kArguments[kArgumentCount] = {
-    &GravaConsumidor::cdCliente,      &GravaConsumidor::nmConsumidor,    &GravaConsumidor::cdConsumidor,
-    &GravaConsumidor::cdIdConsumid,   &GravaConsumidor::cdCcusClie,      &GravaConsumidor::cdTipoCons,
-    &GravaConsumidor::nrRgConsumid,   &GravaConsumidor::nrCpfRespCon,    &GravaConsumidor::nrTeleCons,
-    &GravaConsumidor::nrTele2Cons,    &GravaConsumidor::stProcessamento, &GravaConsumidor::operacao,
-    &GravaConsumidor::cdFilial,       &GravaConsumidor::dsDirCad,        &GravaConsumidor::cdPais,
-    &GravaConsumidor::sgEstado,       &GravaConsumidor::cdMunicipio,     &GravaConsumidor::dsEndeCons,
-    &GravaConsumidor::nrEndeCons,     &GravaConsumidor::nmBairCons,      &GravaConsumidor::nrCepCons,
-    &GravaConsumidor::dsEmailCons,    &GravaConsumidor::idSexoCons,      &GravaConsumidor::dtNascCons,
-    &GravaConsumidor::nrCelularCons,  &GravaConsumidor::digital,         &GravaConsumidor::digital2,
-    &GravaConsumidor::cdExConsumid,   &GravaConsumidor::cdSenhaCons,     &GravaConsumidor::cdSenhaSite,
-    &GravaConsumidor::nmLoginCons,    &GravaConsumidor::idImpCpfCupom,   &GravaConsumidor::idCadConfLibCon,
-    &GravaConsumidor::idAtuCpfCons,   &GravaConsumidor::idVerSaldCon,    &GravaConsumidor::idTpVendaCons,
-    &GravaConsumidor::cdSenhaConsMd5, &GravaConsumidor::cdSenhaPosMd5,
-};
-
 namespace {
 
-// The insert and the update take the same 36 parameters: every saved column, the key included.
-Bindings savedColumns(const GravaConsumidor& v, const QDateTime& now, const QString& marker, const QVariant& nascimento,
-                      const QString& tipoVenda) {
-    return {{"CDCLIENTE", text(v.cdCliente)},
-            {"CDCONSUMIDOR", text(v.cdConsumidor)},
-            {"NMCONSUMIDOR", text(v.nmConsumidor)},
-            {"CDIDCONSUMID", text(v.cdIdConsumid)},
-            {"CDCCUSCLIE", text(v.cdCcusClie)},
-            {"CDTIPOCONS", text(v.cdTipoCons)},
-            {"NRTELE2CONS", text(v.nrTele2Cons)},
-            {"NRTELECONS", text(v.nrTeleCons)},
-            {"NRRGCONSUMID", text(v.nrRgConsumid)},
-            {"CDSENHACONS", text(v.cdSenhaCons)},
-            {"NRCPFRESPCON", text(v.nrCpfRespCon)},
-            {"NMLOGINCONS", text(v.nmLoginCons)},
-            {"CDSENHASITE", text(v.cdSenhaSite)},
-            {"DTULTATUCSUM", now},
-            {"IDATUCONSUMI", text(marker)},
-            {"CDEXCONSUMID", text(v.cdExConsumid)},
-            {"CDPAIS", text(v.cdPais)},
-            {"SGESTADO", text(v.sgEstado)},
-            {"CDMUNICIPIO", text(v.cdMunicipio)},
-            {"DSENDECONS", text(v.dsEndeCons)},
-            {"NRENDECONS", text(v.nrEndeCons)},
-            {"NRCEPCONS", text(v.nrCepCons)},
-            {"DSEMAILCONS", text(v.dsEmailCons)},
-            {"IDSEXOCONS", text(v.idSexoCons)},
-            {"DTNASCCONS", nascimento},
-            {"NMBAIRCONS", text(v.nmBairCons)},
-            {"NRCELULARCONS", text(v.nrCelularCons)},
-            {"DIGICONSUMIDOR", text(v.digital)},
-            {"IDCADCONFLIBCON", text(v.idCadConfLibCon)},
-            {"DIGICONSUMIDOR2", text(v.digital2)},
-            {"IDATUCPFCONS", text(v.idAtuCpfCons)},
-            {"IDIMPCPFCUPOM", text(v.idImpCpfCupom)},
-            {"IDVERSALDCON", text(v.idVerSaldCon)},
-            {"IDTPVENDACONS", text(tipoVenda)},
-            {"CDSENHACONSMD5", text(v.cdSenhaConsMd5)},
-            {"CDSENHAPOSMD5", text(v.cdSenhaPosMd5)}};
+// What one save writes besides its arguments.
+struct SaveContext {
+    QDateTime now;
+    QString marker;
+    QVariant nascimento;
+    QString tipoVenda;
+};
+
+// The value the save binds to a column it writes.
+QVariant savedValue(const ConsumerColumn& column, const GravaConsumidor& v, const SaveContext& c) {
+    switch (column.saved) {
+    case Saved::Text:
+        return text(v.*column.argument);
+    case Saved::BirthDate:
+        return c.nascimento;
+    case Saved::SaleKind:
+        return text(c.tipoVenda);
+    case Saved::SaveTime:
+        return c.now;
+    case Saved::Marker:
+        return text(c.marker);
+    case Saved::Literal:
+        break;
+    }
+    throw std::logic_error(std::string("The save writes no value of its own to ") + column.name);
+}
+
+// The insert and the update take the same parameters: every column the save writes, the key included.
+Bindings savedColumns(const GravaConsumidor& v, const SaveContext& c) {
+    Bindings bindings;
+    for (const ConsumerColumn& column : consumerTable())
+        if (column.saved != Saved::Literal)
+            bindings.append({column.name, savedValue(column, v, c)});
+    return bindings;
 }
 
 } // namespace
@@ -262,7 +243,7 @@ ServiceResult setGravaConsumidor(const GravaConsumidor& v) {
                     v.stProcessamento == QLatin1String("SERVIDOR") ? QStringLiteral("S") : QStringLiteral("I");
                 const QString tipoVenda = v.idTpVendaCons.isEmpty() ? QStringLiteral("7") : v.idTpVendaCons;
                 execute("acmConsumidor", QString::fromUtf8(sql::acmConsumidor),
-                        savedColumns(v, now, marker, nascimento, tipoVenda));
+                        savedColumns(v, {now, marker, nascimento, tipoVenda}));
             } else {
                 QSqlQuery stored =
                     execute("adqVerificaConsumidor", QString::fromUtf8(sql::adqVerificaConsumidor),
@@ -271,7 +252,7 @@ ServiceResult setGravaConsumidor(const GravaConsumidor& v) {
                 stored.finish();
                 const QString marker = storedMarker == QLatin1String("I") ? QStringLiteral("I") : QStringLiteral("A");
                 execute("acmUpdCpfConsumidor", QString::fromUtf8(sql::acmUpdCpfConsumidor),
-                        savedColumns(v, now, marker, nascimento, v.idTpVendaCons));
+                        savedColumns(v, {now, marker, nascimento, v.idTpVendaCons}));
             }
             rdm.CommitTrans();
         } catch (const std::exception&) {

@@ -4,6 +4,7 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <array>
 
 namespace cadcons {
 
@@ -121,7 +122,7 @@ struct GravaConsumidor {
 
     static constexpr int kArgumentCount = 38;
     // The values in call order, for tools that take them as a list.
-    static QString GravaConsumidor::*const kArguments[kArgumentCount];
+    static const std::array<QString GravaConsumidor::*, kArgumentCount> kArguments;
 };
 
 // Inserts or updates one consumer in one transaction: true, or the error text with nothing written.

@@ -1,6 +1,7 @@
 #include "central_detail.h"
 #include "central_statements.h"
 #include "connection.h"
+#include "consumer_table.h"
 #include "host_config.h"
 #include "text.h"
 
@@ -19,10 +20,6 @@ const QString kConnectionName = QStringLiteral("cadconsCentral");
 QString& connectionMadeFrom() {
     static QString text;
     return text;
-}
-
-bool isDateTimeColumn(const QString& column) {
-    return column == QLatin1String("DTNASCCONS") || column == QLatin1String("DTULTATUCSUM");
 }
 
 // A date-time column as the drivers bind it everywhere. SQLite hands date-times back as text.
@@ -102,16 +99,7 @@ void installDefaultCentralServices() {
 }
 
 const QStringList& consumerColumns() {
-    static const QStringList columns = {
-        "CDCLIENTE",       "CDCONSUMIDOR",    "NMCONSUMIDOR", "IDSITCONSUMI", "CDIDCONSUMID",   "CDEXCONSUMID",
-        "CDCCUSCLIE",      "CDTIPOCONS",      "NRRGCONSUMID", "NRCPFRESPCON", "NRTELECONS",     "NRTELE2CONS",
-        "NRCELULARCONS",   "DSENDECONS",      "NRENDECONS",   "NMBAIRCONS",   "CDPAIS",         "SGESTADO",
-        "CDMUNICIPIO",     "NRCEPCONS",       "DSEMAILCONS",  "IDSEXOCONS",   "DTNASCCONS",     "DIGICONSUMIDOR",
-        "DIGICONSUMIDOR2", "CDSENHACONS",     "CDSENHASITE",  "NMLOGINCONS",  "CDSENHACONSMD5", "CDSENHAPOSMD5",
-        "IDIMPCPFCUPOM",   "IDCADCONFLIBCON", "IDATUCPFCONS", "IDVERSALDCON", "IDTPVENDACONS",  "DTULTATUCSUM",
-        "IDATUCONSUMI",    "IDCONSUMIDOR",    "NRRAMAL1CONS", "NRRAMAL2CONS", "NRFAXCONS",      "NRCTACORCONS",
-        "CDVENDEDOR",      "NMRESPCONS",      "DSINFOCONS",
-    };
+    static const QStringList columns = consumerColumnNames([](const ConsumerColumn&) { return true; });
     return columns;
 }
 
@@ -159,11 +147,11 @@ void transactionFailed(const QString& what, const QSqlDatabase& db) {
 }
 
 QStringList secretsOf(const ConsumerRow& row) {
-    static const QStringList secretColumns = {"CDSENHACONS",   "CDSENHASITE",    "CDSENHACONSMD5",
-                                              "CDSENHAPOSMD5", "DIGICONSUMIDOR", "DIGICONSUMIDOR2"};
     QStringList secrets;
-    for (const QString& column : secretColumns)
-        secrets.append(row.values.value(consumerColumns().indexOf(column)).toString());
+    const std::span<const ConsumerColumn> table = consumerTable();
+    for (size_t i = 0; i < table.size(); ++i)
+        if (table[i].secret)
+            secrets.append(row.values.value(static_cast<qsizetype>(i)).toString());
     return secrets;
 }
 
@@ -179,16 +167,17 @@ QString withoutSecrets(QString text, const QStringList& secrets) {
 ConsumerRow readConsumerRow(const QSqlQuery& query) {
     const QSqlRecord record = query.record();
     ConsumerRow row;
-    for (const QString& column : consumerColumns()) {
+    for (const ConsumerColumn& described : consumerTable()) {
+        const QString column = QLatin1String(described.name);
         const int index = record.indexOf(column);
         if (index < 0)
             throw std::logic_error(QStringLiteral("The consumer statement has no column %1").arg(column).toStdString());
         const QVariant raw = query.isNull(index) ? QVariant() : query.value(index);
-        if (column == QLatin1String("IDATUCONSUMI"))
+        if (described.saved == Saved::Marker)
             row.marker = raw;
-        if (column == QLatin1String("DTULTATUCSUM"))
+        if (described.saved == Saved::SaveTime)
             row.changedAt = raw;
-        if (isDateTimeColumn(column))
+        if (isDateTime(described))
             row.values.append(raw.isNull() ? QVariant(QMetaType::fromType<QDateTime>()) : dateTimeValue(column, raw));
         else if (raw.isNull())
             row.values.append(QVariant(QMetaType::fromType<QString>()));
@@ -208,10 +197,10 @@ void upsertCentral(const QSqlDatabase& central, const ConsumerRow& row) {
     found.finish();
     // The central copy carries the marker "S" itself, which the statements write.
     Bindings bindings;
-    const QStringList& columns = consumerColumns();
-    for (qsizetype i = 0; i < columns.size(); ++i) {
-        if (columns[i] != QLatin1String("IDATUCONSUMI"))
-            bindings.append({columns[i], row.values.value(i)});
+    const std::span<const ConsumerColumn> table = consumerTable();
+    for (size_t i = 0; i < table.size(); ++i) {
+        if (table[i].saved != Saved::Marker)
+            bindings.append({QLatin1String(table[i].name), row.values.value(static_cast<qsizetype>(i))});
     }
     if (exists)
         run(central, "centralUpdate", central_sql::centralUpdate, bindings);
