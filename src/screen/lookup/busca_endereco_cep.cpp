@@ -1,6 +1,7 @@
 // Leaving the postal-code field fills the address: from the outlet's own address table, or else from
 // the public postal-code web service (see cep_service.h for where it is and how long the screen waits).
 
+#include "busy_flag.h"
 #include "cad_consumidor_form.h"
 #include "cep_service.h"
 #include "dialogs.h"
@@ -96,21 +97,6 @@ void fillAddress(TfrmCadastroConsumidor& form, const lookup::CepAddress& reply) 
         form.setFieldText(kEndereco, reply.logradouro);
 }
 
-// Guards the web wait against a second look-up started from inside it.
-class RunningFlag {
-public:
-    explicit RunningFlag(bool& flag)
-        : flag_(flag) {
-        flag_ = true;
-    }
-    ~RunningFlag() { flag_ = false; }
-    RunningFlag(const RunningFlag&) = delete;
-    RunningFlag& operator=(const RunningFlag&) = delete;
-
-private:
-    bool& flag_;
-};
-
 } // namespace
 
 void TfrmCadastroConsumidor::BuscaEnderecoCEP() {
@@ -154,7 +140,7 @@ void TfrmCadastroConsumidor::BuscaEnderecoCEP() {
             return;
         lookup::CepFetch fetched;
         {
-            RunningFlag running(cepLookupRunning_);
+            const BusyFlag running(cepLookupRunning_);
             fetched = lookup::fetchCepReply(cepNetwork(this), url);
         }
         if (fetched.outcome != lookup::CepFetch::Outcome::Reply)

@@ -141,7 +141,7 @@ void TfrmCadastroConsumidor::sbtConfirmaClick() {
     // A touch or Ctrl+Enter while a question or a service call of this confirm is still open.
     if (busy_)
         return;
-    const save::BusyFlag busy(busy_);
+    const BusyFlag busy(busy_);
     const TimedCall timed(lcScreen, "sbtConfirmaClick");
     try {
         confirma();
