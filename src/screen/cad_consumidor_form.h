@@ -170,8 +170,10 @@ private:
     void buildKeyboard();
     void selectField(int number);
     void bindClick(const char* objectName, std::function<void()> handler);
-    // Runs a handler that may fail and reports its error with message kind 3, as every form handler does.
+    // Runs a handler that may fail and reports its error with message kind 3, as every form handler does;
+    // an error MensagemMetodo has shown already is not shown twice. `schema` is the message's schema.
     void guarded(const std::function<void()>& handler);
+    void guarded(const std::function<void()>& handler, const QString& schema);
     void setLetterCaptions(bool upper);
     void FormClose();
 
@@ -185,6 +187,10 @@ private:
     void setPersistentFields();
     static QList<MessageRow> msgPadraoRows();
     void readParameterFile(const QString& path);
+    // The customer's name, the default consumer type and the pick lists, from the data service.
+    void loadServiceLists();
+    // The consumer of the call (new or stored) into the labels, the options and the state.
+    void openConsumer();
     // Existing consumer: the stored record into the labels and the state.
     void copyStoredConsumer();
     // Shows the name of the sale type `code` when the sale type list holds it.

@@ -143,14 +143,7 @@ void TfrmCadastroConsumidor::sbtConfirmaClick() {
         return;
     const BusyFlag busy(busy_);
     const TimedCall timed(lcScreen, "sbtConfirmaClick");
-    try {
-        confirma();
-    } catch (const MensagemMetodoError&) {
-        // MensagemMetodo has shown the service's error already.
-    } catch (const std::exception& e) {
-        Mensagem(QString::fromUtf8(e.what()), QString(), QStringLiteral("N"), QStringLiteral("N"), kMsgErro, QString(),
-                 stIdEsquema, 0, nullptr);
-    }
+    guarded([this] { confirma(); });
 }
 
 void TfrmCadastroConsumidor::confirma() {
