@@ -1,0 +1,70 @@
+#pragma once
+
+#include "dialogs.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QList>
+#include <QTimer>
+#include <deque>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace cadcons {
+
+// Stands in for the message dialog while it lives: every message is recorded in `shown`, `during`
+// runs inside it (to act while the message would be up), and it is answered from `answers`, then
+// `fallback` once they run out. The handler in place before comes back with the script's end.
+class MessageScript {
+public:
+    explicit MessageScript(bool fallback = true)
+        : saved_(mensagemHandler())
+        , fallback_(fallback) {
+        mensagemHandler() = [this](const MensagemArgs& args) {
+            shown << args;
+            if (during)
+                during(args);
+            if (answers.empty())
+                return fallback_;
+            const bool answer = answers.front();
+            answers.pop_front();
+            return answer;
+        };
+    }
+    ~MessageScript() { mensagemHandler() = saved_; }
+    MessageScript(const MessageScript&) = delete;
+    MessageScript& operator=(const MessageScript&) = delete;
+
+    QList<MensagemArgs> shown;
+    std::deque<bool> answers;
+    std::function<void(const MensagemArgs&)> during;
+
+private:
+    MensagemFn saved_;
+    bool fallback_;
+};
+
+using DialogScript = std::function<void(QDialog*)>;
+
+// Runs `show` (which opens a modal message) and plays `script` on the message once it is up. A
+// message the script leaves open is closed after a while, so a fault cannot hang the test program.
+template <typename Show> auto withMessage(const DialogScript& script, Show show) {
+    QObject guard;
+    QTimer::singleShot(0, &guard, [script] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            ADD_FAILURE() << "no message is shown";
+            return;
+        }
+        script(dialog);
+    });
+    QTimer::singleShot(5000, &guard, [] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            ADD_FAILURE() << "the message stayed open";
+            dialog->done(QDialog::Rejected);
+        }
+    });
+    return show();
+}
+
+} // namespace cadcons
