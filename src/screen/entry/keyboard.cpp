@@ -5,6 +5,8 @@
 #include "entry_text.h"
 #include "utility.h"
 
+#include "lookup/list_filter.h"
+
 #include <QGuiApplication>
 #include <QInputMethod>
 #include <QInputMethodEvent>
@@ -18,12 +20,8 @@ using screen::Picker;
 
 namespace {
 
-// Filters `ds` by `filter`; true with the dataset on the first matching row.
-bool filteredFind(ClientDataSet& ds, const QString& filter) {
-    ds.setFilter(filter);
-    ds.setFiltered(true);
-    return !ds.isEmpty();
-}
+using lookup::both;
+using lookup::filteredFind;
 
 Picker pickerOf(int field) {
     const screen::FieldSpec* spec = screen::fieldSpec(field);
@@ -116,17 +114,17 @@ bool TfrmCadastroConsumidor::FormKeyDown(int& key, ShiftState shift) {
             }
         } else if (inCampoAtivo == 8 && !fieldText(8).isEmpty()) {
             FilterOff off(cdsEstado);
-            const QString filter = filterTerm(QStringLiteral("CDPAIS"), stCdPais) + QStringLiteral(" AND ") +
-                                   filterTerm(QStringLiteral("SGESTADO"), asciiUpper(fieldText(8)));
+            const QString filter = both(filterTerm(QStringLiteral("CDPAIS"), stCdPais),
+                                        filterTerm(QStringLiteral("SGESTADO"), asciiUpper(fieldText(8))));
             if (filteredFind(cdsEstado, filter)) {
                 stSgEstado = cdsEstado.asString(QStringLiteral("SGESTADO"));
                 setFieldText(8, stSgEstado);
             }
         } else if (inCampoAtivo == 9 && !fieldText(9).isEmpty()) {
             FilterOff off(cdsMunicipio);
-            const QString filter = filterTerm(QStringLiteral("CDPAIS"), stCdPais) + QStringLiteral(" AND ") +
-                                   filterTerm(QStringLiteral("SGESTADO"), asciiUpper(stSgEstado)) +
-                                   QStringLiteral(" AND ") + filterTerm(QStringLiteral("CDMUNICIPIO"), fieldText(9));
+            const QString filter = both(both(filterTerm(QStringLiteral("CDPAIS"), stCdPais),
+                                             filterTerm(QStringLiteral("SGESTADO"), asciiUpper(stSgEstado))),
+                                        filterTerm(QStringLiteral("CDMUNICIPIO"), fieldText(9)));
             if (filteredFind(cdsMunicipio, filter)) {
                 setFieldText(9, cdsMunicipio.asString(QStringLiteral("NMMUNICIPIO")));
                 stCdMunicipio = cdsMunicipio.asString(QStringLiteral("CDMUNICIPIO"));

@@ -5,6 +5,7 @@
 #include "cad_consumidor_form.h"
 #include "cep_service.h"
 #include "dialogs.h"
+#include "list_filter.h"
 #include "place_names.h"
 #include "rdm_cad_consumidor.h"
 #include "utility.h"
@@ -21,19 +22,9 @@ namespace {
 
 constexpr int kEndereco = 6, kPais = 7, kUf = 8, kCidade = 9, kBairro = 10, kCep = 11;
 
-void restrict(ClientDataSet& ds, const QString& filter) {
-    ds.setFiltered(false);
-    ds.setFilter(filter);
-    ds.setFiltered(true);
-}
-
-QString both(const QString& a, const QString& b) {
-    return a + QStringLiteral(" AND ") + b;
-}
-
-QString column(const ClientDataSet& ds, const char* name) {
-    return ds.asString(QLatin1String(name));
-}
+using lookup::both;
+using lookup::column;
+using lookup::restrict;
 
 // The form's one connection to the web service, made on its first web look-up.
 QNetworkAccessManager& cepNetwork(QObject* form) {

@@ -4,6 +4,7 @@
 #include "cad_consumidor_form.h"
 #include "dialogs.h"
 #include "logging.h"
+#include "lookup/list_filter.h"
 #include "lookup/place_names.h"
 #include "module_state.h"
 #include "packet_file.h"
@@ -25,10 +26,9 @@ const QString kSep = QStringLiteral("-");
 
 // Filters `ds` by `filter` for one read, and switches the filter off afterwards whatever happens.
 QString firstValue(ClientDataSet& ds, const QString& filter, const QString& column) {
-    ds.setFilter(filter);
-    ds.setFiltered(true);
+    const bool found = lookup::filteredFind(ds, filter);
     try {
-        const QString value = ds.isEmpty() ? QString() : ds.asString(column);
+        const QString value = found ? ds.asString(column) : QString();
         ds.setFiltered(false);
         return value;
     } catch (...) {
@@ -41,17 +41,14 @@ QString firstValue(ClientDataSet& ds, const QString& filter, const QString& colu
 QString placeCode(ClientDataSet& ds, const QString& filter, const QString& nameColumn, const QString& name,
                   const QString& codeColumn) {
     const FilterOff off(ds);
-    ds.setFilter(filter);
-    ds.setFiltered(true);
+    lookup::filteredFind(ds, filter);
     return lookup::locatePlace(ds, nameColumn, name) ? ds.asString(codeColumn) : QString();
 }
 
 // Restricts `ds` to `filter`: true when a row is left, with the filter switched off again. With no row
 // the restriction stays on, as the pick list switches it off before its next use.
 bool anyRow(ClientDataSet& ds, const QString& filter) {
-    ds.setFilter(filter);
-    ds.setFiltered(true);
-    if (ds.isEmpty())
+    if (!lookup::filteredFind(ds, filter))
         return false;
     ds.setFiltered(false);
     return true;
@@ -113,8 +110,8 @@ void TfrmCadastroConsumidor::PreencheVariaveis() {
     // exist in this state too, and the wrong city would be saved.
     stCdPais = placeCode(cdsPais, QString(), QStringLiteral("NMPAIS"), text("lblPais"), QStringLiteral("CDPAIS"));
     stCdMunicipio = placeCode(cdsMunicipio,
-                              filterTerm(QStringLiteral("CDPAIS"), stCdPais) + QStringLiteral(" AND ") +
-                                  filterTerm(QStringLiteral("SGESTADO"), stSgEstado.toUpper()),
+                              lookup::both(filterTerm(QStringLiteral("CDPAIS"), stCdPais),
+                                           filterTerm(QStringLiteral("SGESTADO"), stSgEstado.toUpper())),
                               QStringLiteral("NMMUNICIPIO"), text("lblcidade"), QStringLiteral("CDMUNICIPIO"));
     stCdTipoConsSel = firstValue(cdsTipoCons, filterTerm(QStringLiteral("NMTIPOCONS"), text("lblTipoCons")),
                                  QStringLiteral("CDTIPOCONS"));
@@ -187,14 +184,13 @@ void TfrmCadastroConsumidor::confirma() {
         showMessage(QStringLiteral("PAIS_N_CAD"), kMsgInformacao, stIdEsquema);
         return;
     }
-    const QString estado = pais + QStringLiteral(" AND ") + filterTerm(QStringLiteral("SGESTADO"), uf);
+    const QString estado = lookup::both(pais, filterTerm(QStringLiteral("SGESTADO"), uf));
     if (!label("lblUf")->text().isEmpty() && !anyRow(cdsEstado, estado)) {
         showMessage(QStringLiteral("ESTADO_N_CAD"), kMsgInformacao, stIdEsquema);
         return;
     }
     if (!label("lblcidade")->text().isEmpty() &&
-        !anyRow(cdsMunicipio,
-                estado + QStringLiteral(" AND ") + filterTerm(QStringLiteral("CDMUNICIPIO"), stCdMunicipio))) {
+        !anyRow(cdsMunicipio, lookup::both(estado, filterTerm(QStringLiteral("CDMUNICIPIO"), stCdMunicipio)))) {
         showMessage(QStringLiteral("MUNICI_N_CAD"), kMsgInformacao, stIdEsquema);
         return;
     }
