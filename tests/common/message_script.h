@@ -44,27 +44,33 @@ private:
     bool fallback_;
 };
 
-using DialogScript = std::function<void(QDialog*)>;
-
-// Runs `show` (which opens a modal message) and plays `script` on the message once it is up. A
-// message the script leaves open is closed after a while, so a fault cannot hang the test program.
-template <typename Show> auto withMessage(const DialogScript& script, Show show) {
+// Runs `show` (which opens a modal `Dialog`) and plays `script` on the dialog once it is up. A dialog the
+// script leaves open is closed after `patienceMs`, so a fault cannot hang the test program; `what`
+// names the dialog in the failures.
+template <typename Dialog, typename Show>
+auto withModal(const std::function<void(Dialog*)>& script, Show show, const char* what, int patienceMs) {
     QObject guard;
-    QTimer::singleShot(0, &guard, [script] {
-        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    QTimer::singleShot(0, &guard, [script, what] {
+        auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
         if (!dialog) {
-            ADD_FAILURE() << "no message is shown";
+            ADD_FAILURE() << "no " << what << " is shown";
             return;
         }
         script(dialog);
     });
-    QTimer::singleShot(5000, &guard, [] {
+    QTimer::singleShot(patienceMs, &guard, [what] {
         if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-            ADD_FAILURE() << "the message stayed open";
+            ADD_FAILURE() << "the " << what << " stayed open";
             dialog->done(QDialog::Rejected);
         }
     });
     return show();
+}
+
+using DialogScript = std::function<void(QDialog*)>;
+
+template <typename Show> auto withMessage(const DialogScript& script, Show show) {
+    return withModal<QDialog>(script, show, "message", 5000);
 }
 
 } // namespace cadcons
