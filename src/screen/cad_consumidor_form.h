@@ -17,6 +17,7 @@ namespace cadcons {
 
 class TBlendedShape;
 class TBlendedBitBtn;
+struct GravaConsumidor;
 
 // Shift, Alt and Ctrl of a key event, as the key handlers test them.
 enum ShiftFlag : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4 };
@@ -244,6 +245,12 @@ public:
 
 private:
     void confirma();
+    // The duplicate checks of CPF, RG and badge; false when one stops the confirm (its message shown).
+    bool semDuplicados(const QString& carregado, const QString& ajustado);
+    // Country, state and city are in the lists; false with the message of the first that is not.
+    bool locaisCadastrados();
+    // The record for setGravaConsumidor under the consumer code `chave`, passwords as CriptografaSenhas left them.
+    void preencheGravacao(GravaConsumidor& v, const QString& chave) const;
     // CDCONSUMIDOR of the record loaded for editing, or of the one this form has inserted; "" for a new
     // consumer.
     QString codigoCarregado() const;

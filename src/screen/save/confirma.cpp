@@ -54,6 +54,12 @@ bool anyRow(ClientDataSet& ds, const QString& filter) {
     return true;
 }
 
+// A validation query's answer into `target`; an error from the service is shown and stops the confirm.
+void checkInto(ClientDataSet& target, const ServiceResult& result, const char* operation, const QString& context,
+               const QString& esquema) {
+    target.setData(MensagemMetodo(result, true, 0, QLatin1String(operation), kModuloValida, context, esquema));
+}
+
 // The central registration answers with a data packet (or true) when it has taken the consumer, and with
 // the reason otherwise.
 ServiceResult centralAnswer(const QVariant& answer) {
@@ -143,30 +149,21 @@ void TfrmCadastroConsumidor::sbtConfirmaClick() {
     guarded([this] { confirma(); });
 }
 
-void TfrmCadastroConsumidor::confirma() {
-    PreencheVariaveis();
-    if (!Vd_Informacoes())
-        return;
-
-    const QString carregado = codigoCarregado();
-    const QString ajustado = Ajusta(stCdConsumidor, 21);
+bool TfrmCadastroConsumidor::semDuplicados(const QString& carregado, const QString& ajustado) {
     const auto check = [this](ServiceResult result, const char* operation, const QString& context,
-                              ClientDataSet& target) {
-        target.setData(MensagemMetodo(result, true, 0, QLatin1String(operation), kModuloValida, context, stIdEsquema));
-    };
-
+                              ClientDataSet& target) { checkInto(target, result, operation, context, stIdEsquema); };
     // An empty document belongs to nobody: every database finds all the other empty ones equal to it.
     if (!EmptyString(stNrCpfRespCon)) {
         check(getExisteCPF(stCdCliente, carregado, stNrCpfRespCon), "getExisteCPF",
               stCdConsumidor + kSep + stCdCliente + kSep + stNrCpfRespCon, cdsBuscaConsumidor);
         if (!confirmaDuplicados(QStringLiteral("Cpf_Cad")))
-            return;
+            return false;
     }
     if (!EmptyString(stNrRgConsumid)) {
         check(getExisteRG(stCdCliente, ajustado, stNrRgConsumid), "getExisteRG",
               stCdConsumidor + kSep + stCdCliente + kSep + stNrRgConsumid, cdsBuscaConsumidor);
         if (!confirmaDuplicados(QStringLiteral("RG_Cad")))
-            return;
+            return false;
     }
     if (stIdBloqCdIdCons == QLatin1String("S")) {
         check(getExisteIdent(carregado, stCdIdConsumid), "getExisteIdent", carregado + kSep + kSep + stCdIdConsumid,
@@ -174,26 +171,86 @@ void TfrmCadastroConsumidor::confirma() {
         // A refusal, not a question: however the notice is closed, the badge is not saved.
         if (!cdsBuscaConsumidor.isEmpty()) {
             showMessage(QStringLiteral("Cracha_Cad"), kMsgInformacao, stIdEsquema);
-            return;
+            return false;
         }
     }
+    return true;
+}
 
+bool TfrmCadastroConsumidor::locaisCadastrados() {
     const QString uf = stSgEstado.toUpper();
     const QString pais = filterTerm(QStringLiteral("CDPAIS"), stCdPais);
     if (!label("lblPais")->text().isEmpty() && !anyRow(cdsPais, pais)) {
         showMessage(QStringLiteral("PAIS_N_CAD"), kMsgInformacao, stIdEsquema);
-        return;
+        return false;
     }
     const QString estado = lookup::both(pais, filterTerm(QStringLiteral("SGESTADO"), uf));
     if (!label("lblUf")->text().isEmpty() && !anyRow(cdsEstado, estado)) {
         showMessage(QStringLiteral("ESTADO_N_CAD"), kMsgInformacao, stIdEsquema);
-        return;
+        return false;
     }
     if (!label("lblcidade")->text().isEmpty() &&
         !anyRow(cdsMunicipio, lookup::both(estado, filterTerm(QStringLiteral("CDMUNICIPIO"), stCdMunicipio)))) {
         showMessage(QStringLiteral("MUNICI_N_CAD"), kMsgInformacao, stIdEsquema);
-        return;
+        return false;
     }
+    return true;
+}
+
+void TfrmCadastroConsumidor::preencheGravacao(GravaConsumidor& v, const QString& chave) const {
+    v.cdCliente = stCdCliente;
+    v.nmConsumidor = stNmConsumidor;
+    v.cdConsumidor = chave;
+    v.cdIdConsumid = stCdIdConsumid;
+    v.cdCcusClie = stCdCcusClie;
+    v.cdTipoCons = stCdTipoCons;
+    v.nrRgConsumid = stNrRgConsumid;
+    v.nrCpfRespCon = stNrCpfRespCon;
+    v.nrTeleCons = stNrTeleCons;
+    v.nrTele2Cons = stNrTele2Cons;
+    v.stProcessamento = stStProcessamento;
+    v.operacao = stOperacao;
+    v.cdFilial = stCdFilial;
+    v.dsDirCad = stDsDirCad;
+    v.cdPais = stCdPais;
+    v.sgEstado = stSgEstado;
+    v.cdMunicipio = stCdMunicipio;
+    v.dsEndeCons = stDsEndeCons;
+    v.nrEndeCons = stNrEndeCons;
+    v.nmBairCons = stNmBairCons;
+    v.nrCepCons = stNrCepCons;
+    v.dsEmailCons = stDsEmailCons;
+    v.idSexoCons = stIdSexoConsGrava;
+    v.dtNascCons = stDtNascCons;
+    v.nrCelularCons = stNrCelularCons;
+    v.digital = stDigital;
+    v.digital2 = stDigital2;
+    v.cdExConsumid = stCdExConsumidor;
+    v.cdSenhaCons = stCdSenhaConsCripto;
+    v.cdSenhaSite = stCdSenhaSiteCripto;
+    v.nmLoginCons = stNMLOGINCONS;
+    v.idImpCpfCupom = stIDIMPCPFCUPOM;
+    v.idCadConfLibCon = stIDCADCONFLIBCON;
+    v.idAtuCpfCons = stIDATUCPFCONS;
+    v.idVerSaldCon = stIDVERSALDCON;
+    v.idTpVendaCons = stIdTpVendaCons;
+    v.cdSenhaConsMd5 = stCdSenhaConsMd5;
+    v.cdSenhaPosMd5 = stCdSenhaPosMd5;
+}
+
+void TfrmCadastroConsumidor::confirma() {
+    PreencheVariaveis();
+    if (!Vd_Informacoes())
+        return;
+
+    const QString carregado = codigoCarregado();
+    const QString ajustado = Ajusta(stCdConsumidor, 21);
+
+    if (!semDuplicados(carregado, ajustado))
+        return;
+
+    if (!locaisCadastrados())
+        return;
 
     if (!EmptyString(stDsEmailCons) && (!stDsEmailCons.contains(u'.') || !stDsEmailCons.contains(u'@'))) {
         showMessage(QStringLiteral("EMAIL_INV"), kMsgInformacao, stIdEsquema);
@@ -202,7 +259,8 @@ void TfrmCadastroConsumidor::confirma() {
 
     const bool novo = stOperacao == QLatin1String("1");
     if (novo) {
-        check(getValidaCons(ajustado, stCdCliente), "getValidaCons", stCdConsumidor + stCdCliente, cdsConsumidor);
+        checkInto(cdsConsumidor, getValidaCons(ajustado, stCdCliente), "getValidaCons", stCdConsumidor + stCdCliente,
+                  stIdEsquema);
         if (!cdsConsumidor.isEmpty()) {
             showMessage(QStringLiteral("Cons_Cad"), kMsgErro, stIdEsquema);
             return;
@@ -233,44 +291,7 @@ void TfrmCadastroConsumidor::confirma() {
     try {
         CriptografaSenhas();
         GravaConsumidor v;
-        v.cdCliente = stCdCliente;
-        v.nmConsumidor = stNmConsumidor;
-        v.cdConsumidor = chave;
-        v.cdIdConsumid = stCdIdConsumid;
-        v.cdCcusClie = stCdCcusClie;
-        v.cdTipoCons = stCdTipoCons;
-        v.nrRgConsumid = stNrRgConsumid;
-        v.nrCpfRespCon = stNrCpfRespCon;
-        v.nrTeleCons = stNrTeleCons;
-        v.nrTele2Cons = stNrTele2Cons;
-        v.stProcessamento = stStProcessamento;
-        v.operacao = stOperacao;
-        v.cdFilial = stCdFilial;
-        v.dsDirCad = stDsDirCad;
-        v.cdPais = stCdPais;
-        v.sgEstado = stSgEstado;
-        v.cdMunicipio = stCdMunicipio;
-        v.dsEndeCons = stDsEndeCons;
-        v.nrEndeCons = stNrEndeCons;
-        v.nmBairCons = stNmBairCons;
-        v.nrCepCons = stNrCepCons;
-        v.dsEmailCons = stDsEmailCons;
-        v.idSexoCons = stIdSexoConsGrava;
-        v.dtNascCons = stDtNascCons;
-        v.nrCelularCons = stNrCelularCons;
-        v.digital = stDigital;
-        v.digital2 = stDigital2;
-        v.cdExConsumid = stCdExConsumidor;
-        v.cdSenhaCons = stCdSenhaConsCripto;
-        v.cdSenhaSite = stCdSenhaSiteCripto;
-        v.nmLoginCons = stNMLOGINCONS;
-        v.idImpCpfCupom = stIDIMPCPFCUPOM;
-        v.idCadConfLibCon = stIDCADCONFLIBCON;
-        v.idAtuCpfCons = stIDATUCPFCONS;
-        v.idVerSaldCon = stIDVERSALDCON;
-        v.idTpVendaCons = stIdTpVendaCons;
-        v.cdSenhaConsMd5 = stCdSenhaConsMd5;
-        v.cdSenhaPosMd5 = stCdSenhaPosMd5;
+        preencheGravacao(v, chave);
         MensagemMetodo(setGravaConsumidor(v), true, 10, QStringLiteral("setGravaConsumidor"), kModuloGrava, contexto,
                        stIdEsquema);
     } catch (...) {
