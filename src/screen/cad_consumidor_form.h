@@ -249,6 +249,9 @@ private:
     bool semDuplicados(const QString& carregado, const QString& ajustado);
     // Country, state and city are in the lists; false with the message of the first that is not.
     bool locaisCadastrados();
+    // Writes the consumer under `chave` (`carregado` is the code it was loaded with), then the central
+    // steps; the form closes once everything has gone through.
+    void grava(bool novo, const QString& chave, const QString& carregado);
     // The record for setGravaConsumidor under the consumer code `chave`, passwords as CriptografaSenhas left them.
     void preencheGravacao(GravaConsumidor& v, const QString& chave) const;
     // CDCONSUMIDOR of the record loaded for editing, or of the one this form has inserted; "" for a new

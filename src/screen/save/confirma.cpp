@@ -238,46 +238,7 @@ void TfrmCadastroConsumidor::preencheGravacao(GravaConsumidor& v, const QString&
     v.cdSenhaPosMd5 = stCdSenhaPosMd5;
 }
 
-void TfrmCadastroConsumidor::confirma() {
-    PreencheVariaveis();
-    if (!Vd_Informacoes())
-        return;
-
-    const QString carregado = codigoCarregado();
-    const QString ajustado = Ajusta(stCdConsumidor, 21);
-
-    if (!semDuplicados(carregado, ajustado))
-        return;
-
-    if (!locaisCadastrados())
-        return;
-
-    if (!EmptyString(stDsEmailCons) && (!stDsEmailCons.contains(u'.') || !stDsEmailCons.contains(u'@'))) {
-        showMessage(QStringLiteral("EMAIL_INV"), kMsgInformacao, stIdEsquema);
-        return;
-    }
-
-    const bool novo = stOperacao == QLatin1String("1");
-    if (novo) {
-        checkInto(cdsConsumidor, getValidaCons(ajustado, stCdCliente), "getValidaCons", stCdConsumidor + stCdCliente,
-                  stIdEsquema);
-        if (!cdsConsumidor.isEmpty()) {
-            showMessage(QStringLiteral("Cons_Cad"), kMsgErro, stIdEsquema);
-            return;
-        }
-    }
-
-    if (!EmptyString(stCdTipoConsSel))
-        stCdTipoCons = stCdTipoConsSel;
-    if (!EmptyString(stCdTipoVenda))
-        stIdTpVendaCons = stCdTipoVenda;
-    if (stCdCcusClie.isEmpty() || stCdTipoCons.isEmpty() || stCdCliente.isEmpty()) {
-        showMessage(QStringLiteral("Param_Vnd"), kMsgErro, stIdEsquema);
-        boGravou = false;
-        return;
-    }
-
-    const QString chave = novo ? ajustado : carregado;
+void TfrmCadastroConsumidor::grava(bool novo, const QString& chave, const QString& carregado) {
     const QString contexto = QStringList{stCdCliente,    stNmConsumidor,    chave,
                                          stCdConsumidor, stCdCcusClie,      stCdTipoCons,
                                          stCdConsumidor, stNrCpfRespCon,    stNrTeleCons,
@@ -325,6 +286,48 @@ void TfrmCadastroConsumidor::confirma() {
 
     boGravou = true;
     close();
+}
+
+void TfrmCadastroConsumidor::confirma() {
+    PreencheVariaveis();
+    if (!Vd_Informacoes())
+        return;
+
+    const QString carregado = codigoCarregado();
+    const QString ajustado = Ajusta(stCdConsumidor, 21);
+
+    if (!semDuplicados(carregado, ajustado))
+        return;
+
+    if (!locaisCadastrados())
+        return;
+
+    if (!EmptyString(stDsEmailCons) && (!stDsEmailCons.contains(u'.') || !stDsEmailCons.contains(u'@'))) {
+        showMessage(QStringLiteral("EMAIL_INV"), kMsgInformacao, stIdEsquema);
+        return;
+    }
+
+    const bool novo = stOperacao == QLatin1String("1");
+    if (novo) {
+        checkInto(cdsConsumidor, getValidaCons(ajustado, stCdCliente), "getValidaCons", stCdConsumidor + stCdCliente,
+                  stIdEsquema);
+        if (!cdsConsumidor.isEmpty()) {
+            showMessage(QStringLiteral("Cons_Cad"), kMsgErro, stIdEsquema);
+            return;
+        }
+    }
+
+    if (!EmptyString(stCdTipoConsSel))
+        stCdTipoCons = stCdTipoConsSel;
+    if (!EmptyString(stCdTipoVenda))
+        stIdTpVendaCons = stCdTipoVenda;
+    if (stCdCcusClie.isEmpty() || stCdTipoCons.isEmpty() || stCdCliente.isEmpty()) {
+        showMessage(QStringLiteral("Param_Vnd"), kMsgErro, stIdEsquema);
+        boGravou = false;
+        return;
+    }
+
+    grava(novo, novo ? ajustado : carregado, carregado);
 }
 
 } // namespace cadcons
