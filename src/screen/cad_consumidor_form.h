@@ -114,6 +114,10 @@ public:
     bool FormKeyDown(int& key, ShiftState shift);
     // Opens the pick list of a field's kind (F9, the space bar).
     void openPicker(screen::Picker picker);
+    // Enter on country, state, city or consumer code: the list's row of the code typed into the field.
+    void lookUpTypedCode();
+    // F5 to F8 switch the four options.
+    void optionKey(int key);
     void FormKeyPress(QChar& key);
     // Maps a Qt key event to the virtual-key code and shift state the handlers test.
     static int virtualKey(const QKeyEvent* event);
