@@ -411,13 +411,17 @@ bool TfrmCadastroConsumidor::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TfrmCadastroConsumidor::guarded(const std::function<void()>& handler) {
+    guarded(handler, stIdEsquema);
+}
+
+void TfrmCadastroConsumidor::guarded(const std::function<void()>& handler, const QString& schema) {
     try {
         handler();
     } catch (const MensagemMetodoError&) {
         // MensagemMetodo has shown the service's error already; once is enough.
     } catch (const std::exception& e) {
         Mensagem(QString::fromUtf8(e.what()), QString(), QStringLiteral("N"), QStringLiteral("N"), kMsgErro, QString(),
-                 stIdEsquema, 0, nullptr);
+                 schema, 0, nullptr);
     }
 }
 

@@ -17,6 +17,7 @@ namespace cadcons {
 
 class TBlendedShape;
 class TBlendedBitBtn;
+struct GravaConsumidor;
 
 // Shift, Alt and Ctrl of a key event, as the key handlers test them.
 enum ShiftFlag : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4 };
@@ -113,6 +114,10 @@ public:
     bool FormKeyDown(int& key, ShiftState shift);
     // Opens the pick list of a field's kind (F9, the space bar).
     void openPicker(screen::Picker picker);
+    // Enter on country, state, city or consumer code: the list's row of the code typed into the field.
+    void lookUpTypedCode();
+    // F5 to F8 switch the four options.
+    void optionKey(int key);
     void FormKeyPress(QChar& key);
     // Maps a Qt key event to the virtual-key code and shift state the handlers test.
     static int virtualKey(const QKeyEvent* event);
@@ -170,8 +175,10 @@ private:
     void buildKeyboard();
     void selectField(int number);
     void bindClick(const char* objectName, std::function<void()> handler);
-    // Runs a handler that may fail and reports its error with message kind 3, as every form handler does.
+    // Runs a handler that may fail and reports its error with message kind 3, as every form handler does;
+    // an error MensagemMetodo has shown already is not shown twice. `schema` is the message's schema.
     void guarded(const std::function<void()>& handler);
+    void guarded(const std::function<void()>& handler, const QString& schema);
     void setLetterCaptions(bool upper);
     void FormClose();
 
@@ -185,6 +192,10 @@ private:
     void setPersistentFields();
     static QList<MessageRow> msgPadraoRows();
     void readParameterFile(const QString& path);
+    // The customer's name, the default consumer type and the pick lists, from the data service.
+    void loadServiceLists();
+    // The consumer of the call (new or stored) into the labels, the options and the state.
+    void openConsumer();
     // Existing consumer: the stored record into the labels and the state.
     void copyStoredConsumer();
     // Shows the name of the sale type `code` when the sale type list holds it.
@@ -238,6 +249,15 @@ public:
 
 private:
     void confirma();
+    // The duplicate checks of CPF, RG and badge; false when one stops the confirm (its message shown).
+    bool semDuplicados(const QString& carregado, const QString& ajustado);
+    // Country, state and city are in the lists; false with the message of the first that is not.
+    bool locaisCadastrados();
+    // Writes the consumer under `chave` (`carregado` is the code it was loaded with), then the central
+    // steps; the form closes once everything has gone through.
+    void grava(bool novo, const QString& chave, const QString& carregado);
+    // The record for setGravaConsumidor under the consumer code `chave`, passwords as CriptografaSenhas left them.
+    void preencheGravacao(GravaConsumidor& v, const QString& chave) const;
     // CDCONSUMIDOR of the record loaded for editing, or of the one this form has inserted; "" for a new
     // consumer.
     QString codigoCarregado() const;

@@ -216,6 +216,83 @@ void TfrmCadastroConsumidor::copyStoredConsumer() {
     showSaleTypeName(stCdTipoVenda);
 }
 
+void TfrmCadastroConsumidor::loadServiceLists() {
+    cdsNomeCliente.setData(MensagemMetodo(getNomeCliente(stCdCliente), true, 0, QStringLiteral("getNomeCliente"),
+                                          kModulo, stCdCliente, stIdEsquema));
+    label("lblNomeCliente")->setText(cdsNomeCliente.asString(QStringLiteral("NMFANTCLIE")));
+
+    cdsTipoConsPadrao.setData(MensagemMetodo(getTipoConsPadrao(stCdFilial), true, 0,
+                                             QStringLiteral("getTipoConsPadrao"), kModulo, stCdFilial, stIdEsquema));
+    if (!cdsTipoConsPadrao.isEmpty()) {
+        stCdTipoCons = cdsTipoConsPadrao.asString(QStringLiteral("CDTIPOCONS"));
+        label("lblTipoCons")->setText(cdsTipoConsPadrao.asString(QStringLiteral("NMTIPOCONS")));
+    }
+
+    const auto list = [this](ClientDataSet& dataset, ServiceResult result, const QString& operation) {
+        dataset.setData(MensagemMetodo(result, true, 0, operation, kModuloLista, QString(), stIdEsquema));
+    };
+    list(cdsMunicipio, getMunicipio(), QStringLiteral("getMunicipio"));
+    list(cdsEstado, getEstado(), QStringLiteral("getEstado"));
+    list(cdsPais, getPais(), QStringLiteral("getPais"));
+    list(cdsTipoCons, getTipoCons(), QStringLiteral("getTipoCons"));
+    list(cdsBairro, getBairro(), QStringLiteral("getBairro   "));
+    list(cdsTipoVenda, getTipoVenda(), QStringLiteral("getTipoVenda"));
+
+    cdsParaVend.setData(MensagemMetodo(getParaVend(stCdFilial), true, 0, QStringLiteral("getParaVend"), kModuloLista,
+                                       stCdFilial, stIdEsquema));
+}
+
+void TfrmCadastroConsumidor::openConsumer() {
+    boCapsLock = false;
+    boShift = false;
+    inCampoAtivo = stModoChamada == QLatin1String("B") ? 24 : 2;
+    mudaCor();
+
+    if (stIdSenConsCentral == QLatin1String("S")) {
+        QVariantList answer{QVariant()};
+        if (!SenhaConsCentral(stCdFilial, stCdCliente, stCdConsumidor, QStringLiteral("X"), QStringLiteral("1"),
+                              QStringLiteral("1"), QStringLiteral("GET_CONS"), answer))
+            throw std::runtime_error("SenhaConsCentral_ERRO");
+        cdsDadosCons.setData(centralPacket(answer.value(0)));
+    } else {
+        cdsDadosCons.setData(MensagemMetodo(getDadosConsumidor(stCdCliente, stCdConsumidor), true, 0,
+                                            QStringLiteral("getDadosConsumidor"), kModuloLista,
+                                            stCdCliente + QStringLiteral("-") + stCdConsumidor, stIdEsquema));
+    }
+
+    if (cdsDadosCons.isEmpty() || stModoChamada == QLatin1String("B")) {
+        stOperacao = QStringLiteral("1");
+        label("lblRg")->clear();
+        label("lblNasc")->clear();
+        if (!stCdConsumidor.isEmpty())
+            label("lblCodCons")->setText(Ajusta(stCdConsumidor, 21));
+        if (const QString saleType = cdsParaVend.asString(QStringLiteral("IDTPVENDACONS")); !saleType.isEmpty()) {
+            stCdTipoVenda = saleType;
+            showSaleTypeName(saleType);
+        }
+    } else {
+        stOperacao = QStringLiteral("2");
+        copyStoredConsumer();
+    }
+
+    const auto showOption = [this](const QString& value, const char* image) {
+        label(image)->setPixmap(value == QLatin1String("S") ? imgMarcado() : imgDesmarcado());
+    };
+    showOption(stIDVERSALDCON, "imgIDVERSALDCON");
+    showOption(stIDIMPCPFCUPOM, "imgIDIMPCPFCUPOM");
+    showOption(stIDCADCONFLIBCON, "imgIDCADCONFLIBCON");
+    showOption(stIDATUCPFCONS, "imgIDATUCPFCONS");
+
+    if (stIdSexoCons == QLatin1String("F")) {
+        label("imgFeminino")->setPixmap(imgMarcado());
+        label("imgMasculino")->setPixmap(imgDesmarcado());
+    } else {
+        label("imgFeminino")->setPixmap(imgDesmarcado());
+        label("imgMasculino")->setPixmap(imgMarcado());
+        stIdSexoCons = QStringLiteral("M");
+    }
+}
+
 void TfrmCadastroConsumidor::InicializaForm(const QString& code, const QString& name, const QString& customer,
                                             const QString& mode) {
     const TimedCall timed(lcScreen, "InicializaForm");
@@ -252,85 +329,10 @@ void TfrmCadastroConsumidor::InicializaForm(const QString& code, const QString& 
     if (!EmptyString(customer))
         stCdCliente = customer;
 
-    cdsNomeCliente.setData(MensagemMetodo(getNomeCliente(stCdCliente), true, 0, QStringLiteral("getNomeCliente"),
-                                          kModulo, stCdCliente, stIdEsquema));
-    label("lblNomeCliente")->setText(cdsNomeCliente.asString(QStringLiteral("NMFANTCLIE")));
+    loadServiceLists();
 
-    cdsTipoConsPadrao.setData(MensagemMetodo(getTipoConsPadrao(stCdFilial), true, 0,
-                                             QStringLiteral("getTipoConsPadrao"), kModulo, stCdFilial, stIdEsquema));
-    if (!cdsTipoConsPadrao.isEmpty()) {
-        stCdTipoCons = cdsTipoConsPadrao.asString(QStringLiteral("CDTIPOCONS"));
-        label("lblTipoCons")->setText(cdsTipoConsPadrao.asString(QStringLiteral("NMTIPOCONS")));
-    }
-
-    const auto list = [this](ClientDataSet& dataset, ServiceResult result, const QString& operation) {
-        dataset.setData(MensagemMetodo(result, true, 0, operation, kModuloLista, QString(), stIdEsquema));
-    };
-    list(cdsMunicipio, getMunicipio(), QStringLiteral("getMunicipio"));
-    list(cdsEstado, getEstado(), QStringLiteral("getEstado"));
-    list(cdsPais, getPais(), QStringLiteral("getPais"));
-    list(cdsTipoCons, getTipoCons(), QStringLiteral("getTipoCons"));
-    list(cdsBairro, getBairro(), QStringLiteral("getBairro   "));
-    list(cdsTipoVenda, getTipoVenda(), QStringLiteral("getTipoVenda"));
-
-    cdsParaVend.setData(MensagemMetodo(getParaVend(stCdFilial), true, 0, QStringLiteral("getParaVend"), kModuloLista,
-                                       stCdFilial, stIdEsquema));
-
-    try {
-        boCapsLock = false;
-        boShift = false;
-        inCampoAtivo = stModoChamada == QLatin1String("B") ? 24 : 2;
-        mudaCor();
-
-        if (stIdSenConsCentral == QLatin1String("S")) {
-            QVariantList answer{QVariant()};
-            if (!SenhaConsCentral(stCdFilial, stCdCliente, stCdConsumidor, QStringLiteral("X"), QStringLiteral("1"),
-                                  QStringLiteral("1"), QStringLiteral("GET_CONS"), answer))
-                throw std::runtime_error("SenhaConsCentral_ERRO");
-            cdsDadosCons.setData(centralPacket(answer.value(0)));
-        } else {
-            cdsDadosCons.setData(MensagemMetodo(getDadosConsumidor(stCdCliente, stCdConsumidor), true, 0,
-                                                QStringLiteral("getDadosConsumidor"), kModuloLista,
-                                                stCdCliente + QStringLiteral("-") + stCdConsumidor, stIdEsquema));
-        }
-
-        if (cdsDadosCons.isEmpty() || stModoChamada == QLatin1String("B")) {
-            stOperacao = QStringLiteral("1");
-            label("lblRg")->clear();
-            label("lblNasc")->clear();
-            if (!stCdConsumidor.isEmpty())
-                label("lblCodCons")->setText(Ajusta(stCdConsumidor, 21));
-            if (const QString saleType = cdsParaVend.asString(QStringLiteral("IDTPVENDACONS")); !saleType.isEmpty()) {
-                stCdTipoVenda = saleType;
-                showSaleTypeName(saleType);
-            }
-        } else {
-            stOperacao = QStringLiteral("2");
-            copyStoredConsumer();
-        }
-
-        const auto showOption = [this](const QString& value, const char* image) {
-            label(image)->setPixmap(value == QLatin1String("S") ? imgMarcado() : imgDesmarcado());
-        };
-        showOption(stIDVERSALDCON, "imgIDVERSALDCON");
-        showOption(stIDIMPCPFCUPOM, "imgIDIMPCPFCUPOM");
-        showOption(stIDCADCONFLIBCON, "imgIDCADCONFLIBCON");
-        showOption(stIDATUCPFCONS, "imgIDATUCPFCONS");
-
-        if (stIdSexoCons == QLatin1String("F")) {
-            label("imgFeminino")->setPixmap(imgMarcado());
-            label("imgMasculino")->setPixmap(imgDesmarcado());
-        } else {
-            label("imgFeminino")->setPixmap(imgDesmarcado());
-            label("imgMasculino")->setPixmap(imgMarcado());
-            stIdSexoCons = QStringLiteral("M");
-        }
-    } catch (const MensagemMetodoError&) {
-        // Already shown by MensagemMetodo; the screen opens with what was filled so far.
-    } catch (const std::exception& e) {
-        Mensagem(QString::fromUtf8(e.what()), QString(), QStringLiteral("N"), QStringLiteral("N"), kMsgErro, QString(),
-                 QStringLiteral("002"), 0, nullptr);
-    }
+    // Already shown by MensagemMetodo, or reported here: either way the screen opens with what was filled so far.
+    guarded([this] { openConsumer(); }, QStringLiteral("002"));
 
     QLabel* footer = label("lblCodTela");
     footer->setText(MontaRodapeGeral(boUtilizaImpFis, footer->text(), QStringLiteral("S")));

@@ -3,6 +3,7 @@
 #include "blended.h"
 #include "cad_consumidor_form.h"
 #include "dialogs.h"
+#include "message_script.h"
 #include "module_state.h"
 #include "qt_printers.h"
 #include "sibling.h"
@@ -24,15 +25,13 @@ inline constexpr const char* kLetterKeys[] = {
 class EntryTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        savedMensagem_ = mensagemHandler();
         savedPesquisa_ = siblingServices().Pesquisa;
-        mensagemHandler() = [this](const MensagemArgs& args) {
+        script_.during = [this](const MensagemArgs& args) {
             messages << args.text;
             // Confirm on this form stops at its first check, the missing name, before the field at fault
             // becomes the active one: that message marks a confirm and the field it ran from.
             if (form && args.text == form->msgPadrao.Msg(QStringLiteral("Nome_Ninf")))
                 confirmedFrom << form->inCampoAtivo;
-            return false;
         };
         siblingServices().Pesquisa = [this](ClientDataSet& ds, const QString&) {
             pickLists << ds.name();
@@ -61,7 +60,6 @@ protected:
 
     void TearDown() override {
         form.reset();
-        mensagemHandler() = savedMensagem_;
         siblingServices().Pesquisa = savedPesquisa_;
         stCDSENHACONS.clear();
         stCDSENHASITE.clear();
@@ -134,7 +132,7 @@ protected:
     QList<int> confirmedFrom; // active field at each confirm
 
 private:
-    MensagemFn savedMensagem_;
+    MessageScript script_{false};
     PesquisaFn savedPesquisa_;
 };
 

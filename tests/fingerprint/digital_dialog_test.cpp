@@ -3,6 +3,7 @@
 #include "blended.h"
 #include "dialogs.h"
 #include "fingerprint_enrolment.h"
+#include "message_script.h"
 #include "qt_printers.h"
 #include "sibling.h"
 #include "virtual_reader.h"
@@ -43,20 +44,15 @@ DigitalDialog* shownDialog() {
 // Notes every capture dialog shown, however briefly, and sends messages to a list instead of the screen.
 class Watch : public QObject {
 public:
-    Watch()
-        : saved_(mensagemHandler()) {
+    Watch() {
         qApp->installEventFilter(this);
-        mensagemHandler() = [this](const MensagemArgs& m) {
+        script_.during = [this](const MensagemArgs& m) {
             EXPECT_EQ(m.kind, kMsgInformacao);
             EXPECT_EQ(shownDialog(), nullptr) << "a message over the capture dialog";
             messages << m.text;
-            return true;
         };
     }
-    ~Watch() override {
-        mensagemHandler() = saved_;
-        qApp->removeEventFilter(this);
-    }
+    ~Watch() override { qApp->removeEventFilter(this); }
 
     QStringList messages;
     QStringList readers; // of each dialog shown
@@ -69,7 +65,7 @@ protected:
     }
 
 private:
-    MensagemFn saved_;
+    MessageScript script_;
 };
 
 // What the dialog says as the enrolment reports, without a reader.

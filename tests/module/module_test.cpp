@@ -2,6 +2,7 @@
 #include "cadconsumidor.h"
 #include "dialogs.h"
 #include "host_directory.h"
+#include "message_script.h"
 #include "module_state.h"
 #include "qt_printers.h"
 #include "rdm_cad_consumidor.h"
@@ -120,16 +121,9 @@ protected:
         qputenv("CADCONS_HOST_DIR", dir_.path().toUtf8() + '/');
         useDatabase(connection_);
         moduleStart(); // as if the module had been loaded by a host living here
-
-        savedHandler_ = mensagemHandler();
-        mensagemHandler() = [this](const MensagemArgs& args) {
-            messages.push_back(args);
-            return true;
-        };
     }
 
     void TearDown() override {
-        mensagemHandler() = savedHandler_;
         EXPECT_EQ(frmCadastroConsumidor, nullptr);
         EXPECT_FALSE(formWidgetLeft());
         for (const auto& [name, value] : savedEnv_)
@@ -147,12 +141,12 @@ protected:
             rdmCadConsumidor->close();
     }
 
-    std::vector<MensagemArgs> messages;
+    MessageScript script;
+    QList<MensagemArgs>& messages = script.shown;
 
 private:
     QTemporaryDir dir_;
     std::vector<std::pair<const char*, std::optional<QByteArray>>> savedEnv_;
-    MensagemFn savedHandler_;
 };
 
 class BothApis : public EntryPoint, public ::testing::WithParamInterface<Api> {};
@@ -256,7 +250,7 @@ TEST_P(BothApis, InvalidTextIsRefusedBeforeAnyForm) {
         EXPECT_EQ(answer.code, args[0]);
         EXPECT_EQ(answer.name, args[1]);
         EXPECT_EQ(answer.customer, args[2]);
-        ASSERT_EQ(messages.size(), 1u);
+        ASSERT_EQ(messages.size(), 1);
         EXPECT_EQ(messages[0].kind, kMsgErro);
         EXPECT_TRUE(messages[0].text.contains(QLatin1String(row.complaint))) << messages[0].text.toStdString();
         EXPECT_EQ(QString::fromUtf8(CadConsumidorLastError()), messages[0].text);
@@ -290,7 +284,7 @@ TEST_F(EntryPoint, NullStringsAndNullAddresses) {
         Operator op;
         EXPECT_EQ(::CriaCadConsumidor(refs[0], refs[1], refs[2], ""), 0);
         EXPECT_EQ(op.formsSeen, 0);
-        ASSERT_EQ(messages.size(), 1u);
+        ASSERT_EQ(messages.size(), 1);
         EXPECT_TRUE(messages[0].text.contains(QLatin1String("NULL"))) << messages[0].text.toStdString();
         for (int i = 0; i < 3; ++i) {
             if (i == missing)
@@ -329,7 +323,7 @@ TEST_F(EntryPoint, UnreachableDatabaseFailsOnceAndTheNextCallStartsAfresh) {
             // The screen was never shown: all three as they came, not the fields' placeholders.
             EXPECT_EQ(std::tie(answer.code, answer.name, answer.customer),
                       std::make_tuple(QByteArray("42"), QByteArray("Maria"), QByteArray("000000000000000000002")));
-            ASSERT_EQ(messages.size(), 1u);
+            ASSERT_EQ(messages.size(), 1);
             const MensagemArgs& m = messages[0];
             EXPECT_FALSE(m.text.isEmpty());
             EXPECT_EQ(std::tie(m.details, m.flag1, m.flag2, m.kind, m.extra, m.esquema, m.number, m.dataset),
@@ -344,7 +338,7 @@ TEST_F(EntryPoint, UnreachableDatabaseFailsOnceAndTheNextCallStartsAfresh) {
         Operator op;
         EXPECT_FALSE(call(Api::C, "42", "Maria", "").saved);
         EXPECT_EQ(op.formsSeen, 1);
-        EXPECT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages.size(), 1);
         EXPECT_STREQ(CadConsumidorLastError(), "");
     }
 }
@@ -361,7 +355,7 @@ TEST_F(EntryPoint, ServiceErrorDuringInitializationIsShownOnce) {
     Operator op;
     EXPECT_FALSE(call(Api::C, "42", "Maria", "").saved);
     EXPECT_EQ(op.formsSeen, 0);
-    ASSERT_EQ(messages.size(), 1u) << "the service's error, and not a second time from the entry point";
+    ASSERT_EQ(messages.size(), 1) << "the service's error, and not a second time from the entry point";
     EXPECT_TRUE(messages[0].details.contains(QLatin1String("getPais")) ||
                 messages[0].text.contains(QLatin1String("PAIS"), Qt::CaseInsensitive))
         << messages[0].text.toStdString();
@@ -425,7 +419,7 @@ TEST_F(EntryPoint, CallWhileTheScreenIsOpenIsRefused) {
     EXPECT_EQ(std::tie(inner->code, inner->name, inner->customer),
               std::make_tuple(QByteArray("9"), QByteArray("Outro"), QByteArray("000000000000000000003")));
     EXPECT_NE(formDuringInner, nullptr);
-    ASSERT_EQ(messages.size(), 1u);
+    ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].text.contains(QLatin1String("already open")));
     EXPECT_TRUE(serviceError.contains("the registration screen is open")) << serviceError.toStdString();
     EXPECT_STREQ(CadConsumidorLastError(), ""); // the outer call ended normally
@@ -477,7 +471,7 @@ TEST_F(EntryPoint, WrongSettingIsNamedBeforeAnyForm) {
             const QString error = QString::fromUtf8(CadConsumidorLastError());
             EXPECT_TRUE(error.contains(QLatin1String(row.named))) << error.toStdString();
             EXPECT_TRUE(error.contains(QLatin1String("expected"))) << error.toStdString();
-            ASSERT_EQ(messages.size(), 1u);
+            ASSERT_EQ(messages.size(), 1);
             EXPECT_EQ(messages[0].text, error);
         }
         saved ? qputenv(row.variable, *saved) : qunsetenv(row.variable);

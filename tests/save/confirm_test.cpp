@@ -13,7 +13,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 
 namespace cadcons::test {
 namespace {
@@ -222,7 +221,7 @@ TEST_P(ConfirmTest, EmptyCpfAndRgAreHeldByNobody) {
 // The badge notice is a refusal: however the operator closes it, nothing is saved and the form stays
 // open. The real dialog is shown and closed as the operator would.
 TEST_P(ConfirmTest, BadgeOfAnotherConsumerIsRefusedHoweverTheNoticeIsClosed) {
-    using Close = std::function<void(QDialog*)>;
+    using Close = DialogScript;
     const auto key = [](Qt::Key k) -> Close { return [k](QDialog* d) { QTest::keyClick(d->windowHandle(), k); }; };
     const struct {
         const char* parameter;
@@ -250,18 +249,7 @@ TEST_P(ConfirmTest, BadgeOfAnotherConsumerIsRefusedHoweverTheNoticeIsClosed) {
         messages.clear();
         mensagemHandler() = [this, &c](const MensagemArgs& args) {
             messages.append(args);
-            QObject guard;
-            QTimer::singleShot(0, &guard, [&c] {
-                if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
-                    c.close(d);
-            });
-            QTimer::singleShot(5000, &guard, [] {
-                if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-                    ADD_FAILURE() << "the notice stayed open";
-                    d->done(QDialog::Rejected);
-                }
-            });
-            return showMensagemDialog(args);
+            return withMessage(c.close, [&] { return showMensagemDialog(args); });
         };
         confirm();
         ASSERT_EQ(messages.size(), c.saved ? 0 : 1) << messageTexts().join(u'|').toStdString();

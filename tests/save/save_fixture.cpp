@@ -69,18 +69,6 @@ void SaveTest::SetUp() {
     if (rdmCadConsumidor)
         rdmCadConsumidor->close();
 
-    savedMensagem_ = mensagemHandler();
-    mensagemHandler() = [this](const MensagemArgs& args) {
-        messages << args;
-        if (duringMessage)
-            duringMessage(args);
-        if (answers.empty())
-            return true;
-        const bool answer = answers.front();
-        answers.pop_front();
-        return answer;
-    };
-
     savedServices_ = siblingServices();
     siblingServices().Pesquisa = [](ClientDataSet& ds, const QString&) {
         ADD_FAILURE() << "a pick list was offered: " << ds.name().toStdString();
@@ -122,8 +110,6 @@ void SaveTest::TearDown() {
         QSqlDatabase::database(connectionName_, false).close();
         QSqlDatabase::removeDatabase(connectionName_);
     }
-    if (savedMensagem_)
-        mensagemHandler() = savedMensagem_;
     siblingServices() = savedServices_;
     clearCallSecrets();
     for (const auto& [name, value] : savedEnv_)

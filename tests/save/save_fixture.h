@@ -2,6 +2,7 @@
 
 #include "cad_consumidor_form.h"
 #include "dialogs.h"
+#include "message_script.h"
 #include "qt_printers.h"
 #include "sibling.h"
 
@@ -70,10 +71,11 @@ protected:
     QString msg(const char* key) const { return form->msgPadrao.Msg(QLatin1String(key)); }
 
     std::unique_ptr<TfrmCadastroConsumidor> form;
-    QList<MensagemArgs> messages;
-    std::deque<bool> answers;
+    MessageScript script;
+    QList<MensagemArgs>& messages = script.shown;
+    std::deque<bool>& answers = script.answers;
     // Called inside each message, after it is recorded (to act while a dialog is open).
-    std::function<void(const MensagemArgs&)> duringMessage;
+    std::function<void(const MensagemArgs&)>& duringMessage = script.during;
 
     QList<SiblingCall> centralCalls, setConsumidorCalls, captureCalls;
     bool centralResult = true;
@@ -85,7 +87,6 @@ private:
     QString connectionName_;
     QTemporaryDir dir_;
     std::map<QByteArray, std::optional<QByteArray>> savedEnv_;
-    MensagemFn savedMensagem_;
     SiblingServices savedServices_;
 };
 

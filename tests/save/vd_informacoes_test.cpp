@@ -1,6 +1,7 @@
 #include "blended.h"
 #include "cad_consumidor_form.h"
 #include "dialogs.h"
+#include "message_script.h"
 #include "qt_printers.h"
 
 #include <QLabel>
@@ -14,14 +15,8 @@ namespace {
 class VdInformacoesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        saved_ = mensagemHandler();
-        mensagemHandler() = [this](const MensagemArgs& args) {
-            messages << args;
-            activeAtMessage << form->inCampoAtivo;
-            return true;
-        };
+        script.during = [this](const MensagemArgs&) { activeAtMessage << form->inCampoAtivo; };
     }
-    void TearDown() override { mensagemHandler() = saved_; }
 
     struct Entries {
         const char* mode;
@@ -47,11 +42,11 @@ protected:
     QString msg(const char* key) const { return form->msgPadrao.Msg(QLatin1String(key)); }
 
     std::unique_ptr<TfrmCadastroConsumidor> form;
-    QList<MensagemArgs> messages;
+    MessageScript script;
+    QList<MensagemArgs>& messages = script.shown;
     QList<int> activeAtMessage;
 
 private:
-    MensagemFn saved_;
 };
 
 const QString kCpf = QStringLiteral("52998224725");

@@ -54,11 +54,6 @@ void ScreenTest::SetUp() {
     ASSERT_TRUE(QFile::copy(dataFile("PARAMETROSKIV.CDS"), parameterFile()));
     ASSERT_TRUE(QFile::copy(dataFile("Cad_Cliente.cds"), customerFile()));
 
-    savedMensagem_ = mensagemHandler();
-    mensagemHandler() = [this](const MensagemArgs& args) {
-        messages << args;
-        return true;
-    };
     savedCentral_ = siblingServices().SenhaConsCentral;
     siblingServices().SenhaConsCentral = nullptr;
     savedPesquisa_ = siblingServices().Pesquisa;
@@ -74,7 +69,6 @@ void ScreenTest::TearDown() {
     form.reset();
     if (rdmCadConsumidor)
         rdmCadConsumidor->close();
-    mensagemHandler() = savedMensagem_;
     siblingServices().SenhaConsCentral = savedCentral_;
     siblingServices().Pesquisa = savedPesquisa_;
     clearCallSecrets();

@@ -4,6 +4,7 @@
 #include "cad_consumidor_form.h"
 #include "data_packet.h"
 #include "dialogs.h"
+#include "message_script.h"
 #include "qt_printers.h"
 #include "sibling.h"
 
@@ -61,13 +62,13 @@ protected:
     QWidget* control(const char* name) const;
 
     std::unique_ptr<TfrmCadastroConsumidor> form;
-    QList<MensagemArgs> messages;
+    MessageScript script;
+    QList<MensagemArgs>& messages = script.shown;
     QList<CentralCall> centralCalls;
 
 private:
     QTemporaryDir dir_;
     std::map<QByteArray, std::optional<QByteArray>> savedEnv_;
-    MensagemFn savedMensagem_;
     SenhaConsCentralFn savedCentral_;
     PesquisaFn savedPesquisa_;
 };

@@ -1,5 +1,6 @@
 #include "dialogs.h"
 #include "image_probe.h"
+#include "message_script.h"
 #include "qt_printers.h"
 
 #include <QApplication>
@@ -11,37 +12,13 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 using namespace cadcons;
 
 namespace {
 
-using Script = std::function<void(QDialog*)>;
-
-// Runs `show` (which opens a modal message) and plays `script` on the message once it is up. A
-// message the script leaves open is closed after a while, so a fault cannot hang the test program.
-template <typename Show> auto withMessage(const Script& script, Show show) {
-    QObject guard;
-    QTimer::singleShot(0, &guard, [script] {
-        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (!dialog) {
-            ADD_FAILURE() << "no message is shown";
-            return;
-        }
-        script(dialog);
-    });
-    QTimer::singleShot(5000, &guard, [] {
-        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-            ADD_FAILURE() << "the message stayed open";
-            dialog->done(QDialog::Rejected);
-        }
-    });
-    return show();
-}
-
-bool showAndPlay(const MensagemArgs& args, const Script& script, QWidget* parent = nullptr) {
+bool showAndPlay(const MensagemArgs& args, const DialogScript& script, QWidget* parent = nullptr) {
     return withMessage(script, [&] { return showMensagemDialog(args, parent); });
 }
 
@@ -297,19 +274,6 @@ TEST(MensagemDialog, CentredOnItsParentOrTheScreen) {
     });
 }
 
-// Puts a script in place of the dialog for the life of a test, and puts the old handler back.
-class HandlerSwap {
-public:
-    explicit HandlerSwap(MensagemFn fn)
-        : saved_(mensagemHandler()) {
-        mensagemHandler() = std::move(fn);
-    }
-    ~HandlerSwap() { mensagemHandler() = saved_; }
-
-private:
-    MensagemFn saved_;
-};
-
 TEST(Mensagem, TakesTheWaitCursorOffWhileShownAndPutsItBack) {
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     QGuiApplication::setOverrideCursor(Qt::BusyCursor);
@@ -332,10 +296,11 @@ TEST(Mensagem, TakesTheWaitCursorOffWhileShownAndPutsItBack) {
     // Any handler sees no wait cursor, and one that fails still gets the cursors back.
     {
         cursorWhileShown = true;
-        HandlerSwap swap([&](const MensagemArgs&) -> bool {
+        MessageScript script;
+        script.during = [&](const MensagemArgs&) {
             cursorWhileShown = QGuiApplication::overrideCursor() != nullptr;
             throw std::runtime_error("no screen");
-        });
+        };
         EXPECT_THROW(Mensagem("x", {}, "N", "N", kMsgErro, {}, "002", 0, nullptr), std::runtime_error);
         EXPECT_FALSE(cursorWhileShown);
     }
@@ -349,19 +314,13 @@ TEST(Mensagem, TakesTheWaitCursorOffWhileShownAndPutsItBack) {
 }
 
 TEST(Mensagem, HandsEveryArgumentToTheHandler) {
-    std::vector<MensagemArgs> calls;
-    bool reply = false;
-    HandlerSwap swap([&](const MensagemArgs& a) {
-        calls.push_back(a);
-        return reply;
-    });
-    auto* dataset = reinterpret_cast<ClientDataSet*>(&calls); // only carried, never used
-    for (bool r : {true, false}) {
-        reply = r;
+    MessageScript script;
+    script.answers = {true, false};
+    auto* dataset = reinterpret_cast<ClientDataSet*>(&script); // only carried, never used
+    for (bool r : {true, false})
         EXPECT_EQ(Mensagem("texto", "d1\nd2", "S", "N", kMsgPergunta, "extra", "007", 10, dataset), r);
-    }
-    ASSERT_EQ(calls.size(), 2u);
-    const MensagemArgs& a = calls.front();
+    ASSERT_EQ(script.shown.size(), 2);
+    const MensagemArgs& a = script.shown.front();
     EXPECT_EQ(a.text, "texto");
     EXPECT_EQ(a.details, "d1\nd2");
     EXPECT_EQ(a.flag1, "S");

@@ -1,5 +1,6 @@
 #include "blended.h"
 #include "dialogs.h"
+#include "message_script.h"
 #include "qt_printers.h"
 
 #include <QCoreApplication>
@@ -13,23 +14,6 @@
 using namespace cadcons;
 
 namespace {
-
-// Records every message instead of showing it.
-class Recorder {
-public:
-    Recorder()
-        : saved_(mensagemHandler()) {
-        mensagemHandler() = [this](const MensagemArgs& a) {
-            calls.push_back(a);
-            return true;
-        };
-    }
-    ~Recorder() { mensagemHandler() = saved_; }
-    std::vector<MensagemArgs> calls;
-
-private:
-    MensagemFn saved_;
-};
 
 DataPacket somePacket() {
     DataPacket p;
@@ -63,7 +47,7 @@ TEST(MensagemMetodo, PassesPacketsReportsAndRaisesErrors) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        Recorder rec;
+        MessageScript rec;
         if (c.yields) {
             EXPECT_EQ(MensagemMetodo(c.result, c.show, 0, "getPais", "Cadastro", "Pais", "007"), *c.yields);
         } else {
@@ -75,11 +59,11 @@ TEST(MensagemMetodo, PassesPacketsReportsAndRaisesErrors) {
             }
         }
         if (!c.shownText) {
-            EXPECT_TRUE(rec.calls.empty());
+            EXPECT_TRUE(rec.shown.empty());
             continue;
         }
-        ASSERT_EQ(rec.calls.size(), 1u);
-        const MensagemArgs& a = rec.calls.front();
+        ASSERT_EQ(rec.shown.size(), 1);
+        const MensagemArgs& a = rec.shown.front();
         EXPECT_EQ(a.text, *c.shownText);
         EXPECT_EQ(a.details, "Cadastro.getPais (Pais)");
         EXPECT_EQ(a.flag1, "N");
@@ -93,11 +77,11 @@ TEST(MensagemMetodo, PassesPacketsReportsAndRaisesErrors) {
 }
 
 TEST(MensagemMetodo, DetailsWithoutAContext) {
-    Recorder rec;
+    MessageScript rec;
     EXPECT_THROW(MensagemMetodo(QStringLiteral("erro"), true, 0, "getBairro", "Cadastro", "", "002"),
                  MensagemMetodoError);
-    ASSERT_EQ(rec.calls.size(), 1u);
-    EXPECT_EQ(rec.calls.front().details, "Cadastro.getBairro");
+    ASSERT_EQ(rec.shown.size(), 1);
+    EXPECT_EQ(rec.shown.front().details, "Cadastro.getBairro");
 }
 
 TEST(MontaRodapeGeral, Variants) {

@@ -4,6 +4,7 @@
 #include "client_data_set.h"
 #include "image_probe.h"
 #include "mask.h"
+#include "message_script.h"
 #include "qt_printers.h"
 #include "sibling.h"
 #include "utility.h"
@@ -25,26 +26,9 @@ namespace {
 
 using Script = std::function<void(PesquisaDialog*)>;
 
-// Opens the list through `show` and plays `script` on it once it is up. A list the script leaves open
-// is closed after a while, so a fault cannot hang the test program. The while is generous: a script on
-// sixty thousand rows takes seconds under the sanitizers.
+// The while is generous: a script on sixty thousand rows takes seconds under the sanitizers.
 template <typename Show> auto withDialog(const Script& script, Show show) {
-    QObject guard;
-    QTimer::singleShot(0, &guard, [script] {
-        auto* dialog = qobject_cast<PesquisaDialog*>(QApplication::activeModalWidget());
-        if (!dialog) {
-            ADD_FAILURE() << "no search list is shown";
-            return;
-        }
-        script(dialog);
-    });
-    QTimer::singleShot(60000, &guard, [] {
-        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-            ADD_FAILURE() << "the search list stayed open";
-            dialog->done(QDialog::Rejected);
-        }
-    });
-    return show();
+    return withModal<PesquisaDialog>(script, show, "search list", 60000);
 }
 
 bool pick(ClientDataSet& ds, const Script& script) {

@@ -5,6 +5,8 @@
 #include "entry_text.h"
 #include "utility.h"
 
+#include "lookup/list_filter.h"
+
 #include <QGuiApplication>
 #include <QInputMethod>
 #include <QInputMethodEvent>
@@ -18,12 +20,8 @@ using screen::Picker;
 
 namespace {
 
-// Filters `ds` by `filter`; true with the dataset on the first matching row.
-bool filteredFind(ClientDataSet& ds, const QString& filter) {
-    ds.setFilter(filter);
-    ds.setFiltered(true);
-    return !ds.isEmpty();
-}
+using lookup::both;
+using lookup::filteredFind;
 
 Picker pickerOf(int field) {
     const screen::FieldSpec* spec = screen::fieldSpec(field);
@@ -103,39 +101,36 @@ void TfrmCadastroConsumidor::openPicker(screen::Picker picker) {
     }
 }
 
-bool TfrmCadastroConsumidor::FormKeyDown(int& key, ShiftState shift) {
-    bool posted = false;
-
-    // Look-ups by the code typed into the field.
-    if (key == vk::Return) {
-        if (inCampoAtivo == 7 && !fieldText(7).isEmpty()) {
-            FilterOff off(cdsPais);
-            if (filteredFind(cdsPais, filterTerm(QStringLiteral("CDPAIS"), fieldText(7)))) {
-                setFieldText(7, cdsPais.asString(QStringLiteral("NMPAIS")));
-                stCdPais = cdsPais.asString(QStringLiteral("CDPAIS"));
-            }
-        } else if (inCampoAtivo == 8 && !fieldText(8).isEmpty()) {
-            FilterOff off(cdsEstado);
-            const QString filter = filterTerm(QStringLiteral("CDPAIS"), stCdPais) + QStringLiteral(" AND ") +
-                                   filterTerm(QStringLiteral("SGESTADO"), asciiUpper(fieldText(8)));
-            if (filteredFind(cdsEstado, filter)) {
-                stSgEstado = cdsEstado.asString(QStringLiteral("SGESTADO"));
-                setFieldText(8, stSgEstado);
-            }
-        } else if (inCampoAtivo == 9 && !fieldText(9).isEmpty()) {
-            FilterOff off(cdsMunicipio);
-            const QString filter = filterTerm(QStringLiteral("CDPAIS"), stCdPais) + QStringLiteral(" AND ") +
-                                   filterTerm(QStringLiteral("SGESTADO"), asciiUpper(stSgEstado)) +
-                                   QStringLiteral(" AND ") + filterTerm(QStringLiteral("CDMUNICIPIO"), fieldText(9));
-            if (filteredFind(cdsMunicipio, filter)) {
-                setFieldText(9, cdsMunicipio.asString(QStringLiteral("NMMUNICIPIO")));
-                stCdMunicipio = cdsMunicipio.asString(QStringLiteral("CDMUNICIPIO"));
-            }
-        } else if (inCampoAtivo == 1) {
-            stCdConsumidor = fieldText(1);
+void TfrmCadastroConsumidor::lookUpTypedCode() {
+    if (inCampoAtivo == 7 && !fieldText(7).isEmpty()) {
+        FilterOff off(cdsPais);
+        if (filteredFind(cdsPais, filterTerm(QStringLiteral("CDPAIS"), fieldText(7)))) {
+            setFieldText(7, cdsPais.asString(QStringLiteral("NMPAIS")));
+            stCdPais = cdsPais.asString(QStringLiteral("CDPAIS"));
         }
+    } else if (inCampoAtivo == 8 && !fieldText(8).isEmpty()) {
+        FilterOff off(cdsEstado);
+        const QString filter = both(filterTerm(QStringLiteral("CDPAIS"), stCdPais),
+                                    filterTerm(QStringLiteral("SGESTADO"), asciiUpper(fieldText(8))));
+        if (filteredFind(cdsEstado, filter)) {
+            stSgEstado = cdsEstado.asString(QStringLiteral("SGESTADO"));
+            setFieldText(8, stSgEstado);
+        }
+    } else if (inCampoAtivo == 9 && !fieldText(9).isEmpty()) {
+        FilterOff off(cdsMunicipio);
+        const QString filter = both(both(filterTerm(QStringLiteral("CDPAIS"), stCdPais),
+                                         filterTerm(QStringLiteral("SGESTADO"), asciiUpper(stSgEstado))),
+                                    filterTerm(QStringLiteral("CDMUNICIPIO"), fieldText(9)));
+        if (filteredFind(cdsMunicipio, filter)) {
+            setFieldText(9, cdsMunicipio.asString(QStringLiteral("NMMUNICIPIO")));
+            stCdMunicipio = cdsMunicipio.asString(QStringLiteral("CDMUNICIPIO"));
+        }
+    } else if (inCampoAtivo == 1) {
+        stCdConsumidor = fieldText(1);
     }
+}
 
+void TfrmCadastroConsumidor::optionKey(int key) {
     switch (key) {
     case vk::F5:
         imgIDATUCPFCONSClick();
@@ -152,6 +147,15 @@ bool TfrmCadastroConsumidor::FormKeyDown(int& key, ShiftState shift) {
     default:
         break;
     }
+}
+
+bool TfrmCadastroConsumidor::FormKeyDown(int& key, ShiftState shift) {
+    bool posted = false;
+
+    if (key == vk::Return)
+        lookUpTypedCode();
+
+    optionKey(key);
 
     if (key == vk::Return) {
         if (inCampoAtivo == 11)

@@ -1,9 +1,11 @@
 // Leaving the postal-code field fills the address: from the outlet's own address table, or else from
 // the public postal-code web service (see cep_service.h for where it is and how long the screen waits).
 
+#include "busy_flag.h"
 #include "cad_consumidor_form.h"
 #include "cep_service.h"
 #include "dialogs.h"
+#include "list_filter.h"
 #include "place_names.h"
 #include "rdm_cad_consumidor.h"
 #include "utility.h"
@@ -20,19 +22,9 @@ namespace {
 
 constexpr int kEndereco = 6, kPais = 7, kUf = 8, kCidade = 9, kBairro = 10, kCep = 11;
 
-void restrict(ClientDataSet& ds, const QString& filter) {
-    ds.setFiltered(false);
-    ds.setFilter(filter);
-    ds.setFiltered(true);
-}
-
-QString both(const QString& a, const QString& b) {
-    return a + QStringLiteral(" AND ") + b;
-}
-
-QString column(const ClientDataSet& ds, const char* name) {
-    return ds.asString(QLatin1String(name));
-}
+using lookup::both;
+using lookup::column;
+using lookup::restrict;
 
 // The form's one connection to the web service, made on its first web look-up.
 QNetworkAccessManager& cepNetwork(QObject* form) {
@@ -96,21 +88,6 @@ void fillAddress(TfrmCadastroConsumidor& form, const lookup::CepAddress& reply) 
         form.setFieldText(kEndereco, reply.logradouro);
 }
 
-// Guards the web wait against a second look-up started from inside it.
-class RunningFlag {
-public:
-    explicit RunningFlag(bool& flag)
-        : flag_(flag) {
-        flag_ = true;
-    }
-    ~RunningFlag() { flag_ = false; }
-    RunningFlag(const RunningFlag&) = delete;
-    RunningFlag& operator=(const RunningFlag&) = delete;
-
-private:
-    bool& flag_;
-};
-
 } // namespace
 
 void TfrmCadastroConsumidor::BuscaEnderecoCEP() {
@@ -154,7 +131,7 @@ void TfrmCadastroConsumidor::BuscaEnderecoCEP() {
             return;
         lookup::CepFetch fetched;
         {
-            RunningFlag running(cepLookupRunning_);
+            const BusyFlag running(cepLookupRunning_);
             fetched = lookup::fetchCepReply(cepNetwork(this), url);
         }
         if (fetched.outcome != lookup::CepFetch::Outcome::Reply)

@@ -3,6 +3,7 @@
 
 #include "cad_consumidor_form.h"
 #include "dialogs.h"
+#include "list_filter.h"
 #include "mask.h"
 #include "place_names.h"
 #include "sibling.h"
@@ -20,23 +21,13 @@ constexpr int kPais = 7, kUf = 8, kCidade = 9, kBairro = 10, kTipoCons = 16, kTi
 // The pickers' messages go out under the screen's own scheme.
 const QString kPickerEsquema = QStringLiteral("002");
 
-void restrict(ClientDataSet& ds, const QString& filter) {
-    ds.setFiltered(false);
-    ds.setFilter(filter);
-    ds.setFiltered(true);
-}
-
-QString both(const QString& a, const QString& b) {
-    return a + QStringLiteral(" AND ") + b;
-}
+using lookup::both;
+using lookup::column;
+using lookup::restrict;
 
 // The dialog's answer, and a row to take it from: a choice in an empty list is no choice.
 bool choose(ClientDataSet& ds) {
     return Pesquisa(ds, QStringLiteral("N")) && ds.recNo() >= 0;
-}
-
-QString column(const ClientDataSet& ds, const char* name) {
-    return ds.asString(QLatin1String(name));
 }
 
 bool isPlainDigits(const QString& text) {

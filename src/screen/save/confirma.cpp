@@ -4,6 +4,7 @@
 #include "cad_consumidor_form.h"
 #include "dialogs.h"
 #include "logging.h"
+#include "lookup/list_filter.h"
 #include "lookup/place_names.h"
 #include "module_state.h"
 #include "packet_file.h"
@@ -25,10 +26,9 @@ const QString kSep = QStringLiteral("-");
 
 // Filters `ds` by `filter` for one read, and switches the filter off afterwards whatever happens.
 QString firstValue(ClientDataSet& ds, const QString& filter, const QString& column) {
-    ds.setFilter(filter);
-    ds.setFiltered(true);
+    const bool found = lookup::filteredFind(ds, filter);
     try {
-        const QString value = ds.isEmpty() ? QString() : ds.asString(column);
+        const QString value = found ? ds.asString(column) : QString();
         ds.setFiltered(false);
         return value;
     } catch (...) {
@@ -41,20 +41,23 @@ QString firstValue(ClientDataSet& ds, const QString& filter, const QString& colu
 QString placeCode(ClientDataSet& ds, const QString& filter, const QString& nameColumn, const QString& name,
                   const QString& codeColumn) {
     const FilterOff off(ds);
-    ds.setFilter(filter);
-    ds.setFiltered(true);
+    lookup::filteredFind(ds, filter);
     return lookup::locatePlace(ds, nameColumn, name) ? ds.asString(codeColumn) : QString();
 }
 
 // Restricts `ds` to `filter`: true when a row is left, with the filter switched off again. With no row
 // the restriction stays on, as the pick list switches it off before its next use.
 bool anyRow(ClientDataSet& ds, const QString& filter) {
-    ds.setFilter(filter);
-    ds.setFiltered(true);
-    if (ds.isEmpty())
+    if (!lookup::filteredFind(ds, filter))
         return false;
     ds.setFiltered(false);
     return true;
+}
+
+// A validation query's answer into `target`; an error from the service is shown and stops the confirm.
+void checkInto(ClientDataSet& target, const ServiceResult& result, const char* operation, const QString& context,
+               const QString& esquema) {
+    target.setData(MensagemMetodo(result, true, 0, QLatin1String(operation), kModuloValida, context, esquema));
 }
 
 // The central registration answers with a data packet (or true) when it has taken the consumer, and with
@@ -113,8 +116,8 @@ void TfrmCadastroConsumidor::PreencheVariaveis() {
     // exist in this state too, and the wrong city would be saved.
     stCdPais = placeCode(cdsPais, QString(), QStringLiteral("NMPAIS"), text("lblPais"), QStringLiteral("CDPAIS"));
     stCdMunicipio = placeCode(cdsMunicipio,
-                              filterTerm(QStringLiteral("CDPAIS"), stCdPais) + QStringLiteral(" AND ") +
-                                  filterTerm(QStringLiteral("SGESTADO"), stSgEstado.toUpper()),
+                              lookup::both(filterTerm(QStringLiteral("CDPAIS"), stCdPais),
+                                           filterTerm(QStringLiteral("SGESTADO"), stSgEstado.toUpper())),
                               QStringLiteral("NMMUNICIPIO"), text("lblcidade"), QStringLiteral("CDMUNICIPIO"));
     stCdTipoConsSel = firstValue(cdsTipoCons, filterTerm(QStringLiteral("NMTIPOCONS"), text("lblTipoCons")),
                                  QStringLiteral("CDTIPOCONS"));
@@ -141,42 +144,26 @@ void TfrmCadastroConsumidor::sbtConfirmaClick() {
     // A touch or Ctrl+Enter while a question or a service call of this confirm is still open.
     if (busy_)
         return;
-    const save::BusyFlag busy(busy_);
+    const BusyFlag busy(busy_);
     const TimedCall timed(lcScreen, "sbtConfirmaClick");
-    try {
-        confirma();
-    } catch (const MensagemMetodoError&) {
-        // MensagemMetodo has shown the service's error already.
-    } catch (const std::exception& e) {
-        Mensagem(QString::fromUtf8(e.what()), QString(), QStringLiteral("N"), QStringLiteral("N"), kMsgErro, QString(),
-                 stIdEsquema, 0, nullptr);
-    }
+    guarded([this] { confirma(); });
 }
 
-void TfrmCadastroConsumidor::confirma() {
-    PreencheVariaveis();
-    if (!Vd_Informacoes())
-        return;
-
-    const QString carregado = codigoCarregado();
-    const QString ajustado = Ajusta(stCdConsumidor, 21);
+bool TfrmCadastroConsumidor::semDuplicados(const QString& carregado, const QString& ajustado) {
     const auto check = [this](ServiceResult result, const char* operation, const QString& context,
-                              ClientDataSet& target) {
-        target.setData(MensagemMetodo(result, true, 0, QLatin1String(operation), kModuloValida, context, stIdEsquema));
-    };
-
+                              ClientDataSet& target) { checkInto(target, result, operation, context, stIdEsquema); };
     // An empty document belongs to nobody: every database finds all the other empty ones equal to it.
     if (!EmptyString(stNrCpfRespCon)) {
         check(getExisteCPF(stCdCliente, carregado, stNrCpfRespCon), "getExisteCPF",
               stCdConsumidor + kSep + stCdCliente + kSep + stNrCpfRespCon, cdsBuscaConsumidor);
         if (!confirmaDuplicados(QStringLiteral("Cpf_Cad")))
-            return;
+            return false;
     }
     if (!EmptyString(stNrRgConsumid)) {
         check(getExisteRG(stCdCliente, ajustado, stNrRgConsumid), "getExisteRG",
               stCdConsumidor + kSep + stCdCliente + kSep + stNrRgConsumid, cdsBuscaConsumidor);
         if (!confirmaDuplicados(QStringLiteral("RG_Cad")))
-            return;
+            return false;
     }
     if (stIdBloqCdIdCons == QLatin1String("S")) {
         check(getExisteIdent(carregado, stCdIdConsumid), "getExisteIdent", carregado + kSep + kSep + stCdIdConsumid,
@@ -184,53 +171,74 @@ void TfrmCadastroConsumidor::confirma() {
         // A refusal, not a question: however the notice is closed, the badge is not saved.
         if (!cdsBuscaConsumidor.isEmpty()) {
             showMessage(QStringLiteral("Cracha_Cad"), kMsgInformacao, stIdEsquema);
-            return;
+            return false;
         }
     }
+    return true;
+}
 
+bool TfrmCadastroConsumidor::locaisCadastrados() {
     const QString uf = stSgEstado.toUpper();
     const QString pais = filterTerm(QStringLiteral("CDPAIS"), stCdPais);
     if (!label("lblPais")->text().isEmpty() && !anyRow(cdsPais, pais)) {
         showMessage(QStringLiteral("PAIS_N_CAD"), kMsgInformacao, stIdEsquema);
-        return;
+        return false;
     }
-    const QString estado = pais + QStringLiteral(" AND ") + filterTerm(QStringLiteral("SGESTADO"), uf);
+    const QString estado = lookup::both(pais, filterTerm(QStringLiteral("SGESTADO"), uf));
     if (!label("lblUf")->text().isEmpty() && !anyRow(cdsEstado, estado)) {
         showMessage(QStringLiteral("ESTADO_N_CAD"), kMsgInformacao, stIdEsquema);
-        return;
+        return false;
     }
     if (!label("lblcidade")->text().isEmpty() &&
-        !anyRow(cdsMunicipio,
-                estado + QStringLiteral(" AND ") + filterTerm(QStringLiteral("CDMUNICIPIO"), stCdMunicipio))) {
+        !anyRow(cdsMunicipio, lookup::both(estado, filterTerm(QStringLiteral("CDMUNICIPIO"), stCdMunicipio)))) {
         showMessage(QStringLiteral("MUNICI_N_CAD"), kMsgInformacao, stIdEsquema);
-        return;
+        return false;
     }
+    return true;
+}
 
-    if (!EmptyString(stDsEmailCons) && (!stDsEmailCons.contains(u'.') || !stDsEmailCons.contains(u'@'))) {
-        showMessage(QStringLiteral("EMAIL_INV"), kMsgInformacao, stIdEsquema);
-        return;
-    }
+void TfrmCadastroConsumidor::preencheGravacao(GravaConsumidor& v, const QString& chave) const {
+    v.cdCliente = stCdCliente;
+    v.nmConsumidor = stNmConsumidor;
+    v.cdConsumidor = chave;
+    v.cdIdConsumid = stCdIdConsumid;
+    v.cdCcusClie = stCdCcusClie;
+    v.cdTipoCons = stCdTipoCons;
+    v.nrRgConsumid = stNrRgConsumid;
+    v.nrCpfRespCon = stNrCpfRespCon;
+    v.nrTeleCons = stNrTeleCons;
+    v.nrTele2Cons = stNrTele2Cons;
+    v.stProcessamento = stStProcessamento;
+    v.operacao = stOperacao;
+    v.cdFilial = stCdFilial;
+    v.dsDirCad = stDsDirCad;
+    v.cdPais = stCdPais;
+    v.sgEstado = stSgEstado;
+    v.cdMunicipio = stCdMunicipio;
+    v.dsEndeCons = stDsEndeCons;
+    v.nrEndeCons = stNrEndeCons;
+    v.nmBairCons = stNmBairCons;
+    v.nrCepCons = stNrCepCons;
+    v.dsEmailCons = stDsEmailCons;
+    v.idSexoCons = stIdSexoConsGrava;
+    v.dtNascCons = stDtNascCons;
+    v.nrCelularCons = stNrCelularCons;
+    v.digital = stDigital;
+    v.digital2 = stDigital2;
+    v.cdExConsumid = stCdExConsumidor;
+    v.cdSenhaCons = stCdSenhaConsCripto;
+    v.cdSenhaSite = stCdSenhaSiteCripto;
+    v.nmLoginCons = stNMLOGINCONS;
+    v.idImpCpfCupom = stIDIMPCPFCUPOM;
+    v.idCadConfLibCon = stIDCADCONFLIBCON;
+    v.idAtuCpfCons = stIDATUCPFCONS;
+    v.idVerSaldCon = stIDVERSALDCON;
+    v.idTpVendaCons = stIdTpVendaCons;
+    v.cdSenhaConsMd5 = stCdSenhaConsMd5;
+    v.cdSenhaPosMd5 = stCdSenhaPosMd5;
+}
 
-    const bool novo = stOperacao == QLatin1String("1");
-    if (novo) {
-        check(getValidaCons(ajustado, stCdCliente), "getValidaCons", stCdConsumidor + stCdCliente, cdsConsumidor);
-        if (!cdsConsumidor.isEmpty()) {
-            showMessage(QStringLiteral("Cons_Cad"), kMsgErro, stIdEsquema);
-            return;
-        }
-    }
-
-    if (!EmptyString(stCdTipoConsSel))
-        stCdTipoCons = stCdTipoConsSel;
-    if (!EmptyString(stCdTipoVenda))
-        stIdTpVendaCons = stCdTipoVenda;
-    if (stCdCcusClie.isEmpty() || stCdTipoCons.isEmpty() || stCdCliente.isEmpty()) {
-        showMessage(QStringLiteral("Param_Vnd"), kMsgErro, stIdEsquema);
-        boGravou = false;
-        return;
-    }
-
-    const QString chave = novo ? ajustado : carregado;
+void TfrmCadastroConsumidor::grava(bool novo, const QString& chave, const QString& carregado) {
     const QString contexto = QStringList{stCdCliente,    stNmConsumidor,    chave,
                                          stCdConsumidor, stCdCcusClie,      stCdTipoCons,
                                          stCdConsumidor, stNrCpfRespCon,    stNrTeleCons,
@@ -244,44 +252,7 @@ void TfrmCadastroConsumidor::confirma() {
     try {
         CriptografaSenhas();
         GravaConsumidor v;
-        v.cdCliente = stCdCliente;
-        v.nmConsumidor = stNmConsumidor;
-        v.cdConsumidor = chave;
-        v.cdIdConsumid = stCdIdConsumid;
-        v.cdCcusClie = stCdCcusClie;
-        v.cdTipoCons = stCdTipoCons;
-        v.nrRgConsumid = stNrRgConsumid;
-        v.nrCpfRespCon = stNrCpfRespCon;
-        v.nrTeleCons = stNrTeleCons;
-        v.nrTele2Cons = stNrTele2Cons;
-        v.stProcessamento = stStProcessamento;
-        v.operacao = stOperacao;
-        v.cdFilial = stCdFilial;
-        v.dsDirCad = stDsDirCad;
-        v.cdPais = stCdPais;
-        v.sgEstado = stSgEstado;
-        v.cdMunicipio = stCdMunicipio;
-        v.dsEndeCons = stDsEndeCons;
-        v.nrEndeCons = stNrEndeCons;
-        v.nmBairCons = stNmBairCons;
-        v.nrCepCons = stNrCepCons;
-        v.dsEmailCons = stDsEmailCons;
-        v.idSexoCons = stIdSexoConsGrava;
-        v.dtNascCons = stDtNascCons;
-        v.nrCelularCons = stNrCelularCons;
-        v.digital = stDigital;
-        v.digital2 = stDigital2;
-        v.cdExConsumid = stCdExConsumidor;
-        v.cdSenhaCons = stCdSenhaConsCripto;
-        v.cdSenhaSite = stCdSenhaSiteCripto;
-        v.nmLoginCons = stNMLOGINCONS;
-        v.idImpCpfCupom = stIDIMPCPFCUPOM;
-        v.idCadConfLibCon = stIDCADCONFLIBCON;
-        v.idAtuCpfCons = stIDATUCPFCONS;
-        v.idVerSaldCon = stIDVERSALDCON;
-        v.idTpVendaCons = stIdTpVendaCons;
-        v.cdSenhaConsMd5 = stCdSenhaConsMd5;
-        v.cdSenhaPosMd5 = stCdSenhaPosMd5;
+        preencheGravacao(v, chave);
         MensagemMetodo(setGravaConsumidor(v), true, 10, QStringLiteral("setGravaConsumidor"), kModuloGrava, contexto,
                        stIdEsquema);
     } catch (...) {
@@ -315,6 +286,48 @@ void TfrmCadastroConsumidor::confirma() {
 
     boGravou = true;
     close();
+}
+
+void TfrmCadastroConsumidor::confirma() {
+    PreencheVariaveis();
+    if (!Vd_Informacoes())
+        return;
+
+    const QString carregado = codigoCarregado();
+    const QString ajustado = Ajusta(stCdConsumidor, 21);
+
+    if (!semDuplicados(carregado, ajustado))
+        return;
+
+    if (!locaisCadastrados())
+        return;
+
+    if (!EmptyString(stDsEmailCons) && (!stDsEmailCons.contains(u'.') || !stDsEmailCons.contains(u'@'))) {
+        showMessage(QStringLiteral("EMAIL_INV"), kMsgInformacao, stIdEsquema);
+        return;
+    }
+
+    const bool novo = stOperacao == QLatin1String("1");
+    if (novo) {
+        checkInto(cdsConsumidor, getValidaCons(ajustado, stCdCliente), "getValidaCons", stCdConsumidor + stCdCliente,
+                  stIdEsquema);
+        if (!cdsConsumidor.isEmpty()) {
+            showMessage(QStringLiteral("Cons_Cad"), kMsgErro, stIdEsquema);
+            return;
+        }
+    }
+
+    if (!EmptyString(stCdTipoConsSel))
+        stCdTipoCons = stCdTipoConsSel;
+    if (!EmptyString(stCdTipoVenda))
+        stIdTpVendaCons = stCdTipoVenda;
+    if (stCdCcusClie.isEmpty() || stCdTipoCons.isEmpty() || stCdCliente.isEmpty()) {
+        showMessage(QStringLiteral("Param_Vnd"), kMsgErro, stIdEsquema);
+        boGravou = false;
+        return;
+    }
+
+    grava(novo, novo ? ajustado : carregado, carregado);
 }
 
 } // namespace cadcons

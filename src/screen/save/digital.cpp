@@ -15,7 +15,7 @@ void TfrmCadastroConsumidor::sbpDigitalClick() {
     // The capture has a window of its own; a touch that reaches the form meanwhile starts nothing.
     if (busy_)
         return;
-    const save::BusyFlag busy(busy_);
+    const BusyFlag busy(busy_);
 
     if (!Vd_Informacoes())
         return;

@@ -47,7 +47,7 @@ bool TfrmCadastroConsumidor::Vd_Informacoes() {
         }
         return false;
     };
-    try {
+    const auto check = [&]() -> bool {
         if (stModoChamada == QLatin1String("B") && label("lblCodCons")->text().isEmpty())
             return fails("CodCons_Ninf", 1);
         if (label("lblNome")->text().isEmpty())
@@ -67,11 +67,10 @@ bool TfrmCadastroConsumidor::Vd_Informacoes() {
         if (label("lblCracha")->text().isEmpty())
             return fails("Cracha_Ninf", 17);
         return true;
-    } catch (const std::exception& e) {
-        Mensagem(QString::fromUtf8(e.what()), QString(), QStringLiteral("N"), QStringLiteral("N"), kMsgErro, QString(),
-                 stIdEsquema, 0, nullptr);
-        return false;
-    }
+    };
+    bool valid = false;
+    guarded([&] { valid = check(); });
+    return valid;
 }
 
 } // namespace cadcons

@@ -1,8 +1,9 @@
 #pragma once
 
-namespace cadcons::save {
+namespace cadcons {
 
-// Holds a flag set for the life of a scope, whichever way the scope is left.
+// Holds a flag set for the life of a scope, whichever way the scope is left: the form uses it to
+// refuse a second capture, confirm or web look-up started from inside a wait.
 class BusyFlag {
 public:
     explicit BusyFlag(bool& flag)
@@ -17,4 +18,4 @@ private:
     bool& flag_;
 };
 
-} // namespace cadcons::save
+} // namespace cadcons
