@@ -250,22 +250,22 @@ public:
 private:
     void confirma();
     // The duplicate checks of CPF, RG and badge; false when one stops the confirm (its message shown).
-    bool semDuplicados(const QString& carregado, const QString& ajustado);
+    bool documentsAreFree(const QString& carregado, const QString& ajustado);
     // Country, state and city are in the lists; false with the message of the first that is not.
-    bool locaisCadastrados();
+    bool placesAreRegistered();
     // Writes the consumer under `chave` (`carregado` is the code it was loaded with), then the central
     // steps; the form closes once everything has gone through.
-    void grava(bool novo, const QString& chave, const QString& carregado);
+    void saveAndPublish(bool novo, const QString& chave, const QString& carregado);
     // The record for setGravaConsumidor under the consumer code `chave`, passwords as CriptografaSenhas left them.
-    void preencheGravacao(GravaConsumidor& v, const QString& chave) const;
+    void fillSaveArguments(GravaConsumidor& v, const QString& chave) const;
     // CDCONSUMIDOR of the record loaded for editing, or of the one this form has inserted; "" for a new
     // consumer.
-    QString codigoCarregado() const;
+    QString loadedCode() const;
     // After a duplicate check: when cdsBuscaConsumidor lists other consumers, asks the question `key`
     // with one line per consumer; true to go on.
-    bool confirmaDuplicados(const QString& key);
+    bool confirmDuplicates(const QString& key);
     // Empties the passwords, their digests and stored forms, and the fingerprints.
-    void limpaSegredos();
+    void clearFormSecrets();
 
     bool busy_ = false;   // Confirm or fingerprint capture under way: a second touch must not start another
     QString insertedKey_; // the consumer this form inserted, when a later step of that confirm failed

@@ -80,7 +80,7 @@ ServiceResult centralAnswer(const QVariant& answer) {
 
 } // namespace
 
-QString TfrmCadastroConsumidor::codigoCarregado() const {
+QString TfrmCadastroConsumidor::loadedCode() const {
     if (!insertedKey_.isEmpty())
         return insertedKey_;
     return cdsDadosCons.isEmpty() ? QString() : cdsDadosCons.asString(QStringLiteral("CDCONSUMIDOR"));
@@ -123,7 +123,7 @@ void TfrmCadastroConsumidor::PreencheVariaveis() {
                                  QStringLiteral("CDTIPOCONS"));
 }
 
-bool TfrmCadastroConsumidor::confirmaDuplicados(const QString& key) {
+bool TfrmCadastroConsumidor::confirmDuplicates(const QString& key) {
     if (cdsBuscaConsumidor.isEmpty())
         return true;
     QString details;
@@ -134,7 +134,7 @@ bool TfrmCadastroConsumidor::confirmaDuplicados(const QString& key) {
     return showMessage(key, kMsgPergunta, stIdEsquema, details);
 }
 
-void TfrmCadastroConsumidor::limpaSegredos() {
+void TfrmCadastroConsumidor::clearFormSecrets() {
     clearCallSecrets();
     for (QString* secret : {&stCdSenhaConsMd5, &stCdSenhaPosMd5, &stCdSenhaConsCripto, &stCdSenhaSiteCripto})
         secret->clear();
@@ -149,20 +149,20 @@ void TfrmCadastroConsumidor::sbtConfirmaClick() {
     guarded([this] { confirma(); });
 }
 
-bool TfrmCadastroConsumidor::semDuplicados(const QString& carregado, const QString& ajustado) {
+bool TfrmCadastroConsumidor::documentsAreFree(const QString& carregado, const QString& ajustado) {
     const auto check = [this](ServiceResult result, const char* operation, const QString& context,
                               ClientDataSet& target) { checkInto(target, result, operation, context, stIdEsquema); };
     // An empty document belongs to nobody: every database finds all the other empty ones equal to it.
     if (!EmptyString(stNrCpfRespCon)) {
         check(getExisteCPF(stCdCliente, carregado, stNrCpfRespCon), "getExisteCPF",
               stCdConsumidor + kSep + stCdCliente + kSep + stNrCpfRespCon, cdsBuscaConsumidor);
-        if (!confirmaDuplicados(QStringLiteral("Cpf_Cad")))
+        if (!confirmDuplicates(QStringLiteral("Cpf_Cad")))
             return false;
     }
     if (!EmptyString(stNrRgConsumid)) {
         check(getExisteRG(stCdCliente, ajustado, stNrRgConsumid), "getExisteRG",
               stCdConsumidor + kSep + stCdCliente + kSep + stNrRgConsumid, cdsBuscaConsumidor);
-        if (!confirmaDuplicados(QStringLiteral("RG_Cad")))
+        if (!confirmDuplicates(QStringLiteral("RG_Cad")))
             return false;
     }
     if (stIdBloqCdIdCons == QLatin1String("S")) {
@@ -177,7 +177,7 @@ bool TfrmCadastroConsumidor::semDuplicados(const QString& carregado, const QStri
     return true;
 }
 
-bool TfrmCadastroConsumidor::locaisCadastrados() {
+bool TfrmCadastroConsumidor::placesAreRegistered() {
     const QString uf = stSgEstado.toUpper();
     const QString pais = filterTerm(QStringLiteral("CDPAIS"), stCdPais);
     if (!label("lblPais")->text().isEmpty() && !anyRow(cdsPais, pais)) {
@@ -197,7 +197,7 @@ bool TfrmCadastroConsumidor::locaisCadastrados() {
     return true;
 }
 
-void TfrmCadastroConsumidor::preencheGravacao(GravaConsumidor& v, const QString& chave) const {
+void TfrmCadastroConsumidor::fillSaveArguments(GravaConsumidor& v, const QString& chave) const {
     v.cdCliente = stCdCliente;
     v.nmConsumidor = stNmConsumidor;
     v.cdConsumidor = chave;
@@ -238,7 +238,7 @@ void TfrmCadastroConsumidor::preencheGravacao(GravaConsumidor& v, const QString&
     v.cdSenhaPosMd5 = stCdSenhaPosMd5;
 }
 
-void TfrmCadastroConsumidor::grava(bool novo, const QString& chave, const QString& carregado) {
+void TfrmCadastroConsumidor::saveAndPublish(bool novo, const QString& chave, const QString& carregado) {
     const QString contexto = QStringList{stCdCliente,    stNmConsumidor,    chave,
                                          stCdConsumidor, stCdCcusClie,      stCdTipoCons,
                                          stCdConsumidor, stNrCpfRespCon,    stNrTeleCons,
@@ -252,7 +252,7 @@ void TfrmCadastroConsumidor::grava(bool novo, const QString& chave, const QStrin
     try {
         CriptografaSenhas();
         GravaConsumidor v;
-        preencheGravacao(v, chave);
+        fillSaveArguments(v, chave);
         MensagemMetodo(setGravaConsumidor(v), true, 10, QStringLiteral("setGravaConsumidor"), kModuloGrava, contexto,
                        stIdEsquema);
     } catch (...) {
@@ -282,7 +282,7 @@ void TfrmCadastroConsumidor::grava(bool novo, const QString& chave, const QStrin
     MensagemMetodo(centralAnswer(SetConsumidor({stCdFilial, stDsDirCad, stIdExConsAtFil, stIdExConsAtGer}, dados)),
                    true, 0, QStringLiteral("setConsumidor"), kModuloCentral, stCdFilial + kSep + stDsDirCad,
                    stIdEsquema);
-    limpaSegredos();
+    clearFormSecrets();
 
     boGravou = true;
     close();
@@ -293,13 +293,13 @@ void TfrmCadastroConsumidor::confirma() {
     if (!Vd_Informacoes())
         return;
 
-    const QString carregado = codigoCarregado();
+    const QString carregado = loadedCode();
     const QString ajustado = Ajusta(stCdConsumidor, 21);
 
-    if (!semDuplicados(carregado, ajustado))
+    if (!documentsAreFree(carregado, ajustado))
         return;
 
-    if (!locaisCadastrados())
+    if (!placesAreRegistered())
         return;
 
     if (!EmptyString(stDsEmailCons) && (!stDsEmailCons.contains(u'.') || !stDsEmailCons.contains(u'@'))) {
@@ -327,7 +327,7 @@ void TfrmCadastroConsumidor::confirma() {
         return;
     }
 
-    grava(novo, novo ? ajustado : carregado, carregado);
+    saveAndPublish(novo, novo ? ajustado : carregado, carregado);
 }
 
 } // namespace cadcons
