@@ -141,9 +141,7 @@ QString applicationProblem() {
             return QStringLiteral("the process's Qt application object is a %1, not a QApplication: the "
                                   "registration screen needs Qt Widgets")
                 .arg(QString::fromLatin1(app->metaObject()->className()));
-        if (QThread::currentThread() != app->thread())
-            return QStringLiteral("called on a thread other than the one that runs the Qt application");
-        return {};
+        return {}; // the calling thread is checked before, with the service's (callerThreadProblem)
     }
     XProbe probe;
     if (QString problem = displayProblem(probe); !problem.isEmpty())

@@ -666,13 +666,8 @@ QByteArray writePacketXml(const DataPacket& packet, CodePage page) {
         out += QStringLiteral("/>");
     }
     out += QStringLiteral("</ROWDATA></DATAPACKET>\n");
-    QByteArray bytes;
-    qsizetype at = 0;
-    if (!encodeExact(out, page, bytes, at))
-        writeError(QStringLiteral("character U+%1 cannot be written in %2")
-                       .arg(uint(out.at(at).unicode()), 4, 16, QLatin1Char('0'))
-                       .arg(codePageName(page)));
-    return bytes;
+    // Every name was checked and every value escaped for the code page above: nothing is left to refuse.
+    return page == CodePage::Utf8 ? out.toUtf8() : toCp1252(out);
 }
 
 void writePacketFile(const DataPacket& packet, const QString& path) {

@@ -26,15 +26,8 @@ const QString kSep = QStringLiteral("-");
 
 // Filters `ds` by `filter` for one read, and switches the filter off afterwards whatever happens.
 QString firstValue(ClientDataSet& ds, const QString& filter, const QString& column) {
-    const bool found = lookup::filteredFind(ds, filter);
-    try {
-        const QString value = found ? ds.asString(column) : QString();
-        ds.setFiltered(false);
-        return value;
-    } catch (...) {
-        ds.setFiltered(false);
-        throw;
-    }
+    const FilterOff off(ds);
+    return lookup::filteredFind(ds, filter) ? ds.asString(column) : QString();
 }
 
 // The code of the row among those `filter` leaves whose `nameColumn` names the place `name`; "" when none.
