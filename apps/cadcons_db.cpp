@@ -1,10 +1,10 @@
 // cadcons-db: creates the consumer database and fills it with demonstration data.
 
 #include "cli.h"
-#include "connection.h"
-#include "rdm_cad_consumidor.h"
-#include "schema.h"
+#include "config/connection.h"
 #include "seed_scale.h"
+#include "service/rdm_cad_consumidor.h"
+#include "service/schema.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

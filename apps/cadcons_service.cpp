@@ -2,8 +2,8 @@
 // that libcadconsumidor offers hosts.
 
 #include "cli.h"
-#include "host_service.h"
-#include "rdm_cad_consumidor.h"
+#include "service/host_service.h"
+#include "service/rdm_cad_consumidor.h"
 
 #include <QCoreApplication>
 #include <cstdio>

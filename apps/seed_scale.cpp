@@ -1,8 +1,8 @@
 #include "seed_scale.h"
 
-#include "connection.h"
-#include "consumer_table.h"
-#include "schema.h"
+#include "config/connection.h"
+#include "service/consumer_table.h"
+#include "service/schema.h"
 
 #include <QDateTime>
 #include <QSqlDriver>

@@ -13,12 +13,12 @@
 //   CADCONS_BENCH_PG      connection string of one ("Provider=QPSQL;Data Source=HOST:PORT;...")
 // The counts of the database's tables go into every result as counters, so growth runs are told apart.
 
-#include "catalogue.h"
-#include "client_data_set.h"
-#include "connection.h"
-#include "filter.h"
-#include "rdm_cad_consumidor.h"
-#include "utility.h"
+#include "config/connection.h"
+#include "platform/client_data_set.h"
+#include "platform/filter.h"
+#include "routines/utility.h"
+#include "service/catalogue.h"
+#include "service/rdm_cad_consumidor.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>

@@ -1,7 +1,7 @@
-#include "client_data_set.h"
-#include "mask.h"
-#include "pesquisa.h"
-#include "utility.h"
+#include "platform/client_data_set.h"
+#include "platform/mask.h"
+#include "routines/utility.h"
+#include "widgets/pesquisa.h"
 
 #include <QApplication>
 #include <QStringList>

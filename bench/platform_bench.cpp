@@ -1,5 +1,5 @@
-#include "client_data_set.h"
-#include "packet_file.h"
+#include "platform/client_data_set.h"
+#include "platform/packet_file.h"
 
 #include <benchmark/benchmark.h>
 

@@ -13,19 +13,19 @@
 // again). The consumers it adds have codes from 000000090000000000000 up, of the customer of the
 // parameter file; they are deleted at the start and at the end of the run.
 
-#include "blended.h"
-#include "cad_consumidor_form.h"
-#include "central_services.h"
-#include "connection.h"
-#include "data_packet.h"
-#include "dialogs.h"
-#include "module_state.h"
-#include "packet_file.h"
-#include "pesquisa.h"
-#include "rdm_cad_consumidor.h"
-#include "schema.h"
+#include "central/central_services.h"
+#include "config/connection.h"
+#include "platform/data_packet.h"
+#include "platform/packet_file.h"
+#include "routines/sibling.h"
+#include "screen/cad_consumidor_form.h"
+#include "screen/module_state.h"
 #include "screen_loopback_server.h"
-#include "sibling.h"
+#include "service/rdm_cad_consumidor.h"
+#include "service/schema.h"
+#include "widgets/blended.h"
+#include "widgets/dialogs.h"
+#include "widgets/pesquisa.h"
 
 #include <QApplication>
 #include <QDir>
@@ -641,7 +641,7 @@ int main(int argc, char** argv) {
         return true;
     };
     siblingServices().Pesquisa = [](ClientDataSet&, const QString&) { return false; };
-    installDefaultCentralServices();
+    installDefaultCentralServices([] { return rdmCadConsumidor; });
 
     const struct {
         const char* label;

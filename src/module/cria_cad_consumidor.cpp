@@ -1,15 +1,16 @@
-#include "cadconsumidor.h"
+#include "module/cadconsumidor.h"
 
-#include "cad_consumidor_form.h"
-#include "central_services.h"
-#include "connection.h"
-#include "dialogs.h"
-#include "digital_dialog.h"
-#include "host_config.h"
-#include "host_service.h"
-#include "logging.h"
-#include "module_state.h"
-#include "pesquisa.h"
+#include "central/central_services.h"
+#include "config/connection.h"
+#include "config/host_config.h"
+#include "config/logging.h"
+#include "fingerprint/digital_dialog.h"
+#include "screen/cad_consumidor_form.h"
+#include "screen/module_state.h"
+#include "service/host_service.h"
+#include "service/rdm_cad_consumidor.h"
+#include "widgets/dialogs.h"
+#include "widgets/pesquisa.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -193,7 +194,7 @@ bool showScreen(Texts& texts, const QString& mode, QString& error) {
     // The sibling package's services the host did not put in place itself.
     installDefaultPesquisa();
     installDefaultDigitalConsumidor();
-    installDefaultCentralServices();
+    installDefaultCentralServices([] { return rdmCadConsumidor; });
 
     bool result = false;
     bool shown = false;
@@ -346,6 +347,23 @@ void noteAfterCall(const QString& problem) {
     lastError += (lastError.empty() ? "" : "\n") + problem.toStdString();
 }
 
+// Both entry points: decodes the host's four strings from its code page and runs the screen, unless
+// `problem` (what the caller found already) or the decoding stops it. When the screen ran, `out` holds the
+// three answers in the host's code page, and what could not be encoded is noted.
+bool decodeAndRun(QString problem, const QByteArrayView (&in)[4], QByteArray (&out)[3], bool& ran) {
+    CodePage page = CodePage::Utf8;
+    if (problem.isEmpty())
+        problem = codePageProblem(page);
+    Texts texts;
+    QString modeText;
+    if (problem.isEmpty())
+        problem = decodeArguments(in, page, texts, modeText);
+    const bool result = runCall(problem, texts, modeText, ran);
+    if (ran)
+        noteAfterCall(encodeResults(texts, page, in, out));
+    return result;
+}
+
 char* copyOut(QByteArrayView bytes) {
     auto* out = static_cast<char*>(std::malloc(size_t(bytes.size()) + 1));
     if (out) {
@@ -369,20 +387,10 @@ int callFromC(char** code, char** name, char** customer, const char* mode) {
         if (!refs[i])
             problem = QStringLiteral("the address of the %1 is NULL: pass the address of a char* (which may be NULL)")
                           .arg(QLatin1String(kArgumentNames[i]));
-    CodePage page = CodePage::Utf8;
-    if (problem.isEmpty())
-        problem = codePageProblem(page);
-    Texts texts;
-    QString modeText;
-    if (problem.isEmpty())
-        problem = decodeArguments(in, page, texts, modeText);
-    bool ran = false;
-    const bool result = runCall(problem, texts, modeText, ran);
-
     // The host's strings stay the host's: every answer is a new string, all or none.
     QByteArray outBytes[3];
-    if (ran)
-        noteAfterCall(encodeResults(texts, page, in, outBytes));
+    bool ran = false;
+    const bool result = decodeAndRun(problem, in, outBytes, ran);
     char* out[3] = {};
     bool complete = true;
     for (int i = 0; i < 3; ++i)
@@ -450,23 +458,15 @@ bool CriaCadConsumidor(std::string& code, std::string& name, std::string& custom
         QByteArrayView in[4];
         for (int i = 0; i < 4; ++i)
             in[i] = QByteArrayView(args[i]->data(), qsizetype(args[i]->size()));
-        CodePage page = CodePage::Utf8;
-        QString problem = codePageProblem(page);
-        Texts texts;
-        QString modeText;
-        if (problem.isEmpty())
-            problem = decodeArguments(in, page, texts, modeText);
+        QByteArray out[3];
         bool ran = false;
-        const bool result = runCall(problem, texts, modeText, ran);
+        const bool result = decodeAndRun({}, in, out, ran);
         if (ran) {
-            QByteArray out[3];
-            const QString afterCall = encodeResults(texts, page, in, out);
             std::string outCode = out[0].toStdString(), outName = out[1].toStdString(),
                         outCustomer = out[2].toStdString();
             code = std::move(outCode);
             name = std::move(outName);
             customer = std::move(outCustomer);
-            noteAfterCall(afterCall);
         }
         return result;
     } catch (...) {

@@ -1,7 +1,7 @@
-#include "client_data_set.h"
+#include "platform/client_data_set.h"
 
-#include "packet_file.h"
-#include "text.h"
+#include "platform/packet_file.h"
+#include "platform/text.h"
 
 #include <algorithm>
 #include <numeric>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data_packet.h"
-#include "filter.h"
+#include "platform/data_packet.h"
+#include "platform/filter.h"
 
 #include <QDateTime>
 #include <QHash>

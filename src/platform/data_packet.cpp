@@ -1,4 +1,4 @@
-#include "data_packet.h"
+#include "platform/data_packet.h"
 
 namespace cadcons {
 

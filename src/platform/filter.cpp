@@ -1,4 +1,4 @@
-#include "filter.h"
+#include "platform/filter.h"
 
 namespace cadcons {
 

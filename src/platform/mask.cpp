@@ -1,4 +1,4 @@
-#include "mask.h"
+#include "platform/mask.h"
 
 #include <QRegularExpression>
 

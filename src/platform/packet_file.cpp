@@ -1,6 +1,6 @@
-#include "packet_file.h"
+#include "platform/packet_file.h"
 
-#include "text.h"
+#include "platform/text.h"
 
 #include <QFile>
 #include <QFileInfo>

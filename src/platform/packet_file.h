@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data_packet.h"
-#include "text.h"
+#include "platform/data_packet.h"
+#include "platform/text.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "sql_provider.h"
+#include "platform/sql_provider.h"
 
-#include "text.h"
+#include "platform/text.h"
 
 #include <QSqlDriver>
 #include <QSqlError>

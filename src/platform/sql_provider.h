@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data_packet.h"
+#include "platform/data_packet.h"
 
 #include <QSet>
 #include <QString>

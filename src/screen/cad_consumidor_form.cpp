@@ -1,8 +1,8 @@
-#include "cad_consumidor_form.h"
+#include "screen/cad_consumidor_form.h"
 
-#include "blended.h"
-#include "dialogs.h"
-#include "module_state.h"
+#include "screen/module_state.h"
+#include "widgets/blended.h"
+#include "widgets/dialogs.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "client_data_set.h"
-#include "field_catalogue.h"
-#include "messages.h"
+#include "platform/client_data_set.h"
+#include "routines/messages.h"
+#include "screen/field_catalogue.h"
 
 #include <QDialog>
 #include <QHash>

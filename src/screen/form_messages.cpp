@@ -1,6 +1,6 @@
-#include "cad_consumidor_form.h"
+#include "screen/cad_consumidor_form.h"
 
-#include "dialogs.h"
+#include "widgets/dialogs.h"
 
 namespace cadcons {
 

@@ -1,13 +1,13 @@
-#include "cad_consumidor_form.h"
+#include "screen/cad_consumidor_form.h"
 
-#include "dialogs.h"
-#include "host_config.h"
-#include "logging.h"
-#include "module_state.h"
-#include "packet_file.h"
-#include "rdm_cad_consumidor.h"
-#include "sibling.h"
-#include "utility.h"
+#include "config/host_config.h"
+#include "config/logging.h"
+#include "platform/packet_file.h"
+#include "routines/sibling.h"
+#include "routines/utility.h"
+#include "screen/module_state.h"
+#include "service/rdm_cad_consumidor.h"
+#include "widgets/dialogs.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
-#include "module_state.h"
+#include "screen/module_state.h"
 
-#include "host_config.h"
+#include "config/host_config.h"
 
 namespace cadcons {
 

@@ -1,7 +1,7 @@
-#include "catalogue.h"
+#include "service/catalogue.h"
 
-#include "consumer_table.h"
-#include "sql_provider.h"
+#include "platform/sql_provider.h"
+#include "service/consumer_table.h"
 
 #include <QHash>
 
@@ -62,16 +62,7 @@ WHERE  CDCLIENTE = :P_CDCLIENTE)";
     "   CO.IDVERSALDCON, CO.IDIMPCPFCUPOM, CO.IDCADCONFLIBCON, CO.IDATUCPFCONS, CO.IDTPVENDACONS,\n"                   \
     "   CO.DIGICONSUMIDOR, CO.DIGICONSUMIDOR2, CO.CDSENHACONSMD5, CO.CDSENHAPOSMD5"
 
-const char* const adqDadosConsMssql = CADCONS_DADOS_CONS_SELECT R"(
-FROM
-   CONSUMIDOR CO LEFT JOIN MUNICIPIO MU ON
-        (CO.CDMUNICIPIO = MU.CDMUNICIPIO)
-    AND (CO.SGESTADO = MU.SGESTADO)
-    AND (CO.CDPAIS   = MU.CDPAIS)
-                 LEFT JOIN PAIS PA ON
-        (CO.CDPAIS   = PA.CDPAIS)
-                 LEFT JOIN TIPOCONS TC ON
-        (CO.CDTIPOCONS = TC.CDTIPOCONS)
+const char* const adqDadosConsMssql = CADCONS_DADOS_CONS_SELECT CADCONS_CONSUMER_RECORD_FROM R"(
 WHERE
    (CO.CDCLIENTE  = :P_CDCLIENTE) AND
    (

@@ -1,11 +1,25 @@
 #pragma once
 
-#include "data_packet.h"
+#include "platform/data_packet.h"
 
 #include <QSet>
 #include <QString>
 
 class QSqlQuery;
+
+// The consumer record's tables: the stored record and the branch's consumer file show the same names of
+// place and type. Outer joins, so a consumer whose city or type is gone still has its row.
+#define CADCONS_CONSUMER_RECORD_FROM                                                                                   \
+    "\n"                                                                                                               \
+    "FROM\n"                                                                                                           \
+    "   CONSUMIDOR CO LEFT JOIN MUNICIPIO MU ON\n"                                                                     \
+    "        (CO.CDMUNICIPIO = MU.CDMUNICIPIO)\n"                                                                      \
+    "    AND (CO.SGESTADO = MU.SGESTADO)\n"                                                                            \
+    "    AND (CO.CDPAIS   = MU.CDPAIS)\n"                                                                              \
+    "                 LEFT JOIN PAIS PA ON\n"                                                                          \
+    "        (CO.CDPAIS   = PA.CDPAIS)\n"                                                                              \
+    "                 LEFT JOIN TIPOCONS TC ON\n"                                                                      \
+    "        (CO.CDTIPOCONS = TC.CDTIPOCONS)"
 
 namespace cadcons::sql {
 

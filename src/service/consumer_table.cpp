@@ -1,4 +1,4 @@
-#include "consumer_table.h"
+#include "service/consumer_table.h"
 
 #include <array>
 #include <cstring>

@@ -1,9 +1,9 @@
-#include "host_service.h"
+#include "service/host_service.h"
 
-#include "host_config.h"
-#include "logging.h"
-#include "packet_file.h"
-#include "rdm_cad_consumidor.h"
+#include "config/host_config.h"
+#include "config/logging.h"
+#include "platform/packet_file.h"
+#include "service/rdm_cad_consumidor.h"
 
 #include <QCoreApplication>
 #include <QThread>
@@ -103,60 +103,51 @@ QString shown(QByteArrayView bytes) {
     return bytes.size() > 60 ? text + QStringLiteral("...") : text;
 }
 
-} // namespace
-
-HostServiceAnswer runHostService(QByteArrayView operation, const QList<QByteArrayView>& arguments) {
-    const ServiceOperation* op = nullptr;
-    for (const ServiceOperation& candidate : serviceOperations())
+// The operation of that name; nullptr after saying which there are.
+const ServiceOperation* findOperation(QByteArrayView operation, QString& problem) {
+    QStringList names;
+    for (const ServiceOperation& candidate : serviceOperations()) {
         if (operation == QByteArrayView(candidate.name))
-            op = &candidate;
-    if (!op) {
-        QStringList names;
-        for (const ServiceOperation& candidate : serviceOperations())
-            names << QLatin1String(candidate.name);
-        return failed(HostServiceAnswer::Misused, QStringLiteral("unknown operation %1; the operations are %2")
-                                                      .arg(shown(operation), names.join(QLatin1String(", "))));
+            return &candidate;
+        names << QLatin1String(candidate.name);
     }
-    const QString name = QLatin1String(op->name);
-    if (arguments.size() != op->arguments.size())
-        return failed(HostServiceAnswer::Misused,
-                      QStringLiteral("%1 takes %2 argument(s)%3, %4 given")
-                          .arg(name)
-                          .arg(op->arguments.size())
-                          .arg(op->arguments.isEmpty() ? QString() : QStringLiteral(": ") + op->arguments.join(u' '))
-                          .arg(arguments.size()));
+    problem = QStringLiteral("unknown operation %1; the operations are %2")
+                  .arg(shown(operation), names.join(QLatin1String(", ")));
+    return nullptr;
+}
 
-    if (const QString problem = callerThreadProblem(); !problem.isEmpty())
-        return failed(HostServiceAnswer::Failed, problem);
-    if (const QStringList problems = hostConfigProblems(); !problems.isEmpty())
-        return failed(HostServiceAnswer::Failed,
-                      QStringLiteral("the host configuration is wrong:\n") + problems.join(u'\n'));
-    const CodePage page = hostCodePage();
-
-    // Values are never repeated in a message: a password may be among them.
-    QStringList values;
+// The arguments in the host's code page, as texts; false with the problem. Values are never repeated in a
+// message: a password may be among them.
+bool decodeValues(const ServiceOperation& op, const QList<QByteArrayView>& arguments, CodePage page,
+                  QStringList& values, QString& problem) {
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         QString value;
         qsizetype at = 0;
-        if (!decodeExact(arguments[i], page, value, at))
-            return failed(
-                HostServiceAnswer::Failed,
+        if (!decodeExact(arguments[i], page, value, at)) {
+            problem =
                 QStringLiteral("argument %1 (%2) of %3 is not valid %4%5")
                     .arg(i + 1)
-                    .arg(op->arguments[i], name, codePageName(page))
+                    .arg(op.arguments[i], QLatin1String(op.name), codePageName(page))
                     .arg(at < 0 ? QString()
                                 : QStringLiteral(": byte 0x%1 at offset %2 is undefined in it")
                                       .arg(uint(static_cast<unsigned char>(arguments[i][at])), 2, 16, QLatin1Char('0'))
-                                      .arg(at)));
+                                      .arg(at));
+            return false;
+        }
         values << value;
     }
+    return true;
+}
 
+// Runs the operation on the process's data service and turns its result into the host's answer.
+HostServiceAnswer runOperation(const ServiceOperation& op, const QStringList& values, CodePage page) {
+    const QString name = QLatin1String(op.name);
     qCDebug(lcService) << "host call" << name;
     try {
         if (!rdmCadConsumidor)
             rdmCadConsumidor = new TrdmCadConsumidor();
         rdmCadConsumidor->open();
-        const ServiceResult result = op->run(values);
+        const ServiceResult result = op.run(values);
         if (const auto* text = std::get_if<QString>(&result))
             return failed(HostServiceAnswer::Failed, *text);
         HostServiceAnswer answer;
@@ -173,6 +164,33 @@ HostServiceAnswer runHostService(QByteArrayView operation, const QList<QByteArra
     } catch (const std::exception& e) {
         return failed(HostServiceAnswer::Failed, QString::fromUtf8(e.what()));
     }
+}
+
+} // namespace
+
+HostServiceAnswer runHostService(QByteArrayView operation, const QList<QByteArrayView>& arguments) {
+    QString problem;
+    const ServiceOperation* op = findOperation(operation, problem);
+    if (!op)
+        return failed(HostServiceAnswer::Misused, problem);
+    if (arguments.size() != op->arguments.size())
+        return failed(HostServiceAnswer::Misused,
+                      QStringLiteral("%1 takes %2 argument(s)%3, %4 given")
+                          .arg(QLatin1String(op->name))
+                          .arg(op->arguments.size())
+                          .arg(op->arguments.isEmpty() ? QString() : QStringLiteral(": ") + op->arguments.join(u' '))
+                          .arg(arguments.size()));
+
+    if (const QString threadProblem = callerThreadProblem(); !threadProblem.isEmpty())
+        return failed(HostServiceAnswer::Failed, threadProblem);
+    if (const QStringList problems = hostConfigProblems(); !problems.isEmpty())
+        return failed(HostServiceAnswer::Failed,
+                      QStringLiteral("the host configuration is wrong:\n") + problems.join(u'\n'));
+    const CodePage page = hostCodePage();
+    QStringList values;
+    if (!decodeValues(*op, arguments, page, values, problem))
+        return failed(HostServiceAnswer::Failed, problem);
+    return runOperation(*op, values, page);
 }
 
 } // namespace cadcons

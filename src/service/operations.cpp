@@ -1,10 +1,10 @@
-#include "catalogue.h"
-#include "connection.h"
-#include "consumer_table.h"
-#include "logging.h"
-#include "rdm_cad_consumidor.h"
-#include "sql_provider.h"
-#include "utility.h"
+#include "config/connection.h"
+#include "config/logging.h"
+#include "platform/sql_provider.h"
+#include "routines/utility.h"
+#include "service/catalogue.h"
+#include "service/consumer_table.h"
+#include "service/rdm_cad_consumidor.h"
 
 #include <QDate>
 #include <QDateTime>

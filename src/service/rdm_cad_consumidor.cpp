@@ -1,7 +1,7 @@
-#include "rdm_cad_consumidor.h"
+#include "service/rdm_cad_consumidor.h"
 
-#include "connection.h"
-#include "logging.h"
+#include "config/connection.h"
+#include "config/logging.h"
 
 #include <QSqlDriver>
 #include <QSqlQuery>

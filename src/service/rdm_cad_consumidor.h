@@ -1,6 +1,6 @@
 #pragma once
 
-#include "service_result.h"
+#include "platform/service_result.h"
 
 #include <QSqlDatabase>
 #include <QString>

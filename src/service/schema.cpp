@@ -1,6 +1,6 @@
-#include "schema.h"
+#include "service/schema.h"
 
-#include "connection.h"
+#include "config/connection.h"
 
 #include <QFile>
 #include <QSqlDriver>

@@ -1,9 +1,9 @@
-#include "connection.h"
+#include "config/connection.h"
 #include "qt_printers.h"
-#include "schema.h"
+#include "routines/utility.h"
 #include "seed_scale.h"
+#include "service/schema.h"
 #include "test_databases.h"
-#include "utility.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>

@@ -1,9 +1,9 @@
 #include "central_fixture.h"
 
-#include "connection.h"
-#include "rdm_cad_consumidor.h"
-#include "schema.h"
-#include "sql_provider.h"
+#include "config/connection.h"
+#include "platform/sql_provider.h"
+#include "service/rdm_cad_consumidor.h"
+#include "service/schema.h"
 #include "test_databases.h"
 
 #include <QLoggingCategory>

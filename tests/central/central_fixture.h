@@ -1,9 +1,9 @@
 #pragma once
 
-#include "central_services.h"
-#include "data_packet.h"
+#include "central/central_services.h"
+#include "platform/data_packet.h"
 #include "qt_printers.h"
-#include "rdm_cad_consumidor.h"
+#include "service/rdm_cad_consumidor.h"
 
 #include <QSqlDatabase>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "catalogue.h"
-#include "central_statements.h"
-#include "consumer_table.h"
+#include "central/central_statements.h"
+#include "service/catalogue.h"
+#include "service/consumer_table.h"
 
 #include <QRegularExpression>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "central_fixture.h"
 
-#include "connection.h"
-#include "schema.h"
+#include "config/connection.h"
+#include "service/schema.h"
 #include "test_databases.h"
 
 #include <QDir>
@@ -37,7 +37,7 @@ class SenhaConsCentralTest : public CentralTest {
 protected:
     void SetUp() override {
         CentralTest::SetUp();
-        installDefaultCentralServices();
+        installDefaultCentralServices([] { return rdmCadConsumidor; });
     }
 };
 
@@ -253,7 +253,7 @@ TEST_F(CentralConfiguration, ConnectionStringComesFromTheEnvironmentElseTheHostC
 }
 
 TEST_F(CentralConfiguration, WithoutACentralDatabaseThePasswordServiceFailsClearly) {
-    installDefaultCentralServices();
+    installDefaultCentralServices([] { return rdmCadConsumidor; });
     QVariantList result{QStringLiteral("untouched")};
     EXPECT_FALSE(SenhaConsCentral("0001", kC1, "1", "X", "1", "1", "GET_CONS", result));
     EXPECT_EQ(result, QVariantList{QStringLiteral("untouched")});
@@ -265,7 +265,7 @@ TEST_F(CentralConfiguration, WithoutACentralDatabaseThePasswordServiceFailsClear
 }
 
 TEST_F(CentralConfiguration, FailuresAreLoggedWithoutSecrets) {
-    installDefaultCentralServices();
+    installDefaultCentralServices([] { return rdmCadConsumidor; });
     struct Case {
         const char* name;
         QString connection;
@@ -304,7 +304,7 @@ TEST_F(CentralConfiguration, DefaultsFillOnlyEmptyServices) {
     siblingServices().SetConsumidor = [](const QVariantList&, QVariantList&) {
         return QVariant(QStringLiteral("host"));
     };
-    installDefaultCentralServices();
+    installDefaultCentralServices([] { return rdmCadConsumidor; });
     QVariantList data(10);
     EXPECT_EQ(SetConsumidor({"0001", dir_.path(), "N", "N"}, data), QVariant(QStringLiteral("host")));
     ASSERT_TRUE(siblingServices().SenhaConsCentral);
@@ -312,7 +312,7 @@ TEST_F(CentralConfiguration, DefaultsFillOnlyEmptyServices) {
     EXPECT_FALSE(SenhaConsCentral("0001", kC1, "1", "X", "1", "1", "GET_CONS", result)) << "no central database";
 
     siblingServices() = SiblingServices{};
-    installDefaultCentralServices();
+    installDefaultCentralServices([] { return rdmCadConsumidor; });
     EXPECT_EQ(SetConsumidor({"0001", dir_.path(), "N", "N"}, data), QVariant(true));
 }
 

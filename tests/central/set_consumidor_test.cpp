@@ -1,6 +1,6 @@
 #include "central_fixture.h"
 
-#include "packet_file.h"
+#include "platform/packet_file.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,7 +16,7 @@ class SetConsumidorTest : public CentralTest {
 protected:
     void SetUp() override {
         CentralTest::SetUp();
-        installDefaultCentralServices();
+        installDefaultCentralServices([] { return rdmCadConsumidor; });
     }
 
     QVariant publish(const QString& toBranch, const QString& toCentral, const QString& dir = QString()) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dialogs.h"
+#include "widgets/dialogs.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -1,6 +1,6 @@
 #include "test_databases.h"
 
-#include "connection.h"
+#include "config/connection.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

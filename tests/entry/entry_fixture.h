@@ -1,12 +1,12 @@
 #pragma once
 
-#include "blended.h"
-#include "cad_consumidor_form.h"
-#include "dialogs.h"
 #include "message_script.h"
-#include "module_state.h"
 #include "qt_printers.h"
-#include "sibling.h"
+#include "routines/sibling.h"
+#include "screen/cad_consumidor_form.h"
+#include "screen/module_state.h"
+#include "widgets/blended.h"
+#include "widgets/dialogs.h"
 
 #include <QKeyEvent>
 #include <QLabel>

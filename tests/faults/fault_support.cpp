@@ -1,7 +1,7 @@
 #include "fault_support.h"
 
-#include "connection.h"
-#include "rdm_cad_consumidor.h"
+#include "config/connection.h"
+#include "service/rdm_cad_consumidor.h"
 
 #include <QProcess>
 #include <QSqlError>

@@ -5,8 +5,8 @@
 
 #include "fault_support.h"
 
-#include "rdm_cad_consumidor.h"
-#include "utility.h"
+#include "routines/utility.h"
+#include "service/rdm_cad_consumidor.h"
 
 #include <QSqlQuery>
 

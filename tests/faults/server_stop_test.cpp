@@ -4,7 +4,7 @@
 
 #include "fault_support.h"
 
-#include "utility.h"
+#include "routines/utility.h"
 
 namespace cadcons::test {
 namespace {

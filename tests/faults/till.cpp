@@ -9,9 +9,9 @@
 //                           "refused TEXT"
 // TEXT is the error text with its line breaks as " | ".
 
-#include "rdm_cad_consumidor.h"
+#include "routines/utility.h"
+#include "service/rdm_cad_consumidor.h"
 #include "till_values.h"
-#include "utility.h"
 
 #include <QCoreApplication>
 #include <iostream>

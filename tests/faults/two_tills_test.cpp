@@ -5,11 +5,11 @@
 
 #include "till_values.h"
 
-#include "connection.h"
+#include "config/connection.h"
 #include "qt_printers.h"
-#include "schema.h"
+#include "routines/utility.h"
+#include "service/schema.h"
 #include "test_databases.h"
-#include "utility.h"
 
 #include <QFileInfo>
 #include <QProcess>

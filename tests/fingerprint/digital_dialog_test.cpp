@@ -1,12 +1,12 @@
-#include "digital_dialog.h"
+#include "fingerprint/digital_dialog.h"
 
-#include "blended.h"
-#include "dialogs.h"
-#include "fingerprint_enrolment.h"
+#include "fingerprint/fingerprint_enrolment.h"
 #include "message_script.h"
 #include "qt_printers.h"
-#include "sibling.h"
+#include "routines/sibling.h"
 #include "virtual_reader.h"
+#include "widgets/blended.h"
+#include "widgets/dialogs.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>

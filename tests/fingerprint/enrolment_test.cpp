@@ -1,4 +1,4 @@
-#include "fingerprint_enrolment.h"
+#include "fingerprint/fingerprint_enrolment.h"
 #include "qt_printers.h"
 #include "virtual_reader.h"
 

@@ -1,7 +1,7 @@
 // Postal-code replies: decoding by the declared encoding, the cleaning of the text, and the reading
 // of the four address parts. Whatever the bytes, cleaned text holds none of the characters the
 // cleaning removes, and cleaning twice changes nothing more.
-#include "lookup/cep_service.h"
+#include "screen/lookup/cep_service.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -3,10 +3,10 @@
 // screen opens, or the screen opens on the demonstration database and a timer leaves it. Whatever
 // comes back must be freeable with CadConsumidorFree, and a call that failed early hands back copies
 // of what went in.
-#include "cad_consumidor_form.h"
-#include "cadconsumidor.h"
 #include "fuzz_support.h"
-#include "module_state.h"
+#include "module/cadconsumidor.h"
+#include "screen/cad_consumidor_form.h"
+#include "screen/module_state.h"
 
 #include <QTimer>
 #include <QUtf8StringView>

@@ -1,8 +1,8 @@
 // Filter texts: parsed, rebuilt from their terms and parsed again; any value quoted and read back; and
 // applied to a dataset, whose visible rows must be exactly the rows that match.
-#include "client_data_set.h"
-#include "data_packet.h"
-#include "filter.h"
+#include "platform/client_data_set.h"
+#include "platform/data_packet.h"
+#include "platform/filter.h"
 
 #include <QStringList>
 #include <cstdint>

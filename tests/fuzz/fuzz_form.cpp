@@ -2,11 +2,11 @@
 // database. Dialogs and pick lists answer from the input, so nothing waits for an operator. After every
 // step: no typed caption beyond its field's limit, and the password fields show nothing but asterisks
 // (or the stored form they were loaded with).
-#include "blended.h"
-#include "cad_consumidor_form.h"
-#include "field_catalogue.h"
 #include "fuzz_support.h"
-#include "module_state.h"
+#include "screen/cad_consumidor_form.h"
+#include "screen/field_catalogue.h"
+#include "screen/module_state.h"
+#include "widgets/blended.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -1,8 +1,8 @@
 // Packet files: whatever the bytes, reading either yields a packet or a PacketFileError. A packet that
 // was read is written and read back unchanged, and a dataset shows every one of its cells.
-#include "client_data_set.h"
-#include "data_packet.h"
-#include "packet_file.h"
+#include "platform/client_data_set.h"
+#include "platform/data_packet.h"
+#include "platform/packet_file.h"
 
 #include <cmath>
 #include <cstdint>

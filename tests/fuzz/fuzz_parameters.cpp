@@ -1,8 +1,8 @@
 // The parameter file: the bytes become the host's PARAMETROSKIV.CDS and the form initializes from it
 // on the demonstration database. A bad file is a message to the operator, never a crash.
-#include "cad_consumidor_form.h"
 #include "fuzz_support.h"
-#include "module_state.h"
+#include "screen/cad_consumidor_form.h"
+#include "screen/module_state.h"
 
 #include <QFile>
 #include <cstdint>

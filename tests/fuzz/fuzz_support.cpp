@@ -1,10 +1,10 @@
 #include "fuzz_support.h"
 
-#include "client_data_set.h"
-#include "dialogs.h"
-#include "rdm_cad_consumidor.h"
-#include "schema.h"
-#include "sibling.h"
+#include "platform/client_data_set.h"
+#include "routines/sibling.h"
+#include "service/rdm_cad_consumidor.h"
+#include "service/schema.h"
+#include "widgets/dialogs.h"
 
 #include <QApplication>
 #include <QDir>

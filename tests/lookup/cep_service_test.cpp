@@ -1,5 +1,5 @@
-#include "lookup/cep_service.h"
 #include "qt_printers.h"
+#include "screen/lookup/cep_service.h"
 #include "screen_fixture.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "schema.h"
+#include "service/schema.h"
 
 #include <QDir>
 #include <QFile>

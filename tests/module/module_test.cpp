@@ -1,11 +1,11 @@
-#include "cad_consumidor_form.h"
-#include "cadconsumidor.h"
-#include "dialogs.h"
 #include "host_directory.h"
 #include "message_script.h"
-#include "module_state.h"
+#include "module/cadconsumidor.h"
 #include "qt_printers.h"
-#include "rdm_cad_consumidor.h"
+#include "screen/cad_consumidor_form.h"
+#include "screen/module_state.h"
+#include "service/rdm_cad_consumidor.h"
+#include "widgets/dialogs.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

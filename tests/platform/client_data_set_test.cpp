@@ -1,6 +1,6 @@
-#include "client_data_set.h"
-#include "mask.h"
-#include "packet_file.h"
+#include "platform/client_data_set.h"
+#include "platform/mask.h"
+#include "platform/packet_file.h"
 
 #include <gtest/gtest.h>
 

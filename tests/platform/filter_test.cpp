@@ -1,4 +1,4 @@
-#include "filter.h"
+#include "platform/filter.h"
 
 #include <gtest/gtest.h>
 

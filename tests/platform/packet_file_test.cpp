@@ -1,4 +1,4 @@
-#include "packet_file.h"
+#include "platform/packet_file.h"
 
 #include <QDir>
 #include <QFile>

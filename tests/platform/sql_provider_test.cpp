@@ -1,4 +1,4 @@
-#include "sql_provider.h"
+#include "platform/sql_provider.h"
 
 #include <QDateTime>
 #include <QSqlDatabase>

@@ -1,5 +1,5 @@
-#include "mask.h"
-#include "text.h"
+#include "platform/mask.h"
+#include "platform/text.h"
 
 #include <gtest/gtest.h>
 

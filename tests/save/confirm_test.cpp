@@ -1,10 +1,10 @@
 #include "save_fixture.h"
 
-#include "module_state.h"
-#include "packet_file.h"
+#include "platform/packet_file.h"
+#include "platform/text.h"
+#include "routines/utility.h"
+#include "screen/module_state.h"
 #include "test_databases.h"
-#include "text.h"
-#include "utility.h"
 
 #include <QApplication>
 #include <QCryptographicHash>

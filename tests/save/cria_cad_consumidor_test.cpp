@@ -1,10 +1,10 @@
 #include "save_fixture.h"
 
-#include "blended.h"
-#include "cadconsumidor.h"
-#include "module_state.h"
-#include "text.h"
-#include "utility.h"
+#include "module/cadconsumidor.h"
+#include "platform/text.h"
+#include "routines/utility.h"
+#include "screen/module_state.h"
+#include "widgets/blended.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 #include "save_fixture.h"
 
-#include "blended.h"
-#include "module_state.h"
+#include "screen/module_state.h"
+#include "widgets/blended.h"
 
 #include <QGuiApplication>
 #include <QTest>

@@ -1,11 +1,11 @@
 #include "save_fixture.h"
 
-#include "central_services.h"
-#include "connection.h"
-#include "rdm_cad_consumidor.h"
-#include "schema.h"
+#include "central/central_services.h"
+#include "config/connection.h"
+#include "routines/utility.h"
+#include "service/rdm_cad_consumidor.h"
+#include "service/schema.h"
 #include "test_databases.h"
-#include "utility.h"
 
 #include <QCryptographicHash>
 #include <QLoggingCategory>
@@ -80,8 +80,9 @@ TEST_P(LogSecretsTest, FullRegistrationLogsNoSecret) {
                                                        ? std::optional(qgetenv("CADCONS_CENTRAL_CONNECTION"))
                                                        : std::nullopt;
     qputenv("CADCONS_CENTRAL_CONNECTION", centralConnection.toUtf8());
-    siblingServices().SenhaConsCentral = senhaConsCentral;
-    siblingServices().SetConsumidor = setConsumidor;
+    siblingServices().SenhaConsCentral = nullptr;
+    siblingServices().SetConsumidor = nullptr;
+    installDefaultCentralServices([] { return rdmCadConsumidor; });
 
     const QString till = QStringLiteral("Till#Secret71");
     const QString site = QStringLiteral("Site#Secret93");

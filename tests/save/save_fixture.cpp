@@ -1,12 +1,12 @@
 #include "save_fixture.h"
 
-#include "blended.h"
-#include "connection.h"
-#include "module_state.h"
-#include "packet_file.h"
-#include "rdm_cad_consumidor.h"
-#include "schema.h"
+#include "config/connection.h"
+#include "platform/packet_file.h"
+#include "screen/module_state.h"
+#include "service/rdm_cad_consumidor.h"
+#include "service/schema.h"
 #include "test_databases.h"
+#include "widgets/blended.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "cad_consumidor_form.h"
-#include "dialogs.h"
 #include "message_script.h"
 #include "qt_printers.h"
-#include "sibling.h"
+#include "routines/sibling.h"
+#include "screen/cad_consumidor_form.h"
+#include "widgets/dialogs.h"
 
 #include <QSqlDatabase>
 #include <QTemporaryDir>

@@ -1,8 +1,8 @@
-#include "blended.h"
-#include "cad_consumidor_form.h"
-#include "dialogs.h"
 #include "message_script.h"
 #include "qt_printers.h"
+#include "screen/cad_consumidor_form.h"
+#include "widgets/blended.h"
+#include "widgets/dialogs.h"
 
 #include <QLabel>
 #include <gtest/gtest.h>

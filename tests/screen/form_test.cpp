@@ -1,5 +1,5 @@
-#include "field_catalogue.h"
-#include "module_state.h"
+#include "screen/field_catalogue.h"
+#include "screen/module_state.h"
 #include "screen_fixture.h"
 
 #include <QTest>

@@ -1,7 +1,7 @@
-#include "module_state.h"
-#include "packet_file.h"
-#include "rdm_cad_consumidor.h"
+#include "platform/packet_file.h"
+#include "screen/module_state.h"
 #include "screen_fixture.h"
+#include "service/rdm_cad_consumidor.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 #include "screen_fixture.h"
 
-#include "module_state.h"
-#include "packet_file.h"
-#include "rdm_cad_consumidor.h"
-#include "schema.h"
+#include "platform/packet_file.h"
+#include "screen/module_state.h"
+#include "service/rdm_cad_consumidor.h"
+#include "service/schema.h"
 
 #include <QDir>
 #include <QFile>

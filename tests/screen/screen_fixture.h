@@ -1,12 +1,12 @@
 #pragma once
 
-#include "blended.h"
-#include "cad_consumidor_form.h"
-#include "data_packet.h"
-#include "dialogs.h"
 #include "message_script.h"
+#include "platform/data_packet.h"
 #include "qt_printers.h"
-#include "sibling.h"
+#include "routines/sibling.h"
+#include "screen/cad_consumidor_form.h"
+#include "widgets/blended.h"
+#include "widgets/dialogs.h"
 
 #include <QLabel>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 #include "screen_fixture.h"
 
-#include "blended.h"
+#include "widgets/blended.h"
 
 #include <QCoreApplication>
 #include <QImage>

@@ -1,4 +1,4 @@
-#include "field_catalogue.h"
+#include "screen/field_catalogue.h"
 #include "screen_fixture.h"
 
 #include <QCoreApplication>

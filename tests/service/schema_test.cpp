@@ -1,9 +1,9 @@
 #include "service_fixture.h"
 
-#include "schema.h"
+#include "service/schema.h"
 #include "test_databases.h"
 
-#include "catalogue.h"
+#include "service/catalogue.h"
 
 #include <QRegularExpression>
 #include <QSqlDatabase>

@@ -1,6 +1,6 @@
 #include "service_fixture.h"
 
-#include "schema.h"
+#include "service/schema.h"
 #include "test_databases.h"
 
 #include <QSqlError>

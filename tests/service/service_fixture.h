@@ -1,7 +1,7 @@
 #pragma once
 
 #include "qt_printers.h"
-#include "rdm_cad_consumidor.h"
+#include "service/rdm_cad_consumidor.h"
 
 #include <QSqlDatabase>
 #include <QString>

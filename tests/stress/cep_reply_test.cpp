@@ -3,7 +3,7 @@
 // bound or name files and addresses. The screen reads a reply of a few hundred bytes; everything else
 // is refused, without reading it all, and no entity is ever fetched.
 
-#include "lookup/cep_service.h"
+#include "screen/lookup/cep_service.h"
 
 #include <QByteArray>
 #include <QDir>

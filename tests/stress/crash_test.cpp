@@ -2,9 +2,9 @@
 // fills up. Whatever happens, the file must pass its own integrity check, every registration must be
 // whole or absent, and none that the till reported saved may be missing.
 
-#include "connection.h"
-#include "rdm_cad_consumidor.h"
-#include "schema.h"
+#include "config/connection.h"
+#include "service/rdm_cad_consumidor.h"
+#include "service/schema.h"
 #include "stress_support.h"
 
 #include <QDir>

@@ -2,8 +2,8 @@
 // was typed and run nothing. Statements are fixed texts with bound values, and the lists are searched
 // with quoted filter values; these tests hold both to that on real databases.
 
-#include "rdm_cad_consumidor.h"
 #include "save_fixture.h"
+#include "service/rdm_cad_consumidor.h"
 #include "stress_support.h"
 
 #include <QSqlError>

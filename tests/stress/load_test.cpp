@@ -3,8 +3,8 @@
 // process must not grow with them. The suite runs a few hundred; tests/stress/run-load runs ten
 // thousand (CADCONS_STRESS_LOAD_COUNT) and prints the figures that docs/RELIABILITY.md records.
 
-#include "rdm_cad_consumidor.h"
 #include "save_fixture.h"
+#include "service/rdm_cad_consumidor.h"
 #include "stress_support.h"
 
 #include <QApplication>

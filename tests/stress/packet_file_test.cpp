@@ -2,7 +2,7 @@
 // path, a device, a pipe, a link to either, a link loop, or a file swapped under the reader, reading
 // it must end promptly with a text that names the file, and never block or read without bound.
 
-#include "packet_file.h"
+#include "platform/packet_file.h"
 
 #include <QDir>
 #include <QFile>

@@ -11,7 +11,7 @@
 //
 // The database is the one CADCONS_CONNECTION names.
 
-#include "rdm_cad_consumidor.h"
+#include "service/rdm_cad_consumidor.h"
 #include "stress_support.h"
 
 #include <QCoreApplication>

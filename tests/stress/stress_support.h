@@ -1,6 +1,6 @@
 #pragma once
 
-#include "rdm_cad_consumidor.h"
+#include "service/rdm_cad_consumidor.h"
 
 #include <QSqlDatabase>
 #include <QString>

@@ -1,5 +1,5 @@
-#include "blended.h"
 #include "image_probe.h"
+#include "widgets/blended.h"
 
 #include <QLineEdit>
 #include <QSignalSpy>

@@ -1,7 +1,7 @@
-#include "dialogs.h"
 #include "image_probe.h"
 #include "message_script.h"
 #include "qt_printers.h"
+#include "widgets/dialogs.h"
 
 #include <QApplication>
 #include <QDialog>

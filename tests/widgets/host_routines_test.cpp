@@ -1,7 +1,7 @@
-#include "blended.h"
-#include "dialogs.h"
 #include "message_script.h"
 #include "qt_printers.h"
+#include "widgets/blended.h"
+#include "widgets/dialogs.h"
 
 #include <QCoreApplication>
 #include <QLabel>

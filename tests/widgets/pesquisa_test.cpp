@@ -1,13 +1,13 @@
-#include "pesquisa.h"
+#include "widgets/pesquisa.h"
 
-#include "blended.h"
-#include "client_data_set.h"
 #include "image_probe.h"
-#include "mask.h"
 #include "message_script.h"
+#include "platform/client_data_set.h"
+#include "platform/mask.h"
 #include "qt_printers.h"
-#include "sibling.h"
-#include "utility.h"
+#include "routines/sibling.h"
+#include "routines/utility.h"
+#include "widgets/blended.h"
 
 #include <QApplication>
 #include <QHeaderView>

@@ -1,11 +1,11 @@
 // The physical keyboard: navigation, look-ups, function keys and the per-field character filter.
 
-#include "blended.h"
-#include "cad_consumidor_form.h"
-#include "entry_text.h"
-#include "utility.h"
+#include "routines/utility.h"
+#include "screen/cad_consumidor_form.h"
+#include "screen/entry/entry_text.h"
+#include "widgets/blended.h"
 
-#include "lookup/list_filter.h"
+#include "screen/lookup/list_filter.h"
 
 #include <QGuiApplication>
 #include <QInputMethod>

@@ -1,11 +1,11 @@
 // Posting text into the active field, and the on-screen keyboard.
 
-#include "blended.h"
-#include "cad_consumidor_form.h"
-#include "catalogue.h"
-#include "entry_text.h"
-#include "module_state.h"
-#include "utility.h"
+#include "routines/utility.h"
+#include "screen/cad_consumidor_form.h"
+#include "screen/entry/entry_text.h"
+#include "screen/module_state.h"
+#include "service/catalogue.h"
+#include "widgets/blended.h"
 
 #include <QLabel>
 #include <algorithm>

@@ -1,17 +1,17 @@
 // Leaving the postal-code field fills the address: from the outlet's own address table, or else from
 // the public postal-code web service (see cep_service.h for where it is and how long the screen waits).
 
-#include "busy_flag.h"
-#include "cad_consumidor_form.h"
-#include "cep_service.h"
-#include "dialogs.h"
-#include "list_filter.h"
-#include "place_names.h"
-#include "rdm_cad_consumidor.h"
-#include "utility.h"
+#include "routines/utility.h"
+#include "screen/busy_flag.h"
+#include "screen/cad_consumidor_form.h"
+#include "screen/lookup/cep_service.h"
+#include "screen/lookup/list_filter.h"
+#include "screen/lookup/place_names.h"
+#include "service/rdm_cad_consumidor.h"
+#include "widgets/dialogs.h"
 
-#include "entry/entry_text.h"
-#include "logging.h"
+#include "config/logging.h"
+#include "screen/entry/entry_text.h"
 
 #include <QNetworkAccessManager>
 #include <stdexcept>

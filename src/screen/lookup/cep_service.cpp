@@ -1,9 +1,9 @@
-#include "cep_service.h"
+#include "screen/lookup/cep_service.h"
 
-#include "host_config.h"
-#include "logging.h"
-#include "text.h"
-#include "utility.h"
+#include "config/host_config.h"
+#include "config/logging.h"
+#include "platform/text.h"
+#include "routines/utility.h"
 
 #include <QCoreApplication>
 #include <QCursor>

@@ -3,7 +3,7 @@
 // Filters and reads of the form's lists, shared by the pick lists, the postal-code look-up, the keys
 // and the save.
 
-#include "client_data_set.h"
+#include "platform/client_data_set.h"
 
 #include <QString>
 

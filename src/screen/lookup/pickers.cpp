@@ -1,15 +1,15 @@
 // The pick lists of the registration form: country, state, city, neighbourhood, consumer type, sale type
 // and customer, each chosen from the search dialog of the sibling package.
 
-#include "cad_consumidor_form.h"
-#include "dialogs.h"
-#include "list_filter.h"
-#include "mask.h"
-#include "place_names.h"
-#include "sibling.h"
-#include "utility.h"
+#include "platform/mask.h"
+#include "routines/sibling.h"
+#include "routines/utility.h"
+#include "screen/cad_consumidor_form.h"
+#include "screen/lookup/list_filter.h"
+#include "screen/lookup/place_names.h"
+#include "widgets/dialogs.h"
 
-#include "entry/entry_text.h"
+#include "screen/entry/entry_text.h"
 
 namespace cadcons {
 

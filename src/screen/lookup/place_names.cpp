@@ -1,7 +1,7 @@
-#include "place_names.h"
+#include "screen/lookup/place_names.h"
 
-#include "catalogue.h"
-#include "utility.h"
+#include "routines/utility.h"
+#include "service/catalogue.h"
 
 namespace cadcons::lookup {
 

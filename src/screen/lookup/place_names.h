@@ -1,6 +1,6 @@
 #pragma once
 
-#include "client_data_set.h"
+#include "platform/client_data_set.h"
 
 #include <QString>
 

@@ -1,16 +1,16 @@
 // Confirm: the one operation of the screen that writes.
 
-#include "busy_flag.h"
-#include "cad_consumidor_form.h"
-#include "dialogs.h"
-#include "logging.h"
-#include "lookup/list_filter.h"
-#include "lookup/place_names.h"
-#include "module_state.h"
-#include "packet_file.h"
-#include "rdm_cad_consumidor.h"
-#include "sibling.h"
-#include "utility.h"
+#include "config/logging.h"
+#include "platform/packet_file.h"
+#include "routines/sibling.h"
+#include "routines/utility.h"
+#include "screen/busy_flag.h"
+#include "screen/cad_consumidor_form.h"
+#include "screen/lookup/list_filter.h"
+#include "screen/lookup/place_names.h"
+#include "screen/module_state.h"
+#include "service/rdm_cad_consumidor.h"
+#include "widgets/dialogs.h"
 
 #include <QLabel>
 #include <stdexcept>

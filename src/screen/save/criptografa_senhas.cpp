@@ -1,10 +1,10 @@
 // Password digests and stored forms for the save.
 
-#include "cad_consumidor_form.h"
-#include "catalogue.h"
-#include "md5.h"
-#include "module_state.h"
-#include "utility.h"
+#include "routines/utility.h"
+#include "screen/cad_consumidor_form.h"
+#include "screen/module_state.h"
+#include "screen/save/md5.h"
+#include "service/catalogue.h"
 
 #include <QLabel>
 

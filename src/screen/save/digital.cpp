@@ -1,10 +1,10 @@
 // Fingerprint capture.
 
-#include "busy_flag.h"
-#include "cad_consumidor_form.h"
-#include "module_state.h"
-#include "sibling.h"
-#include "utility.h"
+#include "routines/sibling.h"
+#include "routines/utility.h"
+#include "screen/busy_flag.h"
+#include "screen/cad_consumidor_form.h"
+#include "screen/module_state.h"
 
 #include <QGuiApplication>
 #include <QLabel>

@@ -1,6 +1,6 @@
-#include "md5.h"
+#include "screen/save/md5.h"
 
-#include "text.h"
+#include "platform/text.h"
 
 #include <QCryptographicHash>
 

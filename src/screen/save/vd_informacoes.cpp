@@ -1,8 +1,8 @@
 // Field validation before a save or a fingerprint capture.
 
-#include "cad_consumidor_form.h"
-#include "dialogs.h"
-#include "utility.h"
+#include "routines/utility.h"
+#include "screen/cad_consumidor_form.h"
+#include "widgets/dialogs.h"
 
 #include <QDate>
 #include <QLabel>

@@ -1,0 +1,130 @@
+#include "central/central_statements.h"
+#include "service/catalogue.h"
+
+namespace cadcons::central_sql {
+
+// Every column of CONSUMIDOR, in table order.
+#define CADCONS_CONSUMER_COLUMNS                                                                                       \
+    "    CDCLIENTE      , CDCONSUMIDOR   , NMCONSUMIDOR   , IDSITCONSUMI  , CDIDCONSUMID   ,\n"                        \
+    "    CDEXCONSUMID   , CDCCUSCLIE     , CDTIPOCONS     , NRRGCONSUMID  , NRCPFRESPCON   ,\n"                        \
+    "    NRTELECONS     , NRTELE2CONS    , NRCELULARCONS  , DSENDECONS    , NRENDECONS     ,\n"                        \
+    "    NMBAIRCONS     , CDPAIS         , SGESTADO       , CDMUNICIPIO   , NRCEPCONS      ,\n"                        \
+    "    DSEMAILCONS    , IDSEXOCONS     , DTNASCCONS     , DIGICONSUMIDOR, DIGICONSUMIDOR2,\n"                        \
+    "    CDSENHACONS    , CDSENHASITE    , NMLOGINCONS    , CDSENHACONSMD5, CDSENHAPOSMD5  ,\n"                        \
+    "    IDIMPCPFCUPOM  , IDCADCONFLIBCON, IDATUCPFCONS   , IDVERSALDCON  , IDTPVENDACONS  ,\n"                        \
+    "    DTULTATUCSUM   , IDATUCONSUMI   , IDCONSUMIDOR   , NRRAMAL1CONS  , NRRAMAL2CONS   ,\n"                        \
+    "    NRFAXCONS      , NRCTACORCONS   , CDVENDEDOR     , NMRESPCONS    , DSINFOCONS\n"
+
+const char* const pendingConsumers = "SELECT\n" CADCONS_CONSUMER_COLUMNS R"(FROM CONSUMIDOR
+WHERE IDATUCONSUMI IN ('I', 'A')
+ORDER BY CDCLIENTE, CDCONSUMIDOR)";
+
+const char* const localConsumer = "SELECT\n" CADCONS_CONSUMER_COLUMNS R"(FROM CONSUMIDOR
+WHERE CDCLIENTE    = :P_CDCLIENTE
+  AND CDCONSUMIDOR = :P_CDCONSUMIDOR)";
+
+const char* const centralInsert = "INSERT INTO CONSUMIDOR\n(\n" CADCONS_CONSUMER_COLUMNS R"()
+VALUES
+(
+    :CDCLIENTE      , :CDCONSUMIDOR   , :NMCONSUMIDOR   , :IDSITCONSUMI  , :CDIDCONSUMID   ,
+    :CDEXCONSUMID   , :CDCCUSCLIE     , :CDTIPOCONS     , :NRRGCONSUMID  , :NRCPFRESPCON   ,
+    :NRTELECONS     , :NRTELE2CONS    , :NRCELULARCONS  , :DSENDECONS    , :NRENDECONS     ,
+    :NMBAIRCONS     , :CDPAIS         , :SGESTADO       , :CDMUNICIPIO   , :NRCEPCONS      ,
+    :DSEMAILCONS    , :IDSEXOCONS     , :DTNASCCONS     , :DIGICONSUMIDOR, :DIGICONSUMIDOR2,
+    :CDSENHACONS    , :CDSENHASITE    , :NMLOGINCONS    , :CDSENHACONSMD5, :CDSENHAPOSMD5  ,
+    :IDIMPCPFCUPOM  , :IDCADCONFLIBCON, :IDATUCPFCONS   , :IDVERSALDCON  , :IDTPVENDACONS  ,
+    :DTULTATUCSUM   , 'S'             , :IDCONSUMIDOR   , :NRRAMAL1CONS  , :NRRAMAL2CONS   ,
+    :NRFAXCONS      , :NRCTACORCONS   , :CDVENDEDOR     , :NMRESPCONS    , :DSINFOCONS
+))";
+
+#undef CADCONS_CONSUMER_COLUMNS
+
+const char* const centralUpdate = R"(
+UPDATE CONSUMIDOR
+   SET NMCONSUMIDOR    = :NMCONSUMIDOR,
+       IDSITCONSUMI    = :IDSITCONSUMI,
+       CDIDCONSUMID    = :CDIDCONSUMID,
+       CDEXCONSUMID    = :CDEXCONSUMID,
+       CDCCUSCLIE      = :CDCCUSCLIE,
+       CDTIPOCONS      = :CDTIPOCONS,
+       NRRGCONSUMID    = :NRRGCONSUMID,
+       NRCPFRESPCON    = :NRCPFRESPCON,
+       NRTELECONS      = :NRTELECONS,
+       NRTELE2CONS     = :NRTELE2CONS,
+       NRCELULARCONS   = :NRCELULARCONS,
+       DSENDECONS      = :DSENDECONS,
+       NRENDECONS      = :NRENDECONS,
+       NMBAIRCONS      = :NMBAIRCONS,
+       CDPAIS          = :CDPAIS,
+       SGESTADO        = :SGESTADO,
+       CDMUNICIPIO     = :CDMUNICIPIO,
+       NRCEPCONS       = :NRCEPCONS,
+       DSEMAILCONS     = :DSEMAILCONS,
+       IDSEXOCONS      = :IDSEXOCONS,
+       DTNASCCONS      = :DTNASCCONS,
+       DIGICONSUMIDOR  = :DIGICONSUMIDOR,
+       DIGICONSUMIDOR2 = :DIGICONSUMIDOR2,
+       CDSENHACONS     = :CDSENHACONS,
+       CDSENHASITE     = :CDSENHASITE,
+       NMLOGINCONS     = :NMLOGINCONS,
+       CDSENHACONSMD5  = :CDSENHACONSMD5,
+       CDSENHAPOSMD5   = :CDSENHAPOSMD5,
+       IDIMPCPFCUPOM   = :IDIMPCPFCUPOM,
+       IDCADCONFLIBCON = :IDCADCONFLIBCON,
+       IDATUCPFCONS    = :IDATUCPFCONS,
+       IDVERSALDCON    = :IDVERSALDCON,
+       IDTPVENDACONS   = :IDTPVENDACONS,
+       DTULTATUCSUM    = :DTULTATUCSUM,
+       IDATUCONSUMI    = 'S',
+       IDCONSUMIDOR    = :IDCONSUMIDOR,
+       NRRAMAL1CONS    = :NRRAMAL1CONS,
+       NRRAMAL2CONS    = :NRRAMAL2CONS,
+       NRFAXCONS       = :NRFAXCONS,
+       NRCTACORCONS    = :NRCTACORCONS,
+       CDVENDEDOR      = :CDVENDEDOR,
+       NMRESPCONS      = :NMRESPCONS,
+       DSINFOCONS      = :DSINFOCONS
+ WHERE CDCLIENTE    = :CDCLIENTE
+   AND CDCONSUMIDOR = :CDCONSUMIDOR)";
+
+const char* const centralExists = R"(
+SELECT COUNT(*)
+FROM CONSUMIDOR
+WHERE CDCLIENTE    = :P_CDCLIENTE
+  AND CDCONSUMIDOR = :P_CDCONSUMIDOR)";
+
+const char* const centralUpdateSenha = R"(
+UPDATE CONSUMIDOR
+   SET CDSENHACONS = :P_CDSENHACONS
+ WHERE CDCLIENTE    = :P_CDCLIENTE
+   AND CDCONSUMIDOR = :P_CDCONSUMIDOR)";
+
+// The two differ only in how the time of change read is compared: "= NULL" would never hold.
+#define CADCONS_MARK_PUBLISHED_WHERE_READ                                                                              \
+    "\n"                                                                                                               \
+    "UPDATE CONSUMIDOR\n"                                                                                              \
+    "   SET IDATUCONSUMI = 'S'\n"                                                                                      \
+    " WHERE CDCLIENTE    = :P_CDCLIENTE\n"                                                                             \
+    "   AND CDCONSUMIDOR = :P_CDCONSUMIDOR\n"                                                                          \
+    "   AND IDATUCONSUMI = :P_IDATUCONSUMI\n"
+
+const char* const markPublished = CADCONS_MARK_PUBLISHED_WHERE_READ "   AND DTULTATUCSUM = :P_DTULTATUCSUM";
+
+const char* const markPublishedNoTime = CADCONS_MARK_PUBLISHED_WHERE_READ "   AND DTULTATUCSUM IS NULL";
+
+#undef CADCONS_MARK_PUBLISHED_WHERE_READ
+
+// The record statement's columns and joins, less CDSENHASITE, CDSENHACONS, CDSENHACONSMD5, CDSENHAPOSMD5,
+// DIGICONSUMIDOR and DIGICONSUMIDOR2: the file lies in the host directory for anyone to read.
+const char* const consumerFile = R"(
+SELECT
+   CO.CDCONSUMIDOR, CO.NMCONSUMIDOR, CO.NRRGCONSUMID, CO.NRCPFRESPCON, CO.DSENDECONS,
+   CO.NMBAIRCONS, CO.CDPAIS, PA.NMPAIS, CO.SGESTADO, CO.CDMUNICIPIO, MU.NMMUNICIPIO,
+   CO.NRCEPCONS, CO.NRTELECONS, CO.NRTELE2CONS, CO.CDCLIENTE, CO.IDSEXOCONS,
+   CO.DTNASCCONS, CO.DSEMAILCONS, CO.CDIDCONSUMID, CO.CDEXCONSUMID, CO.NRCELULARCONS,
+   CO.CDTIPOCONS, TC.NMTIPOCONS, CO.NRENDECONS, CO.NMLOGINCONS,
+   CO.IDVERSALDCON, CO.IDIMPCPFCUPOM, CO.IDCADCONFLIBCON, CO.IDATUCPFCONS, CO.IDTPVENDACONS)" CADCONS_CONSUMER_RECORD_FROM
+                                 R"(
+ORDER BY CO.CDCLIENTE, CO.CDCONSUMIDOR)";
+
+} // namespace cadcons::central_sql

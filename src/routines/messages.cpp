@@ -1,0 +1,44 @@
+#include "routines/messages.h"
+
+#include <utility>
+
+namespace cadcons {
+
+TMessages::TMessages(QList<MessageRow> rows) {
+    rows_.reserve(rows.size());
+    for (MessageRow& row : rows) {
+        if (contains(row.key))
+            add(row.key, row.text);
+        else
+            rows_.append(std::move(row));
+    }
+}
+
+// A key given again replaces the earlier text, so a table never holds two answers for one key.
+void TMessages::add(const QString& key, const QString& text) {
+    for (MessageRow& row : rows_) {
+        if (row.key.compare(key, Qt::CaseInsensitive) == 0) {
+            row.text = text;
+            return;
+        }
+    }
+    rows_.append({key, text});
+}
+
+QString TMessages::Msg(const QString& key) const {
+    for (const MessageRow& row : rows_) {
+        if (row.key.compare(key, Qt::CaseInsensitive) == 0)
+            return row.text;
+    }
+    return {};
+}
+
+bool TMessages::contains(const QString& key) const {
+    for (const MessageRow& row : rows_) {
+        if (row.key.compare(key, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+} // namespace cadcons
