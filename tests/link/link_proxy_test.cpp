@@ -209,6 +209,17 @@ void sendAll(int fd, const std::string& bytes) {
     ASSERT_EQ(send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL), ssize_t(bytes.size()));
 }
 
+// An echo server behind the proxy, and a client connected through it.
+struct Echoed {
+    explicit Echoed(const std::vector<std::string>& options)
+        : proxy(server.port(), options)
+        , fd(connectTo(proxy.port())) {}
+    ~Echoed() { close(fd); }
+    EchoServer server;
+    Proxy proxy;
+    int fd;
+};
+
 } // namespace
 
 TEST(LinkProxy, CountsEveryByteAndConnection) {
@@ -244,9 +255,8 @@ class LinkTiming : public ::testing::TestWithParam<LinkCase> {};
 
 TEST_P(LinkTiming, ExchangeTakesAtLeastTheLinksTime) {
     const LinkCase& c = GetParam();
-    EchoServer server;
-    Proxy proxy(server.port(), c.options);
-    const int fd = connectTo(proxy.port());
+    Echoed link(c.options);
+    const int fd = link.fd;
     const std::string bytes = pattern(c.bytes);
     for (int round = 0; round < 3; ++round) {
         const Clock::time_point start = Clock::now();
@@ -257,7 +267,6 @@ TEST_P(LinkTiming, ExchangeTakesAtLeastTheLinksTime) {
         ASSERT_EQ(back, bytes);
         EXPECT_GE(took, c.minimum) << "round " << round;
     }
-    close(fd);
 }
 
 // A delay D each way adds 2D to a round trip; R bits per second hold B bytes for 8B/R at least.
@@ -281,20 +290,17 @@ class LinkCut : public ::testing::TestWithParam<CutCase> {};
 
 TEST_P(LinkCut, ClosesBothSidesHavingPassedExactlyTheBytes) {
     const CutCase& c = GetParam();
-    EchoServer server;
-    Proxy proxy(server.port(), c.options);
-    const int fd = connectTo(proxy.port());
+    Echoed link(c.options);
     const std::string bytes = pattern(c.sent);
-    sendAll(fd, bytes);
-    EXPECT_EQ(receive(fd, c.toClient), bytes.substr(0, c.toClient));
-    EXPECT_TRUE(endsWithoutMore(fd)) << "the client's side is closed";
-    const long long toServer = server.receivedWhenEnded(0);
+    sendAll(link.fd, bytes);
+    EXPECT_EQ(receive(link.fd, c.toClient), bytes.substr(0, c.toClient));
+    EXPECT_TRUE(endsWithoutMore(link.fd)) << "the client's side is closed";
+    const long long toServer = link.server.receivedWhenEnded(0);
     EXPECT_GE(toServer, 0) << "the server's side is closed";
     if (c.toServer >= 0) {
         EXPECT_EQ(toServer, c.toServer);
     }
-    close(fd);
-    const Counts counts = proxy.counts();
+    const Counts counts = link.proxy.counts();
     EXPECT_EQ(counts.cuts, 1);
     EXPECT_EQ(counts.serverBytes, static_cast<long long>(c.toClient));
     if (c.toServer >= 0) {
@@ -311,16 +317,13 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LinkProxy, SignalCutsOpenConnections) {
-    EchoServer server;
-    Proxy proxy(server.port(), {"--delay-ms", "1"});
-    const int fd = connectTo(proxy.port());
-    sendAll(fd, "hello");
-    ASSERT_EQ(receive(fd, 5), "hello");
-    proxy.signal(SIGUSR2);
-    EXPECT_TRUE(endsWithoutMore(fd)) << "the client's side is closed";
-    EXPECT_EQ(server.receivedWhenEnded(0), 5) << "the server's side is closed";
-    close(fd);
-    const Counts counts = proxy.counts();
+    Echoed link({"--delay-ms", "1"});
+    sendAll(link.fd, "hello");
+    ASSERT_EQ(receive(link.fd, 5), "hello");
+    link.proxy.signal(SIGUSR2);
+    EXPECT_TRUE(endsWithoutMore(link.fd)) << "the client's side is closed";
+    EXPECT_EQ(link.server.receivedWhenEnded(0), 5) << "the server's side is closed";
+    const Counts counts = link.proxy.counts();
     EXPECT_EQ(counts.cuts, 1);
     EXPECT_EQ(counts.clientBytes, 5);
     EXPECT_EQ(counts.serverBytes, 5);
