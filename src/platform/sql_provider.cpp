@@ -457,10 +457,12 @@ void readSqlite(QSqlQuery& query, sqlite3_stmt* statement, RowReader& reader, Da
 }
 
 // The connection and the result behind a query of Qt's PostgreSQL driver that stands before its first
-// row, or nulls.
+// row, or nulls. Decimals are read as the driver's default policy reads them (as doubles); a query
+// asking for another policy is left to the driver.
 std::pair<PGconn*, PGresult*> postgresResult(const QSqlQuery& query) {
     if (!query.driver() || query.driver()->dbmsType() != QSqlDriver::PostgreSQL || query.at() != QSql::BeforeFirstRow ||
-        !query.result() || !driverSharesOurLibpq(query.driver()))
+        !query.result() || query.numericalPrecisionPolicy() != QSql::LowPrecisionDouble ||
+        !driverSharesOurLibpq(query.driver()))
         return {};
     const QVariant connection = query.driver()->handle();
     const QVariant result = query.result()->handle();

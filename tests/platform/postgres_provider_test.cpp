@@ -10,6 +10,7 @@
 #include <cmath>
 #include <gtest/gtest.h>
 #include <string>
+#include <variant>
 
 using namespace cadcons;
 
@@ -77,6 +78,16 @@ void PrintTo(const Case& c, std::ostream* os) {
     *os << c.name;
 }
 
+using PacketOrError = std::variant<DataPacket, std::string>;
+
+PacketOrError packetOrError(QSqlQuery& query, const QSet<QString>& dateTimeColumns) {
+    try {
+        return packetFromQuery(query, dateTimeColumns);
+    } catch (const std::runtime_error& e) {
+        return e.what();
+    }
+}
+
 void expectSameCells(const DataPacket& read, const DataPacket& expected) {
     ASSERT_EQ(read.rows.size(), expected.rows.size());
     for (qsizetype r = 0; r < expected.rows.size(); ++r) {
@@ -116,14 +127,18 @@ TEST_P(PostgresPacket, LibpqReadGivesQtsPacket) {
     const QSet<QString> dateTimeColumns(c.dateTimeColumns.begin(), c.dateTimeColumns.end());
 
     QSqlQuery native = execute(QLatin1String(c.sql), c.values);
-    const DataPacket read = packetFromQuery(native, dateTimeColumns);
+    const PacketOrError read = packetOrError(native, dateTimeColumns);
     EXPECT_FALSE(native.isActive()) << "read through libpq, and finished";
 
     QSqlQuery driver = execute(QLatin1String(c.sql), c.values);
     driver.next();
-    const DataPacket expected = packetFromQuery(driver, dateTimeColumns);
-    EXPECT_EQ(read.fields, expected.fields);
-    expectSameCells(read, expected);
+    const PacketOrError expected = packetOrError(driver, dateTimeColumns);
+    if (std::holds_alternative<std::string>(expected) || std::holds_alternative<std::string>(read)) {
+        EXPECT_EQ(read, expected);
+        return;
+    }
+    EXPECT_EQ(std::get<DataPacket>(read).fields, std::get<DataPacket>(expected).fields);
+    expectSameCells(std::get<DataPacket>(read), std::get<DataPacket>(expected));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -163,6 +178,8 @@ INSTANTIATE_TEST_SUITE_P(
              "TIMESTAMP)), (NULL)) AS t(ts)",
              {},
              {}},
+        // Qt reads no time with a zone: both fail alike.
+        Case{"timeWithZone", "SELECT CAST('14:05:09.5+02' AS TIMETZ) AS TTZ", {}, {}},
         Case{"otherTypesAsText",
              "SELECT CAST('7d' AS INTERVAL) AS I, CAST('{1,2}' AS INTEGER[]) AS A, CAST('x' AS CHAR(3)) AS C, "
              "CAST('{\"a\": 1}' AS JSON) AS J",
