@@ -251,6 +251,10 @@ struct LinkCase {
     milliseconds minimum; // what the link guarantees the exchange takes at least
 };
 
+void PrintTo(const LinkCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class LinkTiming : public ::testing::TestWithParam<LinkCase> {};
 
 TEST_P(LinkTiming, ExchangeTakesAtLeastTheLinksTime) {
@@ -285,6 +289,10 @@ struct CutCase {
     size_t toClient;    // bytes the client gets back before the end
     long long toServer; // bytes the server gets before the end; -1: not determined
 };
+
+void PrintTo(const CutCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class LinkCut : public ::testing::TestWithParam<CutCase> {};
 
