@@ -8,12 +8,16 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QSqlResult>
+#include <charconv>
 #include <cstring>
 #include <dlfcn.h>
+#include <libpq-fe.h>
 #include <limits>
+#include <memory>
 #include <sqlite3.h>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace cadcons {
 
@@ -57,6 +61,29 @@ FieldType typeOf(const QMetaType& type) {
         return FieldType::String;
     }
 }
+
+// PostgreSQL's type OIDs (pg_type.h is a server header), as Qt's driver tells its types by them.
+enum PgType : Oid {
+    PgBool = 16,
+    PgBytea = 17,
+    PgInt8 = 20,
+    PgInt2 = 21,
+    PgInt4 = 23,
+    PgRegproc = 24,
+    PgXid = 28,
+    PgCid = 29,
+    PgAbstime = 702,
+    PgReltime = 703,
+    PgFloat4 = 700,
+    PgFloat8 = 701,
+    PgDate = 1082,
+    PgTime = 1083,
+    PgTimestamp = 1114,
+    PgTimestampTz = 1184,
+    PgTimeTz = 1266,
+    PgNumeric = 1700,
+    PgVoid = 2278,
+};
 
 class RowReader {
 public:
@@ -123,20 +150,35 @@ public:
                     cell[i] = convert(i, QVariant(QString::fromUtf8(text, bytes)));
                     break;
                 }
-                Previous& previous = previous_[i];
-                if (!previous.set || previous.bytes.size() != size_t(bytes) ||
-                    std::memcmp(previous.bytes.data(), text, size_t(bytes)) != 0) {
-                    previous.bytes.assign(text, size_t(bytes));
-                    previous.value = QString::fromUtf8(text, bytes);
-                    previous.set = true;
-                    fields_[i].width = std::max<int>(fields_[i].width, static_cast<int>(previous.value.size()));
-                }
-                cell[i] = previous.value;
+                cell[i] = sharedText(i, text, bytes);
                 break;
             }
             }
         }
         return row;
+    }
+
+    // Row `row` of a libpq result: the values Qt's PostgreSQL driver would give for each column's type.
+    // Texts share storage with the one above them in their column, as in SQLite's read.
+    QVariantList read(const PGresult* result, int row) {
+        QVariantList out(fields_.size());
+        QVariant* cell = out.data();
+        for (int i = 0; i < fields_.size(); ++i) {
+            if (PQgetisnull(result, row, i))
+                continue;
+            const char* text = PQgetvalue(result, row, i);
+            const int bytes = PQgetlength(result, row, i);
+            const Oid type = PQftype(result, i);
+            if (isPgText(type) && fields_[i].type == FieldType::String) {
+                cell[i] = sharedText(i, text, bytes);
+                continue;
+            }
+            // The driver's null for a number it cannot read is a null cell.
+            const QVariant value = pgValue(type, text, bytes);
+            if (!value.isNull())
+                cell[i] = convert(i, value);
+        }
+        return out;
     }
 
     QList<FieldDef> finish() {
@@ -149,6 +191,125 @@ public:
     }
 
 private:
+    // A text of a string column, sharing the storage of the one above it when equal.
+    const QString& sharedText(int column, const char* text, int bytes) {
+        Previous& previous = previous_[column];
+        if (!previous.set || previous.bytes.size() != size_t(bytes) ||
+            std::memcmp(previous.bytes.data(), text, size_t(bytes)) != 0) {
+            previous.bytes.assign(text, size_t(bytes));
+            previous.value = QString::fromUtf8(text, bytes);
+            previous.set = true;
+            fields_[column].width = std::max<int>(fields_[column].width, static_cast<int>(previous.value.size()));
+        }
+        return previous.value;
+    }
+
+    static bool isPgText(Oid type) {
+        switch (type) {
+        case PgBool:
+        case PgBytea:
+        case PgInt8:
+        case PgInt2:
+        case PgInt4:
+        case PgRegproc:
+        case PgXid:
+        case PgCid:
+        case PgAbstime:
+        case PgReltime:
+        case PgFloat4:
+        case PgFloat8:
+        case PgDate:
+        case PgTime:
+        case PgTimestamp:
+        case PgTimestampTz:
+        case PgTimeTz:
+        case PgNumeric:
+        case PgVoid:
+            return false;
+        default:
+            return true;
+        }
+    }
+
+    // The value Qt's driver makes of a cell's text, by the column's type.
+    static QVariant pgValue(Oid type, const char* text, int bytes) {
+        switch (type) {
+        case PgBool:
+            return text[0] == 't';
+        case PgInt8:
+            return pgInt8(text, bytes);
+        case PgInt2:
+        case PgInt4:
+        case PgRegproc:
+        case PgXid:
+        case PgCid:
+        case PgVoid:
+            return std::atoi(text);
+        case PgNumeric:
+        case PgFloat4:
+        case PgFloat8:
+            return pgDouble(text, bytes);
+        case PgAbstime:
+        case PgReltime:
+        case PgDate:
+            return QDate::fromString(QString::fromLatin1(text, bytes), Qt::ISODate);
+        case PgTime:
+        case PgTimeTz:
+            return QTime::fromString(QString::fromLatin1(text, bytes), Qt::ISODate);
+        case PgTimestamp:
+        case PgTimestampTz:
+            return pgDateTime(QString::fromLatin1(text, bytes));
+        case PgBytea:
+            return pgBytea(text);
+        default:
+            return QString::fromUtf8(text, bytes);
+        }
+    }
+
+    // Signed when it starts with a minus, else unsigned, as the driver reads it.
+    static QVariant pgInt8(const char* text, int bytes) {
+        if (text[0] == '-') {
+            qint64 n = 0;
+            std::from_chars(text, text + bytes, n);
+            return n;
+        }
+        quint64 n = 0;
+        std::from_chars(text, text + bytes, n);
+        return n;
+    }
+
+    static QVariant pgDouble(const char* text, int bytes) {
+        double d = 0;
+        const auto [end, error] = std::from_chars(text, text + bytes, d);
+        if (error == std::errc() && end == text + bytes)
+            return d;
+        if (qstricmp(text, "NaN") == 0)
+            return qQNaN();
+        if (qstricmp(text, "Infinity") == 0)
+            return qInf();
+        if (qstricmp(text, "-Infinity") == 0)
+            return -qInf();
+        return QVariant();
+    }
+
+    // A time zone given as hours alone ("+03") gets its minutes; the time is given in local time.
+    static QVariant pgDateTime(QString text) {
+        if (text.size() < 10)
+            return QDateTime();
+        const QChar sign = text[text.size() - 3];
+        if (sign == u'-' || sign == u'+')
+            text += QStringLiteral(":00");
+        return QDateTime::fromString(text, Qt::ISODate).toLocalTime();
+    }
+
+    static QVariant pgBytea(const char* text) {
+        size_t length = 0;
+        unsigned char* data = PQunescapeBytea(reinterpret_cast<const unsigned char*>(text), &length);
+        QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(length));
+        PQfreemem(data);
+        return bytes;
+    }
+
     QVariant convert(int column, const QVariant& v) {
         FieldDef& f = fields_[column];
         bool ok = true;
@@ -237,21 +398,34 @@ private:
     QSet<QString> wideIntegers_;
 };
 
-// Whether Qt's SQLite driver runs on the SQLite this library calls. A Qt built with its own copy of
-// SQLite keeps that copy private, and its statements must never reach another copy: the driver's
-// plugin (where its virtual table lives) must find sqlite3_step where this library does.
+// Finishes a query whose rows were read past its driver, so that the driver never steps on to them.
+struct FinishQuery {
+    QSqlQuery& query;
+    ~FinishQuery() { query.finish(); }
+};
+
+// Whether the plugin of Qt's driver finds `symbol` at `ours`, that is whether it runs on the library this
+// one calls. A Qt built with its own copy of SQLite keeps that copy private, and its statements must never
+// reach another copy; a driver built against another libpq must not have its results read by ours.
+bool pluginCalls(const QSqlDriver* driver, const char* symbol, const void* ours) {
+    Dl_info info{};
+    if (!dladdr(*reinterpret_cast<void* const*>(driver), &info) || !info.dli_fname)
+        return false;
+    void* plugin = dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD);
+    if (!plugin)
+        return false;
+    const void* found = dlsym(plugin, symbol);
+    dlclose(plugin);
+    return found == ours;
+}
+
 bool driverSharesOurSqlite(const QSqlDriver* driver) {
-    static const bool shared = [driver] {
-        Dl_info info{};
-        if (!dladdr(*reinterpret_cast<void* const*>(driver), &info) || !info.dli_fname)
-            return false;
-        void* plugin = dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD);
-        if (!plugin)
-            return false;
-        const void* step = dlsym(plugin, "sqlite3_step");
-        dlclose(plugin);
-        return step == reinterpret_cast<const void*>(&sqlite3_step);
-    }();
+    static const bool shared = pluginCalls(driver, "sqlite3_step", reinterpret_cast<const void*>(&sqlite3_step));
+    return shared;
+}
+
+bool driverSharesOurLibpq(const QSqlDriver* driver) {
+    static const bool shared = pluginCalls(driver, "PQgetResult", reinterpret_cast<const void*>(&PQgetResult));
     return shared;
 }
 
@@ -271,10 +445,7 @@ sqlite3_stmt* sqliteStatement(const QSqlQuery& query) {
 // SQLite. The driver has already stepped onto the first row and holds it; the rest are stepped here,
 // and the query is finished afterwards so that it never steps the statement again.
 void readSqlite(QSqlQuery& query, sqlite3_stmt* statement, RowReader& reader, DataPacket& packet) {
-    struct Finish {
-        QSqlQuery& query;
-        ~Finish() { query.finish(); }
-    } finish{query};
+    const FinishQuery finish{query};
     if (!query.next())
         return;
     int status = SQLITE_ROW;
@@ -283,6 +454,50 @@ void readSqlite(QSqlQuery& query, sqlite3_stmt* statement, RowReader& reader, Da
     if (status != SQLITE_DONE)
         fail(QStringLiteral("Reading the query result failed: %1")
                  .arg(QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(statement)))));
+}
+
+// The connection and the result behind a query of Qt's PostgreSQL driver that stands before its first
+// row, or nulls. Decimals are read as the driver's default policy reads them (as doubles); a query
+// asking for another policy is left to the driver.
+std::pair<PGconn*, PGresult*> postgresResult(const QSqlQuery& query) {
+    if (!query.driver() || query.driver()->dbmsType() != QSqlDriver::PostgreSQL || query.at() != QSql::BeforeFirstRow ||
+        !query.result() || query.numericalPrecisionPolicy() != QSql::LowPrecisionDouble ||
+        !driverSharesOurLibpq(query.driver()))
+        return {};
+    const QVariant connection = query.driver()->handle();
+    const QVariant result = query.result()->handle();
+    // Qt names the types after the structs behind libpq's typedefs; older Qts after the typedefs.
+    const auto holds = [](const QVariant& v, const char* name, const char* structName) {
+        return v.isValid() && (qstrcmp(v.typeName(), name) == 0 || qstrcmp(v.typeName(), structName) == 0);
+    };
+    if (!holds(connection, "PGconn*", "pg_conn*") || !holds(result, "PGresult*", "pg_result*"))
+        return {};
+    return {*static_cast<PGconn* const*>(connection.constData()), *static_cast<PGresult* const*>(result.constData())};
+}
+
+// Reads a PostgreSQL result through libpq itself: Qt's driver makes a variant of every cell and copies
+// each row through its query, several times libpq's own cost. The driver runs a forward-only query in
+// single-row mode and holds its first row (or the whole result otherwise); the further rows are taken
+// from the connection here, and the query is finished afterwards so that it never asks for them again.
+void readPostgres(QSqlQuery& query, PGconn* connection, const PGresult* first, RowReader& reader, DataPacket& packet) {
+    const FinishQuery finish{query};
+    const ExecStatusType firstStatus = PQresultStatus(first);
+    for (int row = 0; row < PQntuples(first); ++row)
+        packet.rows.append(reader.read(first, row));
+    if (firstStatus != PGRES_SINGLE_TUPLE)
+        return;
+    using Result = std::unique_ptr<PGresult, decltype(&PQclear)>;
+    for (;;) {
+        const Result next(PQgetResult(connection), &PQclear);
+        const ExecStatusType status = next ? PQresultStatus(next.get()) : PGRES_FATAL_ERROR;
+        if (status == PGRES_TUPLES_OK) // the end of the rows
+            return;
+        if (status != PGRES_SINGLE_TUPLE) {
+            const char* message = next ? PQresultErrorMessage(next.get()) : PQerrorMessage(connection);
+            fail(QStringLiteral("Reading the query result failed: %1").arg(QString::fromUtf8(message).trimmed()));
+        }
+        packet.rows.append(reader.read(next.get(), 0));
+    }
 }
 
 } // namespace
@@ -298,6 +513,11 @@ DataPacket packetFromQuery(QSqlQuery& query, const QSet<QString>& dateTimeColumn
     DataPacket packet;
     if (sqlite3_stmt* statement = sqliteStatement(query)) {
         readSqlite(query, statement, reader, packet);
+        packet.fields = reader.finish();
+        return packet;
+    }
+    if (const auto [connection, first] = postgresResult(query); connection && first) {
+        readPostgres(query, connection, first, reader, packet);
         packet.fields = reader.finish();
         return packet;
     }
