@@ -1,6 +1,6 @@
 // PostgreSQL results read through libpq under Qt's connection must give the packet Qt's driver gives.
 // Runs on the server that CADCONS_TEST_PG names (scripts/with-postgres), in temporary tables.
-#include "sql_provider.h"
+#include "platform/sql_provider.h"
 #include "test_databases.h"
 
 #include <QDateTime>
