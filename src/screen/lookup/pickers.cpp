@@ -4,10 +4,8 @@
 #include "cad_consumidor_form.h"
 #include "dialogs.h"
 #include "list_filter.h"
-#include "mask.h"
 #include "place_names.h"
 #include "sibling.h"
-#include "utility.h"
 
 #include "entry/entry_text.h"
 
@@ -21,37 +19,40 @@ constexpr int kPais = 7, kUf = 8, kCidade = 9, kBairro = 10, kTipoCons = 16, kTi
 // The pickers' messages go out under the screen's own scheme.
 const QString kPickerEsquema = QStringLiteral("002");
 
-using lookup::both;
 using lookup::column;
-using lookup::restrict;
 
 // The dialog's answer, and a row to take it from: a choice in an empty list is no choice.
 bool choose(ClientDataSet& ds) {
     return Pesquisa(ds, QStringLiteral("N")) && ds.recNo() >= 0;
 }
 
-bool isPlainDigits(const QString& text) {
-    for (QChar c : text) {
-        if (c < u'0' || c > u'9')
+// The address chain is chosen from the top: country, state, city. False, with the message of the first
+// of the `count` fields that is empty, when one is.
+bool placeFieldsFilled(TfrmCadastroConsumidor& form, int count) {
+    const struct {
+        int field;
+        const char* message;
+    } required[] = {{kPais, "PAIS_N_INF"}, {kUf, "ESTADO_N_INF"}, {kCidade, "MUNICIPIO_N_INF"}};
+    for (int i = 0; i < count; ++i) {
+        if (form.fieldText(required[i].field).isEmpty()) {
+            form.showMessage(QLatin1String(required[i].message), kMsgErro, kPickerEsquema);
             return false;
+        }
     }
     return true;
-}
-
-qsizetype maskPlaces(const QString& mask) {
-    return mask.count(u'9') + mask.count(u'0') + mask.count(u'#');
 }
 
 } // namespace
 
 void TfrmCadastroConsumidor::bdsPaisClick() {
     selectField(kPais);
-    cdsPais.setFiltered(false);
+    ClientDataSet& countries = lists_.cdsPais;
+    countries.setFiltered(false);
     const QString before = stCdPais;
-    if (!choose(cdsPais))
+    if (!choose(countries))
         return;
-    setFieldText(kPais, column(cdsPais, "NMPAIS"));
-    stCdPais = column(cdsPais, "CDPAIS");
+    setFieldText(kPais, column(countries, "NMPAIS"));
+    stCdPais = column(countries, "CDPAIS");
     // State and city belong to the country; the neighbourhood is kept, as it is stored by name.
     if (stCdPais != before) {
         setFieldText(kUf, QString());
@@ -63,16 +64,14 @@ void TfrmCadastroConsumidor::bdsPaisClick() {
 
 void TfrmCadastroConsumidor::bdsUfClick() {
     selectField(kUf);
-    if (fieldText(kPais).isEmpty()) {
-        showMessage(QStringLiteral("PAIS_N_INF"), kMsgErro, kPickerEsquema);
+    if (!placeFieldsFilled(*this, 1))
         return;
-    }
-    FilterOff off(cdsEstado);
-    restrict(cdsEstado, filterTerm(QStringLiteral("CDPAIS"), stCdPais));
+    FilterOff off(lists_.cdsEstado);
+    ClientDataSet& states = lists_.statesOf(stCdPais);
     const QString before = stSgEstado;
-    if (!choose(cdsEstado))
+    if (!choose(states))
         return;
-    stSgEstado = column(cdsEstado, "SGESTADO");
+    stSgEstado = column(states, "SGESTADO");
     setFieldText(kUf, stSgEstado);
     if (stSgEstado != before) {
         setFieldText(kCidade, QString());
@@ -82,62 +81,46 @@ void TfrmCadastroConsumidor::bdsUfClick() {
 
 void TfrmCadastroConsumidor::bdsCidadeClick() {
     selectField(kCidade);
-    if (fieldText(kPais).isEmpty()) {
-        showMessage(QStringLiteral("PAIS_N_INF"), kMsgErro, kPickerEsquema);
+    if (!placeFieldsFilled(*this, 2))
         return;
-    }
-    if (fieldText(kUf).isEmpty()) {
-        showMessage(QStringLiteral("ESTADO_N_INF"), kMsgErro, kPickerEsquema);
-        return;
-    }
-    FilterOff off(cdsMunicipio);
+    FilterOff off(lists_.cdsMunicipio);
     // The state is compared in upper case: an abbreviation kept in lower case still finds its cities.
-    restrict(cdsMunicipio, both(filterTerm(QStringLiteral("CDPAIS"), stCdPais),
-                                filterTerm(QStringLiteral("SGESTADO"), entry::asciiUpper(stSgEstado))));
-    if (!choose(cdsMunicipio))
+    ClientDataSet& cities = lists_.citiesOf(stCdPais, entry::asciiUpper(stSgEstado));
+    if (!choose(cities))
         return;
-    setFieldText(kCidade, column(cdsMunicipio, "NMMUNICIPIO"));
-    stCdMunicipio = column(cdsMunicipio, "CDMUNICIPIO");
+    setFieldText(kCidade, column(cities, "NMMUNICIPIO"));
+    stCdMunicipio = column(cities, "CDMUNICIPIO");
 }
 
 void TfrmCadastroConsumidor::bdsBairroClick() {
     selectField(kBairro);
-    const struct {
-        int field;
-        const char* message;
-    } required[] = {{kPais, "PAIS_N_INF"}, {kUf, "ESTADO_N_INF"}, {kCidade, "MUNICIPIO_N_INF"}};
-    for (const auto& r : required) {
-        if (fieldText(r.field).isEmpty()) {
-            showMessage(QLatin1String(r.message), kMsgErro, kPickerEsquema);
-            return;
-        }
-    }
-    FilterOff off(cdsBairro);
-    restrict(cdsBairro, both(both(filterTerm(QStringLiteral("CDPAIS"), stCdPais),
-                                  filterTerm(QStringLiteral("SGESTADO"), entry::asciiUpper(stSgEstado))),
-                             filterTerm(QStringLiteral("CDMUNICIPIO"), stCdMunicipio)));
-    if (!choose(cdsBairro))
+    if (!placeFieldsFilled(*this, 3))
+        return;
+    FilterOff off(lists_.cdsBairro);
+    ClientDataSet& neighbourhoods = lists_.neighbourhoodsOf(stCdPais, entry::asciiUpper(stSgEstado), stCdMunicipio);
+    if (!choose(neighbourhoods))
         return;
     // The neighbourhood is stored by its name, in a column narrower than the list's.
-    stNmBairCons = lookup::fitToColumn(column(cdsBairro, "NMBAIRRO"), QStringLiteral("NMBAIRCONS"));
+    stNmBairCons = lookup::fitToColumn(column(neighbourhoods, "NMBAIRRO"), QStringLiteral("NMBAIRCONS"));
     setFieldText(kBairro, stNmBairCons);
 }
 
 void TfrmCadastroConsumidor::bdsTipoConsClick() {
     selectField(kTipoCons);
-    cdsTipoCons.setFiltered(false);
-    if (!choose(cdsTipoCons))
+    ClientDataSet& types = lists_.cdsTipoCons;
+    types.setFiltered(false);
+    if (!choose(types))
         return;
-    setFieldText(kTipoCons, column(cdsTipoCons, "NMTIPOCONS"));
-    stCdTipoConsSel = column(cdsTipoCons, "CDTIPOCONS");
+    setFieldText(kTipoCons, column(types, "NMTIPOCONS"));
+    stCdTipoConsSel = column(types, "CDTIPOCONS");
 }
 
 void TfrmCadastroConsumidor::bdsTipoVendaClick() {
     selectField(kTipoVenda);
-    if (!choose(cdsTipoVenda))
+    if (!choose(lists_.cdsTipoVenda))
         return;
-    setFieldText(kTipoVenda, column(cdsTipoVenda, "NMTIPOVENDA"));
-    stCdTipoVenda = column(cdsTipoVenda, "CDTIPOVENDA");
+    setFieldText(kTipoVenda, column(lists_.cdsTipoVenda, "NMTIPOVENDA"));
+    stCdTipoVenda = column(lists_.cdsTipoVenda, "CDTIPOVENDA");
 }
 
 // An existing consumer keeps the customer it belongs to.
@@ -145,18 +128,14 @@ void TfrmCadastroConsumidor::bdsNomeClienteClick() {
     selectField(kCliente);
     if (stOperacao != QLatin1String("1"))
         return;
-    if (!choose(cdsClienFilial))
+    if (!choose(lists_.cdsClienFilial))
         return;
-    setFieldText(kCliente, column(cdsClienFilial, "NMFANTCLIE"));
-    stCdCliente = column(cdsClienFilial, "CDCLIENTE");
+    setFieldText(kCliente, column(lists_.cdsClienFilial, "NMFANTCLIE"));
+    stCdCliente = column(lists_.cdsClienFilial, "CDCLIENTE");
 }
 
-// A number that is not plain digits, or longer than the mask, is shown as stored: the mask would
-// garble or cut it.
 void TfrmCadastroConsumidor::cdsClienFilialNRINSJURCLIEGetText(const ClientDataSet& sender, QString& text, bool) {
-    const QString number = column(sender, "NRINSJURCLIE");
-    const QString mask = PictPess(column(sender, "IDTPIJURCLIE"));
-    text = isPlainDigits(number) && number.size() <= maskPlaces(mask) ? formatMask(mask, number) : number;
+    text = RegistrationLists::registrationNumberText(sender);
 }
 
 } // namespace cadcons
