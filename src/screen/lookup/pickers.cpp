@@ -9,6 +9,8 @@
 
 #include "entry/entry_text.h"
 
+#include <functional>
+
 namespace cadcons {
 
 namespace {
@@ -42,6 +44,18 @@ bool placeFieldsFilled(TfrmCadastroConsumidor& form, int count) {
     return true;
 }
 
+// Offers `list` as `restrictList` leaves it, once the `above` places over it are filled, and hands the
+// operator's choice to `take`. The restriction goes off again afterwards, whatever happens.
+void offerPlaces(TfrmCadastroConsumidor& form, int above, ClientDataSet& list,
+                 const std::function<void()>& restrictList, const std::function<void(const ClientDataSet&)>& take) {
+    if (!placeFieldsFilled(form, above))
+        return;
+    const FilterOff off(list);
+    restrictList();
+    if (choose(list))
+        take(list);
+}
+
 } // namespace
 
 void TfrmCadastroConsumidor::bdsPaisClick() {
@@ -64,45 +78,41 @@ void TfrmCadastroConsumidor::bdsPaisClick() {
 
 void TfrmCadastroConsumidor::bdsUfClick() {
     selectField(kUf);
-    if (!placeFieldsFilled(*this, 1))
-        return;
-    FilterOff off(lists_.cdsEstado);
-    ClientDataSet& states = lists_.statesOf(stCdPais);
     const QString before = stSgEstado;
-    if (!choose(states))
-        return;
-    stSgEstado = column(states, "SGESTADO");
-    setFieldText(kUf, stSgEstado);
-    if (stSgEstado != before) {
-        setFieldText(kCidade, QString());
-        stCdMunicipio.clear();
-    }
+    offerPlaces(
+        *this, 1, lists_.cdsEstado, [this] { lists_.statesOf(stCdPais); },
+        [this, &before](const ClientDataSet& states) {
+            stSgEstado = column(states, "SGESTADO");
+            setFieldText(kUf, stSgEstado);
+            if (stSgEstado != before) {
+                setFieldText(kCidade, QString());
+                stCdMunicipio.clear();
+            }
+        });
 }
 
+// The state is compared in upper case: an abbreviation kept in lower case still finds its cities and
+// neighbourhoods.
 void TfrmCadastroConsumidor::bdsCidadeClick() {
     selectField(kCidade);
-    if (!placeFieldsFilled(*this, 2))
-        return;
-    FilterOff off(lists_.cdsMunicipio);
-    // The state is compared in upper case: an abbreviation kept in lower case still finds its cities.
-    ClientDataSet& cities = lists_.citiesOf(stCdPais, entry::asciiUpper(stSgEstado));
-    if (!choose(cities))
-        return;
-    setFieldText(kCidade, column(cities, "NMMUNICIPIO"));
-    stCdMunicipio = column(cities, "CDMUNICIPIO");
+    offerPlaces(
+        *this, 2, lists_.cdsMunicipio, [this] { lists_.citiesOf(stCdPais, entry::asciiUpper(stSgEstado)); },
+        [this](const ClientDataSet& cities) {
+            setFieldText(kCidade, column(cities, "NMMUNICIPIO"));
+            stCdMunicipio = column(cities, "CDMUNICIPIO");
+        });
 }
 
 void TfrmCadastroConsumidor::bdsBairroClick() {
     selectField(kBairro);
-    if (!placeFieldsFilled(*this, 3))
-        return;
-    FilterOff off(lists_.cdsBairro);
-    ClientDataSet& neighbourhoods = lists_.neighbourhoodsOf(stCdPais, entry::asciiUpper(stSgEstado), stCdMunicipio);
-    if (!choose(neighbourhoods))
-        return;
-    // The neighbourhood is stored by its name, in a column narrower than the list's.
-    stNmBairCons = lookup::fitToColumn(column(neighbourhoods, "NMBAIRRO"), QStringLiteral("NMBAIRCONS"));
-    setFieldText(kBairro, stNmBairCons);
+    const auto restrictList = [this] {
+        lists_.neighbourhoodsOf(stCdPais, entry::asciiUpper(stSgEstado), stCdMunicipio);
+    };
+    offerPlaces(*this, 3, lists_.cdsBairro, restrictList, [this](const ClientDataSet& neighbourhoods) {
+        // The neighbourhood is stored by its name, in a column narrower than the list's.
+        stNmBairCons = lookup::fitToColumn(column(neighbourhoods, "NMBAIRRO"), QStringLiteral("NMBAIRCONS"));
+        setFieldText(kBairro, stNmBairCons);
+    });
 }
 
 void TfrmCadastroConsumidor::bdsTipoConsClick() {
