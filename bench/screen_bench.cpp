@@ -505,15 +505,15 @@ void PesquisaCidadesAbre(benchmark::State& state, Backend* b) {
     guarded(state, [&] {
         activate(*b);
         auto form = openForm(*b, QString(), QStringLiteral("B"));
-        form->cdsMunicipio.setFiltered(false);
+        form->lists().cdsMunicipio.setFiltered(false);
         int rows = 0;
         for (auto _ : state) {
-            auto dialog = std::make_unique<PesquisaDialog>(form->cdsMunicipio, form.get());
+            auto dialog = std::make_unique<PesquisaDialog>(form->lists().cdsMunicipio, form.get());
             dialog->show();
             QCoreApplication::processEvents();
             state.PauseTiming();
             rows = dialog->model()->rowCount();
-            if (rows != form->cdsMunicipio.recordCount()) {
+            if (rows != form->lists().cdsMunicipio.recordCount()) {
                 state.SkipWithError("the list does not show every city");
                 break;
             }
@@ -530,8 +530,8 @@ void PesquisaCidadesUmaLetra(benchmark::State& state, Backend* b) {
     guarded(state, [&] {
         activate(*b);
         auto form = openForm(*b, QString(), QStringLiteral("B"));
-        form->cdsMunicipio.setFiltered(false);
-        PesquisaDialog dialog(form->cdsMunicipio, form.get());
+        form->lists().cdsMunicipio.setFiltered(false);
+        PesquisaDialog dialog(form->lists().cdsMunicipio, form.get());
         dialog.show();
         QCoreApplication::processEvents();
         int left = 0;

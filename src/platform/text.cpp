@@ -151,4 +151,12 @@ QDateTime parseDateTimeText(const QString& text) {
     return combine(date, timeOf(m.captured(4), m.captured(5), m.captured(6), QString()));
 }
 
+bool isAsciiDigits(const QString& text) {
+    for (QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return false;
+    }
+    return true;
+}
+
 } // namespace cadcons

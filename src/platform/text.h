@@ -30,6 +30,9 @@ bool encodeExact(QStringView text, CodePage page, QByteArray& out, qsizetype& at
 // Whether the code page holds the character.
 bool holds(CodePage page, char32_t character);
 
+// True when every character is one of 0-9 (also for ""): no other script's digits, no signs.
+bool isAsciiDigits(const QString& text);
+
 // Date-times as databases hand them back in text: "yyyy-MM-dd", "yyyy-MM-ddThh:mm:ss[.zzz]" or
 // "yyyy-MM-dd hh:mm:ss[.zzz]", in local time. An invalid QDateTime when the text is none of these or
 // names no real date or time.

@@ -3,6 +3,7 @@
 #include "platform/client_data_set.h"
 #include "routines/messages.h"
 #include "screen/field_catalogue.h"
+#include "screen/lookup/registration_lists.h"
 
 #include <QDialog>
 #include <QHash>
@@ -139,20 +140,8 @@ public:
     bool boUtilizaImpFis = false;
 
     // --- client datasets
-    ClientDataSet cdsParametrosKiv{QStringLiteral("cdsParametrosKiv")};
-    ClientDataSet cdsClienFilial{QStringLiteral("cdsClienFilial")};
-    ClientDataSet cdsNomeCliente{QStringLiteral("cdsNomeCliente")};
-    ClientDataSet cdsTipoConsPadrao{QStringLiteral("cdsTipoConsPadrao")};
-    ClientDataSet cdsMunicipio{QStringLiteral("cdsMunicipio")};
-    ClientDataSet cdsEstado{QStringLiteral("cdsEstado")};
-    ClientDataSet cdsPais{QStringLiteral("cdsPais")};
-    ClientDataSet cdsTipoCons{QStringLiteral("cdsTipoCons")};
-    ClientDataSet cdsBairro{QStringLiteral("cdsBairro")};
-    ClientDataSet cdsTipoVenda{QStringLiteral("cdsTipoVenda")};
-    ClientDataSet cdsParaVend{QStringLiteral("cdsParaVend")};
-    ClientDataSet cdsDadosCons{QStringLiteral("cdsDadosCons")};
-    ClientDataSet cdsBuscaConsumidor{QStringLiteral("cdsBuscaConsumidor")};
-    ClientDataSet cdsInfCep{QStringLiteral("cdsInfCep")};
+    RegistrationLists& lists() { return lists_; }
+    const RegistrationLists& lists() const { return lists_; }
 
     // The operator message table.
     TMessages msgPadrao;
@@ -183,6 +172,14 @@ private:
     void FormClose();
 
     QHash<QString, std::function<void()>> clickHandlers_; // by objectName
+
+    RegistrationLists lists_;
+    // The key handlers and the opening of a consumer read these lists by their own names.
+    ClientDataSet& cdsPais = lists_.cdsPais;
+    ClientDataSet& cdsEstado = lists_.cdsEstado;
+    ClientDataSet& cdsMunicipio = lists_.cdsMunicipio;
+    ClientDataSet& cdsDadosCons = lists_.cdsDadosCons;
+    ClientDataSet& cdsParaVend = lists_.cdsParaVend;
 
     // --- form building and initialization helpers
     // The named label of the form; throws std::logic_error when the form has none.
@@ -242,8 +239,6 @@ public:
     // until the save has gone through, so a confirm that fails later can simply be repeated.
     void CriptografaSenhas();
 
-    // Receives the consumer-code check of a new consumer.
-    ClientDataSet cdsConsumidor{QStringLiteral("cdsConsumidor")};
     // The stored (encrypted) forms of the till and site passwords that CriptografaSenhas made.
     QString stCdSenhaConsCripto, stCdSenhaSiteCripto;
 

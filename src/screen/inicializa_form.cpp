@@ -18,7 +18,6 @@ namespace cadcons {
 
 namespace {
 
-const QString kModulo = QStringLiteral("Lum52816");
 const QString kModuloLista = QStringLiteral("Cli_Lum52816");
 
 // The host names its files in its own case and Linux compares names exactly: each part of the path is
@@ -83,50 +82,7 @@ QString birthDateText(const ClientDataSet& dataset) {
 } // namespace
 
 void TfrmCadastroConsumidor::setPersistentFields() {
-    const auto set = [](ClientDataSet& dataset, const char* field, const QString& label, int width = 0,
-                        bool visible = true) {
-        dataset.setDisplay(QLatin1String(field), FieldDisplay{label, width, visible});
-    };
-    const QString codigo = QStringLiteral("Código");
-    const QString nome = QStringLiteral("Nome");
-
-    set(cdsClienFilial, "CDCLIENTE", QString(), 21, false);
-    set(cdsClienFilial, "IDTPIJURCLIE", QString(), 1, false);
-    set(cdsClienFilial, "NRINSJURCLIE", QStringLiteral("Inscrição"));
-    set(cdsClienFilial, "NMRAZSOCCLIE", QStringLiteral("Razão Social"), 50, false);
-    set(cdsClienFilial, "NMFANTCLIE", QStringLiteral("Nome Fantasia"), 50);
-    cdsClienFilial.setGetText(QStringLiteral("NRINSJURCLIE"), [this](const ClientDataSet& ds, const QString&) {
-        QString text;
-        cdsClienFilialNRINSJURCLIEGetText(ds, text, true);
-        return text;
-    });
-
-    set(cdsTipoConsPadrao, "CDTIPOCONS", codigo, 2);
-    set(cdsTipoConsPadrao, "NMTIPOCONS", nome);
-
-    set(cdsMunicipio, "CDPAIS", QStringLiteral("Pais"), 10, false);
-    set(cdsMunicipio, "SGESTADO", QStringLiteral("Estado"), 2, false);
-    set(cdsMunicipio, "CDMUNICIPIO", codigo, 10);
-    set(cdsMunicipio, "NMMUNICIPIO", nome, 50);
-
-    set(cdsEstado, "CDPAIS", QString(), 4, false);
-    set(cdsEstado, "SGESTADO", QStringLiteral("Sigla"), 2);
-    set(cdsEstado, "NMESTADO", nome, 30);
-
-    set(cdsPais, "CDPAIS", codigo, 4);
-    set(cdsPais, "NMPAIS", nome, 30);
-
-    set(cdsTipoCons, "CDTIPOCONS", codigo, 2);
-    set(cdsTipoCons, "NMTIPOCONS", nome);
-
-    set(cdsBairro, "CDPAIS", QStringLiteral("País"), 4);
-    set(cdsBairro, "SGESTADO", QStringLiteral("Estado"), 2);
-    set(cdsBairro, "CDMUNICIPIO", QStringLiteral("Cidade"), 4);
-    set(cdsBairro, "CDBAIRRO", codigo, 10);
-    set(cdsBairro, "NMBAIRRO", nome, 50);
-
-    set(cdsTipoVenda, "CDTIPOVENDA", codigo, 1);
-    set(cdsTipoVenda, "NMTIPOVENDA", nome, 60);
+    lists_.setPersistentFields();
 }
 
 void TfrmCadastroConsumidor::readParameterFile(const QString& path) {
@@ -149,6 +105,7 @@ void TfrmCadastroConsumidor::readParameterFile(const QString& path) {
         {"IDBLOQCDIDCONS", &F::stIdBloqCdIdCons},
         {"IDSENCONSCENTRAL", &F::stIdSenConsCentral},
     };
+    ClientDataSet& cdsParametrosKiv = lists_.cdsParametrosKiv;
     cdsParametrosKiv.loadFromFile(path);
     // All fields are checked before any is taken, so a bad file leaves no half-read parameters.
     for (const auto& parameter : parameters) {
@@ -165,8 +122,8 @@ void TfrmCadastroConsumidor::readParameterFile(const QString& path) {
 }
 
 void TfrmCadastroConsumidor::showSaleTypeName(const QString& code) {
-    if (cdsTipoVenda.locate(QStringLiteral("CDTIPOVENDA"), code))
-        label("lblTipovenda")->setText(cdsTipoVenda.asString(QStringLiteral("NMTIPOVENDA")));
+    if (ClientDataSet& types = lists_.cdsTipoVenda; types.locate(QStringLiteral("CDTIPOVENDA"), code))
+        label("lblTipovenda")->setText(types.asString(QStringLiteral("NMTIPOVENDA")));
 }
 
 void TfrmCadastroConsumidor::copyStoredConsumer() {
@@ -217,29 +174,20 @@ void TfrmCadastroConsumidor::copyStoredConsumer() {
 }
 
 void TfrmCadastroConsumidor::loadServiceLists() {
-    cdsNomeCliente.setData(MensagemMetodo(getNomeCliente(stCdCliente), true, 0, QStringLiteral("getNomeCliente"),
-                                          kModulo, stCdCliente, stIdEsquema));
-    label("lblNomeCliente")->setText(cdsNomeCliente.asString(QStringLiteral("NMFANTCLIE")));
+    const RegistrationLists::Accept accept = [this](const ServiceResult& result, const QString& operation,
+                                                    const QString& module, const QString& context) {
+        return MensagemMetodo(result, true, 0, operation, module, context, stIdEsquema);
+    };
+    lists_.loadCustomerName(accept, stCdCliente);
+    label("lblNomeCliente")->setText(lists_.cdsNomeCliente.asString(QStringLiteral("NMFANTCLIE")));
 
-    cdsTipoConsPadrao.setData(MensagemMetodo(getTipoConsPadrao(stCdFilial), true, 0,
-                                             QStringLiteral("getTipoConsPadrao"), kModulo, stCdFilial, stIdEsquema));
-    if (!cdsTipoConsPadrao.isEmpty()) {
-        stCdTipoCons = cdsTipoConsPadrao.asString(QStringLiteral("CDTIPOCONS"));
-        label("lblTipoCons")->setText(cdsTipoConsPadrao.asString(QStringLiteral("NMTIPOCONS")));
+    lists_.loadDefaultConsumerType(accept, stCdFilial);
+    if (const ClientDataSet& standard = lists_.cdsTipoConsPadrao; !standard.isEmpty()) {
+        stCdTipoCons = standard.asString(QStringLiteral("CDTIPOCONS"));
+        label("lblTipoCons")->setText(standard.asString(QStringLiteral("NMTIPOCONS")));
     }
 
-    const auto list = [this](ClientDataSet& dataset, ServiceResult result, const QString& operation) {
-        dataset.setData(MensagemMetodo(result, true, 0, operation, kModuloLista, QString(), stIdEsquema));
-    };
-    list(cdsMunicipio, getMunicipio(), QStringLiteral("getMunicipio"));
-    list(cdsEstado, getEstado(), QStringLiteral("getEstado"));
-    list(cdsPais, getPais(), QStringLiteral("getPais"));
-    list(cdsTipoCons, getTipoCons(), QStringLiteral("getTipoCons"));
-    list(cdsBairro, getBairro(), QStringLiteral("getBairro   "));
-    list(cdsTipoVenda, getTipoVenda(), QStringLiteral("getTipoVenda"));
-
-    cdsParaVend.setData(MensagemMetodo(getParaVend(stCdFilial), true, 0, QStringLiteral("getParaVend"), kModuloLista,
-                                       stCdFilial, stIdEsquema));
+    lists_.loadPickLists(accept, stCdFilial);
 }
 
 void TfrmCadastroConsumidor::openConsumer() {
@@ -322,10 +270,7 @@ void TfrmCadastroConsumidor::InicializaForm(const QString& code, const QString& 
     if (const QString parameters = findHostFile(directory, QStringLiteral("PARAMETROSKIV.CDS")); !parameters.isEmpty())
         readParameterFile(parameters);
 
-    cdsClienFilial.close();
-    if (const QString customers = findHostFile(directory, QStringLiteral("Dados/Cadastros/Cad_Cliente.cds"));
-        !customers.isEmpty())
-        cdsClienFilial.loadFromFile(customers);
+    lists_.loadCustomers(findHostFile(directory, QStringLiteral("Dados/Cadastros/Cad_Cliente.cds")));
     if (!EmptyString(customer))
         stCdCliente = customer;
 

@@ -22,12 +22,12 @@ protected:
     }
     void loadLists() {
         const auto s = FieldType::String;
-        form->cdsPais.setData(packet({{"CDPAIS", s, 4}, {"NMPAIS", s, 30}},
-                                     {{"1058", "Brasil"}, {"0639", "Argentina"}, {"X'1", "Xanadu"}}));
-        form->cdsEstado.setData(packet(
+        form->lists().cdsPais.setData(packet({{"CDPAIS", s, 4}, {"NMPAIS", s, 30}},
+                                             {{"1058", "Brasil"}, {"0639", "Argentina"}, {"X'1", "Xanadu"}}));
+        form->lists().cdsEstado.setData(packet(
             {{"CDPAIS", s, 4}, {"SGESTADO", s, 2}, {"NMESTADO", s, 30}},
             {{"1058", "SP", "S\u00e3o Paulo"}, {"1058", "RJ", "Rio de Janeiro"}, {"0639", "BA", "Buenos Aires"}}));
-        form->cdsMunicipio.setData(
+        form->lists().cdsMunicipio.setData(
             packet({{"CDPAIS", s, 4}, {"SGESTADO", s, 2}, {"CDMUNICIPIO", s, 4}, {"NMMUNICIPIO", s, 30}},
                    {{"1058", "SP", "0001", "S\u00e3o Paulo"},
                     {"1058", "RJ", "0001", "Rio de Janeiro"},
@@ -165,7 +165,7 @@ TEST_F(PhysicalKeyboardTest, EnterLooksUpCountryStateAndCityByCode) {
         EXPECT_EQ(form->stSgEstado, c.ufAfter) << what;
         EXPECT_EQ(form->stCdMunicipio, c.municipioAfter.isEmpty() ? "old" : c.municipioAfter) << what;
         EXPECT_EQ(form->inCampoAtivo, c.field + 1) << what;
-        for (const ClientDataSet* ds : {&form->cdsPais, &form->cdsEstado, &form->cdsMunicipio})
+        for (const ClientDataSet* ds : {&form->lists().cdsPais, &form->lists().cdsEstado, &form->lists().cdsMunicipio})
             EXPECT_FALSE(ds->filtered()) << what << " " << ds->name().toStdString();
     }
     EXPECT_TRUE(messages.isEmpty()) << messages.join("; ").toStdString();
@@ -183,7 +183,7 @@ TEST_F(PhysicalKeyboardTest, CodesTypedOnTheScreenResolveCountryThenStateThenCit
     EXPECT_EQ(QStringList({form->stCdPais, form->stSgEstado, form->stCdMunicipio}),
               QStringList({"1058", "SP", "0001"}));
     EXPECT_EQ(form->inCampoAtivo, 10);
-    EXPECT_FALSE(form->cdsMunicipio.filter().isEmpty()) << "the filter text stays, switched off";
+    EXPECT_FALSE(form->lists().cdsMunicipio.filter().isEmpty()) << "the filter text stays, switched off";
 }
 
 TEST_F(PhysicalKeyboardTest, EnterOnTheCodeSetsTheConsumerAndTheBadge) {

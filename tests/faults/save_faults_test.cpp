@@ -168,8 +168,8 @@ TEST_P(SaveFaults, SessionEndedBetweenCallsIsMadeAnewAtTheNextOpening) {
         if (c.reopenScreen) {
             open({}, {}, QStringLiteral("B"));
             EXPECT_TRUE(messages.isEmpty()) << messageTexts().join(u'|').toStdString();
-            EXPECT_FALSE(form->cdsPais.isEmpty());
-            EXPECT_EQ(text("lblNomeCliente"), form->cdsNomeCliente.asString(QStringLiteral("NMFANTCLIE")));
+            EXPECT_FALSE(form->lists().cdsPais.isEmpty());
+            EXPECT_EQ(text("lblNomeCliente"), form->lists().cdsNomeCliente.asString(QStringLiteral("NMFANTCLIE")));
             EXPECT_FALSE(text("lblNomeCliente").isEmpty());
         }
         ++code;

@@ -80,7 +80,7 @@ TEST_P(ServerStops, RestartBetweenCallsIsMetByTheNextOpeningOfTheScreen) {
 
     open({}, {}, QStringLiteral("B"));
     EXPECT_TRUE(messages.isEmpty()) << messageTexts().join(u'|').toStdString();
-    EXPECT_FALSE(form->cdsPais.isEmpty());
+    EXPECT_FALSE(form->lists().cdsPais.isEmpty());
     EXPECT_NE(servicePid(), pid);
     fillNewConsumer(QStringLiteral("702"));
     confirm();

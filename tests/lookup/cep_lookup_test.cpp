@@ -334,7 +334,7 @@ TEST_F(CepLookupTest, ANeighbourhoodMissingFromTheListIsTakenAsTheServiceNamesIt
     lookUp("01001999", {200, xmlReply("SP", "São Paulo", "Jardim Ébano", "Rua Nova"), 0, false});
     EXPECT_EQ(address(),
               (Address{"Rua Nova", "Brasil", "0055", "SP", "SP", "SAO PAULO", "0001", "Jardim Ebano", "Jardim Ebano"}));
-    EXPECT_FALSE(form->cdsBairro.filtered());
+    EXPECT_FALSE(form->lists().cdsBairro.filtered());
     EXPECT_TRUE(messages.isEmpty());
 }
 

@@ -48,7 +48,7 @@ TEST_F(PickerTest, MissingPreconditionsShowTheirMessageAndOpenNoList) {
         messages.clear();
         offers.clear();
         setAddress(c.pais, QStringLiteral("0055"), c.uf, c.cidade, QStringLiteral("0001"), QStringLiteral("SE"));
-        for (ClientDataSet* ds : {&form->cdsEstado, &form->cdsMunicipio, &form->cdsBairro}) {
+        for (ClientDataSet* ds : {&form->lists().cdsEstado, &form->lists().cdsMunicipio, &form->lists().cdsBairro}) {
             ds->setFilter(QStringLiteral("CDPAIS = '0055'"));
             ds->setFiltered(true);
         }
@@ -66,7 +66,7 @@ TEST_F(PickerTest, MissingPreconditionsShowTheirMessageAndOpenNoList) {
         EXPECT_EQ(messages[0].flag2, "N");
         EXPECT_EQ(messages[0].esquema, "002");
         EXPECT_EQ(address(*form), before);
-        for (ClientDataSet* ds : {&form->cdsEstado, &form->cdsMunicipio, &form->cdsBairro}) {
+        for (ClientDataSet* ds : {&form->lists().cdsEstado, &form->lists().cdsMunicipio, &form->lists().cdsBairro}) {
             EXPECT_TRUE(ds->filtered()) << ds->name().toStdString();
             EXPECT_EQ(ds->filter(), "CDPAIS = '0055'") << ds->name().toStdString();
         }
@@ -78,23 +78,22 @@ TEST_F(PickerTest, EachListIsRestrictedToTheChosenAddressAndReleasedAfterwards) 
     const struct {
         const char* picker;
         Handler handler;
-        ClientDataSet TfrmCadastroConsumidor::*dataset;
+        ClientDataSet RegistrationLists::*dataset;
         const char* column; // every offered row holds `value` here
         QString value;
         int rows; // of the demonstration data
     } cases[] = {
-        {"country", &TfrmCadastroConsumidor::bdsPaisClick, &TfrmCadastroConsumidor::cdsPais, "CDPAIS", "0055", 1},
-        {"state", &TfrmCadastroConsumidor::bdsUfClick, &TfrmCadastroConsumidor::cdsEstado, "CDPAIS", "0055", 27},
-        {"city", &TfrmCadastroConsumidor::bdsCidadeClick, &TfrmCadastroConsumidor::cdsMunicipio, "SGESTADO", "SP", 4},
-        {"neighbourhood", &TfrmCadastroConsumidor::bdsBairroClick, &TfrmCadastroConsumidor::cdsBairro, "SGESTADO", "SP",
-         13},
+        {"country", &TfrmCadastroConsumidor::bdsPaisClick, &RegistrationLists::cdsPais, "CDPAIS", "0055", 1},
+        {"state", &TfrmCadastroConsumidor::bdsUfClick, &RegistrationLists::cdsEstado, "CDPAIS", "0055", 27},
+        {"city", &TfrmCadastroConsumidor::bdsCidadeClick, &RegistrationLists::cdsMunicipio, "SGESTADO", "SP", 4},
+        {"neighbourhood", &TfrmCadastroConsumidor::bdsBairroClick, &RegistrationLists::cdsBairro, "SGESTADO", "SP", 13},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.picker);
         offers.clear();
         setAddress(kBrasil, QStringLiteral("0055"), QStringLiteral("SP"), QStringLiteral("SAO PAULO"),
                    QStringLiteral("0001"), QString());
-        ClientDataSet& ds = form.get()->*c.dataset;
+        ClientDataSet& ds = form->lists().*c.dataset;
         // A restriction left from elsewhere does not narrow the list.
         ds.setFilter(QStringLiteral("CDPAIS = 'nowhere'"));
         ds.setFiltered(true);
@@ -141,7 +140,7 @@ TEST_F(PickerTest, ACountryTypedWithoutItsCodeOffersNoStatesAndNothingCanBeChose
     form->bdsUfClick();
     EXPECT_EQ(offered, 0);
     EXPECT_EQ(address(*form), (QStringList{kBrasil, "", "SP", "SP", "SAO PAULO", "0001", "", ""}));
-    EXPECT_FALSE(form->cdsEstado.filtered());
+    EXPECT_FALSE(form->lists().cdsEstado.filtered());
     EXPECT_TRUE(messages.isEmpty());
 }
 
@@ -184,8 +183,8 @@ TEST_F(PickerTest, ChoosingAStateClearsTheCityOnlyWhenTheStateChanges) {
     pick(QStringLiteral("SGESTADO"), QStringLiteral("MG"));
     form->bdsUfClick();
     EXPECT_EQ(address(*form), (QStringList{kBrasil, "0055", "MG", "MG", "", "", "SE", "SE"}));
-    EXPECT_FALSE(form->cdsEstado.filtered());
-    EXPECT_EQ(form->cdsEstado.filter(), "CDPAIS = '0055'"); // the text stays, switched off
+    EXPECT_FALSE(form->lists().cdsEstado.filtered());
+    EXPECT_EQ(form->lists().cdsEstado.filter(), "CDPAIS = '0055'"); // the text stays, switched off
 }
 
 TEST_F(PickerTest, ChoosingACityOrNeighbourhoodWritesItsNameAndCode) {
@@ -202,7 +201,7 @@ TEST_F(PickerTest, ChoosingACityOrNeighbourhoodWritesItsNameAndCode) {
     pick(QStringLiteral("NMMUNICIPIO"), QStringLiteral("PAU D'ARCO"));
     form->bdsCidadeClick();
     EXPECT_EQ(address(*form), (QStringList{kBrasil, "0055", "PA", "PA", "PAU D'ARCO", "0002", "CAMPINA", "CAMPINA"}));
-    EXPECT_FALSE(form->cdsMunicipio.filtered());
+    EXPECT_FALSE(form->lists().cdsMunicipio.filtered());
     EXPECT_TRUE(messages.isEmpty());
 }
 
@@ -239,7 +238,8 @@ TEST_F(PickerTest, LeavingAnyDialogChangesNothingButTheRestriction) {
         EXPECT_EQ(offers.size(), 1);
         EXPECT_EQ(form->inCampoAtivo, c.field);
         EXPECT_EQ(state(), before);
-        for (ClientDataSet* ds : {&form->cdsPais, &form->cdsEstado, &form->cdsMunicipio, &form->cdsBairro})
+        for (ClientDataSet* ds :
+             {&form->lists().cdsPais, &form->lists().cdsEstado, &form->lists().cdsMunicipio, &form->lists().cdsBairro})
             EXPECT_FALSE(ds->filtered()) << ds->name().toStdString();
     }
     EXPECT_TRUE(messages.isEmpty());
@@ -248,8 +248,8 @@ TEST_F(PickerTest, LeavingAnyDialogChangesNothingButTheRestriction) {
 TEST_F(PickerTest, ConsumerAndSaleTypeTakeTheChosenRow) {
     newConsumer();
     const QString defaultType = form->stCdTipoCons;
-    form->cdsTipoCons.setFilter(QStringLiteral("CDTIPOCONS = '01'"));
-    form->cdsTipoCons.setFiltered(true);
+    form->lists().cdsTipoCons.setFilter(QStringLiteral("CDTIPOCONS = '01'"));
+    form->lists().cdsTipoCons.setFiltered(true);
     pick(QStringLiteral("CDTIPOCONS"), QStringLiteral("03"));
     form->bdsTipoConsClick();
     ASSERT_EQ(offers.size(), 1);
@@ -259,13 +259,13 @@ TEST_F(PickerTest, ConsumerAndSaleTypeTakeTheChosenRow) {
     EXPECT_EQ(form->stCdTipoCons, defaultType); // taken over only when saving
 
     // The sale type list is offered as it stands.
-    form->cdsTipoVenda.setFilter(QStringLiteral("CDTIPOVENDA = '2'"));
-    form->cdsTipoVenda.setFiltered(true);
+    form->lists().cdsTipoVenda.setFilter(QStringLiteral("CDTIPOVENDA = '2'"));
+    form->lists().cdsTipoVenda.setFiltered(true);
     pick(QStringLiteral("CDTIPOVENDA"), QStringLiteral("2"));
     form->bdsTipoVendaClick();
     ASSERT_EQ(offers.size(), 2);
     EXPECT_EQ(offers[1].rows.size(), 1);
-    EXPECT_TRUE(form->cdsTipoVenda.filtered());
+    EXPECT_TRUE(form->lists().cdsTipoVenda.filtered());
     EXPECT_EQ(form->fieldText(22), QStringLiteral("Crédito Pessoal"));
     EXPECT_EQ(form->stCdTipoVenda, "2");
     EXPECT_EQ(form->inCampoAtivo, 22);
@@ -306,13 +306,13 @@ TEST_F(PickerTest, AFailingDialogIsReportedAndLeavesTheListWhole) {
     ASSERT_EQ(messages.size(), 1);
     EXPECT_EQ(messages[0].text, "search dialog unavailable");
     EXPECT_EQ(messages[0].kind, kMsgErro);
-    EXPECT_FALSE(form->cdsMunicipio.filtered());
-    EXPECT_EQ(form->cdsMunicipio.recordCount(), form->cdsMunicipio.data().rows.size());
+    EXPECT_FALSE(form->lists().cdsMunicipio.filtered());
+    EXPECT_EQ(form->lists().cdsMunicipio.recordCount(), form->lists().cdsMunicipio.data().rows.size());
 }
 
 TEST_F(PickerTest, CustomersShowTheirRegistrationNumberUnderTheMaskOfTheirKind) {
     newConsumer();
-    ClientDataSet& customers = form->cdsClienFilial;
+    ClientDataSet& customers = form->lists().cdsClienFilial;
     const struct {
         const char* customer;
         const char* shown;
@@ -352,8 +352,8 @@ TEST_F(PickerTest, ARegistrationNumberTheMaskCannotHoldIsShownAsStored) {
                          {"IDTPIJURCLIE", FieldType::String, 1},
                          {"NRINSJURCLIE", FieldType::String, 20}};
         packet.rows = {{QStringLiteral("1"), QLatin1String(c.kind), QLatin1String(c.number)}};
-        form->cdsClienFilial.setData(packet);
-        EXPECT_EQ(form->cdsClienFilial.displayText(QStringLiteral("NRINSJURCLIE")), QLatin1String(c.shown))
+        form->lists().cdsClienFilial.setData(packet);
+        EXPECT_EQ(form->lists().cdsClienFilial.displayText(QStringLiteral("NRINSJURCLIE")), QLatin1String(c.shown))
             << c.kind << " " << c.number;
     }
 }

@@ -66,15 +66,15 @@ TEST_F(InicializaFormTest, NewConsumerOpensWithTheOutletsDefaults) {
     EXPECT_TRUE(marked("imgMasculino"));
     EXPECT_EQ(text("lblCodTela"), fixtureFooter(false));
 
-    EXPECT_TRUE(form->cdsClienFilial.active());
-    EXPECT_EQ(form->cdsClienFilial.recordCount(), 3);
-    EXPECT_EQ(form->cdsPais.recordCount(), 1);
-    EXPECT_EQ(form->cdsEstado.recordCount(), 27);
-    EXPECT_EQ(form->cdsTipoCons.recordCount(), 4);
-    EXPECT_EQ(form->cdsTipoVenda.recordCount(), 7);
-    EXPECT_GT(form->cdsMunicipio.recordCount(), 50);
-    EXPECT_GT(form->cdsBairro.recordCount(), 50);
-    EXPECT_EQ(form->cdsParaVend.recordCount(), 1);
+    EXPECT_TRUE(form->lists().cdsClienFilial.active());
+    EXPECT_EQ(form->lists().cdsClienFilial.recordCount(), 3);
+    EXPECT_EQ(form->lists().cdsPais.recordCount(), 1);
+    EXPECT_EQ(form->lists().cdsEstado.recordCount(), 27);
+    EXPECT_EQ(form->lists().cdsTipoCons.recordCount(), 4);
+    EXPECT_EQ(form->lists().cdsTipoVenda.recordCount(), 7);
+    EXPECT_GT(form->lists().cdsMunicipio.recordCount(), 50);
+    EXPECT_GT(form->lists().cdsBairro.recordCount(), 50);
+    EXPECT_EQ(form->lists().cdsParaVend.recordCount(), 1);
 }
 
 TEST_F(InicializaFormTest, ExistingConsumerFillsEveryFieldFromTheStoredRecord) {
@@ -310,8 +310,8 @@ TEST_F(InicializaFormTest, WithoutParameterFileAndCustomerListTheFormStillOpens)
     EXPECT_FALSE(form->boUtilizaImpFis);
     EXPECT_EQ(text("lblNomeCliente"), QString());
     EXPECT_EQ(text("lblTipoCons"), QString());
-    EXPECT_FALSE(form->cdsClienFilial.active());
-    EXPECT_EQ(form->cdsClienFilial.recordCount(), 0);
+    EXPECT_FALSE(form->lists().cdsClienFilial.active());
+    EXPECT_EQ(form->lists().cdsClienFilial.recordCount(), 0);
     EXPECT_EQ(form->inCampoAtivo, 2);
     EXPECT_EQ(text("lblCodTela"), fixtureFooter(false));
 }
@@ -323,7 +323,7 @@ TEST_F(InicializaFormTest, HostFileNamesAreFoundWhateverTheirCase) {
                               hostDir() + QStringLiteral("DADOS/Cadastros/CAD_CLIENTE.CDS")));
     initialize(QString(), QString(), QString(), QString());
     EXPECT_EQ(form->stCdFilial, QStringLiteral("0001"));
-    EXPECT_EQ(form->cdsClienFilial.recordCount(), 3);
+    EXPECT_EQ(form->lists().cdsClienFilial.recordCount(), 3);
 }
 
 TEST_F(InicializaFormTest, TheExactlyNamedParameterFileWinsOverOtherCases) {
@@ -539,25 +539,25 @@ TEST_F(InicializaFormTest, PickListsShowTheirColumnsUnderTheirOwnTitles) {
         const char* label;
         bool visible;
     } columns[] = {
-        {&form->cdsClienFilial, "CDCLIENTE", "CDCLIENTE", false},
-        {&form->cdsClienFilial, "NRINSJURCLIE", "Inscrição", true},
-        {&form->cdsClienFilial, "NMRAZSOCCLIE", "Razão Social", false},
-        {&form->cdsClienFilial, "NMFANTCLIE", "Nome Fantasia", true},
-        {&form->cdsMunicipio, "CDPAIS", "Pais", false},
-        {&form->cdsMunicipio, "NMMUNICIPIO", "Nome", true},
-        {&form->cdsEstado, "SGESTADO", "Sigla", true},
-        {&form->cdsPais, "CDPAIS", "Código", true},
-        {&form->cdsBairro, "CDPAIS", "País", true},
-        {&form->cdsBairro, "CDMUNICIPIO", "Cidade", true},
-        {&form->cdsTipoVenda, "CDTIPOVENDA", "Código", true},
-        {&form->cdsTipoConsPadrao, "CDTIPOCONS", "Código", true},
+        {&form->lists().cdsClienFilial, "CDCLIENTE", "CDCLIENTE", false},
+        {&form->lists().cdsClienFilial, "NRINSJURCLIE", "Inscrição", true},
+        {&form->lists().cdsClienFilial, "NMRAZSOCCLIE", "Razão Social", false},
+        {&form->lists().cdsClienFilial, "NMFANTCLIE", "Nome Fantasia", true},
+        {&form->lists().cdsMunicipio, "CDPAIS", "Pais", false},
+        {&form->lists().cdsMunicipio, "NMMUNICIPIO", "Nome", true},
+        {&form->lists().cdsEstado, "SGESTADO", "Sigla", true},
+        {&form->lists().cdsPais, "CDPAIS", "Código", true},
+        {&form->lists().cdsBairro, "CDPAIS", "País", true},
+        {&form->lists().cdsBairro, "CDMUNICIPIO", "Cidade", true},
+        {&form->lists().cdsTipoVenda, "CDTIPOVENDA", "Código", true},
+        {&form->lists().cdsTipoConsPadrao, "CDTIPOCONS", "Código", true},
     };
     for (const auto& c : columns) {
         const FieldDisplay display = c.dataset->display(QLatin1String(c.field));
         EXPECT_EQ(display.label, QString::fromUtf8(c.label)) << c.dataset->name().toStdString() << "." << c.field;
         EXPECT_EQ(display.visible, c.visible) << c.dataset->name().toStdString() << "." << c.field;
     }
-    EXPECT_EQ(form->cdsMunicipio.display(QStringLiteral("NMMUNICIPIO")).width, 50);
+    EXPECT_EQ(form->lists().cdsMunicipio.display(QStringLiteral("NMMUNICIPIO")).width, 50);
 }
 
 } // namespace

@@ -22,9 +22,7 @@ namespace {
 
 constexpr int kEndereco = 6, kPais = 7, kUf = 8, kCidade = 9, kBairro = 10, kCep = 11;
 
-using lookup::both;
 using lookup::column;
-using lookup::restrict;
 
 // The form's one connection to the web service, made on its first web look-up.
 QNetworkAccessManager& cepNetwork(QObject* form) {
@@ -40,6 +38,7 @@ QNetworkAccessManager& cepNetwork(QObject* form) {
 // them cut to their columns, with or without accents. States are matched by code through the filter (values
 // quoted, apostrophes and all), cities and neighbourhoods by name within the state or city.
 void fillAddress(TfrmCadastroConsumidor& form, const lookup::CepAddress& reply) {
+    RegistrationLists& lists = form.lists();
     form.stCdPais = QStringLiteral("0055");
     form.setFieldText(kPais, QStringLiteral("Brasil"));
 
@@ -47,41 +46,36 @@ void fillAddress(TfrmCadastroConsumidor& form, const lookup::CepAddress& reply) 
     // switched on: every reader of these two lists sets its own filter before it reads.
     if (!EmptyString(reply.uf)) {
         form.stSgEstado = reply.uf;
-        restrict(form.cdsEstado, both(filterTerm(QStringLiteral("CDPAIS"), form.stCdPais),
-                                      filterTerm(QStringLiteral("SGESTADO"), entry::asciiUpper(form.stSgEstado))));
-        if (form.cdsEstado.isEmpty()) {
+        if (!lists.findState(form.stCdPais, entry::asciiUpper(form.stSgEstado))) {
             form.showMessage(QStringLiteral("ESTADO_N_CAD"), kMsgInformacao, form.stIdEsquema);
             return;
         }
-        form.stSgEstado = column(form.cdsEstado, "SGESTADO");
+        form.stSgEstado = column(lists.cdsEstado, "SGESTADO");
         form.setFieldText(kUf, form.stSgEstado);
-        form.cdsEstado.setFiltered(false);
+        lists.cdsEstado.setFiltered(false);
     }
 
-    const QString pais = filterTerm(QStringLiteral("CDPAIS"), form.stCdPais);
-    const QString estado = both(pais, filterTerm(QStringLiteral("SGESTADO"), entry::asciiUpper(form.stSgEstado)));
+    const QString uf = entry::asciiUpper(form.stSgEstado);
     if (!EmptyString(reply.localidade)) {
-        restrict(form.cdsMunicipio, estado);
-        if (!lookup::locatePlace(form.cdsMunicipio, QStringLiteral("NMMUNICIPIO"), reply.localidade)) {
+        if (!lists.findCity(form.stCdPais, uf, reply.localidade)) {
             form.showMessage(QStringLiteral("MUNICI_N_CAD"), kMsgInformacao, form.stIdEsquema);
             return;
         }
-        form.setFieldText(kCidade, column(form.cdsMunicipio, "NMMUNICIPIO"));
-        form.stCdMunicipio = column(form.cdsMunicipio, "CDMUNICIPIO");
-        form.cdsMunicipio.setFiltered(false);
+        form.setFieldText(kCidade, column(lists.cdsMunicipio, "NMMUNICIPIO"));
+        form.stCdMunicipio = column(lists.cdsMunicipio, "CDMUNICIPIO");
+        lists.cdsMunicipio.setFiltered(false);
     }
 
     if (!EmptyString(reply.bairro)) {
         // City codes repeat from state to state: the neighbourhood is looked for in this state's city.
-        restrict(form.cdsBairro, both(estado, filterTerm(QStringLiteral("CDMUNICIPIO"), form.stCdMunicipio)));
         // A neighbourhood the list lacks is taken as the service names it. Either name goes into the
         // consumer's narrower column, so it is cut to it here, where the operator still sees it.
-        const QString nome = lookup::locatePlace(form.cdsBairro, QStringLiteral("NMBAIRRO"), reply.bairro)
-                                 ? column(form.cdsBairro, "NMBAIRRO")
+        const QString nome = lists.findNeighbourhood(form.stCdPais, uf, form.stCdMunicipio, reply.bairro)
+                                 ? column(lists.cdsBairro, "NMBAIRRO")
                                  : reply.bairro;
         form.stNmBairCons = lookup::fitToColumn(nome, QStringLiteral("NMBAIRCONS"));
         form.setFieldText(kBairro, form.stNmBairCons);
-        form.cdsBairro.setFiltered(false);
+        lists.cdsBairro.setFiltered(false);
     }
 
     if (!EmptyString(reply.logradouro))
@@ -100,6 +94,7 @@ void TfrmCadastroConsumidor::BuscaEnderecoCEP() {
     const ServiceResult answer = getInfCEP(cep, ok);
     if (!ok)
         throw std::runtime_error("getInfCEP: the data service failed without an error text");
+    ClientDataSet& cdsInfCep = lists_.cdsInfCep;
     cdsInfCep.setData(MensagemMetodo(answer, true, 0, QStringLiteral("getInfCEP"), QStringLiteral("Cli_Pax73305"),
                                      cep + QStringLiteral("_"), stIdEsquema));
 

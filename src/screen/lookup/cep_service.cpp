@@ -78,14 +78,6 @@ struct DeleteLater {
     void operator()(QObject* object) const { object->deleteLater(); }
 };
 
-bool isAsciiDigits(const QString& text) {
-    for (QChar c : text) {
-        if (c < u'0' || c > u'9')
-            return false;
-    }
-    return true;
-}
-
 // The encoding name of the XML declaration, "" when there is none.
 QString declaredEncoding(const QByteArray& body) {
     static const QRegularExpression declaration(

@@ -1,7 +1,7 @@
 #pragma once
 
-// Filters and reads of the form's lists, shared by the pick lists, the postal-code look-up, the keys
-// and the save.
+// Filters and reads of the form's lists, the pieces RegistrationLists builds its operations from; the keys
+// use them too.
 
 #include "platform/client_data_set.h"
 

@@ -1,15 +1,15 @@
 // The pick lists of the registration form: country, state, city, neighbourhood, consumer type, sale type
 // and customer, each chosen from the search dialog of the sibling package.
 
-#include "platform/mask.h"
 #include "routines/sibling.h"
-#include "routines/utility.h"
 #include "screen/cad_consumidor_form.h"
 #include "screen/lookup/list_filter.h"
 #include "screen/lookup/place_names.h"
 #include "widgets/dialogs.h"
 
 #include "screen/entry/entry_text.h"
+
+#include <functional>
 
 namespace cadcons {
 
@@ -21,37 +21,52 @@ constexpr int kPais = 7, kUf = 8, kCidade = 9, kBairro = 10, kTipoCons = 16, kTi
 // The pickers' messages go out under the screen's own scheme.
 const QString kPickerEsquema = QStringLiteral("002");
 
-using lookup::both;
 using lookup::column;
-using lookup::restrict;
 
 // The dialog's answer, and a row to take it from: a choice in an empty list is no choice.
 bool choose(ClientDataSet& ds) {
     return Pesquisa(ds, QStringLiteral("N")) && ds.recNo() >= 0;
 }
 
-bool isPlainDigits(const QString& text) {
-    for (QChar c : text) {
-        if (c < u'0' || c > u'9')
+// The address chain is chosen from the top: country, state, city. False, with the message of the first
+// of the `count` fields that is empty, when one is.
+bool placeFieldsFilled(TfrmCadastroConsumidor& form, int count) {
+    const struct {
+        int field;
+        const char* message;
+    } required[] = {{kPais, "PAIS_N_INF"}, {kUf, "ESTADO_N_INF"}, {kCidade, "MUNICIPIO_N_INF"}};
+    for (int i = 0; i < count; ++i) {
+        if (form.fieldText(required[i].field).isEmpty()) {
+            form.showMessage(QLatin1String(required[i].message), kMsgErro, kPickerEsquema);
             return false;
+        }
     }
     return true;
 }
 
-qsizetype maskPlaces(const QString& mask) {
-    return mask.count(u'9') + mask.count(u'0') + mask.count(u'#');
+// Offers `list` as `restrictList` leaves it, once the `above` places over it are filled, and hands the
+// operator's choice to `take`. The restriction goes off again afterwards, whatever happens.
+void offerPlaces(TfrmCadastroConsumidor& form, int above, ClientDataSet& list,
+                 const std::function<void()>& restrictList, const std::function<void(const ClientDataSet&)>& take) {
+    if (!placeFieldsFilled(form, above))
+        return;
+    const FilterOff off(list);
+    restrictList();
+    if (choose(list))
+        take(list);
 }
 
 } // namespace
 
 void TfrmCadastroConsumidor::bdsPaisClick() {
     selectField(kPais);
-    cdsPais.setFiltered(false);
+    ClientDataSet& countries = lists_.cdsPais;
+    countries.setFiltered(false);
     const QString before = stCdPais;
-    if (!choose(cdsPais))
+    if (!choose(countries))
         return;
-    setFieldText(kPais, column(cdsPais, "NMPAIS"));
-    stCdPais = column(cdsPais, "CDPAIS");
+    setFieldText(kPais, column(countries, "NMPAIS"));
+    stCdPais = column(countries, "CDPAIS");
     // State and city belong to the country; the neighbourhood is kept, as it is stored by name.
     if (stCdPais != before) {
         setFieldText(kUf, QString());
@@ -63,81 +78,59 @@ void TfrmCadastroConsumidor::bdsPaisClick() {
 
 void TfrmCadastroConsumidor::bdsUfClick() {
     selectField(kUf);
-    if (fieldText(kPais).isEmpty()) {
-        showMessage(QStringLiteral("PAIS_N_INF"), kMsgErro, kPickerEsquema);
-        return;
-    }
-    FilterOff off(cdsEstado);
-    restrict(cdsEstado, filterTerm(QStringLiteral("CDPAIS"), stCdPais));
     const QString before = stSgEstado;
-    if (!choose(cdsEstado))
-        return;
-    stSgEstado = column(cdsEstado, "SGESTADO");
-    setFieldText(kUf, stSgEstado);
-    if (stSgEstado != before) {
-        setFieldText(kCidade, QString());
-        stCdMunicipio.clear();
-    }
+    offerPlaces(
+        *this, 1, lists_.cdsEstado, [this] { lists_.statesOf(stCdPais); },
+        [this, &before](const ClientDataSet& states) {
+            stSgEstado = column(states, "SGESTADO");
+            setFieldText(kUf, stSgEstado);
+            if (stSgEstado != before) {
+                setFieldText(kCidade, QString());
+                stCdMunicipio.clear();
+            }
+        });
 }
 
+// The state is compared in upper case: an abbreviation kept in lower case still finds its cities and
+// neighbourhoods.
 void TfrmCadastroConsumidor::bdsCidadeClick() {
     selectField(kCidade);
-    if (fieldText(kPais).isEmpty()) {
-        showMessage(QStringLiteral("PAIS_N_INF"), kMsgErro, kPickerEsquema);
-        return;
-    }
-    if (fieldText(kUf).isEmpty()) {
-        showMessage(QStringLiteral("ESTADO_N_INF"), kMsgErro, kPickerEsquema);
-        return;
-    }
-    FilterOff off(cdsMunicipio);
-    // The state is compared in upper case: an abbreviation kept in lower case still finds its cities.
-    restrict(cdsMunicipio, both(filterTerm(QStringLiteral("CDPAIS"), stCdPais),
-                                filterTerm(QStringLiteral("SGESTADO"), entry::asciiUpper(stSgEstado))));
-    if (!choose(cdsMunicipio))
-        return;
-    setFieldText(kCidade, column(cdsMunicipio, "NMMUNICIPIO"));
-    stCdMunicipio = column(cdsMunicipio, "CDMUNICIPIO");
+    offerPlaces(
+        *this, 2, lists_.cdsMunicipio, [this] { lists_.citiesOf(stCdPais, entry::asciiUpper(stSgEstado)); },
+        [this](const ClientDataSet& cities) {
+            setFieldText(kCidade, column(cities, "NMMUNICIPIO"));
+            stCdMunicipio = column(cities, "CDMUNICIPIO");
+        });
 }
 
 void TfrmCadastroConsumidor::bdsBairroClick() {
     selectField(kBairro);
-    const struct {
-        int field;
-        const char* message;
-    } required[] = {{kPais, "PAIS_N_INF"}, {kUf, "ESTADO_N_INF"}, {kCidade, "MUNICIPIO_N_INF"}};
-    for (const auto& r : required) {
-        if (fieldText(r.field).isEmpty()) {
-            showMessage(QLatin1String(r.message), kMsgErro, kPickerEsquema);
-            return;
-        }
-    }
-    FilterOff off(cdsBairro);
-    restrict(cdsBairro, both(both(filterTerm(QStringLiteral("CDPAIS"), stCdPais),
-                                  filterTerm(QStringLiteral("SGESTADO"), entry::asciiUpper(stSgEstado))),
-                             filterTerm(QStringLiteral("CDMUNICIPIO"), stCdMunicipio)));
-    if (!choose(cdsBairro))
-        return;
-    // The neighbourhood is stored by its name, in a column narrower than the list's.
-    stNmBairCons = lookup::fitToColumn(column(cdsBairro, "NMBAIRRO"), QStringLiteral("NMBAIRCONS"));
-    setFieldText(kBairro, stNmBairCons);
+    const auto restrictList = [this] {
+        lists_.neighbourhoodsOf(stCdPais, entry::asciiUpper(stSgEstado), stCdMunicipio);
+    };
+    offerPlaces(*this, 3, lists_.cdsBairro, restrictList, [this](const ClientDataSet& neighbourhoods) {
+        // The neighbourhood is stored by its name, in a column narrower than the list's.
+        stNmBairCons = lookup::fitToColumn(column(neighbourhoods, "NMBAIRRO"), QStringLiteral("NMBAIRCONS"));
+        setFieldText(kBairro, stNmBairCons);
+    });
 }
 
 void TfrmCadastroConsumidor::bdsTipoConsClick() {
     selectField(kTipoCons);
-    cdsTipoCons.setFiltered(false);
-    if (!choose(cdsTipoCons))
+    ClientDataSet& types = lists_.cdsTipoCons;
+    types.setFiltered(false);
+    if (!choose(types))
         return;
-    setFieldText(kTipoCons, column(cdsTipoCons, "NMTIPOCONS"));
-    stCdTipoConsSel = column(cdsTipoCons, "CDTIPOCONS");
+    setFieldText(kTipoCons, column(types, "NMTIPOCONS"));
+    stCdTipoConsSel = column(types, "CDTIPOCONS");
 }
 
 void TfrmCadastroConsumidor::bdsTipoVendaClick() {
     selectField(kTipoVenda);
-    if (!choose(cdsTipoVenda))
+    if (!choose(lists_.cdsTipoVenda))
         return;
-    setFieldText(kTipoVenda, column(cdsTipoVenda, "NMTIPOVENDA"));
-    stCdTipoVenda = column(cdsTipoVenda, "CDTIPOVENDA");
+    setFieldText(kTipoVenda, column(lists_.cdsTipoVenda, "NMTIPOVENDA"));
+    stCdTipoVenda = column(lists_.cdsTipoVenda, "CDTIPOVENDA");
 }
 
 // An existing consumer keeps the customer it belongs to.
@@ -145,18 +138,14 @@ void TfrmCadastroConsumidor::bdsNomeClienteClick() {
     selectField(kCliente);
     if (stOperacao != QLatin1String("1"))
         return;
-    if (!choose(cdsClienFilial))
+    if (!choose(lists_.cdsClienFilial))
         return;
-    setFieldText(kCliente, column(cdsClienFilial, "NMFANTCLIE"));
-    stCdCliente = column(cdsClienFilial, "CDCLIENTE");
+    setFieldText(kCliente, column(lists_.cdsClienFilial, "NMFANTCLIE"));
+    stCdCliente = column(lists_.cdsClienFilial, "CDCLIENTE");
 }
 
-// A number that is not plain digits, or longer than the mask, is shown as stored: the mask would
-// garble or cut it.
 void TfrmCadastroConsumidor::cdsClienFilialNRINSJURCLIEGetText(const ClientDataSet& sender, QString& text, bool) {
-    const QString number = column(sender, "NRINSJURCLIE");
-    const QString mask = PictPess(column(sender, "IDTPIJURCLIE"));
-    text = isPlainDigits(number) && number.size() <= maskPlaces(mask) ? formatMask(mask, number) : number;
+    text = RegistrationLists::registrationNumberText(sender);
 }
 
 } // namespace cadcons

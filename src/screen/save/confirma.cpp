@@ -6,8 +6,6 @@
 #include "routines/utility.h"
 #include "screen/busy_flag.h"
 #include "screen/cad_consumidor_form.h"
-#include "screen/lookup/list_filter.h"
-#include "screen/lookup/place_names.h"
 #include "screen/module_state.h"
 #include "service/rdm_cad_consumidor.h"
 #include "widgets/dialogs.h"
@@ -23,29 +21,6 @@ const QString kModuloValida = QStringLiteral("Cli_Lum52897");
 const QString kModuloGrava = QStringLiteral("LUM52816");
 const QString kModuloCentral = QStringLiteral("Cli_Lum52816");
 const QString kSep = QStringLiteral("-");
-
-// Filters `ds` by `filter` for one read, and switches the filter off afterwards whatever happens.
-QString firstValue(ClientDataSet& ds, const QString& filter, const QString& column) {
-    const FilterOff off(ds);
-    return lookup::filteredFind(ds, filter) ? ds.asString(column) : QString();
-}
-
-// The code of the row among those `filter` leaves whose `nameColumn` names the place `name`; "" when none.
-QString placeCode(ClientDataSet& ds, const QString& filter, const QString& nameColumn, const QString& name,
-                  const QString& codeColumn) {
-    const FilterOff off(ds);
-    lookup::filteredFind(ds, filter);
-    return lookup::locatePlace(ds, nameColumn, name) ? ds.asString(codeColumn) : QString();
-}
-
-// Restricts `ds` to `filter`: true when a row is left, with the filter switched off again. With no row
-// the restriction stays on, as the pick list switches it off before its next use.
-bool anyRow(ClientDataSet& ds, const QString& filter) {
-    if (!lookup::filteredFind(ds, filter))
-        return false;
-    ds.setFiltered(false);
-    return true;
-}
 
 // A validation query's answer into `target`; an error from the service is shown and stops the confirm.
 void checkInto(ClientDataSet& target, const ServiceResult& result, const char* operation, const QString& context,
@@ -76,7 +51,8 @@ ServiceResult centralAnswer(const QVariant& answer) {
 QString TfrmCadastroConsumidor::loadedCode() const {
     if (!insertedKey_.isEmpty())
         return insertedKey_;
-    return cdsDadosCons.isEmpty() ? QString() : cdsDadosCons.asString(QStringLiteral("CDCONSUMIDOR"));
+    const ClientDataSet& stored = lists_.cdsDadosCons;
+    return stored.isEmpty() ? QString() : stored.asString(QStringLiteral("CDCONSUMIDOR"));
 }
 
 void TfrmCadastroConsumidor::PreencheVariaveis() {
@@ -107,16 +83,13 @@ void TfrmCadastroConsumidor::PreencheVariaveis() {
     // holds it cut to its column. City codes repeat from state to state, so the city is looked for in the
     // chosen country and state: by its name alone, a namesake elsewhere would give a code that may well
     // exist in this state too, and the wrong city would be saved.
-    stCdPais = placeCode(cdsPais, QString(), QStringLiteral("NMPAIS"), text("lblPais"), QStringLiteral("CDPAIS"));
-    stCdMunicipio = placeCode(cdsMunicipio,
-                              lookup::both(filterTerm(QStringLiteral("CDPAIS"), stCdPais),
-                                           filterTerm(QStringLiteral("SGESTADO"), stSgEstado.toUpper())),
-                              QStringLiteral("NMMUNICIPIO"), text("lblcidade"), QStringLiteral("CDMUNICIPIO"));
-    stCdTipoConsSel = firstValue(cdsTipoCons, filterTerm(QStringLiteral("NMTIPOCONS"), text("lblTipoCons")),
-                                 QStringLiteral("CDTIPOCONS"));
+    stCdPais = lists_.countryCode(text("lblPais"));
+    stCdMunicipio = lists_.cityCode(stCdPais, stSgEstado.toUpper(), text("lblcidade"));
+    stCdTipoConsSel = lists_.consumerTypeCode(text("lblTipoCons"));
 }
 
 bool TfrmCadastroConsumidor::confirmDuplicates(const QString& key) {
+    ClientDataSet& cdsBuscaConsumidor = lists_.cdsBuscaConsumidor;
     if (cdsBuscaConsumidor.isEmpty())
         return true;
     QString details;
@@ -145,6 +118,7 @@ void TfrmCadastroConsumidor::sbtConfirmaClick() {
 bool TfrmCadastroConsumidor::documentsAreFree(const QString& carregado, const QString& ajustado) {
     const auto check = [this](ServiceResult result, const char* operation, const QString& context,
                               ClientDataSet& target) { checkInto(target, result, operation, context, stIdEsquema); };
+    ClientDataSet& cdsBuscaConsumidor = lists_.cdsBuscaConsumidor;
     // An empty document belongs to nobody: every database finds all the other empty ones equal to it.
     if (!EmptyString(stNrCpfRespCon)) {
         check(getExisteCPF(stCdCliente, carregado, stNrCpfRespCon), "getExisteCPF",
@@ -172,18 +146,15 @@ bool TfrmCadastroConsumidor::documentsAreFree(const QString& carregado, const QS
 
 bool TfrmCadastroConsumidor::placesAreRegistered() {
     const QString uf = stSgEstado.toUpper();
-    const QString pais = filterTerm(QStringLiteral("CDPAIS"), stCdPais);
-    if (!label("lblPais")->text().isEmpty() && !anyRow(cdsPais, pais)) {
+    if (!label("lblPais")->text().isEmpty() && !lists_.hasCountry(stCdPais)) {
         showMessage(QStringLiteral("PAIS_N_CAD"), kMsgInformacao, stIdEsquema);
         return false;
     }
-    const QString estado = lookup::both(pais, filterTerm(QStringLiteral("SGESTADO"), uf));
-    if (!label("lblUf")->text().isEmpty() && !anyRow(cdsEstado, estado)) {
+    if (!label("lblUf")->text().isEmpty() && !lists_.hasState(stCdPais, uf)) {
         showMessage(QStringLiteral("ESTADO_N_CAD"), kMsgInformacao, stIdEsquema);
         return false;
     }
-    if (!label("lblcidade")->text().isEmpty() &&
-        !anyRow(cdsMunicipio, lookup::both(estado, filterTerm(QStringLiteral("CDMUNICIPIO"), stCdMunicipio)))) {
+    if (!label("lblcidade")->text().isEmpty() && !lists_.hasCity(stCdPais, uf, stCdMunicipio)) {
         showMessage(QStringLiteral("MUNICI_N_CAD"), kMsgInformacao, stIdEsquema);
         return false;
     }
@@ -302,6 +273,7 @@ void TfrmCadastroConsumidor::confirma() {
 
     const bool novo = stOperacao == QLatin1String("1");
     if (novo) {
+        ClientDataSet& cdsConsumidor = lists_.cdsConsumidor;
         checkInto(cdsConsumidor, getValidaCons(ajustado, stCdCliente), "getValidaCons", stCdConsumidor + stCdCliente,
                   stIdEsquema);
         if (!cdsConsumidor.isEmpty()) {
