@@ -255,6 +255,8 @@ void TfrmCadastroConsumidor::InicializaForm(const QString& code, const QString& 
     if (!rdmCadConsumidor)
         rdmCadConsumidor = new TrdmCadConsumidor();
     rdmCadConsumidor->open();
+    // One statement tells which of the lists this process keeps have changed since it read them.
+    checkListVersions();
 
     for (const char* cleared :
          {"lblTelefone",    "lblTelComercial", "lblCelular",     "lblCep",        "lblEmail",    "lblBairro",

@@ -69,6 +69,31 @@ ServiceResult read(const char* name, const QString& text, const Bindings& bindin
     }
 }
 
+// A reference list: served from what the service keeps when its tables have not changed since it was
+// read (see checkListVersions), else read and kept. The key holds the bound values.
+ServiceResult readList(const char* name, const QString& text, const QStringList& tables,
+                       const Bindings& bindings = {}) {
+    QString key = QLatin1String(name);
+    for (const auto& binding : bindings)
+        key += QChar(0x1F) + binding.second.toString();
+    TrdmCadConsumidor* rdm = rdmCadConsumidor;
+    if (rdm && !rdm->inTransaction()) {
+        if (const DataPacket* kept = rdm->lists().find(key, tables)) {
+            qCDebug(lcService, "%s: the kept list, unchanged", name);
+            return *kept;
+        }
+    }
+    ServiceResult result = read(name, text, bindings);
+    if (rdm) {
+        rdm->noteListRead();
+        if (const auto* packet = std::get_if<DataPacket>(&result))
+            rdm->lists().keep(key, tables, *packet);
+        else
+            rdm->lists().suspend();
+    }
+    return result;
+}
+
 // Texts are bound as texts, an empty one too: a null QString would bind as NULL.
 QVariant text(const QString& value) {
     return value.isNull() ? QVariant(QStringLiteral("")) : QVariant(value);
@@ -92,46 +117,62 @@ QVariant birthDate(const QString& value) {
 
 } // namespace
 
+void checkListVersions() {
+    TrdmCadConsumidor* rdm = rdmCadConsumidor;
+    if (!rdm)
+        return;
+    if (!rdm->connected() || rdm->inTransaction()) {
+        rdm->lists().suspend();
+        return;
+    }
+    const TimedCall timed(lcService, "checkListVersions");
+    rdm->lists().check(rdm->adcCadConsumidor());
+}
+
 ServiceResult getMunicipio() {
     const TimedCall timed(lcService, "getMunicipio");
-    return read("adqMunicipio", QString::fromUtf8(sql::adqMunicipio));
+    return readList("adqMunicipio", QString::fromUtf8(sql::adqMunicipio), {QStringLiteral("MUNICIPIO")});
 }
 ServiceResult getEstado() {
     const TimedCall timed(lcService, "getEstado");
-    return read("adqEstado", QString::fromUtf8(sql::adqEstado));
+    return readList("adqEstado", QString::fromUtf8(sql::adqEstado), {QStringLiteral("ESTADO")});
 }
 ServiceResult getPais() {
     const TimedCall timed(lcService, "getPais");
-    return read("adqPais", QString::fromUtf8(sql::adqPais));
+    return readList("adqPais", QString::fromUtf8(sql::adqPais), {QStringLiteral("PAIS")});
 }
 ServiceResult getBairro() {
     const TimedCall timed(lcService, "getBairro");
-    return read("adqBairro", QString::fromUtf8(sql::adqBairro));
+    return readList("adqBairro", QString::fromUtf8(sql::adqBairro), {QStringLiteral("BAIRRO")});
 }
 ServiceResult getTipoCons() {
     const TimedCall timed(lcService, "getTipoCons");
-    return read("adqTipoCons", QString::fromUtf8(sql::adqTipoCons));
+    return readList("adqTipoCons", QString::fromUtf8(sql::adqTipoCons), {QStringLiteral("TIPOCONS")});
 }
 
 ServiceResult getTipoVenda() {
     const TimedCall timed(lcService, "getTipoVenda");
     const bool oracle = rdmCadConsumidor && rdmCadConsumidor->isOracle();
-    return read("adqTipoVenda", QString::fromUtf8(oracle ? sql::adqTipoVendaOracle : sql::adqTipoVendaMssql));
+    // A fixed list: it changes with the program, not with the database.
+    return readList("adqTipoVenda", QString::fromUtf8(oracle ? sql::adqTipoVendaOracle : sql::adqTipoVendaMssql), {});
 }
 
 ServiceResult getTipoConsPadrao(const QString& cdFilial) {
     const TimedCall timed(lcService, "getTipoConsPadrao");
-    return read("adqTipoConsPadrao", QString::fromUtf8(sql::adqTipoConsPadrao), {{"P_CDFILIAL", text(cdFilial)}});
+    return readList("adqTipoConsPadrao", QString::fromUtf8(sql::adqTipoConsPadrao),
+                    {QStringLiteral("PARAVEND"), QStringLiteral("TIPOCONS")}, {{"P_CDFILIAL", text(cdFilial)}});
 }
 
 ServiceResult getParaVend(const QString& cdFilial) {
     const TimedCall timed(lcService, "getParaVend");
-    return read("adqParaVend", QString::fromUtf8(sql::adqParaVend), {{"P_CDFILIAL", text(cdFilial)}});
+    return readList("adqParaVend", QString::fromUtf8(sql::adqParaVend), {QStringLiteral("PARAVEND")},
+                    {{"P_CDFILIAL", text(cdFilial)}});
 }
 
 ServiceResult getNomeCliente(const QString& cdCliente) {
     const TimedCall timed(lcService, "getNomeCliente");
-    return read("adqNomeCliente", QString::fromUtf8(sql::adqNomeCliente), {{"P_CDCLIENTE", text(cdCliente)}});
+    return readList("adqNomeCliente", QString::fromUtf8(sql::adqNomeCliente), {QStringLiteral("CLIENTE")},
+                    {{"P_CDCLIENTE", text(cdCliente)}});
 }
 
 ServiceResult getDadosConsumidor(const QString& cdCliente, const QString& key) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/service_result.h"
+#include "service/list_cache.h"
 
 #include <QSqlDatabase>
 #include <QString>
@@ -47,6 +48,12 @@ public:
     // Oracle text then.
     bool isOracle() const;
 
+    // The reference lists this process has read, kept between openings.
+    ListCache& lists() { return lists_; }
+    // How many reference lists came from the database rather than from what is kept.
+    int listsReadFromDatabase() const { return listsRead_; }
+    void noteListRead() { ++listsRead_; }
+
 private:
     bool answers() const;
     void closeConnection();
@@ -55,10 +62,17 @@ private:
     bool inTransaction_ = false;
     bool suspect_ = false;        // an operation failed since the last look
     bool closedOnPurpose_ = true; // not opened yet, or closed by close()
+    ListCache lists_;
+    int listsRead_ = 0;
 };
 
 // The process-wide service object; created by the first form initialization.
 extern TrdmCadConsumidor* rdmCadConsumidor;
+
+// Before an opening's lists: reads the versions of the reference tables in one statement, so that a list
+// that has not changed since this process read it is not read again (getMunicipio to getNomeCliente
+// below). Never fails: without versions every list is read afresh.
+void checkListVersions();
 
 // The read operations. Each runs its statement on rdmCadConsumidor and returns the whole result as a
 // packet, or the error text. None throws.

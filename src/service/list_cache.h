@@ -1,0 +1,48 @@
+#pragma once
+
+#include "platform/data_packet.h"
+
+#include <QHash>
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+
+namespace cadcons {
+
+// The reference lists kept between openings, each beside the versions of its tables it was read at. The
+// versions come from LISTVERSION, which the schema's triggers count up with every change to a table. A
+// database without that table cannot tell: every list is then read afresh, as it always was.
+class ListCache {
+public:
+    // Reads every version in one statement. Until the next check, a list whose tables still have the
+    // versions it was read at is served from here. A database other than the one checked last (another
+    // connection string, or a database made anew at the same place) forgets what was kept. Never throws:
+    // when the versions cannot be read, nothing is served from here until a check succeeds.
+    void check(const QSqlDatabase& db);
+    // Nothing is served from here until the next check (after a failure, inside a transaction).
+    void suspend() { checked_ = false; }
+
+    // The list kept under `key`, when its tables have the versions it was read at; nullptr when it must
+    // be read.
+    const DataPacket* find(const QString& key, const QStringList& tables) const;
+    // Keeps a list read after the last check. Kept only when the versions of its tables are known.
+    void keep(const QString& key, const QStringList& tables, const DataPacket& packet);
+
+    // Whether the last check found versions to compare.
+    bool checked() const { return checked_; }
+
+private:
+    // The versions of `tables` as the last check read them; false when one is not known.
+    bool versionsOf(const QStringList& tables, QList<qint64>& versions) const;
+
+    struct Kept {
+        QList<qint64> versions;
+        DataPacket packet;
+    };
+    QString database_; // the connection and the database's own token the kept lists came from
+    QHash<QString, qint64> versions_;
+    QHash<QString, Kept> kept_;
+    bool checked_ = false;
+};
+
+} // namespace cadcons

@@ -1,0 +1,97 @@
+#include "config/connection.h"
+#include "service_fixture.h"
+#include "test_databases.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <functional>
+
+namespace cadcons::test {
+namespace {
+
+const QString kCustomer = QStringLiteral("000000000000000000001");
+const QString kBranch = QStringLiteral("0001");
+
+// A reference list, and a change to its table as another till or an administrator makes it.
+struct ListCase {
+    const char* list;
+    std::function<ServiceResult()> read;
+    const char* change;
+};
+
+const ListCase kCases[] = {
+    {"getPais", getPais, "UPDATE PAIS SET NMPAIS = 'Brasil (BR)' WHERE CDPAIS = '0055'"},
+    {"getEstado", getEstado, "DELETE FROM ESTADO WHERE SGESTADO = 'MG'"},
+    {"getMunicipio", getMunicipio,
+     "INSERT INTO MUNICIPIO (CDPAIS, SGESTADO, CDMUNICIPIO, NMMUNICIPIO) VALUES ('0055', 'SP', '0002', 'SANTOS')"},
+    {"getBairro", getBairro, "UPDATE BAIRRO SET NMBAIRRO = 'SE (CENTRO)' WHERE CDBAIRRO = '1'"},
+    {"getTipoCons", getTipoCons, "INSERT INTO TIPOCONS (CDTIPOCONS, NMTIPOCONS) VALUES ('03', 'VISITANTE')"},
+    {"getTipoConsPadrao", [] { return getTipoConsPadrao(kBranch); },
+     "UPDATE TIPOCONS SET NMTIPOCONS = 'HOSPEDE VIP' WHERE CDTIPOCONS = '02'"},
+    {"getParaVend", [] { return getParaVend(kBranch); }, "UPDATE PARAVEND SET IDTPVENDACONS = '1'"},
+    {"getNomeCliente", [] { return getNomeCliente(kCustomer); },
+     "UPDATE CLIENTE SET NMFANTCLIE = 'Hotel Beira-Mar' WHERE CDCLIENTE = '000000000000000000001'"},
+};
+
+class ListCacheTest : public ServiceTest {
+protected:
+    // A connection of its own to the test's database: for SQLite a second connection to the file, as
+    // another process has.
+    void execElsewhere(const QString& sql) {
+        const QString name = QStringLiteral("elsewhere");
+        {
+            const ConnectionSettings settings = parseConnectionString(connectionString_);
+            QSqlDatabase other = QSqlDatabase::addDatabase(settings.driver, name);
+            applyConnectionSettings(other, settings);
+            ASSERT_TRUE(other.open()) << other.lastError().text().toStdString();
+            QSqlQuery query(other);
+            EXPECT_TRUE(query.exec(sql)) << sql.toStdString() << ": " << query.lastError().text().toStdString();
+        }
+        QSqlDatabase::removeDatabase(name);
+    }
+    int reads() const { return service_->listsReadFromDatabase(); }
+};
+
+TEST_P(ListCacheTest, AListIsReadAgainOnlyAfterAnotherConnectionChangedItsTable) {
+    insertFixtureData();
+    for (const ListCase& c : kCases) {
+        SCOPED_TRACE(c.list);
+        checkListVersions();
+        const ServiceResult first = c.read();
+        ASSERT_TRUE(isPacket(first));
+        const int readsBefore = reads();
+
+        checkListVersions();
+        EXPECT_EQ(c.read(), first);
+        EXPECT_EQ(reads(), readsBefore) << "an unchanged list was read again";
+
+        execElsewhere(QString::fromUtf8(c.change));
+        checkListVersions();
+        const ServiceResult changed = c.read();
+        EXPECT_EQ(reads(), readsBefore + 1) << "a changed list was not read again";
+        EXPECT_NE(changed, first);
+        // Exactly what a fresh read gives.
+        service_->lists().suspend();
+        EXPECT_EQ(c.read(), changed);
+    }
+}
+
+TEST_P(ListCacheTest, WithoutVersionsOrWithoutACheckEveryListIsReadAfresh) {
+    insertFixtureData();
+    // No check at all: the lists of this process are not trusted blindly.
+    getBairro();
+    getBairro();
+    EXPECT_EQ(reads(), 2);
+    // A schema that keeps no versions (a chain's own): read every time, as ever.
+    exec(QStringLiteral("DROP TABLE LISTVERSION"));
+    for (int i = 0; i < 2; ++i) {
+        checkListVersions();
+        EXPECT_TRUE(isPacket(getBairro()));
+    }
+    EXPECT_EQ(reads(), 4);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, ListCacheTest, ::testing::ValuesIn(backendLabels()), backendName);
+
+} // namespace
+} // namespace cadcons::test
