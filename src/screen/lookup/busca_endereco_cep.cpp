@@ -20,9 +20,8 @@ namespace cadcons {
 
 namespace {
 
-constexpr int kEndereco = 6, kPais = 7, kUf = 8, kCidade = 9, kBairro = 10, kCep = 11;
-
 using lookup::both;
+using namespace screen;
 using lookup::column;
 using lookup::restrict;
 
@@ -40,61 +39,63 @@ QNetworkAccessManager& cepNetwork(QObject* form) {
 // them cut to their columns, with or without accents. States are matched by code through the filter (values
 // quoted, apostrophes and all), cities and neighbourhoods by name within the state or city.
 void fillAddress(TfrmCadastroConsumidor& form, const lookup::CepAddress& reply) {
-    form.stCdPais = QStringLiteral("0055");
-    form.setFieldText(kPais, QStringLiteral("Brasil"));
+    form.consumer.stCdPais = QStringLiteral("0055");
+    form.setFieldText(Pais, QStringLiteral("Brasil"));
 
     // A state or city missing from the lists stops the filling with its message. Its restriction stays
     // switched on: every reader of these two lists sets its own filter before it reads.
     if (!EmptyString(reply.uf)) {
-        form.stSgEstado = reply.uf;
-        restrict(form.cdsEstado, both(filterTerm(QStringLiteral("CDPAIS"), form.stCdPais),
-                                      filterTerm(QStringLiteral("SGESTADO"), entry::asciiUpper(form.stSgEstado))));
+        form.consumer.stSgEstado = reply.uf;
+        restrict(form.cdsEstado,
+                 both(filterTerm(QStringLiteral("CDPAIS"), form.consumer.stCdPais),
+                      filterTerm(QStringLiteral("SGESTADO"), entry::asciiUpper(form.consumer.stSgEstado))));
         if (form.cdsEstado.isEmpty()) {
             form.showMessage(QStringLiteral("ESTADO_N_CAD"), kMsgInformacao, form.stIdEsquema);
             return;
         }
-        form.stSgEstado = column(form.cdsEstado, "SGESTADO");
-        form.setFieldText(kUf, form.stSgEstado);
+        form.consumer.stSgEstado = column(form.cdsEstado, "SGESTADO");
+        form.setFieldText(Uf, form.consumer.stSgEstado);
         form.cdsEstado.setFiltered(false);
     }
 
-    const QString pais = filterTerm(QStringLiteral("CDPAIS"), form.stCdPais);
-    const QString estado = both(pais, filterTerm(QStringLiteral("SGESTADO"), entry::asciiUpper(form.stSgEstado)));
+    const QString pais = filterTerm(QStringLiteral("CDPAIS"), form.consumer.stCdPais);
+    const QString estado =
+        both(pais, filterTerm(QStringLiteral("SGESTADO"), entry::asciiUpper(form.consumer.stSgEstado)));
     if (!EmptyString(reply.localidade)) {
         restrict(form.cdsMunicipio, estado);
         if (!lookup::locatePlace(form.cdsMunicipio, QStringLiteral("NMMUNICIPIO"), reply.localidade)) {
             form.showMessage(QStringLiteral("MUNICI_N_CAD"), kMsgInformacao, form.stIdEsquema);
             return;
         }
-        form.setFieldText(kCidade, column(form.cdsMunicipio, "NMMUNICIPIO"));
-        form.stCdMunicipio = column(form.cdsMunicipio, "CDMUNICIPIO");
+        form.setFieldText(Cidade, column(form.cdsMunicipio, "NMMUNICIPIO"));
+        form.consumer.stCdMunicipio = column(form.cdsMunicipio, "CDMUNICIPIO");
         form.cdsMunicipio.setFiltered(false);
     }
 
     if (!EmptyString(reply.bairro)) {
         // City codes repeat from state to state: the neighbourhood is looked for in this state's city.
-        restrict(form.cdsBairro, both(estado, filterTerm(QStringLiteral("CDMUNICIPIO"), form.stCdMunicipio)));
+        restrict(form.cdsBairro, both(estado, filterTerm(QStringLiteral("CDMUNICIPIO"), form.consumer.stCdMunicipio)));
         // A neighbourhood the list lacks is taken as the service names it. Either name goes into the
         // consumer's narrower column, so it is cut to it here, where the operator still sees it.
         const QString nome = lookup::locatePlace(form.cdsBairro, QStringLiteral("NMBAIRRO"), reply.bairro)
                                  ? column(form.cdsBairro, "NMBAIRRO")
                                  : reply.bairro;
-        form.stNmBairCons = lookup::fitToColumn(nome, QStringLiteral("NMBAIRCONS"));
-        form.setFieldText(kBairro, form.stNmBairCons);
+        form.consumer.stNmBairCons = lookup::fitToColumn(nome, QStringLiteral("NMBAIRCONS"));
+        form.setFieldText(Bairro, form.consumer.stNmBairCons);
         form.cdsBairro.setFiltered(false);
     }
 
     if (!EmptyString(reply.logradouro))
-        form.setFieldText(kEndereco, reply.logradouro);
+        form.setFieldText(Endereco, reply.logradouro);
 }
 
 } // namespace
 
 void TfrmCadastroConsumidor::BuscaEnderecoCEP() {
-    if (inCampoAtivo != kCep || EmptyString(fieldText(kCep)) || cepLookupRunning_)
+    if (inCampoAtivo != Cep || EmptyString(fieldText(Cep)) || cepLookupRunning_)
         return;
     const TimedCall timed(lcScreen, "BuscaEnderecoCEP");
-    const QString cep = fieldText(kCep);
+    const QString cep = fieldText(Cep);
 
     bool ok = true;
     const ServiceResult answer = getInfCEP(cep, ok);
@@ -106,15 +107,15 @@ void TfrmCadastroConsumidor::BuscaEnderecoCEP() {
     if (!cdsInfCep.isEmpty()) {
         cdsInfCep.first();
         stUltimoCep = cep;
-        setFieldText(kPais, column(cdsInfCep, "NMPAIS"));
-        stCdPais = column(cdsInfCep, "CDPAIS");
-        setFieldText(kUf, column(cdsInfCep, "SGESTADO"));
-        stSgEstado = column(cdsInfCep, "SGESTADO");
-        setFieldText(kCidade, column(cdsInfCep, "NMMUNICIPIO"));
-        stCdMunicipio = column(cdsInfCep, "CDMUNICIPIO");
-        setFieldText(kEndereco, column(cdsInfCep, "DSLOGCEP"));
+        setFieldText(Pais, column(cdsInfCep, "NMPAIS"));
+        consumer.stCdPais = column(cdsInfCep, "CDPAIS");
+        setFieldText(Uf, column(cdsInfCep, "SGESTADO"));
+        consumer.stSgEstado = column(cdsInfCep, "SGESTADO");
+        setFieldText(Cidade, column(cdsInfCep, "NMMUNICIPIO"));
+        consumer.stCdMunicipio = column(cdsInfCep, "CDMUNICIPIO");
+        setFieldText(Endereco, column(cdsInfCep, "DSLOGCEP"));
         // The list's neighbourhood column is wider than the consumer's.
-        setFieldText(kBairro, lookup::fitToColumn(column(cdsInfCep, "NMBAIRRO"), QStringLiteral("NMBAIRCONS")));
+        setFieldText(Bairro, lookup::fitToColumn(column(cdsInfCep, "NMBAIRRO"), QStringLiteral("NMBAIRCONS")));
         return;
     }
 

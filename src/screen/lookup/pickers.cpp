@@ -15,13 +15,11 @@ namespace cadcons {
 
 namespace {
 
-// Field numbers of the fields the pickers read and write.
-constexpr int kPais = 7, kUf = 8, kCidade = 9, kBairro = 10, kTipoCons = 16, kTipoVenda = 22, kCliente = 24;
-
 // The pickers' messages go out under the screen's own scheme.
 const QString kPickerEsquema = QStringLiteral("002");
 
 using lookup::both;
+using namespace screen;
 using lookup::column;
 using lookup::restrict;
 
@@ -45,67 +43,67 @@ qsizetype maskPlaces(const QString& mask) {
 } // namespace
 
 void TfrmCadastroConsumidor::bdsPaisClick() {
-    selectField(kPais);
+    selectField(Pais);
     cdsPais.setFiltered(false);
-    const QString before = stCdPais;
+    const QString before = consumer.stCdPais;
     if (!choose(cdsPais))
         return;
-    setFieldText(kPais, column(cdsPais, "NMPAIS"));
-    stCdPais = column(cdsPais, "CDPAIS");
+    setFieldText(Pais, column(cdsPais, "NMPAIS"));
+    consumer.stCdPais = column(cdsPais, "CDPAIS");
     // State and city belong to the country; the neighbourhood is kept, as it is stored by name.
-    if (stCdPais != before) {
-        setFieldText(kUf, QString());
-        stSgEstado.clear();
-        setFieldText(kCidade, QString());
-        stCdMunicipio.clear();
+    if (consumer.stCdPais != before) {
+        setFieldText(Uf, QString());
+        consumer.stSgEstado.clear();
+        setFieldText(Cidade, QString());
+        consumer.stCdMunicipio.clear();
     }
 }
 
 void TfrmCadastroConsumidor::bdsUfClick() {
-    selectField(kUf);
-    if (fieldText(kPais).isEmpty()) {
+    selectField(Uf);
+    if (fieldText(Pais).isEmpty()) {
         showMessage(QStringLiteral("PAIS_N_INF"), kMsgErro, kPickerEsquema);
         return;
     }
     FilterOff off(cdsEstado);
-    restrict(cdsEstado, filterTerm(QStringLiteral("CDPAIS"), stCdPais));
-    const QString before = stSgEstado;
+    restrict(cdsEstado, filterTerm(QStringLiteral("CDPAIS"), consumer.stCdPais));
+    const QString before = consumer.stSgEstado;
     if (!choose(cdsEstado))
         return;
-    stSgEstado = column(cdsEstado, "SGESTADO");
-    setFieldText(kUf, stSgEstado);
-    if (stSgEstado != before) {
-        setFieldText(kCidade, QString());
-        stCdMunicipio.clear();
+    consumer.stSgEstado = column(cdsEstado, "SGESTADO");
+    setFieldText(Uf, consumer.stSgEstado);
+    if (consumer.stSgEstado != before) {
+        setFieldText(Cidade, QString());
+        consumer.stCdMunicipio.clear();
     }
 }
 
 void TfrmCadastroConsumidor::bdsCidadeClick() {
-    selectField(kCidade);
-    if (fieldText(kPais).isEmpty()) {
+    selectField(Cidade);
+    if (fieldText(Pais).isEmpty()) {
         showMessage(QStringLiteral("PAIS_N_INF"), kMsgErro, kPickerEsquema);
         return;
     }
-    if (fieldText(kUf).isEmpty()) {
+    if (fieldText(Uf).isEmpty()) {
         showMessage(QStringLiteral("ESTADO_N_INF"), kMsgErro, kPickerEsquema);
         return;
     }
     FilterOff off(cdsMunicipio);
     // The state is compared in upper case: an abbreviation kept in lower case still finds its cities.
-    restrict(cdsMunicipio, both(filterTerm(QStringLiteral("CDPAIS"), stCdPais),
-                                filterTerm(QStringLiteral("SGESTADO"), entry::asciiUpper(stSgEstado))));
+    restrict(cdsMunicipio, both(filterTerm(QStringLiteral("CDPAIS"), consumer.stCdPais),
+                                filterTerm(QStringLiteral("SGESTADO"), entry::asciiUpper(consumer.stSgEstado))));
     if (!choose(cdsMunicipio))
         return;
-    setFieldText(kCidade, column(cdsMunicipio, "NMMUNICIPIO"));
-    stCdMunicipio = column(cdsMunicipio, "CDMUNICIPIO");
+    setFieldText(Cidade, column(cdsMunicipio, "NMMUNICIPIO"));
+    consumer.stCdMunicipio = column(cdsMunicipio, "CDMUNICIPIO");
 }
 
 void TfrmCadastroConsumidor::bdsBairroClick() {
-    selectField(kBairro);
+    selectField(Bairro);
     const struct {
-        int field;
+        Field field;
         const char* message;
-    } required[] = {{kPais, "PAIS_N_INF"}, {kUf, "ESTADO_N_INF"}, {kCidade, "MUNICIPIO_N_INF"}};
+    } required[] = {{Pais, "PAIS_N_INF"}, {Uf, "ESTADO_N_INF"}, {Cidade, "MUNICIPIO_N_INF"}};
     for (const auto& r : required) {
         if (fieldText(r.field).isEmpty()) {
             showMessage(QLatin1String(r.message), kMsgErro, kPickerEsquema);
@@ -113,42 +111,42 @@ void TfrmCadastroConsumidor::bdsBairroClick() {
         }
     }
     FilterOff off(cdsBairro);
-    restrict(cdsBairro, both(both(filterTerm(QStringLiteral("CDPAIS"), stCdPais),
-                                  filterTerm(QStringLiteral("SGESTADO"), entry::asciiUpper(stSgEstado))),
-                             filterTerm(QStringLiteral("CDMUNICIPIO"), stCdMunicipio)));
+    restrict(cdsBairro, both(both(filterTerm(QStringLiteral("CDPAIS"), consumer.stCdPais),
+                                  filterTerm(QStringLiteral("SGESTADO"), entry::asciiUpper(consumer.stSgEstado))),
+                             filterTerm(QStringLiteral("CDMUNICIPIO"), consumer.stCdMunicipio)));
     if (!choose(cdsBairro))
         return;
     // The neighbourhood is stored by its name, in a column narrower than the list's.
-    stNmBairCons = lookup::fitToColumn(column(cdsBairro, "NMBAIRRO"), QStringLiteral("NMBAIRCONS"));
-    setFieldText(kBairro, stNmBairCons);
+    consumer.stNmBairCons = lookup::fitToColumn(column(cdsBairro, "NMBAIRRO"), QStringLiteral("NMBAIRCONS"));
+    setFieldText(Bairro, consumer.stNmBairCons);
 }
 
 void TfrmCadastroConsumidor::bdsTipoConsClick() {
-    selectField(kTipoCons);
+    selectField(TipoCons);
     cdsTipoCons.setFiltered(false);
     if (!choose(cdsTipoCons))
         return;
-    setFieldText(kTipoCons, column(cdsTipoCons, "NMTIPOCONS"));
-    stCdTipoConsSel = column(cdsTipoCons, "CDTIPOCONS");
+    setFieldText(TipoCons, column(cdsTipoCons, "NMTIPOCONS"));
+    consumer.stCdTipoConsSel = column(cdsTipoCons, "CDTIPOCONS");
 }
 
 void TfrmCadastroConsumidor::bdsTipoVendaClick() {
-    selectField(kTipoVenda);
+    selectField(TipoVenda);
     if (!choose(cdsTipoVenda))
         return;
-    setFieldText(kTipoVenda, column(cdsTipoVenda, "NMTIPOVENDA"));
-    stCdTipoVenda = column(cdsTipoVenda, "CDTIPOVENDA");
+    setFieldText(TipoVenda, column(cdsTipoVenda, "NMTIPOVENDA"));
+    consumer.stCdTipoVenda = column(cdsTipoVenda, "CDTIPOVENDA");
 }
 
 // An existing consumer keeps the customer it belongs to.
 void TfrmCadastroConsumidor::bdsNomeClienteClick() {
-    selectField(kCliente);
-    if (stOperacao != QLatin1String("1"))
+    selectField(Cliente);
+    if (consumer.stOperacao != QLatin1String("1"))
         return;
     if (!choose(cdsClienFilial))
         return;
-    setFieldText(kCliente, column(cdsClienFilial, "NMFANTCLIE"));
-    stCdCliente = column(cdsClienFilial, "CDCLIENTE");
+    setFieldText(Cliente, column(cdsClienFilial, "NMFANTCLIE"));
+    consumer.stCdCliente = column(cdsClienFilial, "CDCLIENTE");
 }
 
 // A number that is not plain digits, or longer than the mask, is shown as stored: the mask would
