@@ -48,7 +48,7 @@ enum class Picker { None, Pais, Uf, Cidade, Bairro, TipoCons, TipoVenda, Cliente
 enum class Carry {
     Call,    // the call passes it (code, name, customer); a stored row does not replace it
     Typed,   // the caption is the value: loaded from the row, taken back from the caption at Confirm
-    Named,   // the caption names the value, a code: loaded from the row, found again from the name
+    Named,   // the caption shows the name of the value, a code kept from the row or the pick list
     Password // the typed password is hidden in a module string; the caption shows its stored form or "*"
 };
 
@@ -62,7 +62,7 @@ struct FieldSpec {
     const char* textLabel;          // objectName of the label that holds the value
     const char* column;             // stored column
     const char* nameColumn;         // stored column of the name a Named field shows, when the stored row has it
-    QString ConsumerRecord::*value; // what carries the value to the save; null for the passwords
+    QString ConsumerRecord::*value; // the consumer's member that carries the value; null for the passwords
     Carry carry;
     Field nextOnEnter;
     Field escapeModeB;      // previous field on Escape when the call mode is "B"
