@@ -357,7 +357,7 @@ void InicializaForm(benchmark::State& state, Backend* b, bool existing) {
             form->show();
             QCoreApplication::processEvents();
             state.PauseTiming();
-            if (form->stOperacao != (existing ? u"2" : u"1") || !messages.isEmpty()) {
+            if (form->consumer.stOperacao != (existing ? u"2" : u"1") || !messages.isEmpty()) {
                 state.SkipWithError(("the form did not open as expected: " + messageTexts()).toStdString().c_str());
                 break;
             }
@@ -416,7 +416,7 @@ void ConfirmExisting(benchmark::State& state, Backend* b) {
         for (auto _ : state) {
             state.PauseTiming();
             auto form = openForm(*b, code, QString());
-            if (form->stOperacao != u"2")
+            if (form->consumer.stOperacao != u"2")
                 throw std::runtime_error("the consumer did not open as an existing one");
             show(*form, "lblTelefone", QStringLiteral("11%1").arg(32850000 + ++phone));
             typePassword(*form, 19, QStringLiteral("%1").arg(1000 + phone % 9000));
@@ -562,9 +562,9 @@ void PesquisaCidadeDoEstado(benchmark::State& state, Backend* b) {
     guarded(state, [&] {
         activate(*b);
         auto form = openForm(*b, QString(), QStringLiteral("B"));
-        form->stCdPais = QStringLiteral("0055");
+        form->consumer.stCdPais = QStringLiteral("0055");
         form->setFieldText(7, b->countryName);
-        form->stSgEstado = b->pickerState;
+        form->consumer.stSgEstado = b->pickerState;
         form->setFieldText(8, b->pickerState);
         QCoreApplication::processEvents();
         messages.clear();

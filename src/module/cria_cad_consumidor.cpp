@@ -210,7 +210,7 @@ bool showScreen(Texts& texts, const QString& mode, QString& error) {
         shown = true;
         form->exec();
         if (form) {
-            texts.customer = form->stCdCliente;
+            texts.customer = form->consumer.stCdCliente;
             result = form->boGravou;
         } else {
             error = QStringLiteral("the registration screen was destroyed while it was shown");

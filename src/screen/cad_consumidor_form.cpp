@@ -91,6 +91,27 @@ QLabel* makeMarkImage(QWidget* parent, const char* name, QPoint topLeft, const Q
     return image;
 }
 
+// The four rows of character keys, 60 pixels apart from the left edge.
+struct KeyRow {
+    int top;
+    const char* names[10];
+    const char* chars[10];
+};
+const KeyRow kKeyRows[] = {
+    {398,
+     {"sbt1", "sbt2", "sbt3", "sbt4", "sbt5", "sbt6", "sbt7", "sbt8", "sbt9", "sbt0"},
+     {"1", "2", "3", "4", "5", "6", "7", "8", "9", "0"}},
+    {446,
+     {"sbtq", "sbtw", "sbte", "sbtr", "sbtt", "sbty", "sbtu", "sbti", "sbto", "sbtp"},
+     {"q", "w", "e", "r", "t", "y", "u", "i", "o", "p"}},
+    {494,
+     {"sbta", "sbts", "sbtd", "sbtf", "sbtg", "sbth", "sbtj", "sbtk", "sbtl", "sbtCCdil"},
+     {"a", "s", "d", "f", "g", "h", "j", "k", "l", "ç"}},
+    {542,
+     {"sbtz", "sbtx", "sbtc", "sbtv", "sbtb", "sbtn", "sbtm", "sbtvirgula", "sbtponto", "sbtBarra"},
+     {"z", "x", "c", "v", "b", "n", "m", ",", ".", "/"}},
+};
+
 // The 2-pixel border of the form, drawn above everything and transparent to the operator's touches.
 class FormBorder : public QWidget {
 public:
@@ -154,7 +175,7 @@ void TfrmCadastroConsumidor::buildForm() {
     const QColor white = colorFromBgr(kClWhite);
 
     // The name field is drawn inside a border of the form's colour.
-    const QRect nameFrame = fieldSpec(2)->frameGeometry;
+    const QRect nameFrame = fieldSpec(screen::Nome)->frameGeometry;
     makeShape(this, "bdsBordaNome", nameFrame.adjusted(-2, -2, 2, 2), colorFromBgr(kFrameColour));
 
     for (const FieldSpec& field : fieldCatalogue()) {
@@ -162,15 +183,22 @@ void TfrmCadastroConsumidor::buildForm() {
         makeCaption(this, field.captionLabel, QString::fromUtf8(field.caption), field.captionGeometry);
         fieldFrames_[index] = makeShape(this, field.frame, field.frameGeometry, white);
         // The value label leaves a margin of its frame free, so a touch on a frame's edge reaches the frame.
-        const bool bold = field.number <= 2 || field.number == 24;
-        const int size = field.number == 24 ? 13 : 11;
+        const bool bold =
+            field.number == screen::CodCons || field.number == screen::Nome || field.number == screen::Cliente;
+        const int size = field.number == screen::Cliente ? 13 : 11;
         QLabel* text =
             makeLabel(this, field.textLabel, QLatin1String(field.textLabel), field.frameGeometry.adjusted(6, 2, -6, -2),
                       arial(size, bold), gray, field.centred ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignVCenter);
         text->setProperty("Tag", field.number);
         fieldLabels_[index] = text;
     }
+    buildChoices();
+    buildFooter();
+}
 
+void TfrmCadastroConsumidor::buildChoices() {
+    const QColor gray = colorFromBgr(kClGray);
+    const QColor white = colorFromBgr(kClWhite);
     // Sex: two rounded buttons, each inside a border, holding a mark image and its caption.
     const QPixmap mark = glyphs::checkMark();
     makeCaption(this, "lblSexo", QStringLiteral("Sexo"), QRect(10, 65, 40, 18));
@@ -192,7 +220,10 @@ void TfrmCadastroConsumidor::buildForm() {
     makeMarkImage(this, "imgIDIMPCPFCUPOM", QPoint(364, 327), mark);
     makeCaption(this, "Label24", QStringLiteral("Verifica Saldo do Consumidor (F8)"), QRect(400, 330, 296, 18));
     makeMarkImage(this, "imgIDVERSALDCON", QPoint(700, 327), mark);
+}
 
+void TfrmCadastroConsumidor::buildFooter() {
+    const QPixmap mark = glyphs::checkMark();
     // The two pictures a mark image copies from; never shown themselves.
     auto* marked = new QLabel(this);
     marked->setObjectName(QStringLiteral("imgMarcado"));
@@ -206,8 +237,8 @@ void TfrmCadastroConsumidor::buildForm() {
 
     // The screen code sits at the bottom right of the fields' area: the keyboard takes the whole width of
     // the form's last rows, where a label would hide under the keys.
-    makeLabel(this, "lblCodTela", QStringLiteral("Lum52816"), QRect(380, 371, 350, 14), arial(11, false), gray,
-              Qt::AlignRight | Qt::AlignVCenter);
+    makeLabel(this, "lblCodTela", QStringLiteral("Lum52816"), QRect(380, 371, 350, 14), arial(11, false),
+              colorFromBgr(kClGray), Qt::AlignRight | Qt::AlignVCenter);
 
     auto* border = new FormBorder(this);
     border->setObjectName(QStringLiteral("Shape1"));
@@ -230,32 +261,21 @@ void TfrmCadastroConsumidor::buildKeyboard() {
     };
 
     std::vector<Key> keys;
-    const auto row = [&](int top, const char* const* names, const char* const* chars, int count) {
-        for (int i = 0; i < count; ++i)
-            keys.push_back({names[i], chars[i], 10 + 60 * i, top, 60, 24, post(chars[i])});
+    const auto row = [&](const KeyRow& keyRow) {
+        for (size_t i = 0; i < std::size(keyRow.names); ++i)
+            keys.push_back(
+                {keyRow.names[i], keyRow.chars[i], 10 + 60 * int(i), keyRow.top, 60, 24, post(keyRow.chars[i])});
     };
-    static const char* const digitNames[] = {"sbt1", "sbt2", "sbt3", "sbt4", "sbt5",
-                                             "sbt6", "sbt7", "sbt8", "sbt9", "sbt0"};
-    static const char* const digits[] = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "0"};
-    static const char* const row2Names[] = {"sbtq", "sbtw", "sbte", "sbtr", "sbtt",
-                                            "sbty", "sbtu", "sbti", "sbto", "sbtp"};
-    static const char* const row2[] = {"q", "w", "e", "r", "t", "y", "u", "i", "o", "p"};
-    static const char* const row3Names[] = {"sbta", "sbts", "sbtd", "sbtf", "sbtg",
-                                            "sbth", "sbtj", "sbtk", "sbtl", "sbtCCdil"};
-    static const char* const row3[] = {"a", "s", "d", "f", "g", "h", "j", "k", "l", "ç"};
-    static const char* const row4Names[] = {"sbtz", "sbtx", "sbtc",       "sbtv",     "sbtb",
-                                            "sbtn", "sbtm", "sbtvirgula", "sbtponto", "sbtBarra"};
-    static const char* const row4[] = {"z", "x", "c", "v", "b", "n", "m", ",", ".", "/"};
 
-    row(398, digitNames, digits, 10);
+    row(kKeyRows[0]);
     keys.push_back({"sbpDigital", "Cap. Digital", 610, 398, 124, 13, call(&TfrmCadastroConsumidor::sbpDigitalClick)});
-    row(446, row2Names, row2, 10);
+    row(kKeyRows[1]);
     keys.push_back({"sbtArroba", "@", 610, 446, 60, 21, call(&TfrmCadastroConsumidor::sbtArrobaClick)});
     keys.push_back({"sbtBackSpace", "", 670, 446, 64, 24, call(&TfrmCadastroConsumidor::sbtBackSpaceClick)});
-    row(494, row3Names, row3, 10);
+    row(kKeyRows[2]);
     keys.push_back({"sbt_", "_", 610, 494, 60, 24, call(&TfrmCadastroConsumidor::sbt_Click)});
     keys.push_back({"sbtLimpar", "", 670, 494, 64, 24, call(&TfrmCadastroConsumidor::sbtLimparClick)});
-    row(542, row4Names, row4, 10);
+    row(kKeyRows[3]);
     keys.push_back({"sbtEnter", "Enter", 610, 542, 124, 21, call(&TfrmCadastroConsumidor::sbtEnterClick)});
     keys.push_back({"lblSair", "", 10, 590, 60, 24, call(&TfrmCadastroConsumidor::lblSairClick)});
     keys.push_back({"sbtShift", "Shift", 70, 590, 60, 16, call(&TfrmCadastroConsumidor::sbtShiftClick)});
@@ -274,6 +294,10 @@ void TfrmCadastroConsumidor::buildKeyboard() {
         button->setColor(grey);
         connect(button, &TBlendedBitBtn::clicked, this, [this, handler = std::move(key.handler)] { guarded(handler); });
     }
+    decorateKeys();
+}
+
+void TfrmCadastroConsumidor::decorateKeys() {
     findChild<TBlendedBitBtn*>(QStringLiteral("sbpDigital"))->setGlyph(glyphs::fingerprint());
     findChild<TBlendedBitBtn*>(QStringLiteral("sbtBackSpace"))->setGlyph(glyphs::backspace());
     findChild<TBlendedBitBtn*>(QStringLiteral("sbtLimpar"))->setGlyph(glyphs::clearField());
@@ -284,79 +308,19 @@ void TfrmCadastroConsumidor::buildKeyboard() {
 }
 
 void TfrmCadastroConsumidor::bindClicks() {
+    for (const FieldSpec& field : fieldCatalogue()) {
+        const std::pair<const char*, screen::ClickHandler> controls[] = {
+            {field.captionLabel, field.onCaption}, {field.frame, field.onFrame}, {field.textLabel, field.onText}};
+        for (const auto& [control, handler] : controls) {
+            if (handler)
+                bindClick(control, [this, handler] { (this->*handler)(); });
+        }
+    }
     using F = TfrmCadastroConsumidor;
     const struct {
         const char* control;
         void (F::*handler)();
     } bindings[] = {
-        {"bdsCodCons", &F::bdsCodConsClick},
-        {"lblCodCons", &F::lblCodConsClick},
-        {"lblCdCons", &F::lblCdConsClick},
-        {"bdsNome", &F::bdsNomeClick},
-        {"lblNome", &F::bdsNomeClick},
-        {"lblNmCons", &F::lblNmConsClick},
-        {"bdsNasc", &F::bdsNascClick},
-        {"lblNasc", &F::bdsNascClick},
-        {"lblDtNascimento", &F::lblDtNascimentoClick},
-        {"bdsRg", &F::bdsRgClick},
-        {"lblRg", &F::bdsRgClick},
-        {"Label1", &F::bdsRgClick},
-        {"bdsCpf", &F::bdsCpfClick},
-        {"lblCpf", &F::bdsCpfClick},
-        {"Label9", &F::bdsCpfClick},
-        {"bdsEndereco", &F::bdsEnderecoClick},
-        {"lblEndereco", &F::bdsEnderecoClick},
-        {"Label6", &F::Label6Click},
-        {"lblNum", &F::Label6Click},
-        {"bdsPais", &F::bdsPaisClick},
-        {"lblPais", &F::bdsPaisClick},
-        {"Label5", &F::bdsPaisClick},
-        {"bdsUf", &F::bdsUfClick},
-        {"lblUf", &F::bdsUfClick},
-        {"Label11", &F::bdsUfClick},
-        {"bdsCidade", &F::bdsCidadeClick},
-        {"lblcidade", &F::bdsCidadeClick},
-        {"Label12", &F::bdsCidadeClick},
-        {"bdsBairro", &F::bdsBairroClick},
-        {"lblBairro", &F::bdsBairroClick},
-        {"Label14", &F::bdsBairroClick},
-        {"bdsCep", &F::bdsCepClick},
-        {"lblCep", &F::bdsCepClick},
-        {"Label15", &F::bdsCepClick},
-        {"lblTelefone", &F::bdsTelefoneClick},
-        {"lblResidencial", &F::lblResidencialClick},
-        {"lblTelComercial", &F::bdsComercialClick},
-        {"lblComercial", &F::bdsComercialClick},
-        {"bdsCelular", &F::bdsCelularClick},
-        {"lblCelular", &F::bdsCelularClick},
-        {"lblCel", &F::bdsCelularClick},
-        {"bdsEmail", &F::bdsEmailClick},
-        {"lblEmail", &F::bdsEmailClick},
-        {"Label16", &F::bdsEmailClick},
-        {"bdsTipoCons", &F::bdsTipoConsClick},
-        {"lblTipoCons", &F::bdsTipoConsClick},
-        {"lblTpCons", &F::bdsTipoConsClick},
-        {"bdsCracha", &F::bdsCrachaClick},
-        {"lblCracha", &F::bdsCrachaClick},
-        {"lblCdIdConsumid", &F::bdsCrachaClick},
-        {"bdsNMLOGINCONS", &F::bdsNMLOGINCONSClick},
-        {"lblNMLOGINCONS", &F::bdsNMLOGINCONSClick},
-        {"Label17", &F::bdsNMLOGINCONSClick},
-        {"bdsCDSENHACONS", &F::bdsCDSENHACONSClick},
-        {"lblCDSENHACONS", &F::bdsCDSENHACONSClick},
-        {"Label18", &F::bdsCDSENHACONSClick},
-        {"bdsCDEXCONSUMID", &F::bdsCDEXCONSUMIDClick},
-        {"lblCDEXCONSUMID", &F::bdsCDEXCONSUMIDClick},
-        {"Label19", &F::bdsCDEXCONSUMIDClick},
-        {"bdsCDSENHASITE", &F::bdsCDSENHASITEClick},
-        {"lblCDSENHASITE", &F::bdsCDSENHASITEClick},
-        {"Label20", &F::bdsCDSENHASITEClick},
-        {"bdsTipoVenda", &F::bdsTipoVendaClick},
-        {"lblTipovenda", &F::bdsTipoVendaClick},
-        {"bdsNumero", &F::bdsNumeroClick},
-        {"lblNumero", &F::lblNumeroClick},
-        {"bdsNomeCliente", &F::bdsNomeClienteClick},
-        {"lblNomeCliente", &F::bdsNomeClienteClick},
         {"imgFeminino", &F::imgFemininoClick},
         {"imgMasculino", &F::imgMasculinoClick},
         {"bldFeminino", &F::bldFemininoClick},
@@ -441,9 +405,9 @@ void TfrmCadastroConsumidor::FormClose() {
 }
 
 void TfrmCadastroConsumidor::lblSairClick() {
-    stCdConsumidor.clear();
-    stNmConsumidor.clear();
-    stCdCliente.clear();
+    consumer.stCdConsumidor.clear();
+    consumer.stNmConsumidor.clear();
+    consumer.stCdCliente.clear();
     boGravou = false;
     close();
 }
@@ -491,9 +455,15 @@ void TfrmCadastroConsumidor::mudaCor() {
 }
 
 void TfrmCadastroConsumidor::sbtLimparClick() {
-    // The customer (24) is only ever chosen from its list, never emptied.
-    if (inCampoAtivo >= 1 && inCampoAtivo <= 23)
+    if (const FieldSpec* spec = fieldSpec(inCampoAtivo); spec && screen::clearable(*spec))
         setFieldText(inCampoAtivo, QString());
+}
+
+void TfrmCadastroConsumidor::clearFields() {
+    for (const FieldSpec& spec : fieldCatalogue()) {
+        if (screen::clearable(spec))
+            fieldLabel(spec.number)->clear();
+    }
 }
 
 void TfrmCadastroConsumidor::selectField(int number) {
@@ -503,74 +473,74 @@ void TfrmCadastroConsumidor::selectField(int number) {
 
 // Field selection. The seven fields chosen from a list have their handlers with the pick lists (lookup/).
 void TfrmCadastroConsumidor::bdsCodConsClick() {
-    selectField(1);
+    selectField(screen::CodCons);
 }
 void TfrmCadastroConsumidor::lblCodConsClick() {
-    selectField(1);
+    selectField(screen::CodCons);
 }
 void TfrmCadastroConsumidor::lblCdConsClick() {
     lblCodConsClick();
 }
 void TfrmCadastroConsumidor::bdsNomeClick() {
-    selectField(2);
+    selectField(screen::Nome);
 }
 void TfrmCadastroConsumidor::lblNmConsClick() {
     bdsNomeClick();
 }
 void TfrmCadastroConsumidor::bdsNascClick() {
-    selectField(3);
+    selectField(screen::Nasc);
 }
 void TfrmCadastroConsumidor::lblDtNascimentoClick() {
     bdsNascClick();
 }
 void TfrmCadastroConsumidor::bdsRgClick() {
-    selectField(4);
+    selectField(screen::Rg);
 }
 void TfrmCadastroConsumidor::bdsCpfClick() {
-    selectField(5);
+    selectField(screen::Cpf);
 }
 void TfrmCadastroConsumidor::bdsEnderecoClick() {
-    selectField(6);
+    selectField(screen::Endereco);
 }
 // Bound to the caption "Número" too: that caption selects the street address.
 void TfrmCadastroConsumidor::Label6Click() {
     bdsEnderecoClick();
 }
 void TfrmCadastroConsumidor::bdsCepClick() {
-    selectField(11);
+    selectField(screen::Cep);
 }
 void TfrmCadastroConsumidor::bdsTelefoneClick() {
-    selectField(12);
+    selectField(screen::Telefone);
 }
 void TfrmCadastroConsumidor::lblResidencialClick() {
     bdsTelefoneClick();
 }
 void TfrmCadastroConsumidor::bdsComercialClick() {
-    selectField(13);
+    selectField(screen::TelComercial);
 }
 void TfrmCadastroConsumidor::bdsCelularClick() {
-    selectField(14);
+    selectField(screen::Celular);
 }
 void TfrmCadastroConsumidor::bdsEmailClick() {
-    selectField(15);
+    selectField(screen::Email);
 }
 void TfrmCadastroConsumidor::bdsCrachaClick() {
-    selectField(17);
+    selectField(screen::Cracha);
 }
 void TfrmCadastroConsumidor::bdsNMLOGINCONSClick() {
-    selectField(18);
+    selectField(screen::LoginCons);
 }
 void TfrmCadastroConsumidor::bdsCDSENHACONSClick() {
-    selectField(19);
+    selectField(screen::SenhaCons);
 }
 void TfrmCadastroConsumidor::bdsCDEXCONSUMIDClick() {
-    selectField(20);
+    selectField(screen::ExConsumid);
 }
 void TfrmCadastroConsumidor::bdsCDSENHASITEClick() {
-    selectField(21);
+    selectField(screen::SenhaSite);
 }
 void TfrmCadastroConsumidor::bdsNumeroClick() {
-    selectField(23);
+    selectField(screen::Numero);
 }
 void TfrmCadastroConsumidor::lblNumeroClick() {
     bdsNumeroClick();
@@ -608,19 +578,19 @@ void TfrmCadastroConsumidor::imgIDVERSALDCONClick() {
 // Touching the sex already chosen changes nothing, and with no sex chosen (initialization stopped
 // early) neither choice applies.
 void TfrmCadastroConsumidor::bldFemininoClick() {
-    if (stIdSexoCons != QLatin1String("M"))
+    if (consumer.stIdSexoCons != QLatin1String("M"))
         return;
     label("imgFeminino")->setPixmap(imgMarcado());
     label("imgMasculino")->setPixmap(imgDesmarcado());
-    stIdSexoCons = QStringLiteral("F");
+    consumer.stIdSexoCons = QStringLiteral("F");
 }
 
 void TfrmCadastroConsumidor::bldMasculinoClick() {
-    if (stIdSexoCons != QLatin1String("F"))
+    if (consumer.stIdSexoCons != QLatin1String("F"))
         return;
     label("imgFeminino")->setPixmap(imgDesmarcado());
     label("imgMasculino")->setPixmap(imgMarcado());
-    stIdSexoCons = QStringLiteral("M");
+    consumer.stIdSexoCons = QStringLiteral("M");
 }
 
 void TfrmCadastroConsumidor::imgFemininoClick() {

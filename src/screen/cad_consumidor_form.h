@@ -2,6 +2,7 @@
 
 #include "platform/client_data_set.h"
 #include "routines/messages.h"
+#include "screen/consumer_record.h"
 #include "screen/field_catalogue.h"
 #include "screen/lookup/registration_lists.h"
 
@@ -127,12 +128,10 @@ public:
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
     // --- form state
-    QString stIdEsquema, stCdFilial, stCdCliente, stNmConsumidor, stCdConsumidor, stCdCcusClie, stStProcessamento,
-        stCdTipoCons, stIdSexoCons, stCdExConsumidor, stCdPais, stSgEstado, stCdMunicipio, stDsEndeCons, stNrEndeCons,
-        stNmBairCons, stNrCepCons, stDsEmailCons, stIdTpVendaCons, stIdSexoConsGrava, stOperacao, stDtNascCons,
-        stNrRgConsumid, stCdTipoConsSel, stCdIdConsumid, stCdTipoVenda, stNrCpfRespCon, stNrTeleCons, stNrCelularCons,
-        stNrTele2Cons, stModoChamada, stIdExConsAtFil, stIdExConsAtGer, stIdImpMercBoca, stIdBloqCdIdCons,
-        stIdSenConsCentral, stCdSenhaConsMd5, stCdSenhaPosMd5, stUltimoCep;
+    // The call's parameters and settings; the consumer's own values are in `consumer`.
+    QString stIdEsquema, stCdFilial, stCdCcusClie, stStProcessamento, stModoChamada, stIdExConsAtFil, stIdExConsAtGer,
+        stIdImpMercBoca, stIdBloqCdIdCons, stIdSenConsCentral, stUltimoCep;
+    ConsumerRecord consumer;
     int inCampoAtivo = 0;
     bool boGravou = false;
     bool boCapsLock = false;
@@ -161,7 +160,10 @@ protected:
 
 private:
     void buildForm();
+    void buildChoices(); // sex and the four option flags
+    void buildFooter();  // mark pictures, screen code and border
     void buildKeyboard();
+    void decorateKeys(); // the glyphs and the confirm key's colour
     void selectField(int number);
     void bindClick(const char* objectName, std::function<void()> handler);
     // Runs a handler that may fail and reports its error with message kind 3, as every form handler does;
@@ -185,6 +187,8 @@ private:
     // The named label of the form; throws std::logic_error when the form has none.
     QLabel* label(const char* objectName) const;
     void bindClicks();
+    // Empties every field's caption but the customer's.
+    void clearFields();
     // Display labels and visibility of the datasets' persistent fields, as the pick lists show them.
     void setPersistentFields();
     static QList<MessageRow> msgPadraoRows();
@@ -193,7 +197,7 @@ private:
     void loadServiceLists();
     // The consumer of the call (new or stored) into the labels, the options and the state.
     void openConsumer();
-    // Existing consumer: the stored record into the labels and the state.
+    // Existing consumer: the stored record into the consumer and the labels.
     void copyStoredConsumer();
     // Shows the name of the sale type `code` when the sale type list holds it.
     void showSaleTypeName(const QString& code);
@@ -205,10 +209,15 @@ private:
 
     // --- text entry (entry/): additions
 private:
-    // The password fields 19 and 21 keep their characters in the hidden module strings and show one "*"
-    // per character. Appends an accepted password character (with the on-screen case when `screenCase`)
+    // The password fields (SenhaCons, SenhaSite) keep their characters in the hidden module strings and
+    // show one "*" per character. Appends an accepted password character (with the on-screen case when `screenCase`)
     // and releases Shift; false when the field is no password field or the character is not accepted.
     bool appendPassword(int field, QChar ch, bool screenCase);
+    // Enter on the active place field: the row of `list` within `scope` whose code is `code`; the field
+    // shows the row's name (the state its code) and the consumer keeps the code. Nothing when `code` is "".
+    void takeTypedCode(ClientDataSet& list, const QString& scope, const QString& code);
+    // A key's character other than a digit or Backspace into an ordinary field.
+    void typeSign(int field, QChar ch);
     // Each character of a key's or an input method's text through the character filter.
     void typeText(const QString& text);
     // Physical Shift presses since the last other key, and the on-screen Shift before the first of them.
@@ -239,8 +248,7 @@ public:
     // until the save has gone through, so a confirm that fails later can simply be repeated.
     void CriptografaSenhas();
 
-    // The stored (encrypted) forms of the till and site passwords that CriptografaSenhas made.
-    QString stCdSenhaConsCripto, stCdSenhaSiteCripto;
+
 
 private:
     void confirma();

@@ -1,30 +1,81 @@
 #pragma once
 
 #include <QRect>
+#include <QString>
 #include <array>
 
 // The 24 input fields of the registration form: every fact about a field that more than one part of the
 // screen needs lives here and nowhere else.
-namespace cadcons::screen {
+namespace cadcons {
+
+class TfrmCadastroConsumidor;
+struct ConsumerRecord;
+
+namespace screen {
+
+// The fields by number, the Tag of their text labels. A plain int underneath, as the active field and
+// the Tag are.
+enum Field : int {
+    CodCons = 1,
+    Nome,
+    Nasc,
+    Rg,
+    Cpf,
+    Endereco,
+    Pais,
+    Uf,
+    Cidade,
+    Bairro,
+    Cep,
+    Telefone,
+    TelComercial,
+    Celular,
+    Email,
+    TipoCons,
+    Cracha,
+    LoginCons,
+    SenhaCons,
+    ExConsumid,
+    SenhaSite,
+    TipoVenda,
+    Numero,
+    Cliente,
+};
 
 enum class Picker { None, Pais, Uf, Cidade, Bairro, TipoCons, TipoVenda, Cliente };
 
+// How a field's value travels between the stored row, the caption and the save.
+enum class Carry {
+    Call,    // the call passes it (code, name, customer); a stored row does not replace it
+    Typed,   // the caption is the value: loaded from the row, taken back from the caption at Confirm
+    Named,   // the caption shows the name of the value, a code kept from the row or the pick list
+    Password // the typed password is hidden in a module string; the caption shows its stored form or "*"
+};
+
+using ClickHandler = void (TfrmCadastroConsumidor::*)();
+
 struct FieldSpec {
-    int number;                // 1..24, the Tag of the text label
-    const char* captionLabel;  // objectName of the caption label
-    const char* caption;       // its text
-    const char* frame;         // objectName of the rounded frame
-    const char* textLabel;     // objectName of the label that holds the value
-    const char* column;        // stored column
-    const char* stateVariable; // form state or module string that carries the value to the save
-    int nextOnEnter;
-    int escapeModeB;      // previous field on Escape when the call mode is "B"
-    int escapeOtherModes; // previous field on Escape in the other modes
-    int maxLength;        // typing limit
-    Picker picker;
-    bool centred;          // text label centred (else left-aligned)
-    QRect captionGeometry; // on the 740 x 641 form
+    Field number;                   // 1..24, the Tag of the text label
+    const char* captionLabel;       // objectName of the caption label
+    const char* caption;            // its text
+    const char* frame;              // objectName of the rounded frame
+    const char* textLabel;          // objectName of the label that holds the value
+    const char* column;             // stored column
+    const char* nameColumn;         // stored column of the name a Named field shows, when the stored row has it
+    QString ConsumerRecord::*value; // the consumer's member that carries the value; null for the passwords
+    Carry carry;
+    Field nextOnEnter;
+    Field escapeModeB;      // previous field on Escape when the call mode is "B"
+    Field escapeOtherModes; // previous field on Escape in the other modes
+    int maxLength;          // typing limit
+    Picker picker;          // the pick list F9 opens
+    bool centred;           // text label centred (else left-aligned)
+    QRect captionGeometry;  // on the 740 x 641 form
     QRect frameGeometry;
+    // Handlers a click on the caption, the frame and the text label runs; null where a click does nothing.
+    ClickHandler onCaption;
+    ClickHandler onFrame;
+    ClickHandler onText;
 };
 
 inline constexpr int kFieldCount = 24;
@@ -35,4 +86,10 @@ const std::array<FieldSpec, kFieldCount>& fieldCatalogue();
 // The field with this number, or nullptr outside 1..24.
 const FieldSpec* fieldSpec(int number);
 
-} // namespace cadcons::screen
+// The customer is only ever chosen from its list: clearing the fields leaves it.
+inline bool clearable(const FieldSpec& spec) {
+    return spec.number != Cliente;
+}
+
+} // namespace screen
+} // namespace cadcons

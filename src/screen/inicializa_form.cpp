@@ -68,17 +68,6 @@ DataPacket centralPacket(const QVariant& value) {
     throw std::runtime_error("SenhaConsCentral answered GET_CONS without a consumer packet");
 }
 
-// A stored date-time as the birth-date field shows it: the date, and the time only when there is one.
-QString birthDateText(const ClientDataSet& dataset) {
-    if (dataset.asString(QStringLiteral("DTNASCCONS")).isEmpty())
-        return {};
-    const QDateTime when = dataset.asDateTime(QStringLiteral("DTNASCCONS"));
-    if (!when.isValid())
-        return {};
-    return when.toString(when.time() == QTime(0, 0) ? QStringLiteral("dd/MM/yyyy")
-                                                    : QStringLiteral("dd/MM/yyyy hh:mm:ss"));
-}
-
 } // namespace
 
 void TfrmCadastroConsumidor::setPersistentFields() {
@@ -86,24 +75,23 @@ void TfrmCadastroConsumidor::setPersistentFields() {
 }
 
 void TfrmCadastroConsumidor::readParameterFile(const QString& path) {
-    using F = TfrmCadastroConsumidor;
     const struct {
         const char* field;
-        QString F::*target; // null: the field must be there, its value is not used
+        QString* target; // null: the field must be there, its value is not used
     } parameters[] = {
-        {"CDFILIAL", &F::stCdFilial},
+        {"CDFILIAL", &stCdFilial},
         {"CDLOJA", nullptr},
-        {"IDESQUEMA", &F::stIdEsquema},
-        {"CDCCUSCLIE", &F::stCdCcusClie},
-        {"CDTIPOCONS", &F::stCdTipoCons},
-        {"CDCLIENTE", &F::stCdCliente},
-        {"STPROCESSAMENTO", &F::stStProcessamento},
+        {"IDESQUEMA", &stIdEsquema},
+        {"CDCCUSCLIE", &stCdCcusClie},
+        {"CDTIPOCONS", &consumer.stCdTipoCons},
+        {"CDCLIENTE", &consumer.stCdCliente},
+        {"STPROCESSAMENTO", &stStProcessamento},
         {"UTILIZAIMPFIS", nullptr},
-        {"IDEXCONSATFIL", &F::stIdExConsAtFil},
-        {"IDEXCONSATGER", &F::stIdExConsAtGer},
-        {"IDIMPMERCBOCA", &F::stIdImpMercBoca},
-        {"IDBLOQCDIDCONS", &F::stIdBloqCdIdCons},
-        {"IDSENCONSCENTRAL", &F::stIdSenConsCentral},
+        {"IDEXCONSATFIL", &stIdExConsAtFil},
+        {"IDEXCONSATGER", &stIdExConsAtGer},
+        {"IDIMPMERCBOCA", &stIdImpMercBoca},
+        {"IDBLOQCDIDCONS", &stIdBloqCdIdCons},
+        {"IDSENCONSCENTRAL", &stIdSenConsCentral},
     };
     ClientDataSet& cdsParametrosKiv = lists_.cdsParametrosKiv;
     cdsParametrosKiv.loadFromFile(path);
@@ -116,61 +104,31 @@ void TfrmCadastroConsumidor::readParameterFile(const QString& path) {
     }
     for (const auto& parameter : parameters) {
         if (parameter.target)
-            this->*parameter.target = cdsParametrosKiv.asString(QLatin1String(parameter.field));
+            *parameter.target = cdsParametrosKiv.asString(QLatin1String(parameter.field));
     }
     boUtilizaImpFis = cdsParametrosKiv.asBoolean(QStringLiteral("UTILIZAIMPFIS"));
 }
 
 void TfrmCadastroConsumidor::showSaleTypeName(const QString& code) {
     if (ClientDataSet& types = lists_.cdsTipoVenda; types.locate(QStringLiteral("CDTIPOVENDA"), code))
-        label("lblTipovenda")->setText(types.asString(QStringLiteral("NMTIPOVENDA")));
+        setFieldText(screen::TipoVenda, types.asString(QStringLiteral("NMTIPOVENDA")));
 }
 
 void TfrmCadastroConsumidor::copyStoredConsumer() {
     const ClientDataSet& record = cdsDadosCons;
+    consumer.loadStored(record);
+    for (const screen::FieldSpec& spec : screen::fieldCatalogue()) {
+        if (const std::optional<QString> caption = storedCaption(spec, record))
+            setFieldText(spec.number, *caption);
+    }
     const auto column = [&record](const char* name) { return record.asString(QLatin1String(name)); };
-    const auto show = [this](const char* labelName, const QString& text) { label(labelName)->setText(text); };
-
-    show("lblRg", column("NRRGCONSUMID"));
-    show("lblCpf", column("NRCPFRESPCON"));
-    show("lblTelefone", column("NRTELECONS"));
-    show("lblTelComercial", column("NRTELE2CONS"));
-    show("lblCelular", column("NRCELULARCONS"));
-    show("lblPais", column("NMPAIS"));
-    stCdPais = column("CDPAIS");
-    show("lblUf", column("SGESTADO"));
-    stSgEstado = column("SGESTADO");
-    show("lblcidade", column("NMMUNICIPIO"));
-    stCdMunicipio = column("CDMUNICIPIO");
-    show("lblEndereco", column("DSENDECONS"));
-    show("lblNumero", column("NRENDECONS"));
-    show("lblBairro", column("NMBAIRCONS"));
-    show("lblCep", column("NRCEPCONS"));
-    show("lblEmail", column("DSEMAILCONS"));
-    stIdSexoCons = column("IDSEXOCONS");
-    show("lblCodCons", column("CDCONSUMIDOR"));
-    show("lblNome", column("NMCONSUMIDOR"));
-    stCdTipoConsSel = column("CDTIPOCONS");
-    show("lblTipoCons", column("NMTIPOCONS"));
-    show("lblCracha", column("CDIDCONSUMID"));
-    stCdIdConsumid = column("CDIDCONSUMID");
-    show("lblNMLOGINCONS", column("NMLOGINCONS"));
-    // Both passwords are shown in their stored form; the save takes that form back unchanged unless a
-    // new password is typed.
-    show("lblCDSENHASITE", column("CDSENHASITE"));
-    show("lblCDEXCONSUMID", column("CDEXCONSUMID"));
-    show("lblCDSENHACONS", column("CDSENHACONS"));
     stIDVERSALDCON = column("IDVERSALDCON");
     stIDIMPCPFCUPOM = column("IDIMPCPFCUPOM");
     stIDCADCONFLIBCON = column("IDCADCONFLIBCON");
     stIDATUCPFCONS = column("IDATUCPFCONS");
-    stCdSenhaConsMd5 = column("CDSENHACONSMD5");
-    stCdSenhaPosMd5 = column("CDSENHAPOSMD5");
     stDigital = column("DIGICONSUMIDOR");
     stDigital2 = column("DIGICONSUMIDOR2");
-    show("lblNasc", birthDateText(record));
-    stCdTipoVenda = column("IDTPVENDACONS");
-    showSaleTypeName(stCdTipoVenda);
+    showSaleTypeName(consumer.stCdTipoVenda);
 }
 
 void TfrmCadastroConsumidor::loadServiceLists() {
@@ -178,13 +136,13 @@ void TfrmCadastroConsumidor::loadServiceLists() {
                                                     const QString& module, const QString& context) {
         return MensagemMetodo(result, true, 0, operation, module, context, stIdEsquema);
     };
-    lists_.loadCustomerName(accept, stCdCliente);
-    label("lblNomeCliente")->setText(lists_.cdsNomeCliente.asString(QStringLiteral("NMFANTCLIE")));
+    lists_.loadCustomerName(accept, consumer.stCdCliente);
+    setFieldText(screen::Cliente, lists_.cdsNomeCliente.asString(QStringLiteral("NMFANTCLIE")));
 
     lists_.loadDefaultConsumerType(accept, stCdFilial);
     if (const ClientDataSet& standard = lists_.cdsTipoConsPadrao; !standard.isEmpty()) {
-        stCdTipoCons = standard.asString(QStringLiteral("CDTIPOCONS"));
-        label("lblTipoCons")->setText(standard.asString(QStringLiteral("NMTIPOCONS")));
+        consumer.stCdTipoCons = standard.asString(QStringLiteral("CDTIPOCONS"));
+        setFieldText(screen::TipoCons, standard.asString(QStringLiteral("NMTIPOCONS")));
     }
 
     lists_.loadPickLists(accept, stCdFilial);
@@ -193,33 +151,34 @@ void TfrmCadastroConsumidor::loadServiceLists() {
 void TfrmCadastroConsumidor::openConsumer() {
     boCapsLock = false;
     boShift = false;
-    inCampoAtivo = stModoChamada == QLatin1String("B") ? 24 : 2;
+    inCampoAtivo = stModoChamada == QLatin1String("B") ? screen::Cliente : screen::Nome;
     mudaCor();
 
     if (stIdSenConsCentral == QLatin1String("S")) {
         QVariantList answer{QVariant()};
-        if (!SenhaConsCentral(stCdFilial, stCdCliente, stCdConsumidor, QStringLiteral("X"), QStringLiteral("1"),
-                              QStringLiteral("1"), QStringLiteral("GET_CONS"), answer))
+        if (!SenhaConsCentral(stCdFilial, consumer.stCdCliente, consumer.stCdConsumidor, QStringLiteral("X"),
+                              QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("GET_CONS"), answer))
             throw std::runtime_error("SenhaConsCentral_ERRO");
         cdsDadosCons.setData(centralPacket(answer.value(0)));
     } else {
-        cdsDadosCons.setData(MensagemMetodo(getDadosConsumidor(stCdCliente, stCdConsumidor), true, 0,
+        cdsDadosCons.setData(MensagemMetodo(getDadosConsumidor(consumer.stCdCliente, consumer.stCdConsumidor), true, 0,
                                             QStringLiteral("getDadosConsumidor"), kModuloLista,
-                                            stCdCliente + QStringLiteral("-") + stCdConsumidor, stIdEsquema));
+                                            consumer.stCdCliente + QStringLiteral("-") + consumer.stCdConsumidor,
+                                            stIdEsquema));
     }
 
     if (cdsDadosCons.isEmpty() || stModoChamada == QLatin1String("B")) {
-        stOperacao = QStringLiteral("1");
-        label("lblRg")->clear();
-        label("lblNasc")->clear();
-        if (!stCdConsumidor.isEmpty())
-            label("lblCodCons")->setText(Ajusta(stCdConsumidor, 21));
+        consumer.stOperacao = QStringLiteral("1");
+        setFieldText(screen::Rg, QString());
+        setFieldText(screen::Nasc, QString());
+        if (!consumer.stCdConsumidor.isEmpty())
+            setFieldText(screen::CodCons, Ajusta(consumer.stCdConsumidor, 21));
         if (const QString saleType = cdsParaVend.asString(QStringLiteral("IDTPVENDACONS")); !saleType.isEmpty()) {
-            stCdTipoVenda = saleType;
+            consumer.stCdTipoVenda = saleType;
             showSaleTypeName(saleType);
         }
     } else {
-        stOperacao = QStringLiteral("2");
+        consumer.stOperacao = QStringLiteral("2");
         copyStoredConsumer();
     }
 
@@ -231,13 +190,13 @@ void TfrmCadastroConsumidor::openConsumer() {
     showOption(stIDCADCONFLIBCON, "imgIDCADCONFLIBCON");
     showOption(stIDATUCPFCONS, "imgIDATUCPFCONS");
 
-    if (stIdSexoCons == QLatin1String("F")) {
+    if (consumer.stIdSexoCons == QLatin1String("F")) {
         label("imgFeminino")->setPixmap(imgMarcado());
         label("imgMasculino")->setPixmap(imgDesmarcado());
     } else {
         label("imgFeminino")->setPixmap(imgDesmarcado());
         label("imgMasculino")->setPixmap(imgMarcado());
-        stIdSexoCons = QStringLiteral("M");
+        consumer.stIdSexoCons = QStringLiteral("M");
     }
 }
 
@@ -247,8 +206,8 @@ void TfrmCadastroConsumidor::InicializaForm(const QString& code, const QString& 
     // Passwords and fingerprints typed or captured in an earlier call must not reach this one's save.
     clearCallSecrets();
 
-    stCdConsumidor = code;
-    stNmConsumidor = name;
+    consumer.stCdConsumidor = code;
+    consumer.stNmConsumidor = name;
     stModoChamada = mode;
 
     // The service object lives for the process; its connection opens once and then stays open.
@@ -258,14 +217,8 @@ void TfrmCadastroConsumidor::InicializaForm(const QString& code, const QString& 
     // One statement tells which of the lists this process keeps have changed since it read them.
     checkListVersions();
 
-    for (const char* cleared :
-         {"lblTelefone",    "lblTelComercial", "lblCelular",     "lblCep",        "lblEmail",    "lblBairro",
-          "lblcidade",      "lblUf",           "lblPais",        "lblEndereco",   "lblNumero",   "lblCpf",
-          "lblRg",          "lblNasc",         "lblNome",        "lblCodCons",    "lblTipoCons", "lblCracha",
-          "lblNMLOGINCONS", "lblCDEXCONSUMID", "lblCDSENHASITE", "lblCDSENHACONS"})
-        label(cleared)->clear();
+    clearFields();
     stIDVERSALDCON = stIDIMPCPFCUPOM = stIDCADCONFLIBCON = stIDATUCPFCONS = QStringLiteral("S");
-    label("lblTipovenda")->clear();
     stUltimoCep.clear();
 
     const QString directory = hostDirectory();
@@ -274,7 +227,7 @@ void TfrmCadastroConsumidor::InicializaForm(const QString& code, const QString& 
 
     lists_.loadCustomers(findHostFile(directory, QStringLiteral("Dados/Cadastros/Cad_Cliente.cds")));
     if (!EmptyString(customer))
-        stCdCliente = customer;
+        consumer.stCdCliente = customer;
 
     loadServiceLists();
 

@@ -12,7 +12,6 @@ QString stIDVERSALDCON;
 QString stIDIMPCPFCUPOM;
 QString stIDCADCONFLIBCON;
 QString stIDATUCPFCONS;
-QString stNMLOGINCONS;
 QString stCDSENHACONS;
 QString stCDSENHASITE;
 QString stCDEXCONSUMID;
@@ -45,8 +44,8 @@ void clearCallSecrets() {
 
 void moduleStop() {
     clearCallSecrets();
-    for (QString* s : {&stDsDirCad, &stIDVERSALDCON, &stIDIMPCPFCUPOM, &stIDCADCONFLIBCON, &stIDATUCPFCONS,
-                       &stNMLOGINCONS, &stCDEXCONSUMID})
+    for (QString* s :
+         {&stDsDirCad, &stIDVERSALDCON, &stIDIMPCPFCUPOM, &stIDCADCONFLIBCON, &stIDATUCPFCONS, &stCDEXCONSUMID})
         s->clear();
 }
 

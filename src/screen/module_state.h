@@ -16,7 +16,6 @@ extern QString stIDVERSALDCON;
 extern QString stIDIMPCPFCUPOM;
 extern QString stIDCADCONFLIBCON;
 extern QString stIDATUCPFCONS;
-extern QString stNMLOGINCONS;
 extern QString stCDSENHACONS; // the till password as typed: a secret until it is encrypted
 extern QString stCDSENHASITE; // the site password as typed: a secret until it is encrypted
 extern QString stCDEXCONSUMID;

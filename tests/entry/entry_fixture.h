@@ -50,9 +50,9 @@ protected:
         stCDSENHASITE.clear();
         form = std::make_unique<TfrmCadastroConsumidor>();
         form->stModoChamada = QStringLiteral("A");
-        form->stOperacao = QStringLiteral("1");
+        form->consumer.stOperacao = QStringLiteral("1");
         form->stIdImpMercBoca = QStringLiteral("N");
-        form->stIdSexoCons = QStringLiteral("M");
+        form->consumer.stIdSexoCons = QStringLiteral("M");
         for (int f = 1; f <= 24; ++f)
             form->setFieldText(f, QString());
         activate(2);

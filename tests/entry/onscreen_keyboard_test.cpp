@@ -129,7 +129,7 @@ TEST_F(OnScreenKeyboardTest, EnterMovesAndLooksUpButNeverConfirms) {
     touchKeys("123");
     touch("sbtEnter");
     EXPECT_EQ(form->inCampoAtivo, 2);
-    EXPECT_EQ(form->stCdConsumidor, "123");
+    EXPECT_EQ(form->consumer.stCdConsumidor, "123");
     EXPECT_EQ(text(17), "123");
     touch("sbtEnter");
     EXPECT_EQ(form->inCampoAtivo, 3);

@@ -40,7 +40,7 @@ protected:
         form->setFieldText(7, "Brasil");
         form->setFieldText(8, "SP");
         form->setFieldText(9, "S\u00e3o Paulo");
-        form->stOperacao = "1";
+        form->consumer.stOperacao = "1";
     }
     // The pick lists open from the pickers' own handlers; a build may not have them yet.
     bool pickListsBuiltIn() {
@@ -153,17 +153,17 @@ TEST_F(PhysicalKeyboardTest, EnterLooksUpCountryStateAndCityByCode) {
         {9, "0001", "0639", "SP", "0001", "0639", "SP", "old"},
     };
     for (const auto& c : cases) {
-        form->stCdPais = c.pais;
-        form->stSgEstado = c.uf;
-        form->stCdMunicipio = "old";
+        form->consumer.stCdPais = c.pais;
+        form->consumer.stSgEstado = c.uf;
+        form->consumer.stCdMunicipio = "old";
         activate(c.field);
         form->setFieldText(c.field, c.typed);
         QTest::keyClick(form.get(), Qt::Key_Return);
         const std::string what = std::to_string(c.field) + " " + c.typed.toStdString();
         EXPECT_EQ(text(c.field), c.shown) << what;
-        EXPECT_EQ(form->stCdPais, c.paisAfter) << what;
-        EXPECT_EQ(form->stSgEstado, c.ufAfter) << what;
-        EXPECT_EQ(form->stCdMunicipio, c.municipioAfter.isEmpty() ? "old" : c.municipioAfter) << what;
+        EXPECT_EQ(form->consumer.stCdPais, c.paisAfter) << what;
+        EXPECT_EQ(form->consumer.stSgEstado, c.ufAfter) << what;
+        EXPECT_EQ(form->consumer.stCdMunicipio, c.municipioAfter.isEmpty() ? "old" : c.municipioAfter) << what;
         EXPECT_EQ(form->inCampoAtivo, c.field + 1) << what;
         for (const ClientDataSet* ds : {&form->lists().cdsPais, &form->lists().cdsEstado, &form->lists().cdsMunicipio})
             EXPECT_FALSE(ds->filtered()) << what << " " << ds->name().toStdString();
@@ -180,7 +180,7 @@ TEST_F(PhysicalKeyboardTest, CodesTypedOnTheScreenResolveCountryThenStateThenCit
     touchKeys("0001");
     QTest::keyClick(form.get(), Qt::Key_Return);
     EXPECT_EQ(QStringList({text(7), text(8), text(9)}), QStringList({"Brasil", "SP", "S\u00e3o Paulo"}));
-    EXPECT_EQ(QStringList({form->stCdPais, form->stSgEstado, form->stCdMunicipio}),
+    EXPECT_EQ(QStringList({form->consumer.stCdPais, form->consumer.stSgEstado, form->consumer.stCdMunicipio}),
               QStringList({"1058", "SP", "0001"}));
     EXPECT_EQ(form->inCampoAtivo, 10);
     EXPECT_FALSE(form->lists().cdsMunicipio.filter().isEmpty()) << "the filter text stays, switched off";
@@ -195,14 +195,14 @@ TEST_F(PhysicalKeyboardTest, EnterOnTheCodeSetsTheConsumerAndTheBadge) {
         {"2", "", "123", "123"},    {"1", "777", "", "777"}, {"2", "", "", ""},
     };
     for (const auto& c : cases) {
-        form->stOperacao = c.operacao;
-        form->stCdConsumidor = "before";
+        form->consumer.stOperacao = c.operacao;
+        form->consumer.stCdConsumidor = "before";
         form->setFieldText(17, c.badge);
         form->setFieldText(1, c.code);
         activate(1);
         QTest::keyClick(form.get(), Qt::Key_Return);
         EXPECT_EQ(text(17), c.badgeAfter) << c.operacao << " " << c.badge.toStdString();
-        EXPECT_EQ(form->stCdConsumidor, c.code);
+        EXPECT_EQ(form->consumer.stCdConsumidor, c.code);
         EXPECT_EQ(form->inCampoAtivo, 2);
     }
 }
@@ -303,7 +303,7 @@ TEST_F(PhysicalKeyboardTest, CtrlEnterConfirmsAfterMovingOnAndNoOtherEnterDoes) 
         QTest::keyClick(form.get(), c.key, c.mods);
         EXPECT_EQ(confirmedFrom, c.confirms ? QList<int>{2} : QList<int>{}) << c.key << " " << c.mods.toInt();
         if (c.key == Qt::Key_Return) {
-            EXPECT_EQ(form->stCdConsumidor, "42");
+            EXPECT_EQ(form->consumer.stCdConsumidor, "42");
         }
     }
 }
@@ -518,9 +518,9 @@ TEST_F(PhysicalKeyboardTest, ArrowsChooseTheSexAndCtrlOrAltTypeNothing) {
     } cases[] = {{"F", Qt::Key_Right, "M"}, {"M", Qt::Key_Left, "F"}, {"M", Qt::Key_Right, "M"},
                  {"F", Qt::Key_Left, "F"},  {"M", Qt::Key_Up, "M"},   {"F", Qt::Key_Down, "F"}};
     for (const auto& c : cases) {
-        form->stIdSexoCons = c.before;
+        form->consumer.stIdSexoCons = c.before;
         QTest::keyClick(form.get(), c.key);
-        EXPECT_EQ(form->stIdSexoCons, c.after) << c.before << " " << c.key;
+        EXPECT_EQ(form->consumer.stIdSexoCons, c.after) << c.before << " " << c.key;
         EXPECT_EQ(form->inCampoAtivo, 2);
     }
     press(Qt::Key_A, Qt::ControlModifier, "\x01");

@@ -124,7 +124,7 @@ TEST_P(SaveFaults, EditedConsumerKeepsItsStoredRowWholeAndTheNextConfirmSavesThe
         ASSERT_FALSE(stored.isEmpty());
         const int before = consumerCount();
         open(QStringLiteral("1"), kCliente1);
-        ASSERT_EQ(form->stOperacao, "2");
+        ASSERT_EQ(form->consumer.stOperacao, "2");
         const QString phone = QStringLiteral("11%1").arg(f.statementTimeout ? 40041111 : 40042222);
         show("lblTelefone", phone);
         show("lblEndereco", QStringLiteral("Rua Nova"));

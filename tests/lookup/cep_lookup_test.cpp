@@ -63,19 +63,20 @@ protected:
     }
 
     Address address() const {
-        return {form->fieldText(6), form->fieldText(7),  form->stCdPais,      form->fieldText(8), form->stSgEstado,
-                form->fieldText(9), form->stCdMunicipio, form->fieldText(10), form->stNmBairCons};
+        return {form->fieldText(6),           form->fieldText(7),        form->consumer.stCdPais,
+                form->fieldText(8),           form->consumer.stSgEstado, form->fieldText(9),
+                form->consumer.stCdMunicipio, form->fieldText(10),       form->consumer.stNmBairCons};
     }
     void setAddress(const Address& a) {
         form->setFieldText(6, a.endereco);
         form->setFieldText(7, a.pais);
-        form->stCdPais = a.cdPais;
+        form->consumer.stCdPais = a.cdPais;
         form->setFieldText(8, a.uf);
-        form->stSgEstado = a.sgEstado;
+        form->consumer.stSgEstado = a.sgEstado;
         form->setFieldText(9, a.cidade);
-        form->stCdMunicipio = a.cdMunicipio;
+        form->consumer.stCdMunicipio = a.cdMunicipio;
         form->setFieldText(10, a.bairro);
-        form->stNmBairCons = a.nmBairro;
+        form->consumer.stNmBairCons = a.nmBairro;
     }
 
     // A new consumer with an address typed, the postal code typed into its field and the field active.

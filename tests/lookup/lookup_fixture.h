@@ -68,13 +68,13 @@ protected:
     void setAddress(const QString& pais, const QString& cdPais, const QString& uf, const QString& cidade,
                     const QString& cdMunicipio, const QString& bairro) {
         form->setFieldText(7, pais);
-        form->stCdPais = cdPais;
+        form->consumer.stCdPais = cdPais;
         form->setFieldText(8, uf);
-        form->stSgEstado = uf;
+        form->consumer.stSgEstado = uf;
         form->setFieldText(9, cidade);
-        form->stCdMunicipio = cdMunicipio;
+        form->consumer.stCdMunicipio = cdMunicipio;
         form->setFieldText(10, bairro);
-        form->stNmBairCons = bairro;
+        form->consumer.stNmBairCons = bairro;
     }
 
     // Texts of the messages shown, in order.

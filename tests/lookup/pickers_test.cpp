@@ -22,8 +22,8 @@ QStringList sorted(QStringList values) {
 
 // The address fields as the form holds them: labels 7 to 10 and the four codes.
 QStringList address(const TfrmCadastroConsumidor& form) {
-    return {form.fieldText(7), form.stCdPais,      form.fieldText(8),  form.stSgEstado,
-            form.fieldText(9), form.stCdMunicipio, form.fieldText(10), form.stNmBairCons};
+    return {form.fieldText(7), form.consumer.stCdPais,      form.fieldText(8),  form.consumer.stSgEstado,
+            form.fieldText(9), form.consumer.stCdMunicipio, form.fieldText(10), form.consumer.stNmBairCons};
 }
 
 TEST_F(PickerTest, MissingPreconditionsShowTheirMessageAndOpenNoList) {
@@ -168,7 +168,7 @@ TEST_F(PickerTest, ChoosingACountryClearsStateAndCityOnlyWhenTheCountryChanges) 
     ASSERT_EQ(offers.size(), 3);
     EXPECT_EQ(offers[2].values("NMESTADO"), QStringList{"Alta Xanadu"});
     EXPECT_EQ(form->fieldText(8), "XA");
-    EXPECT_EQ(form->stSgEstado, "XA");
+    EXPECT_EQ(form->consumer.stSgEstado, "XA");
     EXPECT_TRUE(messages.isEmpty());
 }
 
@@ -194,7 +194,7 @@ TEST_F(PickerTest, ChoosingACityOrNeighbourhoodWritesItsNameAndCode) {
     pick(QStringLiteral("NMBAIRRO"), QStringLiteral("OLHO D'AGUA"));
     form->bdsBairroClick();
     EXPECT_EQ(form->fieldText(10), "OLHO D'AGUA");
-    EXPECT_EQ(form->stNmBairCons, "OLHO D'AGUA"); // by name: the neighbourhood is stored so
+    EXPECT_EQ(form->consumer.stNmBairCons, "OLHO D'AGUA"); // by name: the neighbourhood is stored so
 
     setAddress(kBrasil, QStringLiteral("0055"), QStringLiteral("PA"), QStringLiteral("BELEM"), QStringLiteral("0001"),
                QStringLiteral("CAMPINA"));
@@ -227,8 +227,9 @@ TEST_F(PickerTest, LeavingAnyDialogChangesNothingButTheRestriction) {
         QStringList s;
         for (int f = 1; f <= 24; ++f)
             s << form->fieldText(f);
-        return s << form->stCdPais << form->stSgEstado << form->stCdMunicipio << form->stNmBairCons
-                 << form->stCdTipoConsSel << form->stCdTipoVenda << form->stCdCliente;
+        return s << form->consumer.stCdPais << form->consumer.stSgEstado << form->consumer.stCdMunicipio
+                 << form->consumer.stNmBairCons << form->consumer.stCdTipoConsSel << form->consumer.stCdTipoVenda
+                 << form->consumer.stCdCliente;
     };
     const QStringList before = state();
     for (const auto& c : cases) {
@@ -247,7 +248,7 @@ TEST_F(PickerTest, LeavingAnyDialogChangesNothingButTheRestriction) {
 
 TEST_F(PickerTest, ConsumerAndSaleTypeTakeTheChosenRow) {
     newConsumer();
-    const QString defaultType = form->stCdTipoCons;
+    const QString defaultType = form->consumer.stCdTipoCons;
     form->lists().cdsTipoCons.setFilter(QStringLiteral("CDTIPOCONS = '01'"));
     form->lists().cdsTipoCons.setFiltered(true);
     pick(QStringLiteral("CDTIPOCONS"), QStringLiteral("03"));
@@ -255,8 +256,8 @@ TEST_F(PickerTest, ConsumerAndSaleTypeTakeTheChosenRow) {
     ASSERT_EQ(offers.size(), 1);
     EXPECT_EQ(offers[0].rows.size(), 4); // the whole list
     EXPECT_EQ(form->fieldText(16), "DIRETORIA");
-    EXPECT_EQ(form->stCdTipoConsSel, "03");
-    EXPECT_EQ(form->stCdTipoCons, defaultType); // taken over only when saving
+    EXPECT_EQ(form->consumer.stCdTipoConsSel, "03");
+    EXPECT_EQ(form->consumer.stCdTipoCons, defaultType); // taken over only when saving
 
     // The sale type list is offered as it stands.
     form->lists().cdsTipoVenda.setFilter(QStringLiteral("CDTIPOVENDA = '2'"));
@@ -267,7 +268,7 @@ TEST_F(PickerTest, ConsumerAndSaleTypeTakeTheChosenRow) {
     EXPECT_EQ(offers[1].rows.size(), 1);
     EXPECT_TRUE(form->lists().cdsTipoVenda.filtered());
     EXPECT_EQ(form->fieldText(22), QStringLiteral("Crédito Pessoal"));
-    EXPECT_EQ(form->stCdTipoVenda, "2");
+    EXPECT_EQ(form->consumer.stCdTipoVenda, "2");
     EXPECT_EQ(form->inCampoAtivo, 22);
 }
 
@@ -279,19 +280,19 @@ TEST_F(PickerTest, TheCustomerIsChosenForANewConsumerOnly) {
     EXPECT_EQ(offers[0].dataset, "cdsClienFilial");
     EXPECT_EQ(offers[0].rows.size(), 3);
     EXPECT_EQ(form->fieldText(24), QStringLiteral("João da Silva"));
-    EXPECT_EQ(form->stCdCliente, "000000000000000000003");
+    EXPECT_EQ(form->consumer.stCdCliente, "000000000000000000003");
 
     // An existing consumer keeps its customer: the field only becomes the active one.
     offers.clear();
     initialize(QStringLiteral("000000000000000000001"), QString(), QString(), QStringLiteral("A"));
-    ASSERT_EQ(form->stOperacao, "2");
-    const QString customer = form->stCdCliente;
+    ASSERT_EQ(form->consumer.stOperacao, "2");
+    const QString customer = form->consumer.stCdCliente;
     const QString shown = form->fieldText(24);
     form->bdsNomeClienteClick();
     EXPECT_TRUE(offers.isEmpty());
     EXPECT_EQ(form->inCampoAtivo, 24);
     EXPECT_EQ(highlightedField(*form), 24);
-    EXPECT_EQ(form->stCdCliente, customer);
+    EXPECT_EQ(form->consumer.stCdCliente, customer);
     EXPECT_EQ(form->fieldText(24), shown);
     EXPECT_TRUE(messages.isEmpty());
 }

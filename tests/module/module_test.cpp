@@ -158,8 +158,8 @@ TEST_P(BothApis, ExitButtonHandsBackTheFieldsAndNoCustomer) {
     Operator op([&](TfrmCadastroConsumidor& form) {
         shownCode = form.findChild<QLabel*>(QStringLiteral("lblCodCons"))->text();
         shownName = form.findChild<QLabel*>(QStringLiteral("lblNome"))->text();
-        customerInForm = form.stCdCliente;
-        nameInForm = form.stNmConsumidor;
+        customerInForm = form.consumer.stCdCliente;
+        nameInForm = form.consumer.stNmConsumidor;
         customerName = form.findChild<QLabel*>(QStringLiteral("lblNomeCliente"))->text();
     });
     const Answer answer = call(GetParam(), "42", "Maria", "");
@@ -197,14 +197,14 @@ TEST_P(BothApis, TextsTravelUncutBothWays) {
         QString seenCode, seenName, seenCustomer, seenMode;
         const QString outCode = row.code + u'1', outName = row.name + u'2', outCustomer = row.customer + u'3';
         Operator op([&](TfrmCadastroConsumidor& form) {
-            seenCode = form.stCdConsumidor;
-            seenName = form.stNmConsumidor;
-            seenCustomer = form.stCdCliente;
+            seenCode = form.consumer.stCdConsumidor;
+            seenName = form.consumer.stNmConsumidor;
+            seenCustomer = form.consumer.stCdCliente;
             seenMode = form.stModoChamada;
             // What a successful confirm leaves behind: the fields as typed, the customer, the saved mark.
             form.findChild<QLabel*>(QStringLiteral("lblCodCons"))->setText(outCode);
             form.findChild<QLabel*>(QStringLiteral("lblNome"))->setText(outName);
-            form.stCdCliente = outCustomer;
+            form.consumer.stCdCliente = outCustomer;
             form.boGravou = true;
             form.close();
         });
@@ -261,7 +261,7 @@ TEST_F(EntryPoint, NullStringsAndNullAddresses) {
     {
         SCOPED_TRACE("NULL strings are empty ones");
         QString customerInForm;
-        Operator op([&](TfrmCadastroConsumidor& form) { customerInForm = form.stCdCliente; });
+        Operator op([&](TfrmCadastroConsumidor& form) { customerInForm = form.consumer.stCdCliente; });
         char *code = nullptr, *name = nullptr, *customer = nullptr;
         EXPECT_EQ(::CriaCadConsumidor(&code, &name, &customer, nullptr), 0);
         EXPECT_EQ(op.formsSeen, 1);
@@ -384,7 +384,7 @@ TEST_F(EntryPoint, FormDestroyedWithoutItsCloseEventDoesNotBlockTheNextCall) {
         if (op.formsSeen == 1)
             delete &form; // gone without a close event: boIdCriado stays set
         else
-            customerInForm = form.stCdCliente;
+            customerInForm = form.consumer.stCdCliente;
     });
     const Answer first = call(Api::C, "42", "Maria", "000000000000000000002");
     EXPECT_FALSE(first.saved);
@@ -509,9 +509,9 @@ TEST_F(EntryPoint, HostCodePageCarriesTheStringsByteForByte) {
             row.encoding ? qputenv("CADCONS_HOST_ENCODING", row.encoding) : qunsetenv("CADCONS_HOST_ENCODING");
             QString seen;
             Operator op([&](TfrmCadastroConsumidor& form) {
-                seen = form.stNmConsumidor;
+                seen = form.consumer.stNmConsumidor;
                 form.findChild<QLabel*>(QStringLiteral("lblNome"))
-                    ->setText(row.typed.isEmpty() ? form.stNmConsumidor : row.typed);
+                    ->setText(row.typed.isEmpty() ? form.consumer.stNmConsumidor : row.typed);
                 form.boGravou = true;
                 form.close();
             });

@@ -72,7 +72,7 @@ TEST_P(ConfirmTest, EveryStopLeavesTheFormOpenWithEverythingTypedAndWritesNothin
         {"no cost centre in the parameters", [this] { form->stCdCcusClie.clear(); }, "Param_Vnd", kMsgErro, "N", false},
         {"no consumer type",
          [this] {
-             form->stCdTipoCons.clear();
+             form->consumer.stCdTipoCons.clear();
              show("lblTipoCons", "");
          },
          "Param_Vnd", kMsgErro, "N", false},
@@ -212,7 +212,7 @@ TEST_P(ConfirmTest, EmptyCpfAndRgAreHeldByNobody) {
 
     // Editing one of them: no question either.
     open(QStringLiteral("2"), kCliente1);
-    ASSERT_EQ(form->stOperacao, "2");
+    ASSERT_EQ(form->consumer.stOperacao, "2");
     confirm();
     EXPECT_TRUE(messages.isEmpty()) << messageTexts().join(u'|').toStdString();
     EXPECT_FALSE(formOpen());
@@ -345,7 +345,7 @@ TEST_P(ConfirmTest, NewConsumerIsSavedWithEveryValueInItsPlace) {
         show("lblTipoCons", QStringLiteral("DIRETORIA"));
         show("lblNMLOGINCONS", QStringLiteral("beatriz.n"));
         show("lblCDEXCONSUMID", QStringLiteral("EXT-55"));
-        form->stCdTipoVenda = QStringLiteral("3"); // as the sale-type list leaves it
+        form->consumer.stCdTipoVenda = QStringLiteral("3"); // as the sale-type list leaves it
         show("lblTipovenda", QStringLiteral("A Vista"));
         typePassword(19, QStringLiteral("1234"));
         typePassword(21, QStringLiteral("nova"));
@@ -436,7 +436,7 @@ TEST_P(ConfirmTest, EditedConsumerIsUpdatedUnderItsLoadedCodeWithoutAskingAboutI
         const QVariantMap before = consumer(kCliente1, code21(c.code));
         const int count = consumerCount();
         open(QString::number(c.code), kCliente1);
-        ASSERT_EQ(form->stOperacao, "2");
+        ASSERT_EQ(form->consumer.stOperacao, "2");
         show("lblTelefone", QStringLiteral("1140041234"));
         messages.clear();
         confirm();
@@ -523,8 +523,8 @@ TEST_P(ConfirmTest, RetryAfterAFailedSaveStoresThePasswordsEncryptedOnce) {
     EXPECT_EQ(text("lblCDSENHACONS"), "****");
     EXPECT_EQ(stCDSENHACONS, "1234");
     EXPECT_EQ(stCDSENHASITE, "nova");
-    EXPECT_EQ(form->stCdSenhaPosMd5, "");
-    EXPECT_EQ(form->stCdSenhaConsMd5, "");
+    EXPECT_EQ(form->consumer.stCdSenhaPosMd5, "");
+    EXPECT_EQ(form->consumer.stCdSenhaConsMd5, "");
 
     exec(QStringLiteral("DELETE FROM CONSUMIDOR WHERE CDCLIENTE = '000000000000000000001' AND CDCONSUMIDOR = "
                         "'000000000000000000003'"));
@@ -543,7 +543,7 @@ TEST_P(ConfirmTest, RetryAfterAFailedSaveStoresThePasswordsEncryptedOnce) {
 TEST_P(ConfirmTest, CentralPasswordRefusedAfterTheLocalSaveKeepsTheFormForAnotherTry) {
     writeParameters({{QStringLiteral("IDSENCONSCENTRAL"), QStringLiteral("S")}});
     open(QStringLiteral("1"), kCliente1);
-    ASSERT_EQ(form->stOperacao, "2");
+    ASSERT_EQ(form->consumer.stOperacao, "2");
     ASSERT_EQ(text("lblNome"), "MARIA APARECIDA DOS SANTOS");
     typePassword(19, QStringLiteral("segredo"));
     show("lblTelefone", QStringLiteral("1140041234"));
@@ -676,8 +676,9 @@ TEST_P(ConfirmTest, SecretsAreEmptyAfterASaveAndAtTheStartOfTheNextCall) {
     ASSERT_EQ(stDigital, "TEMPLATE-1");
     confirm();
     ASSERT_FALSE(formOpen());
-    for (const QString* secret : {&stCDSENHACONS, &stCDSENHASITE, &stDigital, &stDigital2, &form->stCdSenhaPosMd5,
-                                  &form->stCdSenhaConsMd5, &form->stCdSenhaConsCripto, &form->stCdSenhaSiteCripto})
+    for (const QString* secret :
+         {&stCDSENHACONS, &stCDSENHASITE, &stDigital, &stDigital2, &form->consumer.stCdSenhaPosMd5,
+          &form->consumer.stCdSenhaConsMd5, &form->consumer.stCdSenhaConsCripto, &form->consumer.stCdSenhaSiteCripto})
         EXPECT_TRUE(secret->isEmpty()) << secret->toStdString();
 
     // A call left without saving: nothing of it reaches the next one.

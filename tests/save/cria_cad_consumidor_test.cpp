@@ -200,7 +200,7 @@ TEST_P(EndToEndTest, ConsumerRegisteredOnTheKeysThenEditedByCode) {
     stDigital = QStringLiteral("planted");
     QStringList atStart;
     Operator edits([&](TfrmCadastroConsumidor& form) {
-        atStart = QStringList{stCDSENHACONS, stCDSENHASITE, stDigital, form.stOperacao,
+        atStart = QStringList{stCDSENHACONS, stCDSENHASITE, stDigital, form.consumer.stOperacao,
                               form.findChild<QLabel*>(QStringLiteral("lblNome"))->text()};
         clickLabel(form, "lblTelefone");
         touch(form, QStringLiteral("sbtLimpar"));

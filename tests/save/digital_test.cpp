@@ -104,7 +104,7 @@ TEST_P(DigitalTest, FailingCaptureIsShownAndChangesNothing) {
 // The options and the sex, switched on the keyboard, reach the record.
 TEST_P(DigitalTest, OptionsAndSexChosenOnTheKeyboardAreSaved) {
     open(QStringLiteral("4"), kCliente1); // stored: all four options "S", sex "M"
-    ASSERT_EQ(form->stIdSexoCons, "M");
+    ASSERT_EQ(form->consumer.stIdSexoCons, "M");
     for (Qt::Key key : {Qt::Key_F5, Qt::Key_F8, Qt::Key_F8, Qt::Key_F6, Qt::Key_Left})
         QTest::keyClick(form.get(), key);
     confirm();

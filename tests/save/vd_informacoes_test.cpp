@@ -28,7 +28,7 @@ protected:
         activeAtMessage.clear();
         form->stModoChamada = QLatin1String(e.mode);
         form->stIdEsquema = QStringLiteral("007");
-        form->stNrCpfRespCon = QStringLiteral("before");
+        form->consumer.stNrCpfRespCon = QStringLiteral("before");
         set("lblCodCons", e.code);
         set("lblNome", e.name);
         set("lblCpf", e.cpf);
@@ -112,7 +112,7 @@ TEST_F(VdInformacoesTest, DisplayedCpfIsKeptForTheSaveEvenWhenItIsRefused) {
     const struct { QString cpf, kept; } cases[] = {{kCpf, kCpf}, {"123", "123"}, {"", "before"}};
     for (const auto& c : cases) {
         validate({"A", "", "ANA", c.cpf, "", "X1"});
-        EXPECT_EQ(form->stNrCpfRespCon, c.kept) << c.cpf.toStdString();
+        EXPECT_EQ(form->consumer.stNrCpfRespCon, c.kept) << c.cpf.toStdString();
     }
 }
 

@@ -273,7 +273,7 @@ const Selection kSelections[] = {
 
 TEST_F(FormTest, ATouchOnAFieldControlMakesExactlyThatFieldActive) {
     newForm();
-    form->stOperacao = QStringLiteral("2"); // the customer field then opens no list either
+    form->consumer.stOperacao = QStringLiteral("2"); // the customer field then opens no list either
     for (const Selection& s : kSelections) {
         SCOPED_TRACE(s.control);
         form->inCampoAtivo = 5;
@@ -337,7 +337,7 @@ TEST_F(FormTest, ClearEmptiesTheActiveFieldOnlyAndKeepsWhatLiesBehindIt) {
         for (int n = 1; n <= 24; ++n)
             form->setFieldText(n, QStringLiteral("v%1").arg(n));
         stCDSENHACONS = QStringLiteral("abc");
-        form->stCdTipoVenda = QStringLiteral("7");
+        form->consumer.stCdTipoVenda = QStringLiteral("7");
         form->inCampoAtivo = c.field;
         form->mudaCor();
         click("sbtLimpar");
@@ -345,7 +345,7 @@ TEST_F(FormTest, ClearEmptiesTheActiveFieldOnlyAndKeepsWhatLiesBehindIt) {
             EXPECT_EQ(form->fieldText(n), n == c.field && c.emptied ? QString() : QStringLiteral("v%1").arg(n)) << n;
         EXPECT_EQ(form->inCampoAtivo, c.field);
         EXPECT_EQ(stCDSENHACONS, QStringLiteral("abc"));
-        EXPECT_EQ(form->stCdTipoVenda, QStringLiteral("7"));
+        EXPECT_EQ(form->consumer.stCdTipoVenda, QStringLiteral("7"));
     }
 }
 
@@ -412,15 +412,16 @@ TEST_F(FormTest, SexChoiceMovesTheMarkOnlyFromTheOtherSex) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.before) + " then " + c.touched);
-        form->stIdSexoCons = QString::fromLatin1(c.before);
+        form->consumer.stIdSexoCons = QString::fromLatin1(c.before);
         // The pictures as the state says, or both marked as the design shows them before initialization.
-        const bool chosen = form->stIdSexoCons == QLatin1String("M") || form->stIdSexoCons == QLatin1String("F");
+        const bool chosen =
+            form->consumer.stIdSexoCons == QLatin1String("M") || form->consumer.stIdSexoCons == QLatin1String("F");
         labelOf("imgFeminino")
-            ->setPixmap(!chosen || form->stIdSexoCons == QLatin1String("F") ? form->imgMarcado() : QPixmap());
+            ->setPixmap(!chosen || form->consumer.stIdSexoCons == QLatin1String("F") ? form->imgMarcado() : QPixmap());
         labelOf("imgMasculino")
-            ->setPixmap(!chosen || form->stIdSexoCons == QLatin1String("M") ? form->imgMarcado() : QPixmap());
+            ->setPixmap(!chosen || form->consumer.stIdSexoCons == QLatin1String("M") ? form->imgMarcado() : QPixmap());
         click(c.touched);
-        EXPECT_EQ(form->stIdSexoCons, QString::fromLatin1(c.after));
+        EXPECT_EQ(form->consumer.stIdSexoCons, QString::fromLatin1(c.after));
         EXPECT_EQ(marked("imgFeminino"), c.femaleMarked);
         EXPECT_EQ(marked("imgMasculino"), c.maleMarked);
     }
@@ -428,17 +429,17 @@ TEST_F(FormTest, SexChoiceMovesTheMarkOnlyFromTheOtherSex) {
 
 TEST_F(FormTest, ExitClearsTheCallButNotTheFieldsAndClosesTheForm) {
     newForm();
-    form->stCdConsumidor = QStringLiteral("12");
-    form->stNmConsumidor = QStringLiteral("Ana");
-    form->stCdCliente = QStringLiteral("000000000000000000001");
+    form->consumer.stCdConsumidor = QStringLiteral("12");
+    form->consumer.stNmConsumidor = QStringLiteral("Ana");
+    form->consumer.stCdCliente = QStringLiteral("000000000000000000001");
     form->boGravou = true;
     form->setFieldText(1, QStringLiteral("000000000000000000012"));
     form->setFieldText(2, QStringLiteral("Ana"));
     boIdCriado = true;
     click("lblSair");
-    EXPECT_TRUE(form->stCdConsumidor.isEmpty());
-    EXPECT_TRUE(form->stNmConsumidor.isEmpty());
-    EXPECT_TRUE(form->stCdCliente.isEmpty());
+    EXPECT_TRUE(form->consumer.stCdConsumidor.isEmpty());
+    EXPECT_TRUE(form->consumer.stNmConsumidor.isEmpty());
+    EXPECT_TRUE(form->consumer.stCdCliente.isEmpty());
     EXPECT_FALSE(form->boGravou);
     EXPECT_FALSE(boIdCriado);
     EXPECT_FALSE(form->isVisible());

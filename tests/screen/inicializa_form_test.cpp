@@ -31,15 +31,15 @@ QString fixtureFooter(bool fiscalPrinter) {
 TEST_F(InicializaFormTest, NewConsumerOpensWithTheOutletsDefaults) {
     initialize(QString(), QStringLiteral("Fulano de Tal"), QString(), QStringLiteral("A"));
     EXPECT_TRUE(messages.isEmpty()) << messages.first().text.toStdString();
-    EXPECT_EQ(form->stOperacao, QStringLiteral("1"));
-    EXPECT_EQ(form->stNmConsumidor, QStringLiteral("Fulano de Tal"));
+    EXPECT_EQ(form->consumer.stOperacao, QStringLiteral("1"));
+    EXPECT_EQ(form->consumer.stNmConsumidor, QStringLiteral("Fulano de Tal"));
     EXPECT_EQ(form->stModoChamada, QStringLiteral("A"));
 
     // Every parameter of the file, where the form keeps it.
     const std::pair<QString, QString> parameters[] = {
-        {form->stCdFilial, "0001"},      {form->stIdEsquema, "001"},         {form->stCdCcusClie, "0000000001"},
-        {form->stCdCliente, kHotel},     {form->stStProcessamento, "CAIXA"}, {form->stIdExConsAtFil, "N"},
-        {form->stIdExConsAtGer, "N"},    {form->stIdImpMercBoca, "N"},       {form->stIdBloqCdIdCons, "S"},
+        {form->stCdFilial, "0001"},           {form->stIdEsquema, "001"},         {form->stCdCcusClie, "0000000001"},
+        {form->consumer.stCdCliente, kHotel}, {form->stStProcessamento, "CAIXA"}, {form->stIdExConsAtFil, "N"},
+        {form->stIdExConsAtGer, "N"},         {form->stIdImpMercBoca, "N"},       {form->stIdBloqCdIdCons, "S"},
         {form->stIdSenConsCentral, "N"},
     };
     for (const auto& [actual, expected] : parameters)
@@ -47,9 +47,9 @@ TEST_F(InicializaFormTest, NewConsumerOpensWithTheOutletsDefaults) {
     EXPECT_FALSE(form->boUtilizaImpFis);
 
     EXPECT_EQ(text("lblNomeCliente"), QStringLiteral("Hotel Beira Mar"));
-    EXPECT_EQ(form->stCdTipoCons, QStringLiteral("01"));
+    EXPECT_EQ(form->consumer.stCdTipoCons, QStringLiteral("01"));
     EXPECT_EQ(text("lblTipoCons"), QStringLiteral("FUNCIONARIO"));
-    EXPECT_EQ(form->stCdTipoVenda, QStringLiteral("7"));
+    EXPECT_EQ(form->consumer.stCdTipoVenda, QStringLiteral("7"));
     EXPECT_EQ(text("lblTipovenda"), QStringLiteral("Todos"));
     for (const char* name : kRecordLabels)
         EXPECT_EQ(text(name), QString()) << name; // the name given by the caller is not shown
@@ -61,7 +61,7 @@ TEST_F(InicializaFormTest, NewConsumerOpensWithTheOutletsDefaults) {
     EXPECT_EQ(stIDVERSALDCON + stIDIMPCPFCUPOM + stIDCADCONFLIBCON + stIDATUCPFCONS, QStringLiteral("SSSS"));
     for (const char* image : kOptionImages)
         EXPECT_TRUE(marked(image)) << image;
-    EXPECT_EQ(form->stIdSexoCons, QStringLiteral("M"));
+    EXPECT_EQ(form->consumer.stIdSexoCons, QStringLiteral("M"));
     EXPECT_FALSE(marked("imgFeminino"));
     EXPECT_TRUE(marked("imgMasculino"));
     EXPECT_EQ(text("lblCodTela"), fixtureFooter(false));
@@ -84,7 +84,7 @@ TEST_F(InicializaFormTest, ExistingConsumerFillsEveryFieldFromTheStoredRecord) {
                         "WHERE CDCLIENTE = '000000000000000000001' AND CDCONSUMIDOR = '000000000000000000001'"));
     initialize(QStringLiteral("1"), QStringLiteral("Maria"), kHotel, QString());
     EXPECT_TRUE(messages.isEmpty()) << messages.first().text.toStdString();
-    EXPECT_EQ(form->stOperacao, QStringLiteral("2"));
+    EXPECT_EQ(form->consumer.stOperacao, QStringLiteral("2"));
 
     const std::pair<const char*, const char*> labels[] = {
         {"lblRg", "284573619"},
@@ -116,18 +116,18 @@ TEST_F(InicializaFormTest, ExistingConsumerFillsEveryFieldFromTheStoredRecord) {
         EXPECT_EQ(text(name), QString::fromUtf8(expected)) << name;
 
     const std::pair<QString, const char*> state[] = {
-        {form->stCdPais, "0055"},
-        {form->stSgEstado, "SP"},
-        {form->stCdMunicipio, "0001"},
-        {form->stIdSexoCons, "F"},
-        {form->stCdTipoConsSel, "01"},
-        {form->stCdIdConsumid, "1001"},
-        {form->stCdSenhaConsMd5, "md5-site"},
-        {form->stCdSenhaPosMd5, "md5-till"},
+        {form->consumer.stCdPais, "0055"},
+        {form->consumer.stSgEstado, "SP"},
+        {form->consumer.stCdMunicipio, "0001"},
+        {form->consumer.stIdSexoCons, "F"},
+        {form->consumer.stCdTipoConsSel, "01"},
+        {form->consumer.stCdIdConsumid, "1001"},
+        {form->consumer.stCdSenhaConsMd5, "md5-site"},
+        {form->consumer.stCdSenhaPosMd5, "md5-till"},
         {stDigital, "template-1"},
         {stDigital2, "template-2"},
-        {form->stCdTipoVenda, "1"},
-        {form->stCdCliente, "000000000000000000001"},
+        {form->consumer.stCdTipoVenda, "1"},
+        {form->consumer.stCdCliente, "000000000000000000001"},
         {stIDVERSALDCON, "N"},
         {stIDIMPCPFCUPOM, "S"},
         {stIDCADCONFLIBCON, "S"},
@@ -164,14 +164,14 @@ TEST_F(InicializaFormTest, ExistingConsumersShowTheirOwnFlagsSexAndEmptyColumns)
     for (const auto& c : consumers) {
         SCOPED_TRACE(c.code);
         initialize(QLatin1String(c.code), QString(), kHotel, QString());
-        EXPECT_EQ(form->stOperacao, QStringLiteral("2"));
+        EXPECT_EQ(form->consumer.stOperacao, QStringLiteral("2"));
         EXPECT_EQ(stIDATUCPFCONS + stIDCADCONFLIBCON + stIDIMPCPFCUPOM + stIDVERSALDCON, QLatin1String(c.flags));
         for (int i = 0; i < 4; ++i)
             EXPECT_EQ(marked(kOptionImages[i]), c.flags[i] == 'S') << kOptionImages[i];
-        EXPECT_EQ(form->stIdSexoCons, QLatin1String(c.sex));
+        EXPECT_EQ(form->consumer.stIdSexoCons, QLatin1String(c.sex));
         EXPECT_EQ(marked("imgFeminino"), c.sex[0] == 'F');
         EXPECT_EQ(marked("imgMasculino"), c.sex[0] == 'M');
-        EXPECT_EQ(form->stCdTipoVenda, QLatin1String(c.tipoVenda));
+        EXPECT_EQ(form->consumer.stCdTipoVenda, QLatin1String(c.tipoVenda));
         EXPECT_EQ(text("lblTipovenda"), QString::fromUtf8(c.nomeTipoVenda));
         EXPECT_EQ(text("lblTipoCons"), QString::fromUtf8(c.nomeTipoCons));
     }
@@ -206,15 +206,15 @@ TEST_F(InicializaFormTest, AStoredConsumerWithoutSexOpensAsMale) {
     exec(QStringLiteral("UPDATE CONSUMIDOR SET IDSEXOCONS = NULL WHERE CDCLIENTE = '000000000000000000001' AND "
                         "CDCONSUMIDOR = '000000000000000000001'"));
     initialize(QStringLiteral("1"), QString(), kHotel, QString());
-    EXPECT_EQ(form->stOperacao, QStringLiteral("2"));
-    EXPECT_EQ(form->stIdSexoCons, QStringLiteral("M"));
+    EXPECT_EQ(form->consumer.stOperacao, QStringLiteral("2"));
+    EXPECT_EQ(form->consumer.stIdSexoCons, QStringLiteral("M"));
     EXPECT_FALSE(marked("imgFeminino"));
     EXPECT_TRUE(marked("imgMasculino"));
 }
 
 TEST_F(InicializaFormTest, ModeBAlwaysRegistersANewConsumerWithTheTypedCode) {
     initialize(QStringLiteral("1"), QStringLiteral("Maria"), kHotel, QStringLiteral("B"));
-    EXPECT_EQ(form->stOperacao, QStringLiteral("1"));
+    EXPECT_EQ(form->consumer.stOperacao, QStringLiteral("1"));
     EXPECT_EQ(text("lblCodCons"), QStringLiteral("000000000000000000001"));
     for (const char* name : kRecordLabels) {
         if (QLatin1String(name) != QLatin1String("lblCodCons")) {
@@ -223,12 +223,12 @@ TEST_F(InicializaFormTest, ModeBAlwaysRegistersANewConsumerWithTheTypedCode) {
     }
     EXPECT_EQ(form->inCampoAtivo, 24);
     EXPECT_EQ(highlightedField(*form), 24);
-    EXPECT_EQ(form->stIdSexoCons, QStringLiteral("M"));
-    EXPECT_EQ(form->stCdTipoVenda, QStringLiteral("7"));
+    EXPECT_EQ(form->consumer.stIdSexoCons, QStringLiteral("M"));
+    EXPECT_EQ(form->consumer.stCdTipoVenda, QStringLiteral("7"));
     EXPECT_EQ(text("lblTipovenda"), QStringLiteral("Todos"));
     // Only an exact "B" is that mode.
     initialize(QStringLiteral("1"), QString(), kHotel, QStringLiteral("b"));
-    EXPECT_EQ(form->stOperacao, QStringLiteral("2"));
+    EXPECT_EQ(form->consumer.stOperacao, QStringLiteral("2"));
     EXPECT_EQ(form->inCampoAtivo, 2);
 }
 
@@ -240,9 +240,9 @@ TEST_F(InicializaFormTest, ACodeWithoutStoredRecordOpensANewConsumer) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.code);
         initialize(QLatin1String(c.code), QString(), kHotel, QStringLiteral("A"));
-        EXPECT_EQ(form->stOperacao, QStringLiteral("1"));
+        EXPECT_EQ(form->consumer.stOperacao, QStringLiteral("1"));
         EXPECT_EQ(text("lblCodCons"), QLatin1String(c.shown));
-        EXPECT_EQ(form->stCdConsumidor, QLatin1String(c.code));
+        EXPECT_EQ(form->consumer.stCdConsumidor, QLatin1String(c.code));
         EXPECT_EQ(form->inCampoAtivo, 2);
     }
 }
@@ -261,7 +261,7 @@ TEST_F(InicializaFormTest, TheCallersCustomerOverridesTheParameterFileUnlessBlan
     for (const auto& c : cases) {
         SCOPED_TRACE(c.argument.toStdString());
         initialize(QString(), QString(), c.argument, QString());
-        EXPECT_EQ(form->stCdCliente, c.customer);
+        EXPECT_EQ(form->consumer.stCdCliente, c.customer);
         EXPECT_EQ(text("lblNomeCliente"), QString::fromUtf8(c.name));
     }
 }
@@ -277,7 +277,7 @@ TEST_F(InicializaFormTest, DefaultConsumerTypeComesFromTheBranchElseFromTheParam
         writeParameters({{QStringLiteral("CDFILIAL"), QLatin1String(c.branch)},
                          {QStringLiteral("CDTIPOCONS"), QStringLiteral("03")}});
         initialize(QString(), QString(), QString(), QString());
-        EXPECT_EQ(form->stCdTipoCons, QLatin1String(c.tipoCons));
+        EXPECT_EQ(form->consumer.stCdTipoCons, QLatin1String(c.tipoCons));
         EXPECT_EQ(text("lblTipoCons"), QLatin1String(c.name));
     }
 }
@@ -285,7 +285,7 @@ TEST_F(InicializaFormTest, DefaultConsumerTypeComesFromTheBranchElseFromTheParam
 TEST_F(InicializaFormTest, DefaultSaleTypeOutsideTheListIsKeptButNotShown) {
     exec(QStringLiteral("UPDATE PARAVEND SET IDTPVENDACONS = '9'"));
     initialize(QString(), QString(), QString(), QString());
-    EXPECT_EQ(form->stCdTipoVenda, QStringLiteral("9"));
+    EXPECT_EQ(form->consumer.stCdTipoVenda, QStringLiteral("9"));
     EXPECT_EQ(text("lblTipovenda"), QString());
     EXPECT_TRUE(messages.isEmpty());
 }
@@ -302,10 +302,10 @@ TEST_F(InicializaFormTest, WithoutParameterFileAndCustomerListTheFormStillOpens)
     ASSERT_TRUE(QFile::remove(customerFile()));
     initialize(QString(), QString(), QString(), QString());
     EXPECT_TRUE(messages.isEmpty()) << messages.first().text.toStdString();
-    EXPECT_EQ(form->stOperacao, QStringLiteral("1"));
+    EXPECT_EQ(form->consumer.stOperacao, QStringLiteral("1"));
     for (const QString& value :
-         {form->stCdFilial, form->stIdEsquema, form->stCdCcusClie, form->stCdTipoCons, form->stCdCliente,
-          form->stStProcessamento, form->stIdSenConsCentral, form->stCdTipoVenda})
+         {form->stCdFilial, form->stIdEsquema, form->stCdCcusClie, form->consumer.stCdTipoCons,
+          form->consumer.stCdCliente, form->stStProcessamento, form->stIdSenConsCentral, form->consumer.stCdTipoVenda})
         EXPECT_EQ(value, QString());
     EXPECT_FALSE(form->boUtilizaImpFis);
     EXPECT_EQ(text("lblNomeCliente"), QString());
@@ -354,7 +354,7 @@ TEST_F(InicializaFormTest, AParameterFileWithoutOneOfItsFieldsStopsTheInitializa
         // Nothing of the bad file is taken.
         EXPECT_EQ(form->stCdFilial, QString());
         EXPECT_EQ(form->stIdEsquema, QString());
-        EXPECT_EQ(form->stOperacao, QString());
+        EXPECT_EQ(form->consumer.stOperacao, QString());
     }
 }
 
@@ -387,8 +387,8 @@ TEST_F(InicializaFormTest, CentralServiceRefusingLeavesTheFormEmptyWithOneMessag
     EXPECT_EQ(m.number, 0);
     EXPECT_EQ(m.dataset, nullptr);
 
-    EXPECT_EQ(form->stOperacao, QString());
-    EXPECT_EQ(form->stIdSexoCons, QString());
+    EXPECT_EQ(form->consumer.stOperacao, QString());
+    EXPECT_EQ(form->consumer.stIdSexoCons, QString());
     for (const char* name : kRecordLabels)
         EXPECT_EQ(text(name), QString()) << name;
     EXPECT_EQ(text("lblTipovenda"), QString());
@@ -423,10 +423,10 @@ TEST_F(InicializaFormTest, CentralServiceRecordOpensTheConsumerForEditing) {
         scriptCentral(true, f.element0);
         initialize(QStringLiteral("1"), QString(), kHotel, QString());
         EXPECT_TRUE(messages.isEmpty()) << messages.first().text.toStdString();
-        EXPECT_EQ(form->stOperacao, QStringLiteral("2"));
+        EXPECT_EQ(form->consumer.stOperacao, QStringLiteral("2"));
         EXPECT_EQ(text("lblNome"), QStringLiteral("MARIA APARECIDA DOS SANTOS"));
         EXPECT_EQ(text("lblNasc"), QStringLiteral("12/03/1985"));
-        EXPECT_EQ(form->stCdCliente, kHotel);
+        EXPECT_EQ(form->consumer.stCdCliente, kHotel);
     }
 }
 
@@ -439,13 +439,13 @@ TEST_F(InicializaFormTest, CentralServiceAnswersThatHoldNoRecord) {
     });
     initialize(QStringLiteral("999"), QString(), kHotel, QString());
     EXPECT_TRUE(messages.isEmpty());
-    EXPECT_EQ(form->stOperacao, QStringLiteral("1"));
+    EXPECT_EQ(form->consumer.stOperacao, QStringLiteral("1"));
     // Nothing usable: reported, and the form opens as after any failure there.
     scriptCentral(true, [] { return QVariant(42); });
     initialize(QStringLiteral("1"), QString(), kHotel, QString());
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].text.contains(QStringLiteral("SenhaConsCentral")));
-    EXPECT_EQ(form->stOperacao, QString());
+    EXPECT_EQ(form->consumer.stOperacao, QString());
 }
 
 // Each read goes through MensagemMetodo under its own operation and module name; its error is shown
@@ -483,7 +483,7 @@ TEST_F(InicializaFormTest, AServiceErrorIsShownOnceUnderTheOperationsName) {
         EXPECT_EQ(messages[0].details, QLatin1String(c.details));
         EXPECT_EQ(messages[0].kind, kMsgErro);
         EXPECT_EQ(messages[0].esquema, QStringLiteral("001"));
-        EXPECT_EQ(form->stOperacao, QString());
+        EXPECT_EQ(form->consumer.stOperacao, QString());
     }
 }
 
@@ -494,7 +494,7 @@ TEST_F(InicializaFormTest, AConnectionThatCannotOpenStopsTheInitializationAndThe
     EXPECT_THROW(initialize(QString(), QString(), QString(), QString()), std::exception);
     qputenv("CADCONS_CONNECTION", good);
     initialize(QString(), QString(), QString(), QString());
-    EXPECT_EQ(form->stOperacao, QStringLiteral("1"));
+    EXPECT_EQ(form->consumer.stOperacao, QStringLiteral("1"));
 }
 
 TEST_F(InicializaFormTest, TheDataServiceObjectServesEveryCall) {
@@ -504,7 +504,7 @@ TEST_F(InicializaFormTest, TheDataServiceObjectServesEveryCall) {
     EXPECT_TRUE(first->connected());
     initialize(QStringLiteral("1"), QString(), kHotel, QString());
     EXPECT_EQ(rdmCadConsumidor, first);
-    EXPECT_EQ(form->stOperacao, QStringLiteral("2"));
+    EXPECT_EQ(form->consumer.stOperacao, QStringLiteral("2"));
 }
 
 TEST_F(InicializaFormTest, SecretsOfAnEarlierCallAreNotInherited) {

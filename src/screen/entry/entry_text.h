@@ -1,16 +1,15 @@
 #pragma once
 
+#include "screen/field_catalogue.h"
+
 #include <QChar>
 #include <QString>
 
 // Character rules shared by the two keyboards of the registration form.
 namespace cadcons::entry {
 
-inline constexpr int kSenhaConsField = 19; // consumer password
-inline constexpr int kSenhaSiteField = 21; // site password
-
 inline bool isPasswordField(int field) {
-    return field == kSenhaConsField || field == kSenhaSiteField;
+    return field == screen::SenhaCons || field == screen::SenhaSite;
 }
 
 // The screen's case rules touch only the 26 plain letters: "ç", accented letters and symbols keep their

@@ -17,6 +17,7 @@ namespace cadcons {
 
 using namespace entry;
 using screen::Picker;
+using namespace screen;
 
 namespace {
 
@@ -71,63 +72,114 @@ QChar plainChar(QChar c) {
     return c;
 }
 
+// The numeric pad's digits and signs have codes of their own; 0 for the pad's other keys.
+int keypadVirtualKey(int qtKey) {
+    if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9)
+        return 96 + (qtKey - Qt::Key_0);
+    switch (qtKey) {
+    case Qt::Key_Minus:
+        return 109; // numeric pad minus, not the "-" key
+    case Qt::Key_Plus:
+        return 107;
+    case Qt::Key_Asterisk:
+        return 106;
+    case Qt::Key_Slash:
+        return 111;
+    default:
+        return 0;
+    }
+}
+
+// Virtual-key codes of the keys that are neither digits, letters nor function keys; 0 for the rest.
+int namedVirtualKey(int qtKey) {
+    static const std::pair<int, int> keys[] = {
+        {Qt::Key_Return, vk::Return},
+        {Qt::Key_Enter, vk::Return},
+        {Qt::Key_Escape, vk::Escape},
+        {Qt::Key_Backspace, vk::Back},
+        {Qt::Key_Tab, vk::Tab},
+        {Qt::Key_Backtab, vk::Tab},
+        {Qt::Key_Shift, vk::Shift},
+        {Qt::Key_Control, vk::Control},
+        {Qt::Key_Alt, vk::Menu},
+        {Qt::Key_CapsLock, vk::Capital},
+        {Qt::Key_Space, vk::Space},
+        {Qt::Key_Left, vk::Left},
+        {Qt::Key_Up, vk::Up},
+        {Qt::Key_Right, vk::Right},
+        {Qt::Key_Down, vk::Down},
+        {Qt::Key_PageUp, 33},
+        {Qt::Key_PageDown, 34},
+        {Qt::Key_End, 35},
+        {Qt::Key_Home, 36},
+        {Qt::Key_Insert, 45},
+        {Qt::Key_Delete, 46},
+        // The "-" key, known by its characters: "-" and "_" share it on every layout this screen meets.
+        {Qt::Key_Minus, vk::OemMinus},
+        {Qt::Key_Underscore, vk::OemMinus},
+    };
+    for (const auto& [qt, code] : keys) {
+        if (qt == qtKey)
+            return code;
+    }
+    return 0;
+}
+
+// Fields that take neither signs nor lower-case letters: code, date, CPF, postal code and the phones.
+bool takesDigitsOnly(int field) {
+    switch (field) {
+    case CodCons:
+    case Nasc:
+    case Cpf:
+    case Cep:
+    case Telefone:
+    case TelComercial:
+    case Celular:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
+// A pick-list field's frame opens its list.
 void TfrmCadastroConsumidor::openPicker(screen::Picker picker) {
-    switch (picker) {
-    case Picker::Pais:
-        bdsPaisClick();
-        break;
-    case Picker::Uf:
-        bdsUfClick();
-        break;
-    case Picker::Cidade:
-        bdsCidadeClick();
-        break;
-    case Picker::Bairro:
-        bdsBairroClick();
-        break;
-    case Picker::TipoCons:
-        bdsTipoConsClick();
-        break;
-    case Picker::TipoVenda:
-        bdsTipoVendaClick();
-        break;
-    case Picker::Cliente:
-        bdsNomeClienteClick();
-        break;
-    case Picker::None:
-        break;
+    if (picker == Picker::None)
+        return;
+    for (const FieldSpec& spec : fieldCatalogue()) {
+        if (spec.picker == picker) {
+            (this->*spec.onFrame)();
+            return;
+        }
     }
 }
 
 void TfrmCadastroConsumidor::lookUpTypedCode() {
-    if (inCampoAtivo == 7 && !fieldText(7).isEmpty()) {
-        FilterOff off(cdsPais);
-        if (filteredFind(cdsPais, filterTerm(QStringLiteral("CDPAIS"), fieldText(7)))) {
-            setFieldText(7, cdsPais.asString(QStringLiteral("NMPAIS")));
-            stCdPais = cdsPais.asString(QStringLiteral("CDPAIS"));
-        }
-    } else if (inCampoAtivo == 8 && !fieldText(8).isEmpty()) {
-        FilterOff off(cdsEstado);
-        const QString filter = both(filterTerm(QStringLiteral("CDPAIS"), stCdPais),
-                                    filterTerm(QStringLiteral("SGESTADO"), asciiUpper(fieldText(8))));
-        if (filteredFind(cdsEstado, filter)) {
-            stSgEstado = cdsEstado.asString(QStringLiteral("SGESTADO"));
-            setFieldText(8, stSgEstado);
-        }
-    } else if (inCampoAtivo == 9 && !fieldText(9).isEmpty()) {
-        FilterOff off(cdsMunicipio);
-        const QString filter = both(both(filterTerm(QStringLiteral("CDPAIS"), stCdPais),
-                                         filterTerm(QStringLiteral("SGESTADO"), asciiUpper(stSgEstado))),
-                                    filterTerm(QStringLiteral("CDMUNICIPIO"), fieldText(9)));
-        if (filteredFind(cdsMunicipio, filter)) {
-            setFieldText(9, cdsMunicipio.asString(QStringLiteral("NMMUNICIPIO")));
-            stCdMunicipio = cdsMunicipio.asString(QStringLiteral("CDMUNICIPIO"));
-        }
-    } else if (inCampoAtivo == 1) {
-        stCdConsumidor = fieldText(1);
-    }
+    const QString country = filterTerm(QStringLiteral("CDPAIS"), consumer.stCdPais);
+    if (inCampoAtivo == Pais)
+        takeTypedCode(cdsPais, QString(), fieldText(Pais));
+    else if (inCampoAtivo == Uf)
+        takeTypedCode(cdsEstado, country, asciiUpper(fieldText(Uf)));
+    else if (inCampoAtivo == Cidade)
+        takeTypedCode(cdsMunicipio,
+                      both(country, filterTerm(QStringLiteral("SGESTADO"), asciiUpper(consumer.stSgEstado))),
+                      fieldText(Cidade));
+    else if (inCampoAtivo == CodCons)
+        consumer.stCdConsumidor = fieldText(CodCons);
+}
+
+void TfrmCadastroConsumidor::takeTypedCode(ClientDataSet& list, const QString& scope, const QString& code) {
+    if (code.isEmpty())
+        return;
+    const FieldSpec& spec = *fieldSpec(inCampoAtivo);
+    const QString column = QLatin1String(spec.column);
+    const QString term = filterTerm(column, code);
+    FilterOff off(list);
+    if (!filteredFind(list, scope.isEmpty() ? term : both(scope, term)))
+        return;
+    consumer.*spec.value = list.asString(column);
+    setFieldText(spec.number, list.asString(spec.nameColumn ? QLatin1String(spec.nameColumn) : column));
 }
 
 void TfrmCadastroConsumidor::optionKey(int key) {
@@ -158,20 +210,20 @@ bool TfrmCadastroConsumidor::FormKeyDown(int& key, ShiftState shift) {
     optionKey(key);
 
     if (key == vk::Return) {
-        if (inCampoAtivo == 11)
+        if (inCampoAtivo == Cep)
             BuscaEnderecoCEP();
-        if (inCampoAtivo == 1) {
+        if (inCampoAtivo == CodCons) {
             // A new consumer's badge follows its code; an existing one keeps a badge it already has.
-            const QString code = fieldText(1);
-            if ((fieldText(17).isEmpty() || stOperacao == QLatin1String("1")) && !code.isEmpty())
-                setFieldText(17, code);
+            const QString code = fieldText(CodCons);
+            if ((fieldText(Cracha).isEmpty() || consumer.stOperacao == QLatin1String("1")) && !code.isEmpty())
+                setFieldText(Cracha, code);
         }
         if (const screen::FieldSpec* spec = screen::fieldSpec(inCampoAtivo))
             inCampoAtivo = spec->nextOnEnter;
     }
 
     if (key == vk::Escape) {
-        if (inCampoAtivo == 11)
+        if (inCampoAtivo == Cep)
             BuscaEnderecoCEP();
         if (const screen::FieldSpec* spec = screen::fieldSpec(inCampoAtivo))
             inCampoAtivo = stModoChamada == QLatin1String("B") ? spec->escapeModeB : spec->escapeOtherModes;
@@ -231,10 +283,8 @@ void TfrmCadastroConsumidor::FormKeyPress(QChar& key) {
 
     // The layout has already made the key a character; an accented one counts as its plain letter.
     const QChar ch = asciiUpper(plainChar(key));
-    auto post = [this, field](const QString& text) { PostaTexto(field, text, false); };
-
     if (ch >= u'0' && ch <= u'9') {
-        post(QString(ch));
+        PostaTexto(field, QString(ch), false);
         return;
     }
     if (ch == QChar(8)) {
@@ -242,9 +292,13 @@ void TfrmCadastroConsumidor::FormKeyPress(QChar& key) {
         return;
     }
 
-    const bool forcedUpper = (field == 1 || field == 17) && stIdImpMercBoca == QLatin1String("S");
-    const bool general = field != 1 && field != 3 && field != 5 && field != 11 && field != 12 && field != 13 &&
-                         field != 14 && !(field == 17 && stIdImpMercBoca == QLatin1String("N"));
+    typeSign(field, ch);
+}
+
+void TfrmCadastroConsumidor::typeSign(int field, QChar ch) {
+    const auto post = [this, field](const QString& text) { PostaTexto(field, text, false); };
+    const bool forcedUpper = (field == CodCons || field == Cracha) && stIdImpMercBoca == QLatin1String("S");
+    const bool general = !takesDigitsOnly(field) && !(field == Cracha && stIdImpMercBoca == QLatin1String("N"));
     if (general) {
         switch (ch.unicode()) {
         // What the on-screen keys of these fields type, typed as itself. The case rule leaves "ç" alone.
@@ -399,16 +453,8 @@ int TfrmCadastroConsumidor::virtualKey(const QKeyEvent* event) {
 #endif
 
     if (keypad) {
-        if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9)
-            return 96 + (qtKey - Qt::Key_0); // numeric pad digits
-        if (qtKey == Qt::Key_Minus)
-            return 109; // numeric pad minus, not the "-" key
-        if (qtKey == Qt::Key_Plus)
-            return 107;
-        if (qtKey == Qt::Key_Asterisk)
-            return 106;
-        if (qtKey == Qt::Key_Slash)
-            return 111;
+        if (const int code = keypadVirtualKey(qtKey))
+            return code;
     }
     if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9)
         return '0' + (qtKey - Qt::Key_0);
@@ -416,58 +462,10 @@ int TfrmCadastroConsumidor::virtualKey(const QKeyEvent* event) {
         return 'A' + (qtKey - Qt::Key_A);
     if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F12)
         return 112 + (qtKey - Qt::Key_F1);
-
-    switch (qtKey) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        return vk::Return;
-    case Qt::Key_Escape:
-        return vk::Escape;
-    case Qt::Key_Backspace:
-        return vk::Back;
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-        return vk::Tab;
-    case Qt::Key_Shift:
-        return vk::Shift;
-    case Qt::Key_Control:
-        return vk::Control;
-    case Qt::Key_Alt:
-        return vk::Menu;
-    case Qt::Key_CapsLock:
-        return vk::Capital;
-    case Qt::Key_Space:
-        return vk::Space;
-    case Qt::Key_Left:
-        return vk::Left;
-    case Qt::Key_Up:
-        return vk::Up;
-    case Qt::Key_Right:
-        return vk::Right;
-    case Qt::Key_Down:
-        return vk::Down;
-    case Qt::Key_PageUp:
-        return 33;
-    case Qt::Key_PageDown:
-        return 34;
-    case Qt::Key_End:
-        return 35;
-    case Qt::Key_Home:
-        return 36;
-    case Qt::Key_Insert:
-        return 45;
-    case Qt::Key_Delete:
-        return 46;
-    // The "-" key, known by its characters: "-" and "_" share it on every layout this screen meets.
-    case Qt::Key_Minus:
-    case Qt::Key_Underscore:
-        return vk::OemMinus;
     // Without a keycode the "2" key is recognised by its US/ABNT2 shifted symbol only.
-    case Qt::Key_At:
+    if (qtKey == Qt::Key_At)
         return (event->modifiers() & Qt::ShiftModifier) ? vk::Key2 : 0;
-    default:
-        return 0;
-    }
+    return namedVirtualKey(qtKey);
 }
 
 ShiftState TfrmCadastroConsumidor::shiftState(const QKeyEvent* event) {

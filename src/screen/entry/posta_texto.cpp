@@ -17,9 +17,9 @@ using namespace entry;
 namespace {
 
 QString* hiddenPassword(int field) {
-    if (field == kSenhaConsField)
+    if (field == screen::SenhaCons)
         return &stCDSENHACONS;
-    if (field == kSenhaSiteField)
+    if (field == screen::SenhaSite)
         return &stCDSENHASITE;
     return nullptr;
 }
@@ -67,7 +67,7 @@ void TfrmCadastroConsumidor::PostaTexto(int field, const QString& text, bool era
 
     QString piece = text;
     if (piece == QLatin1String(",")) {
-        if (field <= 4) // code, name, date and RG take no decimals
+        if (field <= screen::Rg) // code, name, date and RG take no decimals
             return;
         if (caption.isEmpty()) {
             // A value typed as ",5" reads as "0,5".
@@ -79,7 +79,7 @@ void TfrmCadastroConsumidor::PostaTexto(int field, const QString& text, bool era
     if (caption.size() >= typingLimit(*spec))
         return;
 
-    if (field == 3) {
+    if (field == screen::Nasc) {
         const QChar c = piece.size() == 1 ? piece[0] : QChar();
         if (!((c >= u'0' && c <= u'9') || c == u'/'))
             return;

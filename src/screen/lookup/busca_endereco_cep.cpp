@@ -20,8 +20,7 @@ namespace cadcons {
 
 namespace {
 
-constexpr int kEndereco = 6, kPais = 7, kUf = 8, kCidade = 9, kBairro = 10, kCep = 11;
-
+using namespace screen;
 using lookup::column;
 
 // The form's one connection to the web service, made on its first web look-up.
@@ -39,30 +38,31 @@ QNetworkAccessManager& cepNetwork(QObject* form) {
 // quoted, apostrophes and all), cities and neighbourhoods by name within the state or city.
 void fillAddress(TfrmCadastroConsumidor& form, const lookup::CepAddress& reply) {
     RegistrationLists& lists = form.lists();
-    form.stCdPais = QStringLiteral("0055");
-    form.setFieldText(kPais, QStringLiteral("Brasil"));
+    ConsumerRecord& consumer = form.consumer;
+    consumer.stCdPais = QStringLiteral("0055");
+    form.setFieldText(Pais, QStringLiteral("Brasil"));
 
     // A state or city missing from the lists stops the filling with its message. Its restriction stays
     // switched on: every reader of these two lists sets its own filter before it reads.
     if (!EmptyString(reply.uf)) {
-        form.stSgEstado = reply.uf;
-        if (!lists.findState(form.stCdPais, entry::asciiUpper(form.stSgEstado))) {
+        consumer.stSgEstado = reply.uf;
+        if (!lists.findState(consumer.stCdPais, entry::asciiUpper(consumer.stSgEstado))) {
             form.showMessage(QStringLiteral("ESTADO_N_CAD"), kMsgInformacao, form.stIdEsquema);
             return;
         }
-        form.stSgEstado = column(lists.cdsEstado, "SGESTADO");
-        form.setFieldText(kUf, form.stSgEstado);
+        consumer.stSgEstado = column(lists.cdsEstado, "SGESTADO");
+        form.setFieldText(Uf, consumer.stSgEstado);
         lists.cdsEstado.setFiltered(false);
     }
 
-    const QString uf = entry::asciiUpper(form.stSgEstado);
+    const QString uf = entry::asciiUpper(consumer.stSgEstado);
     if (!EmptyString(reply.localidade)) {
-        if (!lists.findCity(form.stCdPais, uf, reply.localidade)) {
+        if (!lists.findCity(consumer.stCdPais, uf, reply.localidade)) {
             form.showMessage(QStringLiteral("MUNICI_N_CAD"), kMsgInformacao, form.stIdEsquema);
             return;
         }
-        form.setFieldText(kCidade, column(lists.cdsMunicipio, "NMMUNICIPIO"));
-        form.stCdMunicipio = column(lists.cdsMunicipio, "CDMUNICIPIO");
+        form.setFieldText(Cidade, column(lists.cdsMunicipio, "NMMUNICIPIO"));
+        consumer.stCdMunicipio = column(lists.cdsMunicipio, "CDMUNICIPIO");
         lists.cdsMunicipio.setFiltered(false);
     }
 
@@ -70,25 +70,25 @@ void fillAddress(TfrmCadastroConsumidor& form, const lookup::CepAddress& reply) 
         // City codes repeat from state to state: the neighbourhood is looked for in this state's city.
         // A neighbourhood the list lacks is taken as the service names it. Either name goes into the
         // consumer's narrower column, so it is cut to it here, where the operator still sees it.
-        const QString nome = lists.findNeighbourhood(form.stCdPais, uf, form.stCdMunicipio, reply.bairro)
+        const QString nome = lists.findNeighbourhood(consumer.stCdPais, uf, consumer.stCdMunicipio, reply.bairro)
                                  ? column(lists.cdsBairro, "NMBAIRRO")
                                  : reply.bairro;
-        form.stNmBairCons = lookup::fitToColumn(nome, QStringLiteral("NMBAIRCONS"));
-        form.setFieldText(kBairro, form.stNmBairCons);
+        consumer.stNmBairCons = lookup::fitToColumn(nome, QStringLiteral("NMBAIRCONS"));
+        form.setFieldText(Bairro, consumer.stNmBairCons);
         lists.cdsBairro.setFiltered(false);
     }
 
     if (!EmptyString(reply.logradouro))
-        form.setFieldText(kEndereco, reply.logradouro);
+        form.setFieldText(Endereco, reply.logradouro);
 }
 
 } // namespace
 
 void TfrmCadastroConsumidor::BuscaEnderecoCEP() {
-    if (inCampoAtivo != kCep || EmptyString(fieldText(kCep)) || cepLookupRunning_)
+    if (inCampoAtivo != Cep || EmptyString(fieldText(Cep)) || cepLookupRunning_)
         return;
     const TimedCall timed(lcScreen, "BuscaEnderecoCEP");
-    const QString cep = fieldText(kCep);
+    const QString cep = fieldText(Cep);
 
     bool ok = true;
     const ServiceResult answer = getInfCEP(cep, ok);
@@ -101,15 +101,15 @@ void TfrmCadastroConsumidor::BuscaEnderecoCEP() {
     if (!cdsInfCep.isEmpty()) {
         cdsInfCep.first();
         stUltimoCep = cep;
-        setFieldText(kPais, column(cdsInfCep, "NMPAIS"));
-        stCdPais = column(cdsInfCep, "CDPAIS");
-        setFieldText(kUf, column(cdsInfCep, "SGESTADO"));
-        stSgEstado = column(cdsInfCep, "SGESTADO");
-        setFieldText(kCidade, column(cdsInfCep, "NMMUNICIPIO"));
-        stCdMunicipio = column(cdsInfCep, "CDMUNICIPIO");
-        setFieldText(kEndereco, column(cdsInfCep, "DSLOGCEP"));
+        setFieldText(Pais, column(cdsInfCep, "NMPAIS"));
+        consumer.stCdPais = column(cdsInfCep, "CDPAIS");
+        setFieldText(Uf, column(cdsInfCep, "SGESTADO"));
+        consumer.stSgEstado = column(cdsInfCep, "SGESTADO");
+        setFieldText(Cidade, column(cdsInfCep, "NMMUNICIPIO"));
+        consumer.stCdMunicipio = column(cdsInfCep, "CDMUNICIPIO");
+        setFieldText(Endereco, column(cdsInfCep, "DSLOGCEP"));
         // The list's neighbourhood column is wider than the consumer's.
-        setFieldText(kBairro, lookup::fitToColumn(column(cdsInfCep, "NMBAIRRO"), QStringLiteral("NMBAIRCONS")));
+        setFieldText(Bairro, lookup::fitToColumn(column(cdsInfCep, "NMBAIRRO"), QStringLiteral("NMBAIRCONS")));
         return;
     }
 

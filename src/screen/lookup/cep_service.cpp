@@ -87,6 +87,34 @@ QString declaredEncoding(const QByteArray& body) {
     return match.hasMatch() ? match.captured(1) : QString();
 }
 
+// Waits for `reply` to finish, at most `bound`: true when it stopped because the body is too large.
+bool waitForReply(QNetworkReply& reply, std::chrono::milliseconds bound) {
+    bool tooLarge = false;
+    QEventLoop loop;
+    QTimer bell;
+    bell.setSingleShot(true);
+    QObject::connect(&bell, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QObject::connect(&reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&reply, &QNetworkReply::readyRead, &loop, [&] {
+        if (reply.bytesAvailable() > kMaxCepReplyBytes) {
+            tooLarge = true;
+            loop.quit();
+        }
+    });
+    // A body declared too large is refused before any of it is read.
+    QObject::connect(&reply, &QNetworkReply::metaDataChanged, &loop, [&] {
+        if (reply.header(QNetworkRequest::ContentLengthHeader).toLongLong() > kMaxCepReplyBytes) {
+            tooLarge = true;
+            loop.quit();
+        }
+    });
+    OperatorWait wait;
+    bell.start(bound);
+    if (!reply.isFinished())
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    return tooLarge;
+}
+
 } // namespace
 
 QString cepServiceBase() {
@@ -127,31 +155,7 @@ CepFetch fetchCepReply(QNetworkAccessManager& network, const QUrl& url, std::chr
     // Without a bound the network thread reads on, as fast as the sender writes, until the event loop
     // gets round to stopping it: tens of megabytes of a gigabyte body. With it, it stops at the limit.
     reply->setReadBufferSize(kMaxCepReplyBytes + 1);
-    bool tooLarge = false;
-    {
-        QEventLoop loop;
-        QTimer bell;
-        bell.setSingleShot(true);
-        QObject::connect(&bell, &QTimer::timeout, &loop, &QEventLoop::quit);
-        QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
-        QObject::connect(reply.get(), &QNetworkReply::readyRead, &loop, [&] {
-            if (reply->bytesAvailable() > kMaxCepReplyBytes) {
-                tooLarge = true;
-                loop.quit();
-            }
-        });
-        // A body declared too large is refused before any of it is read.
-        QObject::connect(reply.get(), &QNetworkReply::metaDataChanged, &loop, [&] {
-            if (reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > kMaxCepReplyBytes) {
-                tooLarge = true;
-                loop.quit();
-            }
-        });
-        OperatorWait wait;
-        bell.start(bound);
-        if (!reply->isFinished())
-            loop.exec(QEventLoop::ExcludeUserInputEvents);
-    }
+    const bool tooLarge = waitForReply(*reply, bound);
 
     if (tooLarge || !reply->isFinished()) {
         reply->abort();

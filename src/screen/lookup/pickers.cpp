@@ -15,12 +15,10 @@ namespace cadcons {
 
 namespace {
 
-// Field numbers of the fields the pickers read and write.
-constexpr int kPais = 7, kUf = 8, kCidade = 9, kBairro = 10, kTipoCons = 16, kTipoVenda = 22, kCliente = 24;
-
 // The pickers' messages go out under the screen's own scheme.
 const QString kPickerEsquema = QStringLiteral("002");
 
+using namespace screen;
 using lookup::column;
 
 // The dialog's answer, and a row to take it from: a choice in an empty list is no choice.
@@ -32,9 +30,9 @@ bool choose(ClientDataSet& ds) {
 // of the `count` fields that is empty, when one is.
 bool placeFieldsFilled(TfrmCadastroConsumidor& form, int count) {
     const struct {
-        int field;
+        Field field;
         const char* message;
-    } required[] = {{kPais, "PAIS_N_INF"}, {kUf, "ESTADO_N_INF"}, {kCidade, "MUNICIPIO_N_INF"}};
+    } required[] = {{Pais, "PAIS_N_INF"}, {Uf, "ESTADO_N_INF"}, {Cidade, "MUNICIPIO_N_INF"}};
     for (int i = 0; i < count; ++i) {
         if (form.fieldText(required[i].field).isEmpty()) {
             form.showMessage(QLatin1String(required[i].message), kMsgErro, kPickerEsquema);
@@ -59,34 +57,34 @@ void offerPlaces(TfrmCadastroConsumidor& form, int above, ClientDataSet& list,
 } // namespace
 
 void TfrmCadastroConsumidor::bdsPaisClick() {
-    selectField(kPais);
+    selectField(Pais);
     ClientDataSet& countries = lists_.cdsPais;
     countries.setFiltered(false);
-    const QString before = stCdPais;
+    const QString before = consumer.stCdPais;
     if (!choose(countries))
         return;
-    setFieldText(kPais, column(countries, "NMPAIS"));
-    stCdPais = column(countries, "CDPAIS");
+    setFieldText(Pais, column(countries, "NMPAIS"));
+    consumer.stCdPais = column(countries, "CDPAIS");
     // State and city belong to the country; the neighbourhood is kept, as it is stored by name.
-    if (stCdPais != before) {
-        setFieldText(kUf, QString());
-        stSgEstado.clear();
-        setFieldText(kCidade, QString());
-        stCdMunicipio.clear();
+    if (consumer.stCdPais != before) {
+        setFieldText(Uf, QString());
+        consumer.stSgEstado.clear();
+        setFieldText(Cidade, QString());
+        consumer.stCdMunicipio.clear();
     }
 }
 
 void TfrmCadastroConsumidor::bdsUfClick() {
-    selectField(kUf);
-    const QString before = stSgEstado;
+    selectField(Uf);
+    const QString before = consumer.stSgEstado;
     offerPlaces(
-        *this, 1, lists_.cdsEstado, [this] { lists_.statesOf(stCdPais); },
+        *this, 1, lists_.cdsEstado, [this] { lists_.statesOf(consumer.stCdPais); },
         [this, &before](const ClientDataSet& states) {
-            stSgEstado = column(states, "SGESTADO");
-            setFieldText(kUf, stSgEstado);
-            if (stSgEstado != before) {
-                setFieldText(kCidade, QString());
-                stCdMunicipio.clear();
+            consumer.stSgEstado = column(states, "SGESTADO");
+            setFieldText(Uf, consumer.stSgEstado);
+            if (consumer.stSgEstado != before) {
+                setFieldText(Cidade, QString());
+                consumer.stCdMunicipio.clear();
             }
         });
 }
@@ -94,54 +92,54 @@ void TfrmCadastroConsumidor::bdsUfClick() {
 // The state is compared in upper case: an abbreviation kept in lower case still finds its cities and
 // neighbourhoods.
 void TfrmCadastroConsumidor::bdsCidadeClick() {
-    selectField(kCidade);
+    selectField(Cidade);
     offerPlaces(
-        *this, 2, lists_.cdsMunicipio, [this] { lists_.citiesOf(stCdPais, entry::asciiUpper(stSgEstado)); },
+        *this, 2, lists_.cdsMunicipio, [this] { lists_.citiesOf(consumer.stCdPais, entry::asciiUpper(consumer.stSgEstado)); },
         [this](const ClientDataSet& cities) {
-            setFieldText(kCidade, column(cities, "NMMUNICIPIO"));
-            stCdMunicipio = column(cities, "CDMUNICIPIO");
+            setFieldText(Cidade, column(cities, "NMMUNICIPIO"));
+            consumer.stCdMunicipio = column(cities, "CDMUNICIPIO");
         });
 }
 
 void TfrmCadastroConsumidor::bdsBairroClick() {
-    selectField(kBairro);
+    selectField(Bairro);
     const auto restrictList = [this] {
-        lists_.neighbourhoodsOf(stCdPais, entry::asciiUpper(stSgEstado), stCdMunicipio);
+        lists_.neighbourhoodsOf(consumer.stCdPais, entry::asciiUpper(consumer.stSgEstado), consumer.stCdMunicipio);
     };
     offerPlaces(*this, 3, lists_.cdsBairro, restrictList, [this](const ClientDataSet& neighbourhoods) {
         // The neighbourhood is stored by its name, in a column narrower than the list's.
-        stNmBairCons = lookup::fitToColumn(column(neighbourhoods, "NMBAIRRO"), QStringLiteral("NMBAIRCONS"));
-        setFieldText(kBairro, stNmBairCons);
+        consumer.stNmBairCons = lookup::fitToColumn(column(neighbourhoods, "NMBAIRRO"), QStringLiteral("NMBAIRCONS"));
+        setFieldText(Bairro, consumer.stNmBairCons);
     });
 }
 
 void TfrmCadastroConsumidor::bdsTipoConsClick() {
-    selectField(kTipoCons);
+    selectField(TipoCons);
     ClientDataSet& types = lists_.cdsTipoCons;
     types.setFiltered(false);
     if (!choose(types))
         return;
-    setFieldText(kTipoCons, column(types, "NMTIPOCONS"));
-    stCdTipoConsSel = column(types, "CDTIPOCONS");
+    setFieldText(TipoCons, column(types, "NMTIPOCONS"));
+    consumer.stCdTipoConsSel = column(types, "CDTIPOCONS");
 }
 
 void TfrmCadastroConsumidor::bdsTipoVendaClick() {
-    selectField(kTipoVenda);
+    selectField(TipoVenda);
     if (!choose(lists_.cdsTipoVenda))
         return;
-    setFieldText(kTipoVenda, column(lists_.cdsTipoVenda, "NMTIPOVENDA"));
-    stCdTipoVenda = column(lists_.cdsTipoVenda, "CDTIPOVENDA");
+    setFieldText(TipoVenda, column(lists_.cdsTipoVenda, "NMTIPOVENDA"));
+    consumer.stCdTipoVenda = column(lists_.cdsTipoVenda, "CDTIPOVENDA");
 }
 
 // An existing consumer keeps the customer it belongs to.
 void TfrmCadastroConsumidor::bdsNomeClienteClick() {
-    selectField(kCliente);
-    if (stOperacao != QLatin1String("1"))
+    selectField(Cliente);
+    if (consumer.stOperacao != QLatin1String("1"))
         return;
     if (!choose(lists_.cdsClienFilial))
         return;
-    setFieldText(kCliente, column(lists_.cdsClienFilial, "NMFANTCLIE"));
-    stCdCliente = column(lists_.cdsClienFilial, "CDCLIENTE");
+    setFieldText(Cliente, column(lists_.cdsClienFilial, "NMFANTCLIE"));
+    consumer.stCdCliente = column(lists_.cdsClienFilial, "CDCLIENTE");
 }
 
 void TfrmCadastroConsumidor::cdsClienFilialNRINSJURCLIEGetText(const ClientDataSet& sender, QString& text, bool) {

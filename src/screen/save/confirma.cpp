@@ -57,35 +57,23 @@ QString TfrmCadastroConsumidor::loadedCode() const {
 
 void TfrmCadastroConsumidor::PreencheVariaveis() {
     const TimedCall timed(lcScreen, "PreencheVariaveis");
-    const auto text = [this](const char* name) { return label(name)->text(); };
+    for (const screen::FieldSpec& spec : screen::fieldCatalogue()) {
+        if (spec.carry == screen::Carry::Typed)
+            consumer.*spec.value = fieldText(spec.number);
+    }
     if (stModoChamada == QLatin1String("B"))
-        stCdConsumidor = text("lblCodCons");
-    stNmConsumidor = text("lblNome");
-    stDtNascCons = text("lblNasc");
-    stNrRgConsumid = text("lblRg");
-    stNrCpfRespCon = text("lblCpf");
-    stNrTeleCons = text("lblTelefone");
-    stNrCelularCons = text("lblCelular");
-    stNrTele2Cons = text("lblTelComercial");
-    stSgEstado = text("lblUf");
-    stDsEndeCons = text("lblEndereco");
-    stNrEndeCons = text("lblNumero");
-    stNmBairCons = text("lblBairro");
-    stNrCepCons = text("lblCep");
-    stDsEmailCons = text("lblEmail");
-    stIdSexoConsGrava = stIdSexoCons;
-    stCdIdConsumid = text("lblCracha");
-    stNMLOGINCONS = text("lblNMLOGINCONS");
-    stCdExConsumidor = text("lblCDEXCONSUMID");
+        consumer.stCdConsumidor = fieldText(screen::CodCons);
+    consumer.stNmConsumidor = fieldText(screen::Nome);
+    consumer.stIdSexoConsGrava = consumer.stIdSexoCons;
 
     // The codes are taken again from the names shown, which the operator may have typed: a name is found
     // in its list as the address look-up finds it, whatever its accents and case, and also where the list
     // holds it cut to its column. City codes repeat from state to state, so the city is looked for in the
     // chosen country and state: by its name alone, a namesake elsewhere would give a code that may well
     // exist in this state too, and the wrong city would be saved.
-    stCdPais = lists_.countryCode(text("lblPais"));
-    stCdMunicipio = lists_.cityCode(stCdPais, stSgEstado.toUpper(), text("lblcidade"));
-    stCdTipoConsSel = lists_.consumerTypeCode(text("lblTipoCons"));
+    consumer.stCdPais = lists_.countryCode(fieldText(screen::Pais));
+    consumer.stCdMunicipio = lists_.cityCode(consumer.stCdPais, consumer.stSgEstado.toUpper(), fieldText(screen::Cidade));
+    consumer.stCdTipoConsSel = lists_.consumerTypeCode(fieldText(screen::TipoCons));
 }
 
 bool TfrmCadastroConsumidor::confirmDuplicates(const QString& key) {
@@ -102,7 +90,8 @@ bool TfrmCadastroConsumidor::confirmDuplicates(const QString& key) {
 
 void TfrmCadastroConsumidor::clearFormSecrets() {
     clearCallSecrets();
-    for (QString* secret : {&stCdSenhaConsMd5, &stCdSenhaPosMd5, &stCdSenhaConsCripto, &stCdSenhaSiteCripto})
+    for (QString* secret : {&consumer.stCdSenhaConsMd5, &consumer.stCdSenhaPosMd5, &consumer.stCdSenhaConsCripto,
+                            &consumer.stCdSenhaSiteCripto})
         secret->clear();
 }
 
@@ -120,21 +109,23 @@ bool TfrmCadastroConsumidor::documentsAreFree(const QString& carregado, const QS
                               ClientDataSet& target) { checkInto(target, result, operation, context, stIdEsquema); };
     ClientDataSet& cdsBuscaConsumidor = lists_.cdsBuscaConsumidor;
     // An empty document belongs to nobody: every database finds all the other empty ones equal to it.
-    if (!EmptyString(stNrCpfRespCon)) {
-        check(getExisteCPF(stCdCliente, carregado, stNrCpfRespCon), "getExisteCPF",
-              stCdConsumidor + kSep + stCdCliente + kSep + stNrCpfRespCon, cdsBuscaConsumidor);
+    if (!EmptyString(consumer.stNrCpfRespCon)) {
+        check(getExisteCPF(consumer.stCdCliente, carregado, consumer.stNrCpfRespCon), "getExisteCPF",
+              consumer.stCdConsumidor + kSep + consumer.stCdCliente + kSep + consumer.stNrCpfRespCon,
+              cdsBuscaConsumidor);
         if (!confirmDuplicates(QStringLiteral("Cpf_Cad")))
             return false;
     }
-    if (!EmptyString(stNrRgConsumid)) {
-        check(getExisteRG(stCdCliente, ajustado, stNrRgConsumid), "getExisteRG",
-              stCdConsumidor + kSep + stCdCliente + kSep + stNrRgConsumid, cdsBuscaConsumidor);
+    if (!EmptyString(consumer.stNrRgConsumid)) {
+        check(getExisteRG(consumer.stCdCliente, ajustado, consumer.stNrRgConsumid), "getExisteRG",
+              consumer.stCdConsumidor + kSep + consumer.stCdCliente + kSep + consumer.stNrRgConsumid,
+              cdsBuscaConsumidor);
         if (!confirmDuplicates(QStringLiteral("RG_Cad")))
             return false;
     }
     if (stIdBloqCdIdCons == QLatin1String("S")) {
-        check(getExisteIdent(carregado, stCdIdConsumid), "getExisteIdent", carregado + kSep + kSep + stCdIdConsumid,
-              cdsBuscaConsumidor);
+        check(getExisteIdent(carregado, consumer.stCdIdConsumid), "getExisteIdent",
+              carregado + kSep + kSep + consumer.stCdIdConsumid, cdsBuscaConsumidor);
         // A refusal, not a question: however the notice is closed, the badge is not saved.
         if (!cdsBuscaConsumidor.isEmpty()) {
             showMessage(QStringLiteral("Cracha_Cad"), kMsgInformacao, stIdEsquema);
@@ -145,16 +136,16 @@ bool TfrmCadastroConsumidor::documentsAreFree(const QString& carregado, const QS
 }
 
 bool TfrmCadastroConsumidor::placesAreRegistered() {
-    const QString uf = stSgEstado.toUpper();
-    if (!label("lblPais")->text().isEmpty() && !lists_.hasCountry(stCdPais)) {
+    const QString uf = consumer.stSgEstado.toUpper();
+    if (!fieldText(screen::Pais).isEmpty() && !lists_.hasCountry(consumer.stCdPais)) {
         showMessage(QStringLiteral("PAIS_N_CAD"), kMsgInformacao, stIdEsquema);
         return false;
     }
-    if (!label("lblUf")->text().isEmpty() && !lists_.hasState(stCdPais, uf)) {
+    if (!fieldText(screen::Uf).isEmpty() && !lists_.hasState(consumer.stCdPais, uf)) {
         showMessage(QStringLiteral("ESTADO_N_CAD"), kMsgInformacao, stIdEsquema);
         return false;
     }
-    if (!label("lblcidade")->text().isEmpty() && !lists_.hasCity(stCdPais, uf, stCdMunicipio)) {
+    if (!fieldText(screen::Cidade).isEmpty() && !lists_.hasCity(consumer.stCdPais, uf, consumer.stCdMunicipio)) {
         showMessage(QStringLiteral("MUNICI_N_CAD"), kMsgInformacao, stIdEsquema);
         return false;
     }
@@ -162,57 +153,39 @@ bool TfrmCadastroConsumidor::placesAreRegistered() {
 }
 
 void TfrmCadastroConsumidor::fillSaveArguments(GravaConsumidor& v, const QString& chave) const {
-    v.cdCliente = stCdCliente;
-    v.nmConsumidor = stNmConsumidor;
-    v.cdConsumidor = chave;
-    v.cdIdConsumid = stCdIdConsumid;
+    consumer.saveArguments(v, chave);
     v.cdCcusClie = stCdCcusClie;
-    v.cdTipoCons = stCdTipoCons;
-    v.nrRgConsumid = stNrRgConsumid;
-    v.nrCpfRespCon = stNrCpfRespCon;
-    v.nrTeleCons = stNrTeleCons;
-    v.nrTele2Cons = stNrTele2Cons;
     v.stProcessamento = stStProcessamento;
-    v.operacao = stOperacao;
     v.cdFilial = stCdFilial;
     v.dsDirCad = stDsDirCad;
-    v.cdPais = stCdPais;
-    v.sgEstado = stSgEstado;
-    v.cdMunicipio = stCdMunicipio;
-    v.dsEndeCons = stDsEndeCons;
-    v.nrEndeCons = stNrEndeCons;
-    v.nmBairCons = stNmBairCons;
-    v.nrCepCons = stNrCepCons;
-    v.dsEmailCons = stDsEmailCons;
-    v.idSexoCons = stIdSexoConsGrava;
-    v.dtNascCons = stDtNascCons;
-    v.nrCelularCons = stNrCelularCons;
     v.digital = stDigital;
     v.digital2 = stDigital2;
-    v.cdExConsumid = stCdExConsumidor;
-    v.cdSenhaCons = stCdSenhaConsCripto;
-    v.cdSenhaSite = stCdSenhaSiteCripto;
-    v.nmLoginCons = stNMLOGINCONS;
     v.idImpCpfCupom = stIDIMPCPFCUPOM;
     v.idCadConfLibCon = stIDCADCONFLIBCON;
     v.idAtuCpfCons = stIDATUCPFCONS;
     v.idVerSaldCon = stIDVERSALDCON;
-    v.idTpVendaCons = stIdTpVendaCons;
-    v.cdSenhaConsMd5 = stCdSenhaConsMd5;
-    v.cdSenhaPosMd5 = stCdSenhaPosMd5;
 }
 
 void TfrmCadastroConsumidor::saveAndPublish(bool novo, const QString& chave, const QString& carregado) {
-    const QString contexto = QStringList{stCdCliente,    stNmConsumidor,    chave,
-                                         stCdConsumidor, stCdCcusClie,      stCdTipoCons,
-                                         stCdConsumidor, stNrCpfRespCon,    stNrTeleCons,
-                                         stNrTele2Cons,  stStProcessamento, novo ? stOperacao : QStringLiteral("1"),
-                                         stCdFilial,     stDsDirCad}
+    const QString contexto = QStringList{consumer.stCdCliente,
+                                         consumer.stNmConsumidor,
+                                         chave,
+                                         consumer.stCdConsumidor,
+                                         stCdCcusClie,
+                                         consumer.stCdTipoCons,
+                                         consumer.stCdConsumidor,
+                                         consumer.stNrCpfRespCon,
+                                         consumer.stNrTeleCons,
+                                         consumer.stNrTele2Cons,
+                                         stStProcessamento,
+                                         novo ? consumer.stOperacao : QStringLiteral("1"),
+                                         stCdFilial,
+                                         stDsDirCad}
                                  .join(kSep);
 
     // Until the record is written, a failure leaves the digests as they were loaded; the typed passwords
     // themselves are never replaced, so a second confirm digests and encrypts the same plain passwords.
-    const QString posMd5 = stCdSenhaPosMd5, consMd5 = stCdSenhaConsMd5;
+    const QString posMd5 = consumer.stCdSenhaPosMd5, consMd5 = consumer.stCdSenhaConsMd5;
     try {
         CriptografaSenhas();
         GravaConsumidor v;
@@ -220,23 +193,23 @@ void TfrmCadastroConsumidor::saveAndPublish(bool novo, const QString& chave, con
         MensagemMetodo(setGravaConsumidor(v), true, 10, QStringLiteral("setGravaConsumidor"), kModuloGrava, contexto,
                        stIdEsquema);
     } catch (...) {
-        stCdSenhaPosMd5 = posMd5;
-        stCdSenhaConsMd5 = consMd5;
-        stCdSenhaConsCripto.clear();
-        stCdSenhaSiteCripto.clear();
+        consumer.stCdSenhaPosMd5 = posMd5;
+        consumer.stCdSenhaConsMd5 = consMd5;
+        consumer.stCdSenhaConsCripto.clear();
+        consumer.stCdSenhaSiteCripto.clear();
         throw;
     }
     if (novo) {
         // The record exists from here on. Should the central steps below fail, the next confirm updates
         // it instead of finding its code, documents and badge taken by itself.
         insertedKey_ = chave;
-        stOperacao = QStringLiteral("2");
+        consumer.stOperacao = QStringLiteral("2");
     }
 
     if (!novo && stIdSenConsCentral == QLatin1String("S")) {
         QVariantList answer{QVariant()};
-        if (!SenhaConsCentral(stCdFilial, stCdCliente, carregado, stCdSenhaConsCripto, QStringLiteral("1"),
-                              QStringLiteral("1"), QStringLiteral("UPDATE_SENHA"), answer))
+        if (!SenhaConsCentral(stCdFilial, consumer.stCdCliente, carregado, consumer.stCdSenhaConsCripto,
+                              QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("UPDATE_SENHA"), answer))
             throw std::runtime_error("SenhaConsCentral_ERRO");
     }
 
@@ -258,7 +231,7 @@ void TfrmCadastroConsumidor::confirma() {
         return;
 
     const QString carregado = loadedCode();
-    const QString ajustado = Ajusta(stCdConsumidor, 21);
+    const QString ajustado = Ajusta(consumer.stCdConsumidor, 21);
 
     if (!documentsAreFree(carregado, ajustado))
         return;
@@ -266,15 +239,16 @@ void TfrmCadastroConsumidor::confirma() {
     if (!placesAreRegistered())
         return;
 
-    if (!EmptyString(stDsEmailCons) && (!stDsEmailCons.contains(u'.') || !stDsEmailCons.contains(u'@'))) {
+    if (!EmptyString(consumer.stDsEmailCons) &&
+        (!consumer.stDsEmailCons.contains(u'.') || !consumer.stDsEmailCons.contains(u'@'))) {
         showMessage(QStringLiteral("EMAIL_INV"), kMsgInformacao, stIdEsquema);
         return;
     }
 
-    const bool novo = stOperacao == QLatin1String("1");
+    const bool novo = consumer.stOperacao == QLatin1String("1");
     if (novo) {
         ClientDataSet& cdsConsumidor = lists_.cdsConsumidor;
-        checkInto(cdsConsumidor, getValidaCons(ajustado, stCdCliente), "getValidaCons", stCdConsumidor + stCdCliente,
+        checkInto(cdsConsumidor, getValidaCons(ajustado, consumer.stCdCliente), "getValidaCons", consumer.stCdConsumidor + consumer.stCdCliente,
                   stIdEsquema);
         if (!cdsConsumidor.isEmpty()) {
             showMessage(QStringLiteral("Cons_Cad"), kMsgErro, stIdEsquema);
@@ -282,11 +256,11 @@ void TfrmCadastroConsumidor::confirma() {
         }
     }
 
-    if (!EmptyString(stCdTipoConsSel))
-        stCdTipoCons = stCdTipoConsSel;
-    if (!EmptyString(stCdTipoVenda))
-        stIdTpVendaCons = stCdTipoVenda;
-    if (stCdCcusClie.isEmpty() || stCdTipoCons.isEmpty() || stCdCliente.isEmpty()) {
+    if (!EmptyString(consumer.stCdTipoConsSel))
+        consumer.stCdTipoCons = consumer.stCdTipoConsSel;
+    if (!EmptyString(consumer.stCdTipoVenda))
+        consumer.stIdTpVendaCons = consumer.stCdTipoVenda;
+    if (stCdCcusClie.isEmpty() || consumer.stCdTipoCons.isEmpty() || consumer.stCdCliente.isEmpty()) {
         showMessage(QStringLiteral("Param_Vnd"), kMsgErro, stIdEsquema);
         boGravou = false;
         return;

@@ -29,15 +29,15 @@ void storedForms(const QString& typed, const QString& shown, int columnWidth, QS
 
 void TfrmCadastroConsumidor::CriptografaSenhas() {
     // Nothing is assigned until both are made: a password too long for its column leaves the state as it was.
-    QString posMd5 = stCdSenhaPosMd5, consMd5 = stCdSenhaConsMd5, senhaCons, senhaSite;
-    storedForms(stCDSENHACONS, label("lblCDSENHACONS")->text(), sql::columnWidth(QStringLiteral("CDSENHACONS")), posMd5,
+    QString posMd5 = consumer.stCdSenhaPosMd5, consMd5 = consumer.stCdSenhaConsMd5, senhaCons, senhaSite;
+    storedForms(stCDSENHACONS, fieldText(screen::SenhaCons), sql::columnWidth(QStringLiteral("CDSENHACONS")), posMd5,
                 senhaCons);
-    storedForms(stCDSENHASITE, label("lblCDSENHASITE")->text(), sql::columnWidth(QStringLiteral("CDSENHASITE")),
-                consMd5, senhaSite);
-    stCdSenhaPosMd5 = posMd5;
-    stCdSenhaConsMd5 = consMd5;
-    stCdSenhaConsCripto = senhaCons;
-    stCdSenhaSiteCripto = senhaSite;
+    storedForms(stCDSENHASITE, fieldText(screen::SenhaSite), sql::columnWidth(QStringLiteral("CDSENHASITE")), consMd5,
+                senhaSite);
+    consumer.stCdSenhaPosMd5 = posMd5;
+    consumer.stCdSenhaConsMd5 = consMd5;
+    consumer.stCdSenhaConsCripto = senhaCons;
+    consumer.stCdSenhaSiteCripto = senhaSite;
 }
 
 } // namespace cadcons

@@ -22,7 +22,7 @@ void TfrmCadastroConsumidor::sbpDigitalClick() {
     QVariantList templates{QVariant(), QVariant()};
     // A failing capture passes its error on to the key's handler, which shows it; the templates keep
     // what they held.
-    DigitalConsumidor(Ajusta(stCdConsumidor, 21), stCdCliente, label("lblNome")->text(), templates);
+    DigitalConsumidor(Ajusta(consumer.stCdConsumidor, 21), consumer.stCdCliente, fieldText(screen::Nome), templates);
     stDigital = templates.value(0).toString();
     stDigital2 = templates.value(1).toString();
     // Whatever wait cursor the capture left on screen goes.

@@ -48,24 +48,25 @@ bool TfrmCadastroConsumidor::Vd_Informacoes() {
         return false;
     };
     const auto check = [&]() -> bool {
-        if (stModoChamada == QLatin1String("B") && label("lblCodCons")->text().isEmpty())
-            return fails("CodCons_Ninf", 1);
-        if (label("lblNome")->text().isEmpty())
-            return fails("Nome_Ninf", 2);
+        if (stModoChamada == QLatin1String("B") && fieldText(screen::CodCons).isEmpty())
+            return fails("CodCons_Ninf", screen::CodCons);
+        if (fieldText(screen::Nome).isEmpty())
+            return fails("Nome_Ninf", screen::Nome);
 
-        if (const QString cpf = label("lblCpf")->text(); !cpf.isEmpty()) {
-            stNrCpfRespCon = cpf;
-            if (stNrCpfRespCon.size() != 11 || !CPFOk(stNrCpfRespCon) || repeatedDigits(toInt64(stNrCpfRespCon)))
+        if (const QString cpf = fieldText(screen::Cpf); !cpf.isEmpty()) {
+            consumer.stNrCpfRespCon = cpf;
+            if (consumer.stNrCpfRespCon.size() != 11 || !CPFOk(consumer.stNrCpfRespCon) ||
+                repeatedDigits(toInt64(consumer.stNrCpfRespCon)))
                 return fails("Cpf_Inv", 0);
         }
 
-        if (const QString nasc = label("lblNasc")->text(); !EmptyString(nasc)) {
+        if (const QString nasc = fieldText(screen::Nasc); !EmptyString(nasc)) {
             if (shortDate(nasc) <= QDate(1899, 12, 31))
-                return fails("DATA_INVALIDA", 3);
+                return fails("DATA_INVALIDA", screen::Nasc);
         }
 
-        if (label("lblCracha")->text().isEmpty())
-            return fails("Cracha_Ninf", 17);
+        if (fieldText(screen::Cracha).isEmpty())
+            return fails("Cracha_Ninf", screen::Cracha);
         return true;
     };
     bool valid = false;
