@@ -176,12 +176,6 @@ private:
     QHash<QString, std::function<void()>> clickHandlers_; // by objectName
 
     RegistrationLists lists_;
-    // The key handlers and the opening of a consumer read these lists by their own names.
-    ClientDataSet& cdsPais = lists_.cdsPais;
-    ClientDataSet& cdsEstado = lists_.cdsEstado;
-    ClientDataSet& cdsMunicipio = lists_.cdsMunicipio;
-    ClientDataSet& cdsDadosCons = lists_.cdsDadosCons;
-    ClientDataSet& cdsParaVend = lists_.cdsParaVend;
 
     // --- form building and initialization helpers
     // The named label of the form; throws std::logic_error when the form has none.
@@ -247,8 +241,6 @@ public:
     // Digests and stored forms of the passwords for the save. The typed passwords stay as they are
     // until the save has gone through, so a confirm that fails later can simply be repeated.
     void CriptografaSenhas();
-
-
 
 private:
     void confirma();

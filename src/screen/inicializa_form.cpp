@@ -115,7 +115,7 @@ void TfrmCadastroConsumidor::showSaleTypeName(const QString& code) {
 }
 
 void TfrmCadastroConsumidor::copyStoredConsumer() {
-    const ClientDataSet& record = cdsDadosCons;
+    const ClientDataSet& record = lists_.cdsDadosCons;
     consumer.loadStored(record);
     for (const screen::FieldSpec& spec : screen::fieldCatalogue()) {
         if (const std::optional<QString> caption = storedCaption(spec, record))
@@ -159,21 +159,22 @@ void TfrmCadastroConsumidor::openConsumer() {
         if (!SenhaConsCentral(stCdFilial, consumer.stCdCliente, consumer.stCdConsumidor, QStringLiteral("X"),
                               QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("GET_CONS"), answer))
             throw std::runtime_error("SenhaConsCentral_ERRO");
-        cdsDadosCons.setData(centralPacket(answer.value(0)));
+        lists_.cdsDadosCons.setData(centralPacket(answer.value(0)));
     } else {
-        cdsDadosCons.setData(MensagemMetodo(getDadosConsumidor(consumer.stCdCliente, consumer.stCdConsumidor), true, 0,
-                                            QStringLiteral("getDadosConsumidor"), kModuloLista,
-                                            consumer.stCdCliente + QStringLiteral("-") + consumer.stCdConsumidor,
-                                            stIdEsquema));
+        lists_.cdsDadosCons.setData(MensagemMetodo(getDadosConsumidor(consumer.stCdCliente, consumer.stCdConsumidor),
+                                                   true, 0, QStringLiteral("getDadosConsumidor"), kModuloLista,
+                                                   consumer.stCdCliente + QStringLiteral("-") + consumer.stCdConsumidor,
+                                                   stIdEsquema));
     }
 
-    if (cdsDadosCons.isEmpty() || stModoChamada == QLatin1String("B")) {
+    if (lists_.cdsDadosCons.isEmpty() || stModoChamada == QLatin1String("B")) {
         consumer.stOperacao = QStringLiteral("1");
         setFieldText(screen::Rg, QString());
         setFieldText(screen::Nasc, QString());
         if (!consumer.stCdConsumidor.isEmpty())
             setFieldText(screen::CodCons, Ajusta(consumer.stCdConsumidor, 21));
-        if (const QString saleType = cdsParaVend.asString(QStringLiteral("IDTPVENDACONS")); !saleType.isEmpty()) {
+        if (const QString saleType = lists_.cdsParaVend.asString(QStringLiteral("IDTPVENDACONS"));
+            !saleType.isEmpty()) {
             consumer.stCdTipoVenda = saleType;
             showSaleTypeName(saleType);
         }

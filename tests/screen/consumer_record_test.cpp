@@ -1,7 +1,7 @@
 #include "platform/client_data_set.h"
-#include "screen/consumer_record.h"
 #include "platform/data_packet.h"
 #include "qt_printers.h"
+#include "screen/consumer_record.h"
 #include "service/rdm_cad_consumidor.h"
 
 #include <QDateTime>

@@ -158,11 +158,11 @@ void TfrmCadastroConsumidor::openPicker(screen::Picker picker) {
 void TfrmCadastroConsumidor::lookUpTypedCode() {
     const QString country = filterTerm(QStringLiteral("CDPAIS"), consumer.stCdPais);
     if (inCampoAtivo == Pais)
-        takeTypedCode(cdsPais, QString(), fieldText(Pais));
+        takeTypedCode(lists_.cdsPais, QString(), fieldText(Pais));
     else if (inCampoAtivo == Uf)
-        takeTypedCode(cdsEstado, country, asciiUpper(fieldText(Uf)));
+        takeTypedCode(lists_.cdsEstado, country, asciiUpper(fieldText(Uf)));
     else if (inCampoAtivo == Cidade)
-        takeTypedCode(cdsMunicipio,
+        takeTypedCode(lists_.cdsMunicipio,
                       both(country, filterTerm(QStringLiteral("SGESTADO"), asciiUpper(consumer.stSgEstado))),
                       fieldText(Cidade));
     else if (inCampoAtivo == CodCons)

@@ -94,7 +94,8 @@ void TfrmCadastroConsumidor::bdsUfClick() {
 void TfrmCadastroConsumidor::bdsCidadeClick() {
     selectField(Cidade);
     offerPlaces(
-        *this, 2, lists_.cdsMunicipio, [this] { lists_.citiesOf(consumer.stCdPais, entry::asciiUpper(consumer.stSgEstado)); },
+        *this, 2, lists_.cdsMunicipio,
+        [this] { lists_.citiesOf(consumer.stCdPais, entry::asciiUpper(consumer.stSgEstado)); },
         [this](const ClientDataSet& cities) {
             setFieldText(Cidade, column(cities, "NMMUNICIPIO"));
             consumer.stCdMunicipio = column(cities, "CDMUNICIPIO");

@@ -72,7 +72,8 @@ void TfrmCadastroConsumidor::PreencheVariaveis() {
     // chosen country and state: by its name alone, a namesake elsewhere would give a code that may well
     // exist in this state too, and the wrong city would be saved.
     consumer.stCdPais = lists_.countryCode(fieldText(screen::Pais));
-    consumer.stCdMunicipio = lists_.cityCode(consumer.stCdPais, consumer.stSgEstado.toUpper(), fieldText(screen::Cidade));
+    consumer.stCdMunicipio =
+        lists_.cityCode(consumer.stCdPais, consumer.stSgEstado.toUpper(), fieldText(screen::Cidade));
     consumer.stCdTipoConsSel = lists_.consumerTypeCode(fieldText(screen::TipoCons));
 }
 
@@ -248,8 +249,8 @@ void TfrmCadastroConsumidor::confirma() {
     const bool novo = consumer.stOperacao == QLatin1String("1");
     if (novo) {
         ClientDataSet& cdsConsumidor = lists_.cdsConsumidor;
-        checkInto(cdsConsumidor, getValidaCons(ajustado, consumer.stCdCliente), "getValidaCons", consumer.stCdConsumidor + consumer.stCdCliente,
-                  stIdEsquema);
+        checkInto(cdsConsumidor, getValidaCons(ajustado, consumer.stCdCliente), "getValidaCons",
+                  consumer.stCdConsumidor + consumer.stCdCliente, stIdEsquema);
         if (!cdsConsumidor.isEmpty()) {
             showMessage(QStringLiteral("Cons_Cad"), kMsgErro, stIdEsquema);
             return;
