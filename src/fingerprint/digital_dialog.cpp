@@ -262,11 +262,7 @@ void DigitalDialog::showEvent(QShowEvent* e) {
 }
 
 void DigitalDialog::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.fillRect(rect(), Qt::white);
-    p.setPen(QPen(kDialogStrip, kDialogBorder * 2));
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(rect());
+    paintDialogFrame(this);
 }
 
 // ---------------------------------------------------------------------------------------------------------------

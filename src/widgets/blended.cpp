@@ -248,14 +248,18 @@ QPen roundPen(const QColor& c, qreal width) {
 
 const QColor kInk(Qt::white); // the keys are grey or green: white reads on both, and on the pressed black
 
+// The open path through `points`, in order.
+QPainterPath polyline(std::initializer_list<QPointF> points) {
+    QPainterPath path;
+    path.addPolygon(QPolygonF(QList<QPointF>(points)));
+    return path;
+}
+
 } // namespace
 
 QPixmap checkMark() {
     return paint(43, 29, [](QPainter& p) {
-        QPainterPath tick;
-        tick.moveTo(5.5, 15.5);
-        tick.lineTo(16, 24.5);
-        tick.lineTo(38.5, 4.5);
+        const QPainterPath tick = polyline({{5.5, 15.5}, {16, 24.5}, {38.5, 4.5}});
         // A darker rim first keeps the edge crisp on the white frames it is shown on.
         p.strokePath(tick, roundPen(QColor(26, 140, 60), 7));
         p.strokePath(tick, roundPen(QColor(34, 177, 76), 5));
@@ -305,13 +309,7 @@ QPixmap clearField() {
 QPixmap exitDoor() {
     return paint(34, 34, [](QPainter& p) {
         // The frame is open on the right, where the arrow leaves.
-        QPainterPath frame;
-        frame.moveTo(21, 10);
-        frame.lineTo(21, 4);
-        frame.lineTo(5, 4);
-        frame.lineTo(5, 30);
-        frame.lineTo(21, 30);
-        frame.lineTo(21, 24);
+        const QPainterPath frame = polyline({{21, 10}, {21, 4}, {5, 4}, {5, 30}, {21, 30}, {21, 24}});
         p.strokePath(frame, roundPen(kInk, 2.2));
         QPolygonF leaf({QPointF(5, 4), QPointF(15, 7.5), QPointF(15, 32.5), QPointF(5, 30)});
         p.setPen(roundPen(kInk, 1.5));
@@ -326,11 +324,7 @@ QPixmap exitDoor() {
 
 QPixmap confirm() {
     return paint(34, 34, [](QPainter& p) {
-        QPainterPath tick;
-        tick.moveTo(6.5, 18);
-        tick.lineTo(13.5, 25);
-        tick.lineTo(27.5, 9);
-        p.strokePath(tick, roundPen(kInk, 4.5));
+        p.strokePath(polyline({{6.5, 18}, {13.5, 25}, {27.5, 9}}), roundPen(kInk, 4.5));
     });
 }
 

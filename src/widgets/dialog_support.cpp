@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QScreen>
 #include <QThread>
 #include <QVBoxLayout>
@@ -37,6 +38,14 @@ void setDialogSize(QWidget* dialog, const QWidget* parent, QSize size) {
     if (QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
         size = size.boundedTo(screen->availableGeometry().size());
     dialog->setFixedSize(size);
+}
+
+void paintDialogFrame(QWidget* dialog) {
+    QPainter p(dialog);
+    p.fillRect(dialog->rect(), Qt::white);
+    p.setPen(QPen(kDialogStrip, kDialogBorder * 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(dialog->rect());
 }
 
 void centreDialog(QWidget* dialog) {

@@ -28,6 +28,9 @@ QLabel* addTitleStrip(QWidget* dialog, QVBoxLayout* outer, const QString& text, 
 // Fixes a dialog at its design size, smaller where the screen of `parent` (else the primary one) is.
 void setDialogSize(QWidget* dialog, const QWidget* parent, QSize size);
 
+// The touch dialogs' face: white, framed in the colour of the title strip.
+void paintDialogFrame(QWidget* dialog);
+
 // Centres a top-level dialog on the window it belongs to, or on the screen; always inside the screen.
 void centreDialog(QWidget* dialog);
 

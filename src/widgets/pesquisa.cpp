@@ -636,11 +636,7 @@ void PesquisaDialog::showEvent(QShowEvent* e) {
 }
 
 void PesquisaDialog::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.fillRect(rect(), Qt::white);
-    p.setPen(QPen(kDialogStrip, kDialogBorder * 2));
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(rect());
+    paintDialogFrame(this);
 }
 
 void PesquisaDialog::centre() {
