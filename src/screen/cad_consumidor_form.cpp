@@ -311,9 +311,9 @@ void TfrmCadastroConsumidor::bindClicks() {
     for (const FieldSpec& field : fieldCatalogue()) {
         const std::pair<const char*, screen::ClickHandler> controls[] = {
             {field.captionLabel, field.onCaption}, {field.frame, field.onFrame}, {field.textLabel, field.onText}};
-        for (const auto& [control, handler] : controls) {
-            if (handler)
-                bindClick(control, [this, handler] { (this->*handler)(); });
+        for (const auto& control : controls) {
+            if (const screen::ClickHandler handler = control.second)
+                bindClick(control.first, [this, handler] { (this->*handler)(); });
         }
     }
     using F = TfrmCadastroConsumidor;
