@@ -23,6 +23,29 @@ namespace cadcons {
 
 namespace {
 
+// libpq as the PostgreSQL plugin of Qt's driver reaches it. The module links no libpq of its own: a host
+// that never opens PostgreSQL loads none, and each result is read by the very library that made it.
+struct Libpq {
+    decltype(&::PQgetisnull) getisnull = nullptr;
+    decltype(&::PQgetvalue) getvalue = nullptr;
+    decltype(&::PQgetlength) getlength = nullptr;
+    decltype(&::PQftype) ftype = nullptr;
+    decltype(&::PQunescapeBytea) unescapeBytea = nullptr;
+    decltype(&::PQfreemem) freemem = nullptr;
+    decltype(&::PQresultStatus) resultStatus = nullptr;
+    decltype(&::PQntuples) ntuples = nullptr;
+    decltype(&::PQgetResult) getResult = nullptr;
+    decltype(&::PQclear) clear = nullptr;
+    decltype(&::PQresultErrorMessage) resultErrorMessage = nullptr;
+    decltype(&::PQerrorMessage) errorMessage = nullptr;
+};
+Libpq pq;
+
+template <typename F> bool resolve(void* library, const char* name, F& function) {
+    function = reinterpret_cast<F>(dlsym(library, name));
+    return function != nullptr;
+}
+
 [[noreturn]] void fail(const QString& text) {
     throw std::runtime_error(text.toStdString());
 }
@@ -164,11 +187,11 @@ public:
         QVariantList out(fields_.size());
         QVariant* cell = out.data();
         for (int i = 0; i < fields_.size(); ++i) {
-            if (PQgetisnull(result, row, i))
+            if (pq.getisnull(result, row, i))
                 continue;
-            const char* text = PQgetvalue(result, row, i);
-            const int bytes = PQgetlength(result, row, i);
-            const Oid type = PQftype(result, i);
+            const char* text = pq.getvalue(result, row, i);
+            const int bytes = pq.getlength(result, row, i);
+            const Oid type = pq.ftype(result, i);
             if (isPgText(type) && fields_[i].type == FieldType::String) {
                 cell[i] = sharedText(i, text, bytes);
                 continue;
@@ -304,9 +327,9 @@ private:
 
     static QVariant pgBytea(const char* text) {
         size_t length = 0;
-        unsigned char* data = PQunescapeBytea(reinterpret_cast<const unsigned char*>(text), &length);
+        unsigned char* data = pq.unescapeBytea(reinterpret_cast<const unsigned char*>(text), &length);
         QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(length));
-        PQfreemem(data);
+        pq.freemem(data);
         return bytes;
     }
 
@@ -406,7 +429,7 @@ struct FinishQuery {
 
 // Whether the plugin of Qt's driver finds `symbol` at `ours`, that is whether it runs on the library this
 // one calls. A Qt built with its own copy of SQLite keeps that copy private, and its statements must never
-// reach another copy; a driver built against another libpq must not have its results read by ours.
+// reach another copy.
 bool pluginCalls(const QSqlDriver* driver, const char* symbol, const void* ours) {
     Dl_info info{};
     if (!dladdr(*reinterpret_cast<void* const*>(driver), &info) || !info.dli_fname)
@@ -424,9 +447,23 @@ bool driverSharesOurSqlite(const QSqlDriver* driver) {
     return shared;
 }
 
-bool driverSharesOurLibpq(const QSqlDriver* driver) {
-    static const bool shared = pluginCalls(driver, "PQgetResult", reinterpret_cast<const void*>(&PQgetResult));
-    return shared;
+// Fills `pq` from the plugin of Qt's PostgreSQL driver, once; false when a function is not found there.
+bool driverLibpq(const QSqlDriver* driver) {
+    static const bool resolved = [driver] {
+        Dl_info info{};
+        if (!dladdr(*reinterpret_cast<void* const*>(driver), &info) || !info.dli_fname)
+            return false;
+        // Kept open: Qt keeps its plugins loaded for the life of the process anyway.
+        void* plugin = dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD);
+        return plugin && resolve(plugin, "PQgetisnull", pq.getisnull) && resolve(plugin, "PQgetvalue", pq.getvalue) &&
+               resolve(plugin, "PQgetlength", pq.getlength) && resolve(plugin, "PQftype", pq.ftype) &&
+               resolve(plugin, "PQunescapeBytea", pq.unescapeBytea) && resolve(plugin, "PQfreemem", pq.freemem) &&
+               resolve(plugin, "PQresultStatus", pq.resultStatus) && resolve(plugin, "PQntuples", pq.ntuples) &&
+               resolve(plugin, "PQgetResult", pq.getResult) && resolve(plugin, "PQclear", pq.clear) &&
+               resolve(plugin, "PQresultErrorMessage", pq.resultErrorMessage) &&
+               resolve(plugin, "PQerrorMessage", pq.errorMessage);
+    }();
+    return resolved;
 }
 
 // SQLite's statement behind a query of Qt's SQLite driver that stands before its first row, else null.
@@ -461,8 +498,7 @@ void readSqlite(QSqlQuery& query, sqlite3_stmt* statement, RowReader& reader, Da
 // asking for another policy is left to the driver.
 std::pair<PGconn*, PGresult*> postgresResult(const QSqlQuery& query) {
     if (!query.driver() || query.driver()->dbmsType() != QSqlDriver::PostgreSQL || query.at() != QSql::BeforeFirstRow ||
-        !query.result() || query.numericalPrecisionPolicy() != QSql::LowPrecisionDouble ||
-        !driverSharesOurLibpq(query.driver()))
+        !query.result() || query.numericalPrecisionPolicy() != QSql::LowPrecisionDouble || !driverLibpq(query.driver()))
         return {};
     const QVariant connection = query.driver()->handle();
     const QVariant result = query.result()->handle();
@@ -481,19 +517,19 @@ std::pair<PGconn*, PGresult*> postgresResult(const QSqlQuery& query) {
 // from the connection here, and the query is finished afterwards so that it never asks for them again.
 void readPostgres(QSqlQuery& query, PGconn* connection, const PGresult* first, RowReader& reader, DataPacket& packet) {
     const FinishQuery finish{query};
-    const ExecStatusType firstStatus = PQresultStatus(first);
-    for (int row = 0; row < PQntuples(first); ++row)
+    const ExecStatusType firstStatus = pq.resultStatus(first);
+    for (int row = 0; row < pq.ntuples(first); ++row)
         packet.rows.append(reader.read(first, row));
     if (firstStatus != PGRES_SINGLE_TUPLE)
         return;
-    using Result = std::unique_ptr<PGresult, decltype(&PQclear)>;
+    using Result = std::unique_ptr<PGresult, decltype(pq.clear)>;
     for (;;) {
-        const Result next(PQgetResult(connection), &PQclear);
-        const ExecStatusType status = next ? PQresultStatus(next.get()) : PGRES_FATAL_ERROR;
+        const Result next(pq.getResult(connection), pq.clear);
+        const ExecStatusType status = next ? pq.resultStatus(next.get()) : PGRES_FATAL_ERROR;
         if (status == PGRES_TUPLES_OK) // the end of the rows
             return;
         if (status != PGRES_SINGLE_TUPLE) {
-            const char* message = next ? PQresultErrorMessage(next.get()) : PQerrorMessage(connection);
+            const char* message = next ? pq.resultErrorMessage(next.get()) : pq.errorMessage(connection);
             fail(QStringLiteral("Reading the query result failed: %1").arg(QString::fromUtf8(message).trimmed()));
         }
         packet.rows.append(reader.read(next.get(), 0));
