@@ -430,16 +430,18 @@ struct FinishQuery {
 // Whether the plugin of Qt's driver finds `symbol` at `ours`, that is whether it runs on the library this
 // one calls. A Qt built with its own copy of SQLite keeps that copy private, and its statements must never
 // reach another copy.
-bool pluginCalls(const QSqlDriver* driver, const char* symbol, const void* ours) {
+// The plugin of Qt's driver, as the loader holds it; null when it cannot be found. Kept open: Qt keeps its
+// plugins loaded for the life of the process anyway.
+void* driverPlugin(const QSqlDriver* driver) {
     Dl_info info{};
     if (!dladdr(*reinterpret_cast<void* const*>(driver), &info) || !info.dli_fname)
-        return false;
-    void* plugin = dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD);
-    if (!plugin)
-        return false;
-    const void* found = dlsym(plugin, symbol);
-    dlclose(plugin);
-    return found == ours;
+        return nullptr;
+    return dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD);
+}
+
+bool pluginCalls(const QSqlDriver* driver, const char* symbol, const void* ours) {
+    void* plugin = driverPlugin(driver);
+    return plugin && dlsym(plugin, symbol) == ours;
 }
 
 bool driverSharesOurSqlite(const QSqlDriver* driver) {
@@ -450,11 +452,7 @@ bool driverSharesOurSqlite(const QSqlDriver* driver) {
 // Fills `pq` from the plugin of Qt's PostgreSQL driver, once; false when a function is not found there.
 bool driverLibpq(const QSqlDriver* driver) {
     static const bool resolved = [driver] {
-        Dl_info info{};
-        if (!dladdr(*reinterpret_cast<void* const*>(driver), &info) || !info.dli_fname)
-            return false;
-        // Kept open: Qt keeps its plugins loaded for the life of the process anyway.
-        void* plugin = dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD);
+        void* plugin = driverPlugin(driver);
         return plugin && resolve(plugin, "PQgetisnull", pq.getisnull) && resolve(plugin, "PQgetvalue", pq.getvalue) &&
                resolve(plugin, "PQgetlength", pq.getlength) && resolve(plugin, "PQftype", pq.ftype) &&
                resolve(plugin, "PQunescapeBytea", pq.unescapeBytea) && resolve(plugin, "PQfreemem", pq.freemem) &&

@@ -69,6 +69,7 @@ const DataPacket* ListCache::find(const QString& key, const QStringList& tables)
 }
 
 void ListCache::keep(const QString& key, const QStringList& tables, const DataPacket& packet) {
+    ++reads_;
     QList<qint64> versions;
     if (versionsOf(tables, versions))
         kept_.insert(key, Kept{versions, packet});

@@ -25,8 +25,11 @@ public:
     // The list kept under `key`, when its tables have the versions it was read at; nullptr when it must
     // be read.
     const DataPacket* find(const QString& key, const QStringList& tables) const;
-    // Keeps a list read after the last check. Kept only when the versions of its tables are known.
+    // Keeps a list read from the database after the last check. Kept only when the versions of its tables
+    // are known.
     void keep(const QString& key, const QStringList& tables, const DataPacket& packet);
+    // How many lists came from the database rather than from what is kept.
+    int readsFromDatabase() const { return reads_; }
 
     // Whether the last check found versions to compare.
     bool checked() const { return checked_; }
@@ -43,6 +46,7 @@ private:
     QHash<QString, qint64> versions_;
     QHash<QString, Kept> kept_;
     bool checked_ = false;
+    int reads_ = 0;
 };
 
 } // namespace cadcons

@@ -85,7 +85,6 @@ ServiceResult readList(const char* name, const QString& text, const QStringList&
     }
     ServiceResult result = read(name, text, bindings);
     if (rdm) {
-        rdm->noteListRead();
         if (const auto* packet = std::get_if<DataPacket>(&result))
             rdm->lists().keep(key, tables, *packet);
         else

@@ -50,9 +50,6 @@ public:
 
     // The reference lists this process has read, kept between openings.
     ListCache& lists() { return lists_; }
-    // How many reference lists came from the database rather than from what is kept.
-    int listsReadFromDatabase() const { return listsRead_; }
-    void noteListRead() { ++listsRead_; }
 
 private:
     bool answers() const;
@@ -63,7 +60,6 @@ private:
     bool suspect_ = false;        // an operation failed since the last look
     bool closedOnPurpose_ = true; // not opened yet, or closed by close()
     ListCache lists_;
-    int listsRead_ = 0;
 };
 
 // The process-wide service object; created by the first form initialization.

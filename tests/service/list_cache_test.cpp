@@ -49,7 +49,7 @@ protected:
         }
         QSqlDatabase::removeDatabase(name);
     }
-    int reads() const { return service_->listsReadFromDatabase(); }
+    int reads() const { return service_->lists().readsFromDatabase(); }
 };
 
 TEST_P(ListCacheTest, AListIsReadAgainOnlyAfterAnotherConnectionChangedItsTable) {
