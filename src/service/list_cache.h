@@ -31,9 +31,6 @@ public:
     // How many lists came from the database rather than from what is kept.
     int readsFromDatabase() const { return reads_; }
 
-    // Whether the last check found versions to compare.
-    bool checked() const { return checked_; }
-
 private:
     // The versions of `tables` as the last check read them; false when one is not known.
     bool versionsOf(const QStringList& tables, QList<qint64>& versions) const;
