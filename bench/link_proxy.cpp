@@ -2,17 +2,24 @@
 // database server, with the delay and bit rate of a store's network, byte counts, and cuts.
 //
 //   link_proxy --to HOST:PORT [--listen [HOST:]PORT] [--delay-ms D] [--rate-mbit R]
-//              [--cut-client-bytes N] [--cut-server-bytes N]
+//              [--cut-client-bytes N] [--cut-server-bytes N] [--commands]
 //
 // --delay-ms D     one-way delay (fractions allowed): a round trip through the link takes 2D longer
 // --rate-mbit R    bit rate held in each direction (megabits per second); 0 or absent: no limit
 // --cut-client-bytes N, --cut-server-bytes N
 //                  cut each connection (close both sides) once N bytes from that side have passed
 // --listen         where to listen, 127.0.0.1 and a free port by default
+// --commands       read commands from stdin, one a line:
+//                    counts            print the counts
+//                    cut               cut every open connection now
+//                    cut client N      cut every open connection once N more bytes from the client have
+//                    cut server N      passed (from the server); a connection made later is not cut
 //
-// Writes one line of JSON to stdout when listening ({"listening":PORT}), on SIGUSR1 and on exit (SIGTERM,
-// SIGINT) the counts: {"connections":N,"open":N,"cuts":N,"client_bytes":N,"server_bytes":N}, bytes being
-// those passed on. SIGUSR2 cuts every open connection.
+// Writes one line of JSON to stdout when listening ({"listening":PORT}), on SIGUSR1, on "counts" and on exit
+// (SIGTERM, SIGINT, end of the commands) the counts:
+// {"connections":N,"open":N,"cuts":N,"client_bytes":N,"server_bytes":N,"round_trips":N}, bytes being those
+// passed on; a round trip is each time the server speaks after the client did (what a client waits on).
+// SIGUSR2 cuts every open connection.
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
@@ -51,6 +58,7 @@ struct Options {
     double bitsPerSecond = 0;
     long long cutClientBytes = -1;
     long long cutServerBytes = -1;
+    bool commands = false;
 };
 
 struct Counts {
@@ -58,6 +66,7 @@ struct Counts {
     long long cuts = 0;
     long long clientBytes = 0;
     long long serverBytes = 0;
+    long long roundTrips = 0;
 };
 
 struct Segment {
@@ -86,8 +95,9 @@ struct Connection {
     int server = -1;
     bool connecting = true;
     bool done = false;
-    Direction up;   // client to server
-    Direction down; // server to client
+    bool clientSpoke = false; // since the server last did: the client waits for an answer
+    Direction up;             // client to server
+    Direction down;           // server to client
 };
 
 int signalPipe[2] = {-1, -1};
@@ -137,9 +147,13 @@ Options parseOptions(int argc, char** argv) {
     Options o;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
+        if (option == "--commands") {
+            o.commands = true;
+            continue;
+        }
         if (i + 1 >= argc)
             die("usage: link_proxy --to HOST:PORT [--listen [HOST:]PORT] [--delay-ms D] [--rate-mbit R] "
-                "[--cut-client-bytes N] [--cut-server-bytes N]");
+                "[--cut-client-bytes N] [--cut-server-bytes N] [--commands]");
         const char* value = argv[++i];
         if (option == "--to")
             splitAddress(value, o.toHost, o.toPort, false);
@@ -212,6 +226,8 @@ private:
     void close(Connection& c, bool cut);
     void finishConnecting(Connection& c);
     bool handleSignals();
+    bool handleCommands();
+    void cutAfter(bool client, long long bytes);
     void step(Connection& c, short clientEvents, short serverEvents);
 
     Options options_;
@@ -219,11 +235,16 @@ private:
     addrinfo* upstream_;
     Counts counts_;
     std::list<Connection> connections_;
+    std::string commandText_; // a command line not yet whole
 };
 
 void Link::printCounts() const {
-    std::printf("{\"connections\":%lld,\"open\":%zu,\"cuts\":%lld,\"client_bytes\":%lld,\"server_bytes\":%lld}\n",
-                counts_.connections, connections_.size(), counts_.cuts, counts_.clientBytes, counts_.serverBytes);
+    size_t open = 0;
+    for (const Connection& c : connections_)
+        open += !c.done;
+    std::printf("{\"connections\":%lld,\"open\":%zu,\"cuts\":%lld,\"client_bytes\":%lld,\"server_bytes\":%lld,"
+                "\"round_trips\":%lld}\n",
+                counts_.connections, open, counts_.cuts, counts_.clientBytes, counts_.serverBytes, counts_.roundTrips);
     std::fflush(stdout);
 }
 
@@ -301,6 +322,12 @@ void Link::read(Connection& c, Direction& d) {
     }
     d.held += size_t(n);
     d.taken += n;
+    if (&d == &c.up) {
+        c.clientSpoke = true;
+    } else if (c.clientSpoke) {
+        c.clientSpoke = false;
+        ++counts_.roundTrips;
+    }
 }
 
 // Passes on every segment whose time has come.
@@ -370,6 +397,43 @@ bool Link::handleSignals() {
     return true;
 }
 
+void Link::cutAfter(bool client, long long bytes) {
+    for (Connection& c : connections_) {
+        Direction& d = client ? c.up : c.down;
+        d.limit = d.taken + bytes;
+        settle(c, d);
+    }
+}
+
+// Runs the whole lines that stdin has given; false at its end.
+bool Link::handleCommands() {
+    char buffer[1024];
+    const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+    if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))
+        return false;
+    if (n > 0)
+        commandText_.append(buffer, size_t(n));
+    size_t end;
+    while ((end = commandText_.find('\n')) != std::string::npos) {
+        const std::string line = commandText_.substr(0, end);
+        commandText_.erase(0, end + 1);
+        char side[16] = {};
+        long long bytes = 0;
+        if (line == "counts") {
+            printCounts();
+        } else if (line == "cut") {
+            for (Connection& c : connections_)
+                close(c, true);
+        } else if (std::sscanf(line.c_str(), "cut %15s %lld", side, &bytes) == 2 && bytes >= 0 &&
+                   (std::strcmp(side, "client") == 0 || std::strcmp(side, "server") == 0)) {
+            cutAfter(std::strcmp(side, "client") == 0, bytes);
+        } else {
+            std::fprintf(stderr, "link_proxy: unknown command: %s\n", line.c_str());
+        }
+    }
+    return true;
+}
+
 bool reading(const Direction& d) {
     return !d.ended && d.held < kHeld && (d.limit < 0 || d.taken < d.limit);
 }
@@ -415,7 +479,8 @@ timespec timeUntil(Clock::time_point wake) {
 void Link::run() {
     for (;;) {
         connections_.remove_if([](const Connection& c) { return c.done; });
-        std::vector<pollfd> fds = {{listener_, POLLIN, 0}, {signalPipe[0], POLLIN, 0}};
+        std::vector<pollfd> fds = {
+            {listener_, POLLIN, 0}, {signalPipe[0], POLLIN, 0}, {options_.commands ? STDIN_FILENO : -1, POLLIN, 0}};
         Clock::time_point wake = Clock::time_point::max();
         for (Connection& c : connections_) {
             short client = 0;
@@ -433,7 +498,9 @@ void Link::run() {
             die(std::string("poll: ") + std::strerror(errno));
         if (fds[1].revents && !handleSignals())
             return;
-        size_t i = 2;
+        if (fds[2].revents && !handleCommands())
+            return;
+        size_t i = 3;
         for (Connection& c : connections_) {
             step(c, fds[i].revents, fds[i + 1].revents);
             i += 2;

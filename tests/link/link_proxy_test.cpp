@@ -138,21 +138,22 @@ private:
 };
 
 struct Counts {
-    long long connections = -1, cuts = -1, clientBytes = -1, serverBytes = -1;
+    long long connections = -1, cuts = -1, clientBytes = -1, serverBytes = -1, roundTrips = -1;
 };
 
 // The proxy program, run with the given options towards `serverPort`.
 class Proxy {
 public:
     Proxy(int serverPort, const std::vector<std::string>& options) {
-        int out[2];
-        if (pipe(out) != 0)
+        int out[2], in[2];
+        if (pipe(out) != 0 || pipe(in) != 0)
             throw std::runtime_error("pipe");
         std::vector<std::string> args = {LINK_PROXY_PATH, "--to", "127.0.0.1:" + std::to_string(serverPort)};
         args.insert(args.end(), options.begin(), options.end());
         pid_ = fork();
         if (pid_ == 0) {
             dup2(out[1], STDOUT_FILENO);
+            dup2(in[0], STDIN_FILENO);
             std::vector<char*> argv;
             for (std::string& a : args)
                 argv.push_back(a.data());
@@ -161,6 +162,8 @@ public:
             _exit(127);
         }
         close(out[1]);
+        close(in[0]);
+        commands_ = in[1];
         output_ = fdopen(out[0], "r");
         const std::string first = line();
         if (std::sscanf(first.c_str(), "{\"listening\":%d}", &port_) != 1)
@@ -169,10 +172,16 @@ public:
     ~Proxy() {
         kill(pid_, SIGTERM);
         waitpid(pid_, nullptr, 0);
+        close(commands_);
         fclose(output_);
     }
     int port() const { return port_; }
     void signal(int number) { kill(pid_, number); }
+    // A line for --commands.
+    void command(const std::string& text) {
+        const std::string line = text + "\n";
+        ASSERT_EQ(write(commands_, line.data(), line.size()), ssize_t(line.size()));
+    }
 
     Counts counts() {
         signal(SIGUSR1);
@@ -180,8 +189,8 @@ public:
         const std::string text = line();
         std::sscanf(text.c_str(),
                     "{\"connections\":%lld,\"open\":%*d,\"cuts\":%lld,\"client_bytes\":%lld,"
-                    "\"server_bytes\":%lld}",
-                    &c.connections, &c.cuts, &c.clientBytes, &c.serverBytes);
+                    "\"server_bytes\":%lld,\"round_trips\":%lld}",
+                    &c.connections, &c.cuts, &c.clientBytes, &c.serverBytes, &c.roundTrips);
         return c;
     }
 
@@ -194,6 +203,7 @@ private:
     }
 
     pid_t pid_ = -1;
+    int commands_ = -1;
     FILE* output_ = nullptr;
     int port_ = 0;
 };
@@ -244,6 +254,19 @@ TEST(LinkProxy, CountsEveryByteAndConnection) {
     EXPECT_EQ(counts.cuts, 0);
 }
 
+// A round trip is a question and its answer: however the bytes are split, however long the link.
+TEST(LinkProxy, CountsEachQuestionAndAnswerAsOneRoundTrip) {
+    Echoed link({"--delay-ms", "1"});
+    for (const size_t size : {size_t(1), size_t(5), size_t(900), size_t(40)}) {
+        const std::string bytes = pattern(size);
+        for (const char& byte : bytes.substr(0, 3))
+            sendAll(link.fd, std::string(1, byte)); // a question in pieces
+        sendAll(link.fd, bytes.size() > 3 ? bytes.substr(3) : std::string());
+        ASSERT_EQ(receive(link.fd, size), bytes);
+    }
+    EXPECT_EQ(link.proxy.counts().roundTrips, 4);
+}
+
 struct LinkCase {
     const char* name;
     std::vector<std::string> options;
@@ -285,6 +308,7 @@ INSTANTIATE_TEST_SUITE_P(
 struct CutCase {
     const char* name;
     std::vector<std::string> options;
+    std::string command; // given once the connection is made, when not empty
     size_t sent;
     size_t toClient;    // bytes the client gets back before the end
     long long toServer; // bytes the server gets before the end; -1: not determined
@@ -300,8 +324,19 @@ TEST_P(LinkCut, ClosesBothSidesHavingPassedExactlyTheBytes) {
     const CutCase& c = GetParam();
     Echoed link(c.options);
     const std::string bytes = pattern(c.sent);
-    sendAll(link.fd, bytes);
-    EXPECT_EQ(receive(link.fd, c.toClient), bytes.substr(0, c.toClient));
+    if (!c.command.empty()) {
+        // Some bytes first, so the connection is there and the cut counts from them on.
+        sendAll(link.fd, bytes.substr(0, 100));
+        ASSERT_EQ(receive(link.fd, 100), bytes.substr(0, 100));
+        link.proxy.command(c.command);
+        link.proxy.counts(); // the proxy took the command before this answer
+        if (c.command != "cut")
+            sendAll(link.fd, bytes.substr(100));
+    } else {
+        sendAll(link.fd, bytes);
+    }
+    const size_t already = c.command.empty() ? 0 : 100;
+    EXPECT_EQ(receive(link.fd, c.toClient - already), bytes.substr(already, c.toClient - already));
     EXPECT_TRUE(endsWithoutMore(link.fd)) << "the client's side is closed";
     const long long toServer = link.server.receivedWhenEnded(0);
     EXPECT_GE(toServer, 0) << "the server's side is closed";
@@ -318,10 +353,14 @@ TEST_P(LinkCut, ClosesBothSidesHavingPassedExactlyTheBytes) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cuts, LinkCut,
-    ::testing::Values(CutCase{"fromClient", {"--cut-client-bytes", "1000"}, 5000, 0, 1000},
-                      CutCase{"fromClientOnALink", {"--cut-client-bytes", "3000", "--rate-mbit", "10"}, 20000, 0, 3000},
-                      CutCase{"fromServer", {"--cut-server-bytes", "1000"}, 5000, 1000, -1},
-                      CutCase{"fromServerDelayed", {"--cut-server-bytes", "4321", "--delay-ms", "3"}, 9000, 4321, -1}),
+    ::testing::Values(
+        CutCase{"fromClient", {"--cut-client-bytes", "1000"}, {}, 5000, 0, 1000},
+        CutCase{"fromClientOnALink", {"--cut-client-bytes", "3000", "--rate-mbit", "10"}, {}, 20000, 0, 3000},
+        CutCase{"fromServer", {"--cut-server-bytes", "1000"}, {}, 5000, 1000, -1},
+        CutCase{"fromServerDelayed", {"--cut-server-bytes", "4321", "--delay-ms", "3"}, {}, 9000, 4321, -1},
+        CutCase{"fromClientByCommand", {"--commands"}, "cut client 700", 5000, 100, 800},
+        CutCase{"fromServerByCommand", {"--commands", "--delay-ms", "2"}, "cut server 1234", 5000, 1334, -1},
+        CutCase{"nowByCommand", {"--commands"}, "cut", 5000, 100, 100}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LinkProxy, SignalCutsOpenConnections) {
