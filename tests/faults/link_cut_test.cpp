@@ -135,7 +135,7 @@ struct Figures {
     std::map<QString, int> messages;
 };
 
-class LinkCut : public SaveTest {
+class CutLink : public SaveTest {
 protected:
     void SetUp() override {
         SaveTest::SetUp();
@@ -308,9 +308,9 @@ protected:
     QString database_;
     QVariantMap reference_[2]; // the row of a Confirm without a cut, edited and new
 };
-INSTANTIATE_TEST_SUITE_P(Postgres, LinkCut, ::testing::Values(QStringLiteral("postgres")), backendName);
+INSTANTIATE_TEST_SUITE_P(Postgres, CutLink, ::testing::Values(QStringLiteral("postgres")), backendName);
 
-TEST_P(LinkCut, ConfirmCutAtAnyByteNeverHalfWritesNorDoublesAndTheNextConfirmSaves) {
+TEST_P(CutLink, ConfirmCutAtAnyByteNeverHalfWritesNorDoublesAndTheNextConfirmSaves) {
     QElapsedTimer clock;
     clock.start();
     const Traffic traffic[] = {measure(false, 9000), measure(true, 1000)}; // by novo
@@ -346,7 +346,7 @@ TEST_P(LinkCut, ConfirmCutAtAnyByteNeverHalfWritesNorDoublesAndTheNextConfirmSav
 // touches Confirm again: the save is refused (the till cannot know), and the next Confirm finds the row
 // as it wrote it and saves over it, instead of finding its own code taken. A row another till changed
 // in between is not taken for its own.
-TEST_P(LinkCut, CommitAnswerLostWhileTheLinkStaysDownIsSettledByTheNextConfirm) {
+TEST_P(CutLink, CommitAnswerLostWhileTheLinkStaysDownIsSettledByTheNextConfirm) {
     const struct {
         const char* label;
         bool novo;
