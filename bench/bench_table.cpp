@@ -4,6 +4,8 @@
 //                               ("STEP/BACKEND" beside "STEP/BACKEND/baseline") with the ratio
 //   bench_table points FILE...  one line per median: name, neighbourhoods, consumers, wall ms, CPU ms
 //                               (tab-separated, for the growth plot)
+//   bench_table link FILE...    a Markdown table of the steps measured behind a link: times, and the bytes
+//                               and round trips per iteration where the step counted them
 //
 // The files are Google Benchmark JSON, run with repetitions; only the "median" aggregates are read (a
 // run without repetitions has none, and its single runs are taken instead).
@@ -25,6 +27,8 @@ struct Figure {
     double rows = -1;
     double neighbourhoods = -1;
     double consumers = -1;
+    double linkBytes = -1;
+    double linkRoundTrips = -1;
 };
 
 double toMs(double value, const QString& unit) {
@@ -78,8 +82,13 @@ bool read(const QStringList& files, QList<QString>& order, QMap<QString, Figure>
             name.remove(QLatin1String("/manual_time"));
             name.remove(QLatin1String("/real_time"));
             const QString unit = b.value("time_unit").toString();
-            Figure f{toMs(b.value("real_time").toDouble(), unit), toMs(b.value("cpu_time").toDouble(), unit),
-                     counter(b, "rows"), counter(b, "neighbourhoods"), counter(b, "consumers")};
+            Figure f{toMs(b.value("real_time").toDouble(), unit),
+                     toMs(b.value("cpu_time").toDouble(), unit),
+                     counter(b, "rows"),
+                     counter(b, "neighbourhoods"),
+                     counter(b, "consumers"),
+                     counter(b, "link_bytes"),
+                     counter(b, "link_round_trips")};
             if (!figures.contains(name))
                 order.append(name);
             figures.insert(name, f);
@@ -108,8 +117,9 @@ QString ratio(double ours, double base) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
-    if (args.size() < 2 || (args[0] != QLatin1String("table") && args[0] != QLatin1String("points"))) {
-        std::fprintf(stderr, "usage: bench_table table|points FILE...\n");
+    const QStringList modes = {QStringLiteral("table"), QStringLiteral("points"), QStringLiteral("link")};
+    if (args.size() < 2 || !modes.contains(args[0])) {
+        std::fprintf(stderr, "usage: bench_table table|points|link FILE...\n");
         return 2;
     }
     const QString mode = args.takeFirst();
@@ -128,6 +138,15 @@ int main(int argc, char** argv) {
                        .arg(f.consumers, 0, 'f', 0)
                        .arg(f.wallMs, 0, 'f', 4)
                        .arg(f.cpuMs, 0, 'f', 4);
+        }
+    } else if (mode == QLatin1String("link")) {
+        out += QStringLiteral("| Step | Wall ms | CPU ms | Bytes | Round trips |\n|---|--:|--:|--:|--:|\n");
+        for (const QString& name : order) {
+            const Figure& f = figures[name];
+            const bool counted = f.linkBytes >= 0;
+            out += QStringLiteral("| %1 | %2 | %3 | %4 | %5 |\n")
+                       .arg(name, ms(f.wallMs), ms(f.cpuMs), counted ? QString::number(f.linkBytes, 'f', 0) : QString(),
+                            counted ? QString::number(f.linkRoundTrips, 'f', 1) : QString());
         }
     } else {
         out += QStringLiteral("| Step | Rows | Ours, wall ms | Ours, CPU ms | Baseline, wall ms | Baseline, CPU ms "

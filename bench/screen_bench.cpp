@@ -9,6 +9,10 @@
 // The scale is read from the database (cities, neighbourhoods, consumers: counters of every result);
 // --scale=NAME or CADCONS_BENCH_SCALE adds a name for it to the output's context.
 //
+// Behind bench/with-link (CADCONS_LINK_PID, CADCONS_LINK_COUNTS), the openings and Confirm also report what
+// crossed the link per iteration: link_bytes (both ways) and link_round_trips. CADCONS_BENCH_LINK names the
+// link in the PostgreSQL results ("postgres-wan").
+//
 // Confirm saves a new consumer at every iteration (and, in Confirm/existing, saves the same consumer
 // again). The consumers it adds have codes from 000000090000000000000 up, of the customer of the
 // parameter file; they are deleted at the start and at the end of the run.
@@ -29,14 +33,19 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <benchmark/benchmark.h>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -84,6 +93,59 @@ Backend* active = nullptr;
 QList<MensagemArgs> messages;
 std::unique_ptr<bench::ScreenLoopbackServer> cepServer;
 qint64 nextConsumer = 0;
+
+// What crossed the link of bench/with-link so far: its counts, asked for with SIGUSR1 and read from the last
+// line it then writes to its file. Zeros without a link.
+struct LinkCounts {
+    qint64 bytes = 0;
+    qint64 roundTrips = 0;
+};
+
+LinkCounts linkCounts() {
+    static const qint64 pid = qEnvironmentVariableIntValue("CADCONS_LINK_PID");
+    static const QString path = qEnvironmentVariable("CADCONS_LINK_COUNTS");
+    if (pid <= 0 || path.isEmpty())
+        return {};
+    const auto lines = [&] {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed().split('\n') : QList<QByteArray>();
+    };
+    const qsizetype before = lines().size();
+    kill(static_cast<pid_t>(pid), SIGUSR1);
+    for (int wait = 0; wait < 5000; ++wait) {
+        const QList<QByteArray> now = lines();
+        if (now.size() > before) {
+            const QJsonObject counts = QJsonDocument::fromJson(now.last()).object();
+            return {counts.value(QLatin1String("client_bytes")).toInteger() +
+                        counts.value(QLatin1String("server_bytes")).toInteger(),
+                    counts.value(QLatin1String("round_trips")).toInteger()};
+        }
+        QThread::msleep(1);
+    }
+    throw std::runtime_error("the link did not report its counts");
+}
+
+// The link's counts over the timed parts of a benchmark: start and stop each with the timer paused.
+class LinkMeter {
+public:
+    void start() { at_ = linkCounts(); }
+    void stop() {
+        const LinkCounts now = linkCounts();
+        total_.bytes += now.bytes - at_.bytes;
+        total_.roundTrips += now.roundTrips - at_.roundTrips;
+    }
+    void report(benchmark::State& state) const {
+        if (qEnvironmentVariableIsEmpty("CADCONS_LINK_PID"))
+            return;
+        state.counters["link_bytes"] = benchmark::Counter(double(total_.bytes), benchmark::Counter::kAvgIterations);
+        state.counters["link_round_trips"] =
+            benchmark::Counter(double(total_.roundTrips), benchmark::Counter::kAvgIterations);
+    }
+
+private:
+    LinkCounts at_;
+    LinkCounts total_;
+};
 
 QSqlQuery run(const Backend& b, const QString& sql, const QVariantList& values = {}) {
     QSqlQuery query(b.db());
@@ -342,14 +404,25 @@ template <typename F> void guarded(benchmark::State& state, F&& body) {
     }
 }
 
+// The lists as they are when the tables behind them changed since the last opening: every kept one read again.
+enum class Lists { Kept, Changed };
+
 // From the call to the form on screen: the form made, initialized as the entry point does it, shown and
 // painted. A new consumer: mode "B" and no code, as a till registers one; an existing one: its code.
-void InicializaForm(benchmark::State& state, Backend* b, bool existing) {
+// Lists::Changed counts a version of every list table up before each opening (not timed), as an
+// administrator's change does: the opening then reads every list, as the first one of a process does.
+void InicializaForm(benchmark::State& state, Backend* b, bool existing, Lists lists) {
     guarded(state, [&] {
         activate(*b);
         openForm(*b, QString(), QStringLiteral("B")); // the connection opens once per process
+        LinkMeter link;
         for (auto _ : state) {
+            state.PauseTiming();
+            if (lists == Lists::Changed)
+                run(*b, QStringLiteral("UPDATE LISTVERSION SET VERSION = VERSION + 1 WHERE TABLENAME <> 'DATABASE'"));
             messages.clear();
+            link.start();
+            state.ResumeTiming();
             auto form = std::make_unique<TfrmCadastroConsumidor>();
             form->FormCreate();
             form->InicializaForm(existing ? b->existingConsumer : QString(), QString(), b->customer,
@@ -357,6 +430,7 @@ void InicializaForm(benchmark::State& state, Backend* b, bool existing) {
             form->show();
             QCoreApplication::processEvents();
             state.PauseTiming();
+            link.stop();
             if (form->consumer.stOperacao != (existing ? u"2" : u"1") || !messages.isEmpty()) {
                 state.SkipWithError(("the form did not open as expected: " + messageTexts()).toStdString().c_str());
                 break;
@@ -365,6 +439,7 @@ void InicializaForm(benchmark::State& state, Backend* b, bool existing) {
             state.ResumeTiming();
         }
         setCounters(state, *b);
+        link.report(state);
     });
 }
 
@@ -376,15 +451,18 @@ void ConfirmNew(benchmark::State& state, Backend* b) {
     guarded(state, [&] {
         activate(*b);
         int questions = 0;
+        LinkMeter link;
         for (auto _ : state) {
             state.PauseTiming();
             auto form = openForm(*b, QString(), QStringLiteral("B"));
             fillNewConsumer(*form, *b);
             QCoreApplication::processEvents(); // painted while typed
             messages.clear();
+            link.start();
             state.ResumeTiming();
             touchConfirm(*form);
             state.PauseTiming();
+            link.stop();
             for (const MensagemArgs& m : messages)
                 questions += m.kind == kMsgPergunta;
             if (!saved(*form)) {
@@ -396,6 +474,7 @@ void ConfirmNew(benchmark::State& state, Backend* b) {
         }
         state.counters["questions"] = benchmark::Counter(questions, benchmark::Counter::kAvgIterations);
         setCounters(state, *b);
+        link.report(state);
     });
 }
 
@@ -413,6 +492,7 @@ void ConfirmExisting(benchmark::State& state, Backend* b) {
                 throw std::runtime_error(("the consumer to save again was not saved: " + messageTexts()).toStdString());
         }
         int phone = 0;
+        LinkMeter link;
         for (auto _ : state) {
             state.PauseTiming();
             auto form = openForm(*b, code, QString());
@@ -422,9 +502,11 @@ void ConfirmExisting(benchmark::State& state, Backend* b) {
             typePassword(*form, 19, QStringLiteral("%1").arg(1000 + phone % 9000));
             QCoreApplication::processEvents(); // painted while typed
             messages.clear();
+            link.start();
             state.ResumeTiming();
             touchConfirm(*form);
             state.PauseTiming();
+            link.stop();
             if (!saved(*form)) {
                 state.SkipWithError(("not saved: " + messageTexts()).toStdString().c_str());
                 break;
@@ -433,6 +515,7 @@ void ConfirmExisting(benchmark::State& state, Backend* b) {
             state.ResumeTiming();
         }
         setCounters(state, *b);
+        link.report(state);
     });
 }
 
@@ -655,6 +738,9 @@ int main(int argc, char** argv) {
         }
         try {
             backends.push_back(prepareBackend(QLatin1String(kind.label), value));
+            if (const QString link = qEnvironmentVariable("CADCONS_BENCH_LINK");
+                !link.isEmpty() && backends.back()->label == u"postgres")
+                backends.back()->label += u'-' + link;
         } catch (const std::exception& e) {
             std::fprintf(stderr, "screen_bench: %s: %s\n", kind.label, e.what());
             return 1;
@@ -676,8 +762,9 @@ int main(int argc, char** argv) {
             const std::string full = (QLatin1String(name) + u'/' + b->label).toStdString();
             benchmark::RegisterBenchmark(full.c_str(), fn, b, extra...)->UseRealTime()->Unit(benchmark::kMillisecond);
         };
-        add("InicializaForm/new", InicializaForm, false);
-        add("InicializaForm/existing", InicializaForm, true);
+        add("InicializaForm/new", InicializaForm, false, Lists::Kept);
+        add("InicializaForm/existing", InicializaForm, true, Lists::Kept);
+        add("InicializaForm/changedLists/existing", InicializaForm, true, Lists::Changed);
         add("Confirm/new", ConfirmNew);
         add("Confirm/existing", ConfirmExisting);
         add("BuscaEnderecoCEP/web50ms", BuscaEnderecoCEPWeb);

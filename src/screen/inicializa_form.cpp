@@ -211,12 +211,11 @@ void TfrmCadastroConsumidor::InicializaForm(const QString& code, const QString& 
     consumer.stNmConsumidor = name;
     stModoChamada = mode;
 
-    // The service object lives for the process; its connection opens once and then stays open.
+    // The service object lives for the process; its connection opens once and then stays open. Opening
+    // tells in one statement whether it still answers and which of the lists it keeps have changed.
     if (!rdmCadConsumidor)
         rdmCadConsumidor = new TrdmCadConsumidor();
     rdmCadConsumidor->open();
-    // One statement tells which of the lists this process keeps have changed since it read them.
-    checkListVersions();
 
     clearFields();
     stIDVERSALDCON = stIDIMPCPFCUPOM = stIDCADCONFLIBCON = stIDATUCPFCONS = QStringLiteral("S");

@@ -19,8 +19,10 @@ QString connectionIdentity(const QSqlDatabase& db) {
 
 } // namespace
 
-void ListCache::check(const QSqlDatabase& db) {
+bool ListCache::check(const QSqlDatabase& db) {
     checked_ = false;
+    if (noVersions_)
+        return false;
     QHash<QString, qint64> versions;
     {
         // A plain statement: one round trip, where a prepared one takes three.
@@ -29,14 +31,14 @@ void ListCache::check(const QSqlDatabase& db) {
         if (!query.exec(QStringLiteral("SELECT TABLENAME, VERSION FROM LISTVERSION"))) {
             qCDebug(lcService, "no list versions (%s): every list is read afresh",
                     qUtf8Printable(query.lastError().text()));
-            return;
+            return false;
         }
         while (query.next())
             versions.insert(query.value(0).toString().trimmed().toUpper(), query.value(1).toLongLong());
     }
     if (!versions.contains(kDatabaseRow)) {
         qCDebug(lcService, "LISTVERSION has no DATABASE row: every list is read afresh");
-        return;
+        return true;
     }
     const QString database = connectionIdentity(db) + QChar(0x1F) + QString::number(versions.value(kDatabaseRow));
     if (database != database_) {
@@ -45,6 +47,7 @@ void ListCache::check(const QSqlDatabase& db) {
     }
     versions_ = std::move(versions);
     checked_ = true;
+    return true;
 }
 
 bool ListCache::versionsOf(const QStringList& tables, QList<qint64>& versions) const {

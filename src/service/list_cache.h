@@ -17,8 +17,14 @@ public:
     // Reads every version in one statement. Until the next check, a list whose tables still have the
     // versions it was read at is served from here. A database other than the one checked last (another
     // connection string, or a database made anew at the same place) forgets what was kept. Never throws:
-    // when the versions cannot be read, nothing is served from here until a check succeeds.
-    void check(const QSqlDatabase& db);
+    // when the versions cannot be read, nothing is served from here until a check succeeds. True when the
+    // database answered the statement, which tells that the connection is alive.
+    bool check(const QSqlDatabase& db);
+    // The check failed on a connection that answers otherwise: the database keeps no versions. Until the
+    // next connection, a check asks it nothing (no failing statement at every opening).
+    void noVersionsHere() { noVersions_ = true; }
+    // A connection made anew may reach a database that keeps them.
+    void connectionMade() { noVersions_ = false; }
     // Nothing is served from here until the next check (after a failure, inside a transaction).
     void suspend() { checked_ = false; }
 
@@ -43,6 +49,7 @@ private:
     QHash<QString, qint64> versions_;
     QHash<QString, Kept> kept_;
     bool checked_ = false;
+    bool noVersions_ = false;
     int reads_ = 0;
 };
 

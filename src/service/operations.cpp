@@ -45,26 +45,40 @@ QSqlDatabase connection() {
     return rdmCadConsumidor ? rdmCadConsumidor->adcCadConsumidor() : QSqlDatabase();
 }
 
-// Every run prepares its statement anew, so nothing of an earlier call's values or open result stays.
-QSqlQuery execute(const char* name, const QString& text, const Bindings& bindings) {
-    QSqlQuery query(service().adcCadConsumidor());
-    query.setForwardOnly(true);
-    if (!query.prepare(text))
-        throw DatabaseError(QStringLiteral("%1: the statement could not be prepared").arg(QLatin1String(name)),
-                            query.lastError());
+// Runs the statement kept prepared on the service's connection, every value bound anew. A statement that
+// fails is prepared anew at its next run, should the failure lie in the prepared statement itself (a table
+// changed under it). A result left open would hold a read lock (SQLite) or the connection (ODBC): whoever
+// reads one finishes it, and a statement without one is finished here.
+QSqlQuery& execute(const char* name, const QString& text, const Bindings& bindings) {
+    TrdmCadConsumidor& rdm = service();
+    QSqlQuery* query = &rdm.prepared(name, text);
+    query->finish();
     for (const auto& [parameter, value] : bindings)
-        query.bindValue(QLatin1Char(':') + QLatin1String(parameter), value);
-    if (!query.exec())
-        throw DatabaseError(QStringLiteral("%1: the statement failed").arg(QLatin1String(name)), query.lastError());
-    return query;
+        query->bindValue(QLatin1Char(':') + QLatin1String(parameter), value);
+    if (!query->exec()) {
+        const QSqlError error = query->lastError();
+        rdm.forgetStatement(text);
+        throw DatabaseError(QStringLiteral("%1: the statement failed").arg(QLatin1String(name)), error);
+    }
+    if (!query->isSelect())
+        query->finish();
+    return *query;
+}
+
+// The whole result as a packet; the query finished whatever happens.
+DataPacket readAll(QSqlQuery& query, const QSet<QString>& dateTimeColumns = {}) {
+    struct Finish {
+        QSqlQuery& query;
+        ~Finish() { query.finish(); }
+    } finish{query};
+    return sql::resultPacket(query, dateTimeColumns);
 }
 
 ServiceResult read(const char* name, const QString& text, const Bindings& bindings = {},
                    const QSet<QString>& dateTimeColumns = {}) {
     try {
         usableService();
-        QSqlQuery query = execute(name, text, bindings);
-        return sql::resultPacket(query, dateTimeColumns);
+        return readAll(execute(name, text, bindings), dateTimeColumns);
     } catch (const std::exception& e) {
         noteFailure();
         return ADOExceptionMessage(e, connection(), QString());
@@ -72,7 +86,7 @@ ServiceResult read(const char* name, const QString& text, const Bindings& bindin
 }
 
 // A reference list: served from what the service keeps when its tables have not changed since it was
-// read (see checkListVersions), else read and kept. The key holds the bound values.
+// read (TrdmCadConsumidor::open reads their versions), else read and kept. The key holds the bound values.
 ServiceResult readList(const char* name, const QString& text, const QStringList& tables,
                        const Bindings& bindings = {}) {
     QString key = QLatin1String(name);
@@ -117,18 +131,6 @@ QVariant birthDate(const QString& value) {
 }
 
 } // namespace
-
-void checkListVersions() {
-    TrdmCadConsumidor* rdm = rdmCadConsumidor;
-    if (!rdm)
-        return;
-    if (!rdm->connected() || rdm->inTransaction()) {
-        rdm->lists().suspend();
-        return;
-    }
-    const TimedCall timed(lcService, "checkListVersions");
-    rdm->lists().check(rdm->adcCadConsumidor());
-}
 
 ServiceResult getMunicipio() {
     const TimedCall timed(lcService, "getMunicipio");
@@ -220,8 +222,7 @@ ServiceResult getInfCEP(const QString& cep, bool& ok) {
     ok = true;
     try {
         usableService();
-        QSqlQuery query = execute("adqInfCEP", QString::fromUtf8(sql::adqInfCEP), {{"P_CEP", text(cep)}});
-        return sql::resultPacket(query);
+        return readAll(execute("adqInfCEP", QString::fromUtf8(sql::adqInfCEP), {{"P_CEP", text(cep)}}));
     } catch (const std::exception& e) {
         noteFailure();
         // The postal-code look-up shows the plain text; it has its own way of telling the operator.
@@ -294,8 +295,8 @@ Bindings writeConsumer(const GravaConsumidor& v) {
         execute("acmConsumidor", QString::fromUtf8(sql::acmConsumidor), values);
         return values;
     }
-    QSqlQuery stored = execute("adqVerificaConsumidor", QString::fromUtf8(sql::adqVerificaConsumidor),
-                               {{"P_CDCLIENTE", text(v.cdCliente)}, {"P_CDCONSUMIDOR", text(v.cdConsumidor)}});
+    QSqlQuery& stored = execute("adqVerificaConsumidor", QString::fromUtf8(sql::adqVerificaConsumidor),
+                                {{"P_CDCLIENTE", text(v.cdCliente)}, {"P_CDCONSUMIDOR", text(v.cdConsumidor)}});
     const QString storedMarker = stored.next() ? stored.value(0).toString() : QString();
     stored.finish();
     const QString marker = storedMarker == QLatin1String("I") ? QStringLiteral("I") : QStringLiteral("A");
@@ -317,17 +318,16 @@ bool holdsSave(const UncertainSave& save) {
     QStringList names;
     for (const auto& binding : save.values)
         names.append(QLatin1String(binding.first));
-    QSqlQuery row = execute("checkUncertainSave",
-                            QStringLiteral("SELECT %1 FROM CONSUMIDOR WHERE CDCLIENTE = :P_CDCLIENTE AND "
-                                           "CDCONSUMIDOR = :P_CDCONSUMIDOR")
-                                .arg(names.join(QLatin1String(", "))),
-                            {{"P_CDCLIENTE", text(save.cdCliente)}, {"P_CDCONSUMIDOR", text(save.cdConsumidor)}});
-    if (!row.next())
-        return false;
-    for (qsizetype i = 0; i < save.values.size(); ++i)
-        if (!sameValue(row.value(int(i)), save.values[i].second))
-            return false;
-    return true;
+    QSqlQuery& row = execute("checkUncertainSave",
+                             QStringLiteral("SELECT %1 FROM CONSUMIDOR WHERE CDCLIENTE = :P_CDCLIENTE AND "
+                                            "CDCONSUMIDOR = :P_CDCONSUMIDOR")
+                                 .arg(names.join(QLatin1String(", "))),
+                             {{"P_CDCLIENTE", text(save.cdCliente)}, {"P_CDCONSUMIDOR", text(save.cdConsumidor)}});
+    bool holds = row.next();
+    for (qsizetype i = 0; holds && i < save.values.size(); ++i)
+        holds = sameValue(row.value(int(i)), save.values[i].second);
+    row.finish();
+    return holds;
 }
 
 } // namespace

@@ -4,8 +4,10 @@
 #include "service/list_cache.h"
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <array>
+#include <map>
 
 namespace cadcons {
 
@@ -21,7 +23,8 @@ public:
 
     // Opens adcCadConsumidor unless it is open and still answers: BeforeConnect, connect, AfterConnect.
     // A connection the server has dropped (session ended, server restarted) is made anew rather than
-    // kept for the life of the process. Throws DatabaseError when the connection cannot be made.
+    // kept for the life of the process. Either way the reference lists' versions are read (see ListCache).
+    // Throws DatabaseError when the connection cannot be made.
     void open();
     void close();
     bool connected() const;
@@ -48,6 +51,13 @@ public:
     // Oracle text then.
     bool isOracle() const;
 
+    // The statement of `text`, prepared on this connection at its first use and kept until the connection
+    // goes: on PostgreSQL, preparing and deallocating each take a round trip of their own. Throws
+    // DatabaseError naming the statement `name` when it cannot be prepared.
+    QSqlQuery& prepared(const char* name, const QString& text);
+    // A statement that failed is prepared anew at its next use.
+    void forgetStatement(const QString& text);
+
     // The reference lists this process has read, kept between openings.
     ListCache& lists() { return lists_; }
 
@@ -60,15 +70,11 @@ private:
     bool suspect_ = false;        // an operation failed since the last look
     bool closedOnPurpose_ = true; // not opened yet, or closed by close()
     ListCache lists_;
+    std::map<QString, QSqlQuery> statements_; // by text; a node's query stays where it is
 };
 
 // The process-wide service object; created by the first form initialization.
 extern TrdmCadConsumidor* rdmCadConsumidor;
-
-// Before an opening's lists: reads the versions of the reference tables in one statement, so that a list
-// that has not changed since this process read it is not read again (getMunicipio to getNomeCliente
-// below). Never fails: without versions every list is read afresh.
-void checkListVersions();
 
 // The read operations. Each runs its statement on rdmCadConsumidor and returns the whole result as a
 // packet, or the error text. None throws.
