@@ -244,6 +244,7 @@ public:
 
 private:
     void confirma();
+    void adoptUncertainInsert(const QString& ajustado);
     // The duplicate checks of CPF, RG and badge; false when one stops the confirm (its message shown).
     bool documentsAreFree(const QString& carregado, const QString& ajustado);
     // Country, state and city are in the lists; false with the message of the first that is not.

@@ -8,8 +8,10 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSqlQuery>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -271,39 +273,107 @@ Bindings savedColumns(const GravaConsumidor& v, const SaveContext& c) {
 
 } // namespace
 
+namespace {
+
+// A save whose commit was sent but whose answer never came back: the database may or may not hold it.
+struct UncertainSave {
+    QString cdCliente;
+    QString cdConsumidor;
+    Bindings values;
+};
+std::optional<UncertainSave> uncertainSave;
+
+// Inserts or updates the row inside the open transaction; the values bound, for checking it later.
+Bindings writeConsumer(const GravaConsumidor& v) {
+    const QDateTime now = QDateTime::currentDateTime();
+    const QVariant nascimento = birthDate(v.dtNascCons);
+    if (v.operacao == QLatin1String("1")) {
+        const QString marker =
+            v.stProcessamento == QLatin1String("SERVIDOR") ? QStringLiteral("S") : QStringLiteral("I");
+        const QString tipoVenda = v.idTpVendaCons.isEmpty() ? QStringLiteral("7") : v.idTpVendaCons;
+        Bindings values = savedColumns(v, {now, marker, nascimento, tipoVenda});
+        execute("acmConsumidor", QString::fromUtf8(sql::acmConsumidor), values);
+        return values;
+    }
+    QSqlQuery& stored = execute("adqVerificaConsumidor", QString::fromUtf8(sql::adqVerificaConsumidor),
+                                {{"P_CDCLIENTE", text(v.cdCliente)}, {"P_CDCONSUMIDOR", text(v.cdConsumidor)}});
+    const QString storedMarker = stored.next() ? stored.value(0).toString() : QString();
+    stored.finish();
+    const QString marker = storedMarker == QLatin1String("I") ? QStringLiteral("I") : QStringLiteral("A");
+    Bindings values = savedColumns(v, {now, marker, nascimento, v.idTpVendaCons});
+    execute("acmUpdCpfConsumidor", QString::fromUtf8(sql::acmUpdCpfConsumidor), values);
+    return values;
+}
+
+// CHAR columns come back padded, and a database may keep an empty text as NULL.
+bool sameValue(const QVariant& stored, const QVariant& bound) {
+    if (bound.metaType() == QMetaType::fromType<QDateTime>())
+        return bound.isNull() ? stored.isNull() : !stored.isNull() && stored.toDateTime() == bound.toDateTime();
+    static const QRegularExpression trailing(QStringLiteral("\\s+$"));
+    return stored.toString().remove(trailing) == bound.toString().remove(trailing);
+}
+
+// True when the consumer's row holds every value the save bound; false when it is missing or differs.
+bool holdsSave(const UncertainSave& save) {
+    QStringList names;
+    for (const auto& binding : save.values)
+        names.append(QLatin1String(binding.first));
+    QSqlQuery& row = execute("checkUncertainSave",
+                             QStringLiteral("SELECT %1 FROM CONSUMIDOR WHERE CDCLIENTE = :P_CDCLIENTE AND "
+                                            "CDCONSUMIDOR = :P_CDCONSUMIDOR")
+                                 .arg(names.join(QLatin1String(", "))),
+                             {{"P_CDCLIENTE", text(save.cdCliente)}, {"P_CDCONSUMIDOR", text(save.cdConsumidor)}});
+    bool holds = row.next();
+    for (qsizetype i = 0; holds && i < save.values.size(); ++i)
+        holds = sameValue(row.value(int(i)), save.values[i].second);
+    row.finish();
+    return holds;
+}
+
+} // namespace
+
+ServiceResult settleUncertainSave(const QString& cdCliente, const QString& cdConsumidor) {
+    if (!uncertainSave || uncertainSave->cdCliente != cdCliente || uncertainSave->cdConsumidor != cdConsumidor)
+        return false;
+    const TimedCall timed(lcService, "settleUncertainSave");
+    try {
+        usableService();
+        const bool saved = holdsSave(*uncertainSave);
+        uncertainSave.reset();
+        return saved;
+    } catch (const std::exception& e) {
+        noteFailure();
+        return ADOExceptionMessage(e, connection(), QString());
+    }
+}
+
 ServiceResult setGravaConsumidor(const GravaConsumidor& v) {
     const TimedCall timed(lcService, "setGravaConsumidor");
+    std::optional<UncertainSave> sent; // set once only the commit is left
     try {
         TrdmCadConsumidor& rdm = usableService();
         rdm.StartTrans();
         try {
-            const QDateTime now = QDateTime::currentDateTime();
-            const QVariant nascimento = birthDate(v.dtNascCons);
-            if (v.operacao == QLatin1String("1")) {
-                const QString marker =
-                    v.stProcessamento == QLatin1String("SERVIDOR") ? QStringLiteral("S") : QStringLiteral("I");
-                const QString tipoVenda = v.idTpVendaCons.isEmpty() ? QStringLiteral("7") : v.idTpVendaCons;
-                execute("acmConsumidor", QString::fromUtf8(sql::acmConsumidor),
-                        savedColumns(v, {now, marker, nascimento, tipoVenda}));
-            } else {
-                QSqlQuery& stored =
-                    execute("adqVerificaConsumidor", QString::fromUtf8(sql::adqVerificaConsumidor),
-                            {{"P_CDCLIENTE", text(v.cdCliente)}, {"P_CDCONSUMIDOR", text(v.cdConsumidor)}});
-                const QString storedMarker = stored.next() ? stored.value(0).toString() : QString();
-                stored.finish();
-                const QString marker = storedMarker == QLatin1String("I") ? QStringLiteral("I") : QStringLiteral("A");
-                execute("acmUpdCpfConsumidor", QString::fromUtf8(sql::acmUpdCpfConsumidor),
-                        savedColumns(v, {now, marker, nascimento, v.idTpVendaCons}));
-            }
+            sent = UncertainSave{v.cdCliente, v.cdConsumidor, writeConsumer(v)};
             rdm.CommitTrans();
         } catch (const std::exception&) {
             rdm.RollbackTrans();
             throw;
         }
+        if (uncertainSave && uncertainSave->cdCliente == v.cdCliente && uncertainSave->cdConsumidor == v.cdConsumidor)
+            uncertainSave.reset();
         return true;
     } catch (const std::exception& e) {
         noteFailure();
-        return ADOExceptionMessage(e, connection(), QString());
+        const QString error = ADOExceptionMessage(e, connection(), QString());
+        if (!sent)
+            return error;
+        // The commit itself failed: the server may have committed and lost only its answer. Asked again on
+        // a connection that answers, or at the next Confirm of this consumer when none does yet.
+        uncertainSave = std::move(sent);
+        const ServiceResult settled = settleUncertainSave(v.cdCliente, v.cdConsumidor);
+        const bool* found = std::get_if<bool>(&settled);
+        return found && *found ? settled : ServiceResult(error);
     }
 }
 

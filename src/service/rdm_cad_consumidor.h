@@ -143,5 +143,9 @@ struct GravaConsumidor {
 
 // Inserts or updates one consumer in one transaction: true, or the error text with nothing written.
 ServiceResult setGravaConsumidor(const GravaConsumidor& values);
+// When the commit of a save got no answer and the row could not be checked then, the save is kept until
+// this tells: true when the consumer's row holds exactly what that save wrote, false when it does not or
+// no such save is pending, the error text when the database still cannot be asked.
+ServiceResult settleUncertainSave(const QString& cdCliente, const QString& cdConsumidor);
 
 } // namespace cadcons

@@ -226,13 +226,28 @@ void TfrmCadastroConsumidor::saveAndPublish(bool novo, const QString& chave, con
     close();
 }
 
+void TfrmCadastroConsumidor::adoptUncertainInsert(const QString& ajustado) {
+    // The last save of this consumer may have been committed with its answer lost on the way back.
+    const ServiceResult settled = settleUncertainSave(consumer.stCdCliente, ajustado);
+    if (isError(settled))
+        MensagemMetodo(settled, true, 10, QStringLiteral("settleUncertainSave"), kModuloGrava,
+                       consumer.stCdCliente + kSep + ajustado, stIdEsquema);
+    const bool* found = std::get_if<bool>(&settled);
+    if (found && *found && consumer.stOperacao == QLatin1String("1")) {
+        // It is in the database as this form wrote it: from here on it is an edit of this form's record.
+        insertedKey_ = ajustado;
+        consumer.stOperacao = QStringLiteral("2");
+    }
+}
+
 void TfrmCadastroConsumidor::confirma() {
     PreencheVariaveis();
     if (!Vd_Informacoes())
         return;
 
-    const QString carregado = loadedCode();
     const QString ajustado = Ajusta(consumer.stCdConsumidor, 21);
+    adoptUncertainInsert(ajustado);
+    const QString carregado = loadedCode();
 
     if (!documentsAreFree(carregado, ajustado))
         return;
