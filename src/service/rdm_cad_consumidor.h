@@ -143,7 +143,8 @@ struct GravaConsumidor {
 
 // Inserts or updates one consumer in one transaction: true, or the error text with nothing written. When
 // the commit itself fails (its answer lost with the link), the row is looked at on a connection that answers:
-// true when it holds what this save wrote.
+// true when it holds what this save wrote; when no connection answers, the error text, and the save is kept
+// for settleUncertainSave.
 ServiceResult setGravaConsumidor(const GravaConsumidor& values);
 // When the commit of a save got no answer and the row could not be checked then, the save is kept until
 // this tells: true when the consumer's row holds exactly what that save wrote, false when it does not or
