@@ -46,23 +46,26 @@ QSqlDatabase connection() {
 }
 
 // Runs the statement kept prepared on the service's connection, every value bound anew. A statement that
-// fails is prepared anew at its next run, should the failure lie in the prepared statement itself (a table
-// changed under it). A result left open would hold a read lock (SQLite) or the connection (ODBC): whoever
-// reads one finishes it, and a statement without one is finished here.
+// fails outside a transaction is prepared anew at its next run, should the failure lie in the prepared
+// statement itself (a table changed under the columns it reads); inside one, PostgreSQL would refuse to
+// deallocate it until the roll-back. A result left open would hold a read lock (SQLite) or the connection
+// (ODBC): whoever reads one finishes it, and a statement without one is finished here.
 QSqlQuery& execute(const char* name, const QString& text, const Bindings& bindings) {
     TrdmCadConsumidor& rdm = service();
-    QSqlQuery* query = &rdm.prepared(name, text);
-    query->finish();
+    QSqlQuery& query = rdm.prepared(name, text);
+    query.finish();
     for (const auto& [parameter, value] : bindings)
-        query->bindValue(QLatin1Char(':') + QLatin1String(parameter), value);
-    if (!query->exec()) {
-        const QSqlError error = query->lastError();
-        rdm.forgetStatement(text);
-        throw DatabaseError(QStringLiteral("%1: the statement failed").arg(QLatin1String(name)), error);
+        query.bindValue(QLatin1Char(':') + QLatin1String(parameter), value);
+    if (!query.exec()) {
+        const DatabaseError error(QStringLiteral("%1: the statement failed").arg(QLatin1String(name)),
+                                  query.lastError());
+        if (!rdm.inTransaction())
+            rdm.forgetStatement(text);
+        throw error;
     }
-    if (!query->isSelect())
-        query->finish();
-    return *query;
+    if (!query.isSelect())
+        query.finish();
+    return query;
 }
 
 // The whole result as a packet; the query finished whatever happens.
