@@ -83,7 +83,7 @@ TEST_P(ListCacheTest, WithoutVersionsOrWithoutACheckEveryListIsReadAfresh) {
     getBairro();
     EXPECT_EQ(reads(), 2);
     // A schema that keeps no versions (a chain's own): read every time, as ever.
-    exec(QStringLiteral("DROP TABLE LISTVERSION"));
+    execElsewhere(QStringLiteral("DROP TABLE LISTVERSION"));
     for (int i = 0; i < 2; ++i) {
         service_->open(); // as each opening does: reads the versions
         EXPECT_TRUE(isPacket(getBairro()));
