@@ -427,9 +427,6 @@ struct FinishQuery {
     ~FinishQuery() { query.finish(); }
 };
 
-// Whether the plugin of Qt's driver finds `symbol` at `ours`, that is whether it runs on the library this
-// one calls. A Qt built with its own copy of SQLite keeps that copy private, and its statements must never
-// reach another copy.
 // The plugin of Qt's driver, as the loader holds it; null when it cannot be found. Kept open: Qt keeps its
 // plugins loaded for the life of the process anyway.
 void* driverPlugin(const QSqlDriver* driver) {
@@ -439,6 +436,9 @@ void* driverPlugin(const QSqlDriver* driver) {
     return dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD);
 }
 
+// Whether the plugin of Qt's driver finds `symbol` at `ours`, that is whether it runs on the library this
+// one calls. A Qt built with its own copy of SQLite keeps that copy private, and its statements must never
+// reach another copy.
 bool pluginCalls(const QSqlDriver* driver, const char* symbol, const void* ours) {
     void* plugin = driverPlugin(driver);
     return plugin && dlsym(plugin, symbol) == ours;
@@ -478,9 +478,8 @@ sqlite3_stmt* sqliteStatement(const QSqlQuery& query) {
 // Reads a SQLite result from SQLite itself. Qt's driver turns every text into UTF-16 and caches each
 // row as variants before handing it over, which made reading a long list several times slower than
 // SQLite. The driver has already stepped onto the first row and holds it; the rest are stepped here,
-// and the query is finished afterwards so that it never steps the statement again.
+// and packetFromQuery finishes the query afterwards so that it never steps the statement again.
 void readSqlite(QSqlQuery& query, sqlite3_stmt* statement, RowReader& reader, DataPacket& packet) {
-    const FinishQuery finish{query};
     if (!query.next())
         return;
     int status = SQLITE_ROW;
@@ -512,9 +511,9 @@ std::pair<PGconn*, PGresult*> postgresResult(const QSqlQuery& query) {
 // Reads a PostgreSQL result through libpq itself: Qt's driver makes a variant of every cell and copies
 // each row through its query, several times libpq's own cost. The driver runs a forward-only query in
 // single-row mode and holds its first row (or the whole result otherwise); the further rows are taken
-// from the connection here, and the query is finished afterwards so that it never asks for them again.
+// from the connection here, and packetFromQuery finishes the query afterwards so that it never asks for
+// them again.
 void readPostgres(QSqlQuery& query, PGconn* connection, const PGresult* first, RowReader& reader, DataPacket& packet) {
-    const FinishQuery finish{query};
     const ExecStatusType firstStatus = pq.resultStatus(first);
     for (int row = 0; row < pq.ntuples(first); ++row)
         packet.rows.append(reader.read(first, row));
@@ -543,6 +542,9 @@ DataPacket packetFromQuery(QSqlQuery& query) {
 DataPacket packetFromQuery(QSqlQuery& query, const QSet<QString>& dateTimeColumns) {
     if (!query.isActive())
         fail(QStringLiteral("The query has no result to read: %1").arg(query.lastError().text()));
+    // Finished whatever happens: a result left open would step its statement again, hold SQLite's read lock
+    // or keep an ODBC connection busy.
+    const FinishQuery finish{query};
     RowReader reader(query.record(), dateTimeColumns);
     DataPacket packet;
     if (sqlite3_stmt* statement = sqliteStatement(query)) {

@@ -11,7 +11,8 @@ namespace cadcons {
 
 // Turns the whole result of an executed query into a packet: field definitions from the record,
 // then every row from the current position on. Date-time columns stay date-times, decimals come as
-// floats, integers as qint64. Throws std::runtime_error when the driver fails while fetching.
+// floats, integers as qint64. The query is finished afterwards, also when reading fails. Throws
+// std::runtime_error when the driver fails while fetching.
 DataPacket packetFromQuery(QSqlQuery& query);
 
 // As above, with the columns named in `dateTimeColumns` (compared without regard to case) made

@@ -49,7 +49,7 @@ QSqlDatabase connection() {
 // fails outside a transaction is prepared anew at its next run, should the failure lie in the prepared
 // statement itself (a table changed under the columns it reads); inside one, PostgreSQL would refuse to
 // deallocate it until the roll-back. A result left open would hold a read lock (SQLite) or the connection
-// (ODBC): whoever reads one finishes it, and a statement without one is finished here.
+// (ODBC): packetFromQuery finishes what it reads, and a statement without one is finished here.
 QSqlQuery& execute(const char* name, const QString& text, const Bindings& bindings) {
     TrdmCadConsumidor& rdm = service();
     QSqlQuery& query = rdm.prepared(name, text);
@@ -68,20 +68,11 @@ QSqlQuery& execute(const char* name, const QString& text, const Bindings& bindin
     return query;
 }
 
-// The whole result as a packet; the query finished whatever happens.
-DataPacket readAll(QSqlQuery& query, const QSet<QString>& dateTimeColumns = {}) {
-    struct Finish {
-        QSqlQuery& query;
-        ~Finish() { query.finish(); }
-    } finish{query};
-    return sql::resultPacket(query, dateTimeColumns);
-}
-
 ServiceResult read(const char* name, const QString& text, const Bindings& bindings = {},
                    const QSet<QString>& dateTimeColumns = {}) {
     try {
         usableService();
-        return readAll(execute(name, text, bindings), dateTimeColumns);
+        return sql::resultPacket(execute(name, text, bindings), dateTimeColumns);
     } catch (const std::exception& e) {
         noteFailure();
         return ADOExceptionMessage(e, connection(), QString());
@@ -225,7 +216,7 @@ ServiceResult getInfCEP(const QString& cep, bool& ok) {
     ok = true;
     try {
         usableService();
-        return readAll(execute("adqInfCEP", QString::fromUtf8(sql::adqInfCEP), {{"P_CEP", text(cep)}}));
+        return sql::resultPacket(execute("adqInfCEP", QString::fromUtf8(sql::adqInfCEP), {{"P_CEP", text(cep)}}));
     } catch (const std::exception& e) {
         noteFailure();
         // The postal-code look-up shows the plain text; it has its own way of telling the operator.
@@ -286,6 +277,10 @@ struct UncertainSave {
 };
 std::optional<UncertainSave> uncertainSave;
 
+bool uncertainSaveOf(const QString& cdCliente, const QString& cdConsumidor) {
+    return uncertainSave && uncertainSave->cdCliente == cdCliente && uncertainSave->cdConsumidor == cdConsumidor;
+}
+
 // Inserts or updates the row inside the open transaction; the values bound, for checking it later.
 Bindings writeConsumer(const GravaConsumidor& v) {
     const QDateTime now = QDateTime::currentDateTime();
@@ -336,7 +331,7 @@ bool holdsSave(const UncertainSave& save) {
 } // namespace
 
 ServiceResult settleUncertainSave(const QString& cdCliente, const QString& cdConsumidor) {
-    if (!uncertainSave || uncertainSave->cdCliente != cdCliente || uncertainSave->cdConsumidor != cdConsumidor)
+    if (!uncertainSaveOf(cdCliente, cdConsumidor))
         return false;
     const TimedCall timed(lcService, "settleUncertainSave");
     try {
@@ -363,7 +358,7 @@ ServiceResult setGravaConsumidor(const GravaConsumidor& v) {
             rdm.RollbackTrans();
             throw;
         }
-        if (uncertainSave && uncertainSave->cdCliente == v.cdCliente && uncertainSave->cdConsumidor == v.cdConsumidor)
+        if (uncertainSaveOf(v.cdCliente, v.cdConsumidor))
             uncertainSave.reset();
         return true;
     } catch (const std::exception& e) {
