@@ -185,13 +185,19 @@ protected:
             QThread::msleep(2);
     }
 
+    // The bytes each way that `step` moves through the link.
+    template <typename Step> std::pair<qint64, qint64> bytesOf(Step step) {
+        const Counts before = proxy_->counts();
+        step();
+        const Counts after = proxy_->counts();
+        return {after.client - before.client, after.server - before.server};
+    }
+
     // A Confirm without a cut, on a form just filled; its bytes each way.
     std::pair<qint64, qint64> measureConfirm() {
-        const Counts before = proxy_->counts();
-        confirm();
-        const Counts after = proxy_->counts();
+        const auto bytes = bytesOf([this] { confirm(); });
         EXPECT_FALSE(formOpen()) << messageTexts().join(u'|').toStdString();
-        return {after.client - before.client, after.server - before.server};
+        return bytes;
     }
 
     // The save's transaction alone: the record just confirmed saved again through the service, inserted
@@ -207,12 +213,12 @@ protected:
         if (novo)
             exec(QStringLiteral("DELETE FROM CONSUMIDOR WHERE CDCONSUMIDOR = '%1'").arg(key));
         rdmCadConsumidor->open();
-        const Counts before = proxy_->counts();
-        const ServiceResult saved = setGravaConsumidor(v);
-        const Counts after = proxy_->counts();
-        EXPECT_TRUE(std::holds_alternative<bool>(saved)) << std::get<QString>(saved).toStdString();
+        const auto bytes = bytesOf([&] {
+            const ServiceResult saved = setGravaConsumidor(v);
+            EXPECT_TRUE(std::holds_alternative<bool>(saved)) << std::get<QString>(saved).toStdString();
+        });
         dropServiceConnection();
-        return {after.client - before.client, after.server - before.server};
+        return bytes;
     }
 
     Traffic measure(bool novo, int code) {
