@@ -7,7 +7,8 @@
 
 #include <QDate>
 #include <QDateTime>
-#include <QSqlRecord>
+#include <QSqlQuery>
+#include <algorithm>
 #include <stdexcept>
 
 namespace cadcons {
@@ -119,7 +120,16 @@ QString ConsumerRow::consumer() const {
 
 namespace central_detail {
 
-QSqlQuery run(const QSqlDatabase& db, const char* name, const char* text, const Bindings& bindings) {
+StatementResult run(const QSqlDatabase& db, const char* name, const char* text, const Bindings& bindings,
+                    const QSet<QString>& dateTimeColumns) {
+    const QString failed = QStringLiteral("%1: the statement failed").arg(QLatin1String(name));
+    if (runsUnnamed(db)) {
+        try {
+            return runUnnamed(db, QString::fromUtf8(text), bindings, dateTimeColumns);
+        } catch (const StatementError& e) {
+            throw DatabaseError(failed, e.error());
+        }
+    }
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!query.prepare(QString::fromUtf8(text)))
@@ -128,8 +138,13 @@ QSqlQuery run(const QSqlDatabase& db, const char* name, const char* text, const 
     for (const auto& [parameter, value] : bindings)
         query.bindValue(u':' + parameter, value);
     if (!query.exec())
-        throw DatabaseError(QStringLiteral("%1: the statement failed").arg(QLatin1String(name)), query.lastError());
-    return query;
+        throw DatabaseError(failed, query.lastError());
+    StatementResult result;
+    if (query.isSelect())
+        result.packet = packetFromQuery(query, dateTimeColumns);
+    else
+        result.rowsAffected = query.numRowsAffected();
+    return result;
 }
 
 QVariant text(const QString& value) {
@@ -170,15 +185,17 @@ QString withoutSecrets(QString text, const QStringList& secrets) {
     return text;
 }
 
-ConsumerRow readConsumerRow(const QSqlQuery& query) {
-    const QSqlRecord record = query.record();
+ConsumerRow readConsumerRow(const DataPacket& result, qsizetype rowNumber) {
+    const QVariantList& cells = result.rows.at(rowNumber);
     ConsumerRow row;
     for (const ConsumerColumn& described : consumerTable()) {
         const QString column = QLatin1String(described.name);
-        const int index = record.indexOf(column);
-        if (index < 0)
+        const auto field = std::find_if(result.fields.cbegin(), result.fields.cend(), [&](const FieldDef& f) {
+            return f.name.compare(column, Qt::CaseInsensitive) == 0;
+        });
+        if (field == result.fields.cend())
             throw std::logic_error(QStringLiteral("The consumer statement has no column %1").arg(column).toStdString());
-        const QVariant raw = query.isNull(index) ? QVariant() : query.value(index);
+        const QVariant raw = cells.value(field - result.fields.cbegin());
         if (described.saved == Saved::Marker)
             row.marker = raw;
         if (described.saved == Saved::SaveTime)
@@ -187,8 +204,6 @@ ConsumerRow readConsumerRow(const QSqlQuery& query) {
             row.values.append(raw.isNull() ? QVariant(QMetaType::fromType<QDateTime>()) : dateTimeValue(column, raw));
         else if (raw.isNull())
             row.values.append(QVariant(QMetaType::fromType<QString>()));
-        else if (raw.metaType().id() == QMetaType::QByteArray)
-            row.values.append(text(QString::fromUtf8(raw.toByteArray())));
         else
             row.values.append(text(raw.toString()));
     }
@@ -196,11 +211,11 @@ ConsumerRow readConsumerRow(const QSqlQuery& query) {
 }
 
 void upsertCentral(const QSqlDatabase& central, const ConsumerRow& row) {
-    QSqlQuery found =
+    const DataPacket found =
         run(central, "centralExists", central_sql::centralExists,
-            {{QStringLiteral("P_CDCLIENTE"), row.customer()}, {QStringLiteral("P_CDCONSUMIDOR"), row.consumer()}});
-    const bool exists = found.next() && found.value(0).toLongLong() > 0;
-    found.finish();
+            {{QStringLiteral("P_CDCLIENTE"), row.customer()}, {QStringLiteral("P_CDCONSUMIDOR"), row.consumer()}})
+            .packet;
+    const bool exists = !found.rows.isEmpty() && found.rows[0].value(0).toLongLong() > 0;
     // The central copy carries the marker "S" itself, which the statements write.
     Bindings bindings;
     const std::span<const ConsumerColumn> table = consumerTable();

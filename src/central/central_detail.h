@@ -1,9 +1,11 @@
 #pragma once
 
 #include "central/central_services.h"
+#include "platform/sql_provider.h"
 
 #include <QList>
-#include <QSqlQuery>
+#include <QSet>
+#include <QSqlDatabase>
 #include <QString>
 #include <QVariant>
 #include <exception>
@@ -12,10 +14,12 @@
 // What the central services' sources share.
 namespace cadcons::central_detail {
 
-using Bindings = QList<std::pair<QString, QVariant>>;
+using Bindings = StatementBindings;
 
-// Prepares and runs one statement; throws DatabaseError naming it.
-QSqlQuery run(const QSqlDatabase& db, const char* name, const char* text, const Bindings& bindings = {});
+// Runs one statement and reads its rows whole (as the unnamed statement on PostgreSQL, so that it holds
+// behind a pooler); throws DatabaseError naming it. `dateTimeColumns` as for packetFromQuery.
+StatementResult run(const QSqlDatabase& db, const char* name, const char* text, const Bindings& bindings = {},
+                    const QSet<QString>& dateTimeColumns = {});
 
 // Texts are bound as texts, an empty one too: a null QString would bind as NULL.
 QVariant text(const QString& value);
@@ -32,8 +36,8 @@ QString withoutSecrets(QString text, const QStringList& secrets);
 // connection the server dropped still counts as open in Qt's eyes, and would fail every call after.
 void closeAfterFailure(const std::exception& e, QSqlDatabase& central);
 
-// The consumer row the query stands on (a query of the consumer statements).
-ConsumerRow readConsumerRow(const QSqlQuery& query);
+// Row `row` of a result of the consumer statements.
+ConsumerRow readConsumerRow(const DataPacket& result, qsizetype row);
 
 // Inserts the row in the central database, or updates it there when its key is there already.
 void upsertCentral(const QSqlDatabase& central, const ConsumerRow& row);

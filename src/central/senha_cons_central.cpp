@@ -21,11 +21,12 @@ const QString kUpdateSenha = QStringLiteral("UPDATE_SENHA");
 // The same statement and packet as getDadosConsumidor, on the central database.
 DataPacket centralRecord(const QSqlDatabase& central, const QString& customer, const QString& consumer) {
     const bool oracle = central.driver() && central.driver()->dbmsType() == QSqlDriver::Oracle;
-    QSqlQuery query = run(central, "adqDadosCons", oracle ? sql::adqDadosConsOracle : sql::adqDadosConsMssql,
-                          {{QStringLiteral("P_CDCONSUMIDOR"), text(Ajusta(consumer, 21))},
-                           {QStringLiteral("P_CDCONS"), text(consumer)},
-                           {QStringLiteral("P_CDCLIENTE"), text(customer)}});
-    return sql::resultPacket(query, {QStringLiteral("DTNASCCONS")});
+    return sql::resultPacket(run(central, "adqDadosCons", oracle ? sql::adqDadosConsOracle : sql::adqDadosConsMssql,
+                                 {{QStringLiteral("P_CDCONSUMIDOR"), text(Ajusta(consumer, 21))},
+                                  {QStringLiteral("P_CDCONS"), text(consumer)},
+                                  {QStringLiteral("P_CDCLIENTE"), text(customer)}},
+                                 {QStringLiteral("DTNASCCONS")})
+                                 .packet);
 }
 
 // The local row of a consumer the central database does not have yet.
@@ -38,11 +39,12 @@ ConsumerRow localRow(const LocalService& service, const QString& customer, const
     try {
         rdm->open();
         local = rdm->adcCadConsumidor();
-        QSqlQuery query =
+        const DataPacket found =
             run(local, "localConsumer", central_sql::localConsumer,
-                {{QStringLiteral("P_CDCLIENTE"), text(customer)}, {QStringLiteral("P_CDCONSUMIDOR"), text(consumer)}});
-        if (query.next())
-            return readConsumerRow(query);
+                {{QStringLiteral("P_CDCLIENTE"), text(customer)}, {QStringLiteral("P_CDCONSUMIDOR"), text(consumer)}})
+                .packet;
+        if (!found.rows.isEmpty())
+            return readConsumerRow(found, 0);
     } catch (const std::exception& e) {
         // Described here, with the local connection: the caller only knows the central one.
         throw std::runtime_error(
@@ -58,11 +60,11 @@ ConsumerRow localRow(const LocalService& service, const QString& customer, const
 void storePassword(const LocalService& service, QSqlDatabase& central, const QString& customer, const QString& consumer,
                    const QString& value, QStringList& secrets) {
     inTransaction(central, QStringLiteral("UPDATE_SENHA"), [&] {
-        QSqlQuery found =
+        const DataPacket found =
             run(central, "centralExists", central_sql::centralExists,
-                {{QStringLiteral("P_CDCLIENTE"), text(customer)}, {QStringLiteral("P_CDCONSUMIDOR"), text(consumer)}});
-        const bool exists = found.next() && found.value(0).toLongLong() > 0;
-        found.finish();
+                {{QStringLiteral("P_CDCLIENTE"), text(customer)}, {QStringLiteral("P_CDCONSUMIDOR"), text(consumer)}})
+                .packet;
+        const bool exists = !found.rows.isEmpty() && found.rows[0].value(0).toLongLong() > 0;
         if (exists) {
             run(central, "centralUpdateSenha", central_sql::centralUpdateSenha,
                 {{QStringLiteral("P_CDSENHACONS"), text(value)},

@@ -105,12 +105,10 @@ QString consumerFilePath(const QString& hostDir) {
 }
 
 QList<ConsumerRow> readPendingConsumers(const QSqlDatabase& local) {
-    QSqlQuery query = run(local, "pendingConsumers", central_sql::pendingConsumers);
+    const DataPacket pending = run(local, "pendingConsumers", central_sql::pendingConsumers).packet;
     QList<ConsumerRow> rows;
-    while (query.next())
-        rows.append(readConsumerRow(query));
-    if (query.lastError().isValid())
-        throw DatabaseError(QStringLiteral("pendingConsumers: reading the result failed"), query.lastError());
+    for (qsizetype row = 0; row < pending.rows.size(); ++row)
+        rows.append(readConsumerRow(pending, row));
     return rows;
 }
 
@@ -138,13 +136,13 @@ int markPublished(QSqlDatabase& local, const QList<ConsumerRow>& rows) {
             Bindings bindings = {{QStringLiteral("P_CDCLIENTE"), row.customer()},
                                  {QStringLiteral("P_CDCONSUMIDOR"), row.consumer()},
                                  {QStringLiteral("P_IDATUCONSUMI"), row.marker}};
-            QSqlQuery query = [&] {
+            const StatementResult done = [&] {
                 if (row.changedAt.isNull())
                     return run(local, "markPublishedNoTime", central_sql::markPublishedNoTime, bindings);
                 bindings.append({QStringLiteral("P_DTULTATUCSUM"), row.changedAt});
                 return run(local, "markPublished", central_sql::markPublished, bindings);
             }();
-            if (query.numRowsAffected() > 0)
+            if (done.rowsAffected > 0)
                 ++marked;
         }
         return marked;
@@ -156,9 +154,10 @@ void writeConsumerFile(const QSqlDatabase& local, const QString& hostDir) {
     const QString dir = QFileInfo(path).absolutePath();
     if (!QDir().mkpath(dir))
         throw PacketFileError(QStringLiteral("%1: the directory %2 cannot be created").arg(path, dir).toStdString());
-    QSqlQuery query = run(local, "consumerFile", central_sql::consumerFile);
+    DataPacket consumers =
+        run(local, "consumerFile", central_sql::consumerFile, {}, {QStringLiteral("DTNASCCONS")}).packet;
     // Written in full before the old file is replaced: a reader sees the old file or the new one.
-    writePacketFile(sql::resultPacket(query, {QStringLiteral("DTNASCCONS")}), path);
+    writePacketFile(sql::resultPacket(std::move(consumers)), path);
 }
 
 QVariant setConsumidor(const LocalService& local, const QVariantList& context, QVariantList& /*data*/) {

@@ -7,7 +7,6 @@
 #include <QSqlDriver>
 #include <QSqlQuery>
 #include <QStringList>
-#include <QTimeZone>
 
 namespace cadcons {
 
@@ -269,34 +268,21 @@ void applyConnectionSettings(QSqlDatabase& db, const ConnectionSettings& setting
     db.setConnectOptions(settings.connectOptions);
 }
 
-// PostgreSQL and the ODBC servers wait for locks themselves and need no session setting. SQLite fails
-// at once on a file another process is writing unless told to wait; Qt's driver waits by default, but
-// a QSQLITE_BUSY_TIMEOUT connect option can shorten that, and the save must not fail on a busy file.
+// PostgreSQL and the ODBC servers wait for locks themselves and need no session setting: a till behind a
+// pooler gets another server session for each transaction, so nothing may rest on one (the service's
+// date-times carry their own offset). SQLite fails at once on a file another process is writing unless
+// told to wait; Qt's driver waits by default, but a QSQLITE_BUSY_TIMEOUT connect option can shorten
+// that, and the save must not fail on a busy file.
 void SetADODBSession(QSqlDatabase& db) {
     if (!db.isOpen())
         throw DatabaseError(ADOExceptionMessage(std::runtime_error("the connection is not open"), db,
                                                 QStringLiteral("SetADODBSession")),
                             db.lastError());
-    QString statement;
-    QString purpose;
-    if (db.driverName() == kQSqlite) {
-        statement = QStringLiteral("PRAGMA busy_timeout=5000");
-        purpose = QStringLiteral("could not set the SQLite busy timeout");
-    } else if (db.driverName() == kQPsql) {
-        // The driver sends date-times in UTC and reads TIMESTAMP columns back as local wall-clock time;
-        // with the server's zone in between, a birth date at midnight would move to another day.
-        const QByteArray zone = QTimeZone::systemTimeZoneId();
-        statement = zone.isEmpty() || !QTimeZone(zone).isValid()
-                        ? QStringLiteral("SET TIME ZONE INTERVAL '%1 seconds'")
-                              .arg(QDateTime::currentDateTime().offsetFromUtc())
-                        : QStringLiteral("SET TIME ZONE '%1'").arg(QString::fromLatin1(zone));
-        purpose = QStringLiteral("could not set the session time zone");
-    } else {
+    if (db.driverName() != kQSqlite)
         return;
-    }
     QSqlQuery query(db);
-    if (!query.exec(statement)) {
-        const DatabaseError cause(purpose, query.lastError());
+    if (!query.exec(QStringLiteral("PRAGMA busy_timeout=5000"))) {
+        const DatabaseError cause(QStringLiteral("could not set the SQLite busy timeout"), query.lastError());
         throw DatabaseError(ADOExceptionMessage(cause, db, QStringLiteral("SetADODBSession")), query.lastError());
     }
 }

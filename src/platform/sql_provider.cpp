@@ -2,22 +2,28 @@
 
 #include "platform/text.h"
 
+#include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QSqlResult>
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <dlfcn.h>
+#include <exception>
 #include <libpq-fe.h>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <sqlite3.h>
 #include <stdexcept>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace cadcons {
 
@@ -38,6 +44,14 @@ struct Libpq {
     decltype(&::PQclear) clear = nullptr;
     decltype(&::PQresultErrorMessage) resultErrorMessage = nullptr;
     decltype(&::PQerrorMessage) errorMessage = nullptr;
+    decltype(&::PQsendQueryParams) sendQueryParams = nullptr;
+    decltype(&::PQsetSingleRowMode) setSingleRowMode = nullptr;
+    decltype(&::PQnfields) nfields = nullptr;
+    decltype(&::PQfname) fname = nullptr;
+    decltype(&::PQfsize) fsize = nullptr;
+    decltype(&::PQfmod) fmod = nullptr;
+    decltype(&::PQcmdTuples) cmdTuples = nullptr;
+    decltype(&::PQresultErrorField) resultErrorField = nullptr;
 };
 Libpq pq;
 
@@ -94,6 +108,7 @@ enum PgType : Oid {
     PgInt4 = 23,
     PgRegproc = 24,
     PgXid = 28,
+    PgOid = 26,
     PgCid = 29,
     PgAbstime = 702,
     PgReltime = 703,
@@ -459,7 +474,12 @@ bool driverLibpq(const QSqlDriver* driver) {
                resolve(plugin, "PQresultStatus", pq.resultStatus) && resolve(plugin, "PQntuples", pq.ntuples) &&
                resolve(plugin, "PQgetResult", pq.getResult) && resolve(plugin, "PQclear", pq.clear) &&
                resolve(plugin, "PQresultErrorMessage", pq.resultErrorMessage) &&
-               resolve(plugin, "PQerrorMessage", pq.errorMessage);
+               resolve(plugin, "PQerrorMessage", pq.errorMessage) &&
+               resolve(plugin, "PQsendQueryParams", pq.sendQueryParams) &&
+               resolve(plugin, "PQsetSingleRowMode", pq.setSingleRowMode) && resolve(plugin, "PQnfields", pq.nfields) &&
+               resolve(plugin, "PQfname", pq.fname) && resolve(plugin, "PQfsize", pq.fsize) &&
+               resolve(plugin, "PQfmod", pq.fmod) && resolve(plugin, "PQcmdTuples", pq.cmdTuples) &&
+               resolve(plugin, "PQresultErrorField", pq.resultErrorField);
     }();
     return resolved;
 }
@@ -490,6 +510,11 @@ void readSqlite(QSqlQuery& query, sqlite3_stmt* statement, RowReader& reader, Da
                  .arg(QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(statement)))));
 }
 
+// Qt names the types of its handles after the structs behind libpq's typedefs; older Qts after the typedefs.
+bool holdsHandle(const QVariant& v, const char* name, const char* structName) {
+    return v.isValid() && (qstrcmp(v.typeName(), name) == 0 || qstrcmp(v.typeName(), structName) == 0);
+}
+
 // The connection and the result behind a query of Qt's PostgreSQL driver that stands before its first
 // row, or nulls. Decimals are read as the driver's default policy reads them (as doubles); a query
 // asking for another policy is left to the driver.
@@ -499,11 +524,7 @@ std::pair<PGconn*, PGresult*> postgresResult(const QSqlQuery& query) {
         return {};
     const QVariant connection = query.driver()->handle();
     const QVariant result = query.result()->handle();
-    // Qt names the types after the structs behind libpq's typedefs; older Qts after the typedefs.
-    const auto holds = [](const QVariant& v, const char* name, const char* structName) {
-        return v.isValid() && (qstrcmp(v.typeName(), name) == 0 || qstrcmp(v.typeName(), structName) == 0);
-    };
-    if (!holds(connection, "PGconn*", "pg_conn*") || !holds(result, "PGresult*", "pg_result*"))
+    if (!holdsHandle(connection, "PGconn*", "pg_conn*") || !holdsHandle(result, "PGresult*", "pg_result*"))
         return {};
     return {*static_cast<PGconn* const*>(connection.constData()), *static_cast<PGresult* const*>(result.constData())};
 }
@@ -533,7 +554,248 @@ void readPostgres(QSqlQuery& query, PGconn* connection, const PGresult* first, R
     }
 }
 
+// libpq's connection behind an open PostgreSQL connection of Qt's driver, or null.
+PGconn* postgresConnection(const QSqlDatabase& db) {
+    const QSqlDriver* driver = db.driver();
+    if (!db.isOpen() || !driver || driver->dbmsType() != QSqlDriver::PostgreSQL || !driverLibpq(driver))
+        return nullptr;
+    const QVariant handle = driver->handle();
+    return holdsHandle(handle, "PGconn*", "pg_conn*") ? *static_cast<PGconn* const*>(handle.constData()) : nullptr;
+}
+
+// `text` with each :NAME placeholder numbered ($1, $2, ...); `names` gets the names in the order of their
+// numbers, a repeated name keeping its first number. Quoted texts and names, and the :: of a cast, stay.
+QByteArray numberedPlaceholders(const QString& text, QStringList& names) {
+    QString out;
+    out.reserve(text.size());
+    const auto inName = [](QChar c) { return c.isLetterOrNumber() || c == u'_'; };
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        const QChar next = i + 1 < text.size() ? text[i + 1] : QChar();
+        if (c == u'\'' || c == u'"') {
+            const qsizetype close = text.indexOf(c, i + 1);
+            const qsizetype end = close < 0 ? text.size() : close + 1;
+            out += QStringView(text).mid(i, end - i);
+            i = end - 1;
+        } else if (c == u':' && next == u':') {
+            out += QLatin1String("::");
+            ++i;
+        } else if (c == u':' && inName(next)) {
+            qsizetype end = i + 1;
+            while (end < text.size() && inName(text[end]))
+                ++end;
+            const QString name = text.mid(i + 1, end - i - 1);
+            qsizetype number = names.indexOf(name);
+            if (number < 0) {
+                names.append(name);
+                number = names.size() - 1;
+            }
+            out += u'$' + QString::number(number + 1);
+            i = end - 1;
+        } else {
+            out += c;
+        }
+    }
+    return out.toUtf8();
+}
+
+// A value in PostgreSQL's text form; nullopt for NULL.
+std::optional<QByteArray> pgParameter(const QVariant& value) {
+    if (!value.isValid() || value.isNull())
+        return std::nullopt;
+    switch (value.metaType().id()) {
+    case QMetaType::QDateTime: {
+        // The offset makes the instant exact for a column with a time zone; one without ignores it and
+        // keeps the wall-clock time.
+        const QDateTime local = value.toDateTime().toLocalTime();
+        const int offset = local.offsetFromUtc();
+        const QString zone = QStringLiteral("%1%2:%3")
+                                 .arg(QLatin1String(offset < 0 ? "-" : "+"))
+                                 .arg(std::abs(offset) / 3600, 2, 10, QChar(u'0'))
+                                 .arg(std::abs(offset) % 3600 / 60, 2, 10, QChar(u'0'));
+        return (local.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")) + zone).toLatin1();
+    }
+    case QMetaType::QDate:
+        return value.toDate().toString(QStringLiteral("yyyy-MM-dd")).toLatin1();
+    case QMetaType::QTime:
+        return value.toTime().toString(QStringLiteral("HH:mm:ss.zzz")).toLatin1();
+    case QMetaType::Bool:
+        return QByteArray(value.toBool() ? "true" : "false");
+    case QMetaType::Float:
+    case QMetaType::Double: {
+        const double d = value.toDouble();
+        if (std::isnan(d))
+            return QByteArray("NaN");
+        if (std::isinf(d))
+            return QByteArray(d < 0 ? "-Infinity" : "Infinity");
+        return QByteArray::number(d, 'g', std::numeric_limits<double>::max_digits10);
+    }
+    case QMetaType::QByteArray:
+        return QByteArray("\\x") + value.toByteArray().toHex();
+    default: {
+        QByteArray text = value.toString().toUtf8();
+        // libpq reads a text value up to its first NUL: the rest would be dropped without a word.
+        if (text.contains('\0'))
+            throw StatementError(
+                QSqlError(QStringLiteral("A text holds the NUL character, which PostgreSQL cannot store"), QString(),
+                          QSqlError::StatementError));
+        return text;
+    }
+    }
+}
+
+// The record Qt's driver describes a result with, as far as the packet reads it: names, types, widths.
+QSqlRecord pgRecord(const PGresult* result) {
+    constexpr int kHeader = 4; // the length word in front of a variable-length value's type modifier
+    QSqlRecord record;
+    for (int i = 0; i < pq.nfields(result); ++i) {
+        const Oid type = pq.ftype(result, i);
+        QMetaType meta;
+        switch (type) {
+        case PgBool:
+            meta = QMetaType::fromType<bool>();
+            break;
+        case PgInt8:
+            meta = QMetaType::fromType<qlonglong>();
+            break;
+        case PgInt2:
+        case PgInt4:
+        case PgOid:
+        case PgRegproc:
+        case PgXid:
+        case PgCid:
+            meta = QMetaType::fromType<int>();
+            break;
+        case PgNumeric:
+        case PgFloat4:
+        case PgFloat8:
+            meta = QMetaType::fromType<double>();
+            break;
+        case PgAbstime:
+        case PgReltime:
+        case PgDate:
+            meta = QMetaType::fromType<QDate>();
+            break;
+        case PgTime:
+        case PgTimeTz:
+            meta = QMetaType::fromType<QTime>();
+            break;
+        case PgTimestamp:
+        case PgTimestampTz:
+            meta = QMetaType::fromType<QDateTime>();
+            break;
+        case PgBytea:
+            meta = QMetaType::fromType<QByteArray>();
+            break;
+        default:
+            meta = QMetaType::fromType<QString>();
+        }
+        QSqlField field(QString::fromUtf8(pq.fname(result, i)), meta);
+        const int size = pq.fsize(result, i);
+        const int modifier = pq.fmod(result, i);
+        field.setLength(type == PgNumeric && modifier != -1 ? modifier >> 16
+                        : size == -1 && modifier >= kHeader ? modifier - kHeader
+                                                            : size);
+        record.append(field);
+    }
+    return record;
+}
+
+QSqlError pgError(const QString& what, const char* message, const char* state, QSqlError::ErrorType type) {
+    return QSqlError(what, QString::fromUtf8(message ? message : "").trimmed(), type,
+                     QString::fromLatin1(state ? state : ""));
+}
+
+// Takes every result of the statement sent last, also after a failure: only then does the connection take
+// its next statement (Qt's driver among those who send it).
+StatementResult collect(PGconn* connection, const QSet<QString>& dateTimeColumns) {
+    using Result = std::unique_ptr<PGresult, decltype(pq.clear)>;
+    StatementResult out;
+    std::optional<RowReader> reader;
+    std::optional<QSqlError> failed;
+    std::exception_ptr thrown;
+    bool answered = false;
+    for (;;) {
+        const Result result(pq.getResult(connection), pq.clear);
+        if (!result)
+            break;
+        answered = true;
+        if (failed || thrown)
+            continue;
+        switch (pq.resultStatus(result.get())) {
+        case PGRES_SINGLE_TUPLE:
+        case PGRES_TUPLES_OK:
+            try {
+                if (!reader)
+                    reader.emplace(pgRecord(result.get()), dateTimeColumns);
+                for (int row = 0; row < pq.ntuples(result.get()); ++row)
+                    out.packet.rows.append(reader->read(result.get(), row));
+            } catch (...) {
+                thrown = std::current_exception();
+            }
+            break;
+        case PGRES_COMMAND_OK:
+            out.rowsAffected = std::atoll(pq.cmdTuples(result.get()));
+            break;
+        default:
+            failed = pgError(QStringLiteral("Unable to execute statement"), pq.resultErrorMessage(result.get()),
+                             pq.resultErrorField(result.get(), PG_DIAG_SQLSTATE), QSqlError::StatementError);
+        }
+    }
+    if (thrown)
+        std::rethrow_exception(thrown);
+    if (failed)
+        throw StatementError(*failed);
+    if (!answered)
+        throw StatementError(pgError(QStringLiteral("No answer to the statement"), pq.errorMessage(connection), nullptr,
+                                     QSqlError::ConnectionError));
+    if (reader)
+        out.packet.fields = reader->finish();
+    return out;
+}
+
 } // namespace
+
+StatementError::StatementError(const QSqlError& error)
+    : std::runtime_error(error.text().toStdString())
+    , error_(error) {}
+
+bool runsUnnamed(const QSqlDatabase& db) {
+    return postgresConnection(db) != nullptr;
+}
+
+StatementResult runUnnamed(const QSqlDatabase& db, const QString& text, const StatementBindings& bindings,
+                           const QSet<QString>& dateTimeColumns) {
+    PGconn* connection = postgresConnection(db);
+    if (!connection)
+        throw StatementError(
+            QSqlError(QStringLiteral("Not an open PostgreSQL connection"), QString(), QSqlError::ConnectionError));
+    QStringList names;
+    const QByteArray statement = numberedPlaceholders(text, names);
+    std::vector<std::optional<QByteArray>> values;
+    values.reserve(size_t(names.size()));
+    for (const QString& name : names) {
+        const auto bound = std::find_if(bindings.cbegin(), bindings.cend(),
+                                        [&](const auto& binding) { return binding.first == name; });
+        if (bound == bindings.cend())
+            throw std::invalid_argument(QStringLiteral("No value is bound to :%1").arg(name).toStdString());
+        values.push_back(pgParameter(bound->second));
+    }
+    std::vector<const char*> pointers;
+    std::vector<int> lengths;
+    for (const auto& value : values) {
+        pointers.push_back(value ? value->constData() : nullptr);
+        lengths.push_back(value ? int(value->size()) : 0);
+    }
+    if (!pq.sendQueryParams(connection, statement.constData(), int(values.size()), nullptr, pointers.data(),
+                            lengths.data(), nullptr, 0))
+        throw StatementError(pgError(QStringLiteral("Unable to send statement"), pq.errorMessage(connection), nullptr,
+                                     QSqlError::ConnectionError));
+    // The rows as they come, as Qt's driver takes a forward-only query's: over a slow link the first ones
+    // are read while the last ones travel.
+    pq.setSingleRowMode(connection);
+    return collect(connection, dateTimeColumns);
+}
 
 DataPacket packetFromQuery(QSqlQuery& query) {
     return packetFromQuery(query, {});

@@ -2,9 +2,15 @@
 
 #include "platform/data_packet.h"
 
+#include <QList>
 #include <QSet>
+#include <QSqlError>
 #include <QString>
+#include <QVariant>
+#include <stdexcept>
+#include <utility>
 
+class QSqlDatabase;
 class QSqlQuery;
 
 namespace cadcons {
@@ -20,5 +26,37 @@ DataPacket packetFromQuery(QSqlQuery& query);
 // "yyyy-MM-dd", "yyyy-MM-ddThh:mm:ss[.zzz]" or "yyyy-MM-dd hh:mm:ss[.zzz]"; an empty text is null,
 // anything else throws std::runtime_error naming the column.
 DataPacket packetFromQuery(QSqlQuery& query, const QSet<QString>& dateTimeColumns);
+
+// A statement the server refused or could not finish, with the error as Qt's drivers describe one.
+class StatementError : public std::runtime_error {
+public:
+    explicit StatementError(const QSqlError& error);
+    const QSqlError& error() const { return error_; }
+
+private:
+    QSqlError error_;
+};
+
+// What runUnnamed brings back: the rows of a query, or how many rows a command touched (-1 for a query).
+struct StatementResult {
+    DataPacket packet;
+    qint64 rowsAffected = -1;
+};
+
+using StatementBindings = QList<std::pair<QString, QVariant>>;
+
+// True when `db` is an open PostgreSQL connection of Qt's driver whose libpq this module reaches.
+bool runsUnnamed(const QSqlDatabase& db);
+
+// Runs `text`, with `:NAME` placeholders (a name may repeat), as PostgreSQL's unnamed statement: the text
+// and its values travel together in one round trip and leave nothing behind on the server, so the
+// statement holds behind a pooler that hands each transaction another server connection. Values go as
+// text: a null of any type as NULL, a date-time as its local wall-clock time with its offset (so the
+// session's time zone never shifts it). The result reads as packetFromQuery reads one of Qt's driver.
+// Throws StatementError when the server refuses the statement or the connection fails, std::runtime_error
+// when a value cannot be read, and std::invalid_argument for a placeholder without a binding; the
+// connection is left ready for its next statement either way.
+StatementResult runUnnamed(const QSqlDatabase& db, const QString& text, const StatementBindings& bindings,
+                           const QSet<QString>& dateTimeColumns = {});
 
 } // namespace cadcons

@@ -236,8 +236,7 @@ bool isLongText(const QString& column) {
 }
 
 // Column names as the shared database spells them, whatever case the driver reports.
-DataPacket resultPacket(QSqlQuery& query, const QSet<QString>& dateTimeColumns) {
-    DataPacket packet = packetFromQuery(query, dateTimeColumns);
+DataPacket resultPacket(DataPacket packet) {
     for (FieldDef& field : packet.fields) {
         field.name = field.name.toUpper();
         if (isLongText(field.name)) {

@@ -2,10 +2,7 @@
 
 #include "platform/data_packet.h"
 
-#include <QSet>
 #include <QString>
-
-class QSqlQuery;
 
 // The consumer record's tables: the stored record and the branch's consumer file show the same names of
 // place and type. Outer joins, so a consumer whose city or type is gone still has its row.
@@ -51,8 +48,8 @@ int columnWidth(const QString& column);
 // True for the long-text columns (the fingerprint templates), which packets carry as memos.
 bool isLongText(const QString& column);
 
-// The whole result of an executed statement as a packet: names upper case as the shared database spells
-// them, the declared widths, the long texts as memos. `dateTimeColumns` as for packetFromQuery.
-DataPacket resultPacket(QSqlQuery& query, const QSet<QString>& dateTimeColumns = {});
+// The whole result of a statement as the service hands it over: names upper case as the shared database
+// spells them, the declared widths, the long texts as memos.
+DataPacket resultPacket(DataPacket packet);
 
 } // namespace cadcons::sql

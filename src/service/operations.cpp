@@ -45,34 +45,48 @@ QSqlDatabase connection() {
     return rdmCadConsumidor ? rdmCadConsumidor->adcCadConsumidor() : QSqlDatabase();
 }
 
-// Runs the statement kept prepared on the service's connection, every value bound anew. A statement that
-// fails outside a transaction is prepared anew at its next run, should the failure lie in the prepared
-// statement itself (a table changed under the columns it reads); inside one, PostgreSQL would refuse to
-// deallocate it until the roll-back. A result left open would hold a read lock (SQLite) or the connection
+// Runs a statement of the catalogue on the service's connection and reads what it returns (no rows for a
+// command). On PostgreSQL it goes as the unnamed statement with its values: the server keeps nothing of
+// it, so it holds behind a pooler that hands each transaction another server connection. Elsewhere it is
+// kept prepared on the connection, every value bound anew; one that fails outside a transaction is
+// prepared anew at its next run, should the failure lie in the prepared statement itself (a table changed
+// under the columns it reads). A result left open would hold a read lock (SQLite) or the connection
 // (ODBC): packetFromQuery finishes what it reads, and a statement without one is finished here.
-QSqlQuery& execute(const char* name, const QString& text, const Bindings& bindings) {
+DataPacket execute(const char* name, const QString& text, const Bindings& bindings,
+                   const QSet<QString>& dateTimeColumns = {}) {
     TrdmCadConsumidor& rdm = service();
+    const auto failed = [name] { return QStringLiteral("%1: the statement failed").arg(QLatin1String(name)); };
+    if (const QSqlDatabase db = rdm.adcCadConsumidor(); runsUnnamed(db)) {
+        StatementBindings values;
+        for (const auto& [parameter, value] : bindings)
+            values.append({QLatin1String(parameter), value});
+        try {
+            return runUnnamed(db, text, values, dateTimeColumns).packet;
+        } catch (const StatementError& e) {
+            throw DatabaseError(failed(), e.error());
+        }
+    }
     QSqlQuery& query = rdm.prepared(name, text);
     query.finish();
     for (const auto& [parameter, value] : bindings)
         query.bindValue(QLatin1Char(':') + QLatin1String(parameter), value);
     if (!query.exec()) {
-        const DatabaseError error(QStringLiteral("%1: the statement failed").arg(QLatin1String(name)),
-                                  query.lastError());
+        const DatabaseError error(failed(), query.lastError());
         if (!rdm.inTransaction())
             rdm.forgetStatement(text);
         throw error;
     }
-    if (!query.isSelect())
-        query.finish();
-    return query;
+    if (query.isSelect())
+        return packetFromQuery(query, dateTimeColumns);
+    query.finish();
+    return {};
 }
 
 ServiceResult read(const char* name, const QString& text, const Bindings& bindings = {},
                    const QSet<QString>& dateTimeColumns = {}) {
     try {
         usableService();
-        return sql::resultPacket(execute(name, text, bindings), dateTimeColumns);
+        return sql::resultPacket(execute(name, text, bindings, dateTimeColumns));
     } catch (const std::exception& e) {
         noteFailure();
         return ADOExceptionMessage(e, connection(), QString());
@@ -293,10 +307,9 @@ Bindings writeConsumer(const GravaConsumidor& v) {
         execute("acmConsumidor", QString::fromUtf8(sql::acmConsumidor), values);
         return values;
     }
-    QSqlQuery& stored = execute("adqVerificaConsumidor", QString::fromUtf8(sql::adqVerificaConsumidor),
-                                {{"P_CDCLIENTE", text(v.cdCliente)}, {"P_CDCONSUMIDOR", text(v.cdConsumidor)}});
-    const QString storedMarker = stored.next() ? stored.value(0).toString() : QString();
-    stored.finish();
+    const DataPacket stored = execute("adqVerificaConsumidor", QString::fromUtf8(sql::adqVerificaConsumidor),
+                                      {{"P_CDCLIENTE", text(v.cdCliente)}, {"P_CDCONSUMIDOR", text(v.cdConsumidor)}});
+    const QString storedMarker = stored.rows.isEmpty() ? QString() : stored.rows[0].value(0).toString();
     const QString marker = storedMarker == QLatin1String("I") ? QStringLiteral("I") : QStringLiteral("A");
     Bindings values = savedColumns(v, {now, marker, nascimento, v.idTpVendaCons});
     execute("acmUpdCpfConsumidor", QString::fromUtf8(sql::acmUpdCpfConsumidor), values);
@@ -316,15 +329,15 @@ bool holdsSave(const UncertainSave& save) {
     QStringList names;
     for (const auto& binding : save.values)
         names.append(QLatin1String(binding.first));
-    QSqlQuery& row = execute("checkUncertainSave",
-                             QStringLiteral("SELECT %1 FROM CONSUMIDOR WHERE CDCLIENTE = :P_CDCLIENTE AND "
-                                            "CDCONSUMIDOR = :P_CDCONSUMIDOR")
-                                 .arg(names.join(QLatin1String(", "))),
-                             {{"P_CDCLIENTE", text(save.cdCliente)}, {"P_CDCONSUMIDOR", text(save.cdConsumidor)}});
-    bool holds = row.next();
+    const DataPacket row =
+        execute("checkUncertainSave",
+                QStringLiteral("SELECT %1 FROM CONSUMIDOR WHERE CDCLIENTE = :P_CDCLIENTE AND "
+                               "CDCONSUMIDOR = :P_CDCONSUMIDOR")
+                    .arg(names.join(QLatin1String(", "))),
+                {{"P_CDCLIENTE", text(save.cdCliente)}, {"P_CDCONSUMIDOR", text(save.cdConsumidor)}});
+    bool holds = !row.rows.isEmpty();
     for (qsizetype i = 0; holds && i < save.values.size(); ++i)
-        holds = sameValue(row.value(int(i)), save.values[i].second);
-    row.finish();
+        holds = sameValue(row.rows[0].value(i), save.values[i].second);
     return holds;
 }
 

@@ -52,8 +52,9 @@ public:
     bool isOracle() const;
 
     // The statement of `text`, prepared on this connection at its first use and kept until the connection
-    // goes: on PostgreSQL, preparing and deallocating each take a round trip of their own. Throws
-    // DatabaseError naming the statement `name` when it cannot be prepared.
+    // goes. Not on PostgreSQL, whose statements go unnamed with their values (runUnnamed): a pooler in
+    // front of the server would hand a kept statement's name to other tills. Throws DatabaseError naming
+    // the statement `name` when it cannot be prepared.
     QSqlQuery& prepared(const char* name, const QString& text);
     // A statement that failed is prepared anew at its next use.
     void forgetStatement(const QString& text);

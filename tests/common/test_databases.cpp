@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -54,11 +55,22 @@ QString createPostgresDatabase() {
     return name;
 }
 
+// The variable naming the server (or the pooler in front of it) that a PostgreSQL backend reaches.
+QByteArray serverVariable(const QString& label) {
+    static const QHash<QString, QByteArray> variables = {
+        {QStringLiteral("postgres"), "CADCONS_TEST_PG"},
+        {QStringLiteral("odbc-postgres"), "CADCONS_TEST_PG_ODBC"},
+        {QStringLiteral("pgbouncer"), "CADCONS_TEST_PGBOUNCER"},
+        {QStringLiteral("odbc-pgbouncer"), "CADCONS_TEST_PGBOUNCER_ODBC"},
+        {QStringLiteral("pgbouncer-session"), "CADCONS_TEST_PGBOUNCER_SESSION"}};
+    return variables.value(label);
+}
+
 } // namespace
 
 QStringList backendLabels() {
-    return {QStringLiteral("sqlite"), QStringLiteral("postgres"), QStringLiteral("odbc-sqlite"),
-            QStringLiteral("odbc-postgres")};
+    return {QStringLiteral("sqlite"),        QStringLiteral("postgres"),  QStringLiteral("odbc-sqlite"),
+            QStringLiteral("odbc-postgres"), QStringLiteral("pgbouncer"), QStringLiteral("odbc-pgbouncer")};
 }
 
 QString backendMissing(const QString& label) {
@@ -67,12 +79,14 @@ QString backendMissing(const QString& label) {
         return QStringLiteral("Qt's ODBC driver is not installed");
     if (label == QLatin1String("odbc-sqlite") && !odbcDriverInstalled(QStringLiteral("libsqlite3odbc.so")))
         return QStringLiteral("the SQLite ODBC driver is not installed");
-    if (label == QLatin1String("odbc-postgres") && !odbcDriverInstalled(QStringLiteral("psqlodbcw.so")))
+    if (odbc && label != QLatin1String("odbc-sqlite") && !odbcDriverInstalled(QStringLiteral("psqlodbcw.so")))
         return QStringLiteral("the PostgreSQL ODBC driver is not installed");
-    if (label.endsWith(QLatin1String("postgres")) && qEnvironmentVariableIsEmpty("CADCONS_TEST_PG"))
+    if (label != QLatin1String("sqlite") && label != QLatin1String("odbc-sqlite") &&
+        qEnvironmentVariableIsEmpty("CADCONS_TEST_PG"))
         return QStringLiteral("no PostgreSQL server: run the tests through scripts/with-postgres");
-    if (label == QLatin1String("odbc-postgres") && qEnvironmentVariableIsEmpty("CADCONS_TEST_PG_ODBC"))
-        return QStringLiteral("CADCONS_TEST_PG_ODBC is not set");
+    if (const QByteArray variable = serverVariable(label); !variable.isEmpty() && qEnvironmentVariableIsEmpty(variable))
+        return QStringLiteral("%1 is not set (run the tests through scripts/with-postgres)")
+            .arg(QLatin1String(variable));
     return {};
 }
 
@@ -88,18 +102,28 @@ QString freshDatabase(const QString& label) {
         return QStringLiteral("Provider=QODBC;Extended Properties=\"Driver={SQLite3};Database=%1/o%2.db\"")
             .arg(scratchDir())
             .arg(n);
-    if (label == QLatin1String("postgres")) {
-        static const QRegularExpression catalogue(QStringLiteral("Initial Catalog=[^;]*"));
-        return qEnvironmentVariable("CADCONS_TEST_PG")
-            .replace(catalogue, QStringLiteral("Initial Catalog=") + createPostgresDatabase());
-    }
-    if (label == QLatin1String("odbc-postgres")) {
+    const QByteArray variable = serverVariable(label);
+    if (label.startsWith(QLatin1String("odbc-")) && !variable.isEmpty()) {
         static const QRegularExpression database(QStringLiteral("Database=[^;]*"));
-        const QString odbc = qEnvironmentVariable("CADCONS_TEST_PG_ODBC")
-                                 .replace(database, QStringLiteral("Database=") + createPostgresDatabase());
+        const QString odbc =
+            qEnvironmentVariable(variable).replace(database, QStringLiteral("Database=") + createPostgresDatabase());
         return QStringLiteral("Provider=QODBC;Extended Properties=\"%1\"").arg(odbc);
     }
+    if (!variable.isEmpty()) {
+        static const QRegularExpression catalogue(QStringLiteral("Initial Catalog=[^;]*"));
+        return qEnvironmentVariable(variable).replace(catalogue,
+                                                      QStringLiteral("Initial Catalog=") + createPostgresDatabase());
+    }
     throw std::runtime_error(("Unknown test database kind " + label).toStdString());
+}
+
+QString serverConnection(const QString& connection) {
+    static const QRegularExpression catalogue(QStringLiteral("Initial Catalog=([^;]*)"));
+    const QRegularExpressionMatch name = catalogue.match(connection);
+    if (!connection.startsWith(QLatin1String("Provider=QPSQL;")) || !name.hasMatch())
+        return connection;
+    return qEnvironmentVariable("CADCONS_TEST_PG")
+        .replace(catalogue, QStringLiteral("Initial Catalog=") + name.captured(1));
 }
 
 } // namespace cadcons::test

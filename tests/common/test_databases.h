@@ -4,12 +4,14 @@
 #include <QStringList>
 
 // The databases the service tests run on: SQLite, PostgreSQL (the server that CADCONS_TEST_PG names),
-// and both through ODBC with Debian's drivers (CADCONS_TEST_PG_ODBC names the same server). The list is
-// fixed, so test names do not depend on the environment; a backend that is missing skips its tests, or
-// fails them when CADCONS_REQUIRE_PG=1 (as scripts/test sets it).
+// both through ODBC with Debian's drivers (CADCONS_TEST_PG_ODBC names the same server), and the server
+// behind PgBouncer in transaction pooling, directly and through ODBC (CADCONS_TEST_PGBOUNCER and _ODBC).
+// The list is fixed, so test names do not depend on the environment; a backend that is missing skips its
+// tests, or fails them when CADCONS_REQUIRE_PG=1 (as scripts/test sets it).
 namespace cadcons::test {
 
-// "sqlite", "postgres", "odbc-sqlite", "odbc-postgres".
+// "sqlite", "postgres", "odbc-sqlite", "odbc-postgres", "pgbouncer", "odbc-pgbouncer". freshDatabase also
+// takes "pgbouncer-session", PgBouncer in session pooling (CADCONS_TEST_PGBOUNCER_SESSION).
 QStringList backendLabels();
 
 // Why the backend cannot run here, or "" when it can.
@@ -20,5 +22,9 @@ bool backendsRequired();
 // The connection string of a new, empty database of that kind. Throws std::runtime_error when the
 // backend cannot give one.
 QString freshDatabase(const QString& label);
+
+// A PostgreSQL connection string of freshDatabase made to reach its database straight at the server, not
+// through a pooler; any other string as it is.
+QString serverConnection(const QString& connection);
 
 } // namespace cadcons::test

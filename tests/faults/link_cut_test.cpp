@@ -306,19 +306,24 @@ protected:
         EXPECT_TRUE(form->boGravou);
         EXPECT_EQ(consumerCount(), countBefore + (novo ? 1 : 0));
         expectWhole(consumer(kCliente1, key), novo, code);
-        // The next run starts on a new connection, as the Confirm that was measured did: statements are kept
-        // prepared per connection, so a later Confirm on this one would move fewer bytes. A cut still armed
+        // The next run starts on a new connection, as the Confirm that was measured did. A cut still armed
         // goes with it.
         rdmCadConsumidor->close();
     }
+
+    void cutAtRandom(int count);
 
     std::unique_ptr<LinkProxy> proxy_;
     QString database_;
     QVariantMap reference_[2]; // the row of a Confirm without a cut, edited and new
 };
-INSTANTIATE_TEST_SUITE_P(Postgres, CutLink, ::testing::Values(QStringLiteral("postgres")), backendName);
+class CutLinkPooled : public CutLink {};
 
-TEST_P(CutLink, ConfirmCutAtAnyByteNeverHalfWritesNorDoublesAndTheNextConfirmSaves) {
+INSTANTIATE_TEST_SUITE_P(Postgres, CutLink, ::testing::Values(QStringLiteral("postgres")), backendName);
+INSTANTIATE_TEST_SUITE_P(Pooler, CutLinkPooled, ::testing::Values(QStringLiteral("pgbouncer")), backendName);
+
+// `count` runs, each cut at a random byte of a new or an edited consumer's Confirm.
+void CutLink::cutAtRandom(int count) {
     QElapsedTimer clock;
     clock.start();
     const Traffic traffic[] = {measure(false, 9000), measure(true, 1000)}; // by novo
@@ -326,10 +331,10 @@ TEST_P(CutLink, ConfirmCutAtAnyByteNeverHalfWritesNorDoublesAndTheNextConfirmSav
         std::printf("[ link cut ] a Confirm moves %lld client and %lld server bytes, its save %lld and %lld\n",
                     t.client, t.server, t.clientSave, t.serverSave);
     const quint32 series = seed();
-    std::printf("[ link cut ] seed %u (CADCONS_LINK_CUT_SEED), %d runs (CADCONS_LINK_CUT_RUNS)\n", series, runs());
+    std::printf("[ link cut ] seed %u (CADCONS_LINK_CUT_SEED), %d runs (CADCONS_LINK_CUT_RUNS)\n", series, count);
     QRandomGenerator random(series);
     Figures f;
-    for (int run = 0; run < runs() && !HasFailure(); ++run) {
+    for (int run = 0; run < count && !HasFailure(); ++run) {
         const bool novo = run % 2 == 0;
         const Traffic& t = traffic[novo];
         const bool clientSide = random.bounded(2) == 0;
@@ -351,6 +356,16 @@ TEST_P(CutLink, ConfirmCutAtAnyByteNeverHalfWritesNorDoublesAndTheNextConfirmSav
                 f.secondTouch, qint64(clock.elapsed()));
     for (const auto& [text, n] : f.messages)
         std::printf("[ figures  ] %d x %s\n", n, text.toUtf8().constData());
+}
+
+TEST_P(CutLink, ConfirmCutAtAnyByteNeverHalfWritesNorDoublesAndTheNextConfirmSaves) {
+    cutAtRandom(runs());
+}
+
+// Through PgBouncer in transaction pooling, a share of the runs: the pooler stands between the cut and
+// the server, and the settling of a lost commit answer meets another server session.
+TEST_P(CutLinkPooled, ConfirmCutAtAnyByteNeverHalfWritesNorDoublesAndTheNextConfirmSaves) {
+    cutAtRandom(std::max(1, runs() / 4));
 }
 
 // The commit reaches the server, its answer is cut, and no new session is taken until the operator

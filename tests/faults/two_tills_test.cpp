@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 #include <iostream>
 #include <memory>
+#include <vector>
 
 namespace cadcons::test {
 namespace {
@@ -86,38 +87,48 @@ protected:
             if (memoryDir_->isValid())
                 connection_ = QStringLiteral("Provider=QSQLITE;Data Source=%1/tills.db").arg(memoryDir_->path());
         }
-        QSqlDatabase db = QSqlDatabase::addDatabase(parseConnectionString(connection_).driver, kName);
-        applyConnectionSettings(db, parseConnectionString(connection_));
+        // The test's own look goes straight to the server: behind a pooler it would queue with the tills.
+        const ConnectionSettings direct = parseConnectionString(serverConnection(connection_));
+        QSqlDatabase db = QSqlDatabase::addDatabase(direct.driver, kName);
+        applyConnectionSettings(db, direct);
         ASSERT_TRUE(db.open()) << db.lastError().text().toStdString();
         createSchema(db);
         seedDemo(db);
-        for (auto& till : tills_) {
-            till = std::make_unique<Till>(connection_);
-            ASSERT_TRUE(till->started());
+        for (int i = 0; i < tillCount(); ++i) {
+            tills_.push_back(std::make_unique<Till>(connection_));
+            ASSERT_TRUE(tills_.back()->started());
         }
     }
+    virtual int tillCount() const { return 2; }
     void TearDown() override {
-        for (auto& till : tills_)
-            till.reset();
+        tills_.clear();
         if (QSqlDatabase::contains(kName)) {
             QSqlDatabase::database(kName, false).close();
             QSqlDatabase::removeDatabase(kName);
         }
     }
 
-    // Both tills get their command, say they are ready, then both are let go at once. A till that answers
-    // "checked" is let go again once both have answered.
-    std::array<QString, 2> race(const QString& first, const QString& second) {
-        tills_[0]->send(first);
-        tills_[1]->send(second);
-        for (auto& till : tills_) {
-            const QString ready = till->line();
+    // Each till gets its command and says it is ready, then all are let go at once; their answers.
+    QStringList allAtOnce(const QStringList& commands) {
+        for (qsizetype i = 0; i < commands.size(); ++i)
+            tills_[i]->send(commands[i]);
+        for (qsizetype i = 0; i < commands.size(); ++i) {
+            const QString ready = tills_[i]->line();
             if (ready != QLatin1String("ready"))
-                return {QStringLiteral("not ready: ") + ready, QString()};
+                return {QStringLiteral("not ready: ") + ready};
         }
-        for (auto& till : tills_)
-            till->send(QStringLiteral("go"));
-        std::array<QString, 2> answers = {tills_[0]->line(), tills_[1]->line()};
+        for (qsizetype i = 0; i < commands.size(); ++i)
+            tills_[i]->send(QStringLiteral("go"));
+        QStringList answers;
+        for (qsizetype i = 0; i < commands.size(); ++i)
+            answers << tills_[i]->line();
+        return answers;
+    }
+
+    // Both tills race; a till that answers "checked" is let go again once both have answered.
+    std::array<QString, 2> race(const QString& first, const QString& second) {
+        const QStringList both = allAtOnce({first, second});
+        std::array<QString, 2> answers = {both.value(0), both.value(1)};
         for (int i = 0; i < 2; ++i) {
             if (answers[i] == QLatin1String("checked"))
                 tills_[i]->send(QStringLiteral("go"));
@@ -154,11 +165,22 @@ protected:
     static constexpr const char* kName = "two-tills";
     QString connection_;
     std::unique_ptr<QTemporaryDir> memoryDir_;
-    std::array<std::unique_ptr<Till>, 2> tills_;
+    std::vector<std::unique_ptr<Till>> tills_;
+};
+
+// Eight tills behind PgBouncer, which gives them two server connections: each transaction may meet
+// another till's session on the server.
+class PooledTills : public TwoTills {
+protected:
+    int tillCount() const override { return 8; }
 };
 
 INSTANTIATE_TEST_SUITE_P(Backends, TwoTills, ::testing::Values(QStringLiteral("sqlite"), QStringLiteral("postgres")),
                          [](const auto& info) { return info.param.toStdString(); });
+INSTANTIATE_TEST_SUITE_P(Poolers, PooledTills,
+                         ::testing::Values(QStringLiteral("pgbouncer"), QStringLiteral("odbc-pgbouncer"),
+                                           QStringLiteral("pgbouncer-session")),
+                         [](const auto& info) { return QString(info.param).replace(u'-', u'_').toStdString(); });
 
 // Why a till may be refused a code the other one took: its check before saving found it, or the
 // database refused the second row with the same key. Anything else (a lock, a time-out) is a fault.
@@ -229,6 +251,27 @@ TEST_P(TwoTills, SameConsumerEditedAtOnceKeepsOneTillsRecordWhole) {
     }
     std::cout << "[ tills    ] " << GetParam().toStdString() << ": " << n << " rounds; the first till's edit stayed "
               << firstWon << " times, the second's " << n - firstWon << " times" << std::endl;
+}
+
+TEST_P(PooledTills, EverySaveIsAnsweredAndStoredOnce) {
+    constexpr int kSaves = 25;
+    const int tills = tillCount();
+    for (int round = 1; round <= kSaves; ++round) {
+        QStringList commands;
+        for (int till = 0; till < tills; ++till)
+            commands << QStringLiteral("new %1 %2").arg(kCustomer).arg(300000 + till * 1000 + round);
+        const QStringList answers = allAtOnce(commands);
+        for (int till = 0; till < tills; ++till)
+            ASSERT_EQ(answers.value(till), "saved") << "round " << round << ", till " << till;
+    }
+    QSqlQuery total = query(QStringLiteral("SELECT COUNT(*), COUNT(DISTINCT CDCONSUMIDOR) FROM CONSUMIDOR WHERE "
+                                           "CDCLIENTE = '%1' AND NMCONSUMIDOR = 'TILL N'")
+                                .arg(kCustomer));
+    ASSERT_TRUE(total.next());
+    EXPECT_EQ(total.value(0).toInt(), tills * kSaves);
+    EXPECT_EQ(total.value(1).toInt(), tills * kSaves);
+    std::cout << "[ tills    ] " << GetParam().toStdString() << ": " << tills << " tills x " << kSaves
+              << " saves, every one answered saved and stored once" << std::endl;
 }
 
 } // namespace

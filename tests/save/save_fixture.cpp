@@ -50,8 +50,10 @@ void SaveTest::SetUp() {
     static int n = 0;
     connectionName_ = QStringLiteral("save-fixture-%1").arg(++n);
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(parseConnectionString(connection).driver, connectionName_);
-        applyConnectionSettings(db, parseConnectionString(connection));
+        // The fixture's own look goes straight to the server, past any pooler the service goes through.
+        const ConnectionSettings direct = parseConnectionString(serverConnection(connection));
+        QSqlDatabase db = QSqlDatabase::addDatabase(direct.driver, connectionName_);
+        applyConnectionSettings(db, direct);
         ASSERT_TRUE(db.open()) << db.lastError().text().toStdString();
         createSchema(db);
         seedDemo(db);

@@ -117,9 +117,7 @@ void ServiceTest::insertFixtureData() {
 }
 
 std::string backendName(const ::testing::TestParamInfo<QString>& info) {
-    return info.param.toStdString() == "odbc-sqlite"     ? "odbc_sqlite"
-           : info.param.toStdString() == "odbc-postgres" ? "odbc_postgres"
-                                                         : info.param.toStdString();
+    return QString(info.param).replace(u'-', u'_').toStdString();
 }
 
 } // namespace cadcons::test
