@@ -534,7 +534,7 @@ std::pair<PGconn*, PGresult*> postgresResult(const QSqlQuery& query) {
 // single-row mode and holds its first row (or the whole result otherwise); the further rows are taken
 // from the connection here, and packetFromQuery finishes the query afterwards so that it never asks for
 // them again.
-void readPostgres(QSqlQuery& query, PGconn* connection, const PGresult* first, RowReader& reader, DataPacket& packet) {
+void readPostgres(PGconn* connection, const PGresult* first, RowReader& reader, DataPacket& packet) {
     const ExecStatusType firstStatus = pq.resultStatus(first);
     for (int row = 0; row < pq.ntuples(first); ++row)
         packet.rows.append(reader.read(first, row));
@@ -815,7 +815,7 @@ DataPacket packetFromQuery(QSqlQuery& query, const QSet<QString>& dateTimeColumn
         return packet;
     }
     if (const auto [connection, first] = postgresResult(query); connection && first) {
-        readPostgres(query, connection, first, reader, packet);
+        readPostgres(connection, first, reader, packet);
         packet.fields = reader.finish();
         return packet;
     }
