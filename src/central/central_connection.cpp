@@ -122,14 +122,8 @@ namespace central_detail {
 
 StatementResult run(const QSqlDatabase& db, const char* name, const char* text, const Bindings& bindings,
                     const QSet<QString>& dateTimeColumns) {
-    const QString failed = QStringLiteral("%1: the statement failed").arg(QLatin1String(name));
-    if (runsUnnamed(db)) {
-        try {
-            return runUnnamed(db, QString::fromUtf8(text), bindings, dateTimeColumns);
-        } catch (const StatementError& e) {
-            throw DatabaseError(failed, e.error());
-        }
-    }
+    if (runsUnnamed(db))
+        return runUnnamedStatement(db, name, QString::fromUtf8(text), bindings, dateTimeColumns);
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!query.prepare(QString::fromUtf8(text)))
@@ -138,7 +132,7 @@ StatementResult run(const QSqlDatabase& db, const char* name, const char* text, 
     for (const auto& [parameter, value] : bindings)
         query.bindValue(u':' + parameter, value);
     if (!query.exec())
-        throw DatabaseError(failed, query.lastError());
+        throw DatabaseError(statementFailed(name), query.lastError());
     StatementResult result;
     if (query.isSelect())
         result.packet = packetFromQuery(query, dateTimeColumns);

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "central/central_services.h"
-#include "platform/sql_provider.h"
+#include "config/connection.h"
 
 #include <QList>
 #include <QSet>

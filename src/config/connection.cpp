@@ -308,6 +308,19 @@ DatabaseError::DatabaseError(const QString& what, const QSqlError& error)
     : std::runtime_error(what.toStdString())
     , error_(error) {}
 
+QString statementFailed(const char* name) {
+    return QStringLiteral("%1: the statement failed").arg(QLatin1String(name));
+}
+
+StatementResult runUnnamedStatement(const QSqlDatabase& db, const char* name, const QString& text,
+                                    const StatementBindings& bindings, const QSet<QString>& dateTimeColumns) {
+    try {
+        return runUnnamed(db, text, bindings, dateTimeColumns);
+    } catch (const StatementError& e) {
+        throw DatabaseError(statementFailed(name), e.error());
+    }
+}
+
 QString ADOExceptionMessage(const std::exception& e, const QSqlDatabase& db, const QString& context) {
     QSqlError error = db.lastError();
     if (const auto* databaseError = dynamic_cast<const DatabaseError*>(&e);

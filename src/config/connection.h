@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/sql_provider.h"
+
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QString>
@@ -55,6 +57,13 @@ public:
 private:
     QSqlError error_;
 };
+
+// "NAME: the statement failed", the first line of the text of every statement that fails.
+QString statementFailed(const char* name);
+
+// runUnnamed, its failure a DatabaseError whose text names the statement.
+StatementResult runUnnamedStatement(const QSqlDatabase& db, const char* name, const QString& text,
+                                    const StatementBindings& bindings, const QSet<QString>& dateTimeColumns = {});
 
 // A text an engineer can act on: what failed, the database's own message and code, the driver.
 QString ADOExceptionMessage(const std::exception& e, const QSqlDatabase& db, const QString& context = {});

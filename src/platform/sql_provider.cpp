@@ -644,53 +644,48 @@ std::optional<QByteArray> pgParameter(const QVariant& value) {
     }
 }
 
+// The type Qt's driver gives a column of PostgreSQL's type `type`.
+QMetaType pgMetaType(Oid type) {
+    switch (type) {
+    case PgBool:
+        return QMetaType::fromType<bool>();
+    case PgInt8:
+        return QMetaType::fromType<qlonglong>();
+    case PgInt2:
+    case PgInt4:
+    case PgOid:
+    case PgRegproc:
+    case PgXid:
+    case PgCid:
+        return QMetaType::fromType<int>();
+    case PgNumeric:
+    case PgFloat4:
+    case PgFloat8:
+        return QMetaType::fromType<double>();
+    case PgAbstime:
+    case PgReltime:
+    case PgDate:
+        return QMetaType::fromType<QDate>();
+    case PgTime:
+    case PgTimeTz:
+        return QMetaType::fromType<QTime>();
+    case PgTimestamp:
+    case PgTimestampTz:
+        return QMetaType::fromType<QDateTime>();
+    case PgBytea:
+        return QMetaType::fromType<QByteArray>();
+    default:
+        return QMetaType::fromType<QString>();
+    }
+}
+
 // The record Qt's driver describes a result with, as far as the packet reads it: names, types, widths.
 QSqlRecord pgRecord(const PGresult* result) {
     constexpr int kHeader = 4; // the length word in front of a variable-length value's type modifier
     QSqlRecord record;
     for (int i = 0; i < pq.nfields(result); ++i) {
         const Oid type = pq.ftype(result, i);
-        QMetaType meta;
-        switch (type) {
-        case PgBool:
-            meta = QMetaType::fromType<bool>();
-            break;
-        case PgInt8:
-            meta = QMetaType::fromType<qlonglong>();
-            break;
-        case PgInt2:
-        case PgInt4:
-        case PgOid:
-        case PgRegproc:
-        case PgXid:
-        case PgCid:
-            meta = QMetaType::fromType<int>();
-            break;
-        case PgNumeric:
-        case PgFloat4:
-        case PgFloat8:
-            meta = QMetaType::fromType<double>();
-            break;
-        case PgAbstime:
-        case PgReltime:
-        case PgDate:
-            meta = QMetaType::fromType<QDate>();
-            break;
-        case PgTime:
-        case PgTimeTz:
-            meta = QMetaType::fromType<QTime>();
-            break;
-        case PgTimestamp:
-        case PgTimestampTz:
-            meta = QMetaType::fromType<QDateTime>();
-            break;
-        case PgBytea:
-            meta = QMetaType::fromType<QByteArray>();
-            break;
-        default:
-            meta = QMetaType::fromType<QString>();
-        }
-        QSqlField field(QString::fromUtf8(pq.fname(result, i)), meta);
+        QSqlField field(QString::fromUtf8(pq.fname(result, i)), pgMetaType(type));
         const int size = pq.fsize(result, i);
         const int modifier = pq.fmod(result, i);
         field.setLength(type == PgNumeric && modifier != -1 ? modifier >> 16

@@ -20,7 +20,7 @@ namespace cadcons {
 
 namespace {
 
-using Bindings = QList<std::pair<const char*, QVariant>>;
+using Bindings = StatementBindings;
 
 TrdmCadConsumidor& service() {
     if (!rdmCadConsumidor)
@@ -55,23 +55,14 @@ QSqlDatabase connection() {
 DataPacket execute(const char* name, const QString& text, const Bindings& bindings,
                    const QSet<QString>& dateTimeColumns = {}) {
     TrdmCadConsumidor& rdm = service();
-    const auto failed = [name] { return QStringLiteral("%1: the statement failed").arg(QLatin1String(name)); };
-    if (const QSqlDatabase db = rdm.adcCadConsumidor(); runsUnnamed(db)) {
-        StatementBindings values;
-        for (const auto& [parameter, value] : bindings)
-            values.append({QLatin1String(parameter), value});
-        try {
-            return runUnnamed(db, text, values, dateTimeColumns).packet;
-        } catch (const StatementError& e) {
-            throw DatabaseError(failed(), e.error());
-        }
-    }
+    if (const QSqlDatabase db = rdm.adcCadConsumidor(); runsUnnamed(db))
+        return runUnnamedStatement(db, name, text, bindings, dateTimeColumns).packet;
     QSqlQuery& query = rdm.prepared(name, text);
     query.finish();
     for (const auto& [parameter, value] : bindings)
-        query.bindValue(QLatin1Char(':') + QLatin1String(parameter), value);
+        query.bindValue(u':' + parameter, value);
     if (!query.exec()) {
-        const DatabaseError error(failed(), query.lastError());
+        const DatabaseError error(statementFailed(name), query.lastError());
         if (!rdm.inTransaction())
             rdm.forgetStatement(text);
         throw error;
@@ -328,7 +319,7 @@ bool sameValue(const QVariant& stored, const QVariant& bound) {
 bool holdsSave(const UncertainSave& save) {
     QStringList names;
     for (const auto& binding : save.values)
-        names.append(QLatin1String(binding.first));
+        names.append(binding.first);
     const DataPacket row =
         execute("checkUncertainSave",
                 QStringLiteral("SELECT %1 FROM CONSUMIDOR WHERE CDCLIENTE = :P_CDCLIENTE AND "
