@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QHash>
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -55,15 +54,14 @@ QString createPostgresDatabase() {
     return name;
 }
 
-// The variable naming the server (or the pooler in front of it) that a PostgreSQL backend reaches.
+// The variable naming the server, or the pooler in front of it, that a PostgreSQL backend reaches.
 QByteArray serverVariable(const QString& label) {
-    static const QHash<QString, QByteArray> variables = {
-        {QStringLiteral("postgres"), "CADCONS_TEST_PG"},
-        {QStringLiteral("odbc-postgres"), "CADCONS_TEST_PG_ODBC"},
-        {QStringLiteral("pgbouncer"), "CADCONS_TEST_PGBOUNCER"},
-        {QStringLiteral("odbc-pgbouncer"), "CADCONS_TEST_PGBOUNCER_ODBC"},
-        {QStringLiteral("pgbouncer-session"), "CADCONS_TEST_PGBOUNCER_SESSION"}};
-    return variables.value(label);
+    if (label.endsWith(QLatin1String("sqlite")))
+        return {};
+    const QByteArray server = label.contains(QLatin1String("pgbouncer")) ? "CADCONS_TEST_PGBOUNCER" : "CADCONS_TEST_PG";
+    return server + (label.startsWith(QLatin1String("odbc-"))    ? "_ODBC"
+                     : label.endsWith(QLatin1String("-session")) ? "_SESSION"
+                                                                 : "");
 }
 
 } // namespace
@@ -81,11 +79,8 @@ QString backendMissing(const QString& label) {
         return QStringLiteral("the SQLite ODBC driver is not installed");
     if (odbc && label != QLatin1String("odbc-sqlite") && !odbcDriverInstalled(QStringLiteral("psqlodbcw.so")))
         return QStringLiteral("the PostgreSQL ODBC driver is not installed");
-    if (label != QLatin1String("sqlite") && label != QLatin1String("odbc-sqlite") &&
-        qEnvironmentVariableIsEmpty("CADCONS_TEST_PG"))
-        return QStringLiteral("no PostgreSQL server: run the tests through scripts/with-postgres");
     if (const QByteArray variable = serverVariable(label); !variable.isEmpty() && qEnvironmentVariableIsEmpty(variable))
-        return QStringLiteral("%1 is not set (run the tests through scripts/with-postgres)")
+        return QStringLiteral("no PostgreSQL server: %1 is not set (run the tests through scripts/with-postgres)")
             .arg(QLatin1String(variable));
     return {};
 }
@@ -102,19 +97,19 @@ QString freshDatabase(const QString& label) {
         return QStringLiteral("Provider=QODBC;Extended Properties=\"Driver={SQLite3};Database=%1/o%2.db\"")
             .arg(scratchDir())
             .arg(n);
-    const QByteArray variable = serverVariable(label);
-    if (label.startsWith(QLatin1String("odbc-")) && !variable.isEmpty()) {
-        static const QRegularExpression database(QStringLiteral("Database=[^;]*"));
-        const QString odbc =
-            qEnvironmentVariable(variable).replace(database, QStringLiteral("Database=") + createPostgresDatabase());
-        return QStringLiteral("Provider=QODBC;Extended Properties=\"%1\"").arg(odbc);
-    }
-    if (!variable.isEmpty()) {
-        static const QRegularExpression catalogue(QStringLiteral("Initial Catalog=[^;]*"));
-        return qEnvironmentVariable(variable).replace(catalogue,
-                                                      QStringLiteral("Initial Catalog=") + createPostgresDatabase());
+    if (const QByteArray variable = serverVariable(label); !variable.isEmpty()) {
+        static const QRegularExpression database(QStringLiteral("(Initial Catalog|Database)=[^;]*"));
+        const QString text =
+            qEnvironmentVariable(variable).replace(database, QStringLiteral("\\1=") + createPostgresDatabase());
+        return label.startsWith(QLatin1String("odbc-"))
+                   ? QStringLiteral("Provider=QODBC;Extended Properties=\"%1\"").arg(text)
+                   : text;
     }
     throw std::runtime_error(("Unknown test database kind " + label).toStdString());
+}
+
+std::string backendName(const ::testing::TestParamInfo<QString>& info) {
+    return QString(info.param).replace(u'-', u'_').toStdString();
 }
 
 QString serverConnection(const QString& connection) {

@@ -2,16 +2,16 @@
 
 #include <QString>
 #include <QStringList>
+#include <gtest/gtest.h>
+#include <string>
 
 // The databases the service tests run on: SQLite, PostgreSQL (the server that CADCONS_TEST_PG names),
-// both through ODBC with Debian's drivers (CADCONS_TEST_PG_ODBC names the same server), and the server
-// behind PgBouncer in transaction pooling, directly and through ODBC (CADCONS_TEST_PGBOUNCER and _ODBC).
-// The list is fixed, so test names do not depend on the environment; a backend that is missing skips its
-// tests, or fails them when CADCONS_REQUIRE_PG=1 (as scripts/test sets it).
+// both through ODBC with Debian's drivers (CADCONS_TEST_PG_ODBC names the same server), and both behind
+// PgBouncer (CADCONS_TEST_PGBOUNCER, _ODBC). The list is fixed, so test names do not depend on the
+// environment; a backend that is missing skips its tests, or fails them when CADCONS_REQUIRE_PG=1.
 namespace cadcons::test {
 
-// "sqlite", "postgres", "odbc-sqlite", "odbc-postgres", "pgbouncer", "odbc-pgbouncer". freshDatabase also
-// takes "pgbouncer-session", PgBouncer in session pooling (CADCONS_TEST_PGBOUNCER_SESSION).
+// "sqlite", "postgres", "odbc-sqlite", "odbc-postgres", "pgbouncer", "odbc-pgbouncer".
 QStringList backendLabels();
 
 // Why the backend cannot run here, or "" when it can.
@@ -23,8 +23,11 @@ bool backendsRequired();
 // backend cannot give one.
 QString freshDatabase(const QString& label);
 
-// A PostgreSQL connection string of freshDatabase made to reach its database straight at the server, not
-// through a pooler; any other string as it is.
+// A connection string of freshDatabase (which also takes "pgbouncer-session", PgBouncer in session
+// pooling) made to reach its database straight at the server, past any pooler.
 QString serverConnection(const QString& connection);
+
+// A backend's label as a test name's part ("odbc-postgres" becomes "odbc_postgres").
+std::string backendName(const ::testing::TestParamInfo<QString>& info);
 
 } // namespace cadcons::test

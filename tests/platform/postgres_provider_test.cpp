@@ -111,29 +111,19 @@ void expectSameCells(const DataPacket& read, const DataPacket& expected) {
     }
 }
 
-void expectSamePacket(const PacketOrError& read, const PacketOrError& expected) {
-    if (std::holds_alternative<std::string>(expected) || std::holds_alternative<std::string>(read)) {
-        EXPECT_EQ(read, expected);
-        return;
+// The statement as the unnamed one, its values bound by their placeholders' names :V0, :V1 and on.
+PacketOrError unnamedOrError(const QSqlDatabase& db, const Case& c, const QSet<QString>& dateTimeColumns) {
+    StatementBindings bindings;
+    for (qsizetype i = 0; i < c.values.size(); ++i)
+        bindings.append({QStringLiteral("V%1").arg(i), c.values[i]});
+    try {
+        return runUnnamed(db, QLatin1String(c.sql), bindings, dateTimeColumns).packet;
+    } catch (const std::runtime_error& e) {
+        return e.what();
     }
-    EXPECT_EQ(std::get<DataPacket>(read).fields, std::get<DataPacket>(expected).fields);
-    expectSameCells(std::get<DataPacket>(read), std::get<DataPacket>(expected));
 }
 
-class PostgresPacket : public PostgresProvider, public ::testing::WithParamInterface<Case> {
-protected:
-    // The values bound by their placeholders' names, :V0, :V1 and on.
-    PacketOrError unnamed(const QString& sql, const QVariantList& values, const QSet<QString>& dateTimeColumns) {
-        StatementBindings bindings;
-        for (qsizetype i = 0; i < values.size(); ++i)
-            bindings.append({QStringLiteral("V%1").arg(i), values[i]});
-        try {
-            return runUnnamed(db_, sql, bindings, dateTimeColumns).packet;
-        } catch (const std::runtime_error& e) {
-            return e.what();
-        }
-    }
-};
+class PostgresPacket : public PostgresProvider, public ::testing::WithParamInterface<Case> {};
 
 } // namespace
 
@@ -151,20 +141,24 @@ TEST_P(PostgresPacket, LibpqReadGivesQtsPacket) {
 
     for (const bool forwardOnly : {true, false}) {
         SCOPED_TRACE(forwardOnly ? "a row at a time" : "whole");
-        PacketOrError expected;
-        {
-            QSqlQuery native = execute(QLatin1String(c.sql), c.values, forwardOnly);
-            const PacketOrError read = packetOrError(native, dateTimeColumns);
-            EXPECT_FALSE(native.isActive()) << "read through libpq, and finished";
+        // Past Qt's driver, while none of its queries holds the connection.
+        const PacketOrError unnamed = unnamedOrError(db_, c, dateTimeColumns);
+        QSqlQuery native = execute(QLatin1String(c.sql), c.values, forwardOnly);
+        const PacketOrError read = packetOrError(native, dateTimeColumns);
+        EXPECT_FALSE(native.isActive()) << "read through libpq, and finished";
 
-            QSqlQuery driver = execute(QLatin1String(c.sql), c.values, forwardOnly);
-            driver.next();
-            expected = packetOrError(driver, dateTimeColumns);
-            expectSamePacket(read, expected);
+        QSqlQuery driver = execute(QLatin1String(c.sql), c.values, forwardOnly);
+        driver.next();
+        const PacketOrError expected = packetOrError(driver, dateTimeColumns);
+        for (const PacketOrError* got : {&read, &unnamed}) {
+            SCOPED_TRACE(got == &read ? "through Qt's query" : "as the unnamed statement");
+            if (std::holds_alternative<std::string>(expected) || std::holds_alternative<std::string>(*got)) {
+                EXPECT_EQ(*got, expected);
+                continue;
+            }
+            EXPECT_EQ(std::get<DataPacket>(*got).fields, std::get<DataPacket>(expected).fields);
+            expectSameCells(std::get<DataPacket>(*got), std::get<DataPacket>(expected));
         }
-        // Sent past Qt's driver, once its queries have let go of the connection.
-        SCOPED_TRACE("the unnamed statement");
-        expectSamePacket(unnamed(QLatin1String(c.sql), c.values, dateTimeColumns), expected);
     }
 }
 

@@ -30,10 +30,6 @@ QString code21(int n) {
     return QString::number(n).rightJustified(21, u'0');
 }
 
-std::string backendName(const ::testing::TestParamInfo<QString>& info) {
-    return info.param.toStdString();
-}
-
 void SaveTest::SetUp() {
     if (const QString missing = backendMissing(GetParam()); !missing.isEmpty()) {
         if (backendsRequired())

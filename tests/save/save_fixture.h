@@ -4,6 +4,7 @@
 #include "qt_printers.h"
 #include "routines/sibling.h"
 #include "screen/cad_consumidor_form.h"
+#include "test_databases.h"
 #include "widgets/dialogs.h"
 
 #include <QSqlDatabase>
@@ -89,7 +90,5 @@ private:
     std::map<QByteArray, std::optional<QByteArray>> savedEnv_;
     SiblingServices savedServices_;
 };
-
-std::string backendName(const ::testing::TestParamInfo<QString>& info);
 
 } // namespace cadcons::test

@@ -116,8 +116,4 @@ void ServiceTest::insertFixtureData() {
                    QStringLiteral("99"));
 }
 
-std::string backendName(const ::testing::TestParamInfo<QString>& info) {
-    return QString(info.param).replace(u'-', u'_').toStdString();
-}
-
 } // namespace cadcons::test

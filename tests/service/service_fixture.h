@@ -2,6 +2,7 @@
 
 #include "qt_printers.h"
 #include "service/rdm_cad_consumidor.h"
+#include "test_databases.h"
 
 #include <QSqlDatabase>
 #include <QString>
@@ -35,7 +36,5 @@ protected:
     QString connectionString_;
     std::unique_ptr<TrdmCadConsumidor> service_;
 };
-
-std::string backendName(const ::testing::TestParamInfo<QString>& info);
 
 } // namespace cadcons::test
