@@ -147,105 +147,15 @@ public:
         outer->setContentsMargins(kBorder, kBorder, kBorder, kBorder);
         outer->setSpacing(0);
         outer->setSizeConstraint(QLayout::SetFixedSize);
-
-        auto* title = new QLabel(look_.title, this);
-        title->setObjectName(QStringLiteral("mensagemTitulo"));
-        title->setAutoFillBackground(true);
-        QPalette tp = title->palette();
-        tp.setColor(QPalette::Window, look_.strip);
-        tp.setColor(QPalette::WindowText, look_.stripText);
-        title->setPalette(tp);
-        QFont tf = title->font();
-        tf.setPixelSize(20);
-        tf.setBold(true);
-        title->setFont(tf);
-        title->setContentsMargins(16, 10, 16, 10);
-        outer->addWidget(title);
+        outer->addWidget(makeTitle());
 
         auto* body = new QVBoxLayout;
         body->setContentsMargins(20, 20, 20, 16);
         body->setSpacing(16);
         outer->addLayout(body);
-
-        auto* row = new QHBoxLayout;
-        row->setSpacing(18);
-        auto* icon = new QLabel(this);
-        icon->setObjectName(QStringLiteral("mensagemIcone"));
-        icon->setPixmap(kindIcon(kind_, look_));
-        icon->setFixedSize(kIconSize, kIconSize);
-        row->addWidget(icon, 0, Qt::AlignTop);
-
-        auto* text = new QLabel(breakable(args.text), this);
-        text->setObjectName(QStringLiteral("mensagemTexto"));
-        text->setTextFormat(Qt::PlainText); // error texts may hold '<' and must show as they are
-        text->setWordWrap(true);
-        QFont f = text->font();
-        f.setPixelSize(20);
-        text->setFont(f);
-        text->setFixedWidth(kTextWidth);
-        const int textHeight = text->heightForWidth(kTextWidth);
-        if (textHeight > kMaxTextHeight) {
-            auto* scroll = new QScrollArea(this);
-            scroll->setFrameShape(QFrame::NoFrame);
-            scroll->setFocusPolicy(Qt::NoFocus);
-            scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-            scroll->setWidget(text);
-            // The text reads on the dialog's white, not on a grey scroll pane.
-            scroll->viewport()->setAutoFillBackground(false);
-            text->setAutoFillBackground(false);
-            scroll->setFixedSize(kTextWidth + scroll->verticalScrollBar()->sizeHint().width() + 4, kMaxTextHeight);
-            text->setFixedHeight(textHeight);
-            QScroller::grabGesture(scroll->viewport(), QScroller::LeftMouseButtonGesture);
-            row->addWidget(scroll);
-        } else {
-            text->setMinimumHeight(std::max(textHeight, kIconSize));
-            row->addWidget(text);
-        }
-        body->addLayout(row);
-
-        const QString details = detailLines(args.details);
-        if (!details.trimmed().isEmpty()) {
-            details_ = new QPlainTextEdit(this);
-            details_->setObjectName(QStringLiteral("mensagemDetalhes"));
-            details_->setReadOnly(true);
-            details_->setFocusPolicy(Qt::NoFocus);
-            details_->setTextInteractionFlags(Qt::NoTextInteraction);
-            details_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-            details_->setPlainText(details);
-            QFont df = details_->font();
-            df.setPixelSize(17);
-            details_->setFont(df);
-            details_->setFixedHeight(160);
-            QScroller::grabGesture(details_->viewport(), QScroller::LeftMouseButtonGesture);
-            details_->hide();
-            body->addWidget(details_);
-        }
-
-        auto* buttons = new QHBoxLayout;
-        buttons->setSpacing(12);
-        if (details_) {
-            auto* more = makeButton(QStringLiteral("btnDetalhes"), QCoreApplication::translate("Mensagem", "Detalhes"),
-                                    QColor(110, 110, 110), Qt::white);
-            more->setCheckable(true);
-            connect(more, &QPushButton::toggled, this, [this](bool on) { showDetails(on); });
-            buttons->addWidget(more);
-        }
-        buttons->addStretch(1);
-        if (kind_ == kMsgPergunta) {
-            auto* yes = makeButton(QStringLiteral("btnSim"), QCoreApplication::translate("Mensagem", "Sim"),
-                                   QColor(34, 160, 70), Qt::white);
-            auto* no = makeButton(QStringLiteral("btnNao"), QCoreApplication::translate("Mensagem", "Não"),
-                                  QColor(110, 110, 110), Qt::white);
-            connect(yes, &QPushButton::clicked, this, &QDialog::accept);
-            connect(no, &QPushButton::clicked, this, &QDialog::reject);
-            buttons->addWidget(yes);
-            buttons->addWidget(no);
-        } else {
-            auto* ok = makeButton(QStringLiteral("btnOk"), QStringLiteral("OK"), look_.strip, look_.stripText);
-            connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-            buttons->addWidget(ok);
-        }
-        body->addLayout(buttons);
+        body->addLayout(makeMessageRow(args.text));
+        addDetails(body, args.details);
+        body->addLayout(makeButtonRow());
     }
 
 protected:
@@ -297,6 +207,117 @@ protected:
     }
 
 private:
+    // The coloured strip on top, with the kind's title.
+    QLabel* makeTitle() {
+        auto* title = new QLabel(look_.title, this);
+        title->setObjectName(QStringLiteral("mensagemTitulo"));
+        title->setAutoFillBackground(true);
+        QPalette tp = title->palette();
+        tp.setColor(QPalette::Window, look_.strip);
+        tp.setColor(QPalette::WindowText, look_.stripText);
+        title->setPalette(tp);
+        QFont tf = title->font();
+        tf.setPixelSize(20);
+        tf.setBold(true);
+        title->setFont(tf);
+        title->setContentsMargins(16, 10, 16, 10);
+        return title;
+    }
+
+    // The kind's icon beside the message text.
+    QHBoxLayout* makeMessageRow(const QString& message) {
+        auto* row = new QHBoxLayout;
+        row->setSpacing(18);
+        auto* icon = new QLabel(this);
+        icon->setObjectName(QStringLiteral("mensagemIcone"));
+        icon->setPixmap(kindIcon(kind_, look_));
+        icon->setFixedSize(kIconSize, kIconSize);
+        row->addWidget(icon, 0, Qt::AlignTop);
+
+        auto* text = new QLabel(breakable(message), this);
+        text->setObjectName(QStringLiteral("mensagemTexto"));
+        text->setTextFormat(Qt::PlainText); // error texts may hold '<' and must show as they are
+        text->setWordWrap(true);
+        QFont f = text->font();
+        f.setPixelSize(20);
+        text->setFont(f);
+        text->setFixedWidth(kTextWidth);
+        const int textHeight = text->heightForWidth(kTextWidth);
+        if (textHeight > kMaxTextHeight) {
+            row->addWidget(scrolled(text, textHeight));
+        } else {
+            text->setMinimumHeight(std::max(textHeight, kIconSize));
+            row->addWidget(text);
+        }
+        return row;
+    }
+
+    // A text taller than kMaxTextHeight scrolls under the finger inside a pane of that height.
+    QScrollArea* scrolled(QLabel* text, int textHeight) {
+        auto* scroll = new QScrollArea(this);
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setFocusPolicy(Qt::NoFocus);
+        scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        scroll->setWidget(text);
+        // The text reads on the dialog's white, not on a grey scroll pane.
+        scroll->viewport()->setAutoFillBackground(false);
+        text->setAutoFillBackground(false);
+        scroll->setFixedSize(kTextWidth + scroll->verticalScrollBar()->sizeHint().width() + 4, kMaxTextHeight);
+        text->setFixedHeight(textHeight);
+        QScroller::grabGesture(scroll->viewport(), QScroller::LeftMouseButtonGesture);
+        return scroll;
+    }
+
+    // The details pane, hidden until "Detalhes" is pressed; none when the details are blank.
+    void addDetails(QVBoxLayout* body, const QString& rawDetails) {
+        const QString details = detailLines(rawDetails);
+        if (details.trimmed().isEmpty())
+            return;
+        details_ = new QPlainTextEdit(this);
+        details_->setObjectName(QStringLiteral("mensagemDetalhes"));
+        details_->setReadOnly(true);
+        details_->setFocusPolicy(Qt::NoFocus);
+        details_->setTextInteractionFlags(Qt::NoTextInteraction);
+        details_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        details_->setPlainText(details);
+        QFont df = details_->font();
+        df.setPixelSize(17);
+        details_->setFont(df);
+        details_->setFixedHeight(160);
+        QScroller::grabGesture(details_->viewport(), QScroller::LeftMouseButtonGesture);
+        details_->hide();
+        body->addWidget(details_);
+    }
+
+    // "Detalhes" on the left when there are details; "Sim" and "Não" for a question, else "OK", on the right.
+    QHBoxLayout* makeButtonRow() {
+        auto* buttons = new QHBoxLayout;
+        buttons->setSpacing(12);
+        if (details_) {
+            auto* more = makeButton(QStringLiteral("btnDetalhes"), QCoreApplication::translate("Mensagem", "Detalhes"),
+                                    QColor(110, 110, 110), Qt::white);
+            more->setCheckable(true);
+            connect(more, &QPushButton::toggled, this, [this](bool on) { showDetails(on); });
+            buttons->addWidget(more);
+        }
+        buttons->addStretch(1);
+        if (kind_ == kMsgPergunta) {
+            auto* yes = makeButton(QStringLiteral("btnSim"), QCoreApplication::translate("Mensagem", "Sim"),
+                                   QColor(34, 160, 70), Qt::white);
+            auto* no = makeButton(QStringLiteral("btnNao"), QCoreApplication::translate("Mensagem", "Não"),
+                                  QColor(110, 110, 110), Qt::white);
+            connect(yes, &QPushButton::clicked, this, &QDialog::accept);
+            connect(no, &QPushButton::clicked, this, &QDialog::reject);
+            buttons->addWidget(yes);
+            buttons->addWidget(no);
+        } else {
+            auto* ok = makeButton(QStringLiteral("btnOk"), QStringLiteral("OK"), look_.strip, look_.stripText);
+            connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+            buttons->addWidget(ok);
+        }
+        return buttons;
+    }
+
     QPushButton* makeButton(const QString& name, const QString& caption, const QColor& face, const QColor& text) {
         auto* b = new QPushButton(caption, this);
         b->setObjectName(name);
