@@ -15,7 +15,8 @@ namespace cadcons {
 //   Provider=QPSQL;Data Source=HOST[:PORT];Initial Catalog=DB;User ID=U;Password=P
 //   Provider=QODBC;Extended Properties="ODBC CONNECTION STRING"
 // From CADCONS_CONNECTION, else [database]/connection of the host configuration, else an SQLite file
-// "cadcons.db" in the host directory. The argument is kept for the callers' sake and is not used.
+// "cadcons.db" in the host directory. The optional argument is not read; callers pass nothing or an
+// empty text.
 QString _GetStringConexKiv(const QString& unused = {});
 
 // What a connection string says, ready for QSqlDatabase.

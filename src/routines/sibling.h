@@ -14,7 +14,7 @@ class ClientDataSet;
 // the screen), calling it throws std::runtime_error saying the service is not available.
 
 // Shows the dataset's visible rows and lets the operator pick one; true with the dataset on the picked
-// row. The three texts are the fixed "N" and two unused arguments kept for the callers' sake.
+// row. The one text is a flag: "N" by default and at every call; the default list does not read it.
 using PesquisaFn = std::function<bool(ClientDataSet& dataset, const QString& flag)>;
 // Runs the fingerprint capture; leaves the two templates in templates[0] and templates[1].
 using DigitalConsumidorFn = std::function<void(const QString& consumerCode, const QString& customerCode,
