@@ -114,17 +114,18 @@ const char* const markPublishedNoTime = CADCONS_MARK_PUBLISHED_WHERE_READ "   AN
 
 #undef CADCONS_MARK_PUBLISHED_WHERE_READ
 
-// The record statement's columns and joins, less CDSENHASITE, CDSENHACONS, CDSENHACONSMD5, CDSENHAPOSMD5,
-// DIGICONSUMIDOR and DIGICONSUMIDOR2: the file lies in the host directory for anyone to read.
-const char* const consumerFile = R"(
-SELECT
-   CO.CDCONSUMIDOR, CO.NMCONSUMIDOR, CO.NRRGCONSUMID, CO.NRCPFRESPCON, CO.DSENDECONS,
-   CO.NMBAIRCONS, CO.CDPAIS, PA.NMPAIS, CO.SGESTADO, CO.CDMUNICIPIO, MU.NMMUNICIPIO,
-   CO.NRCEPCONS, CO.NRTELECONS, CO.NRTELE2CONS, CO.CDCLIENTE, CO.IDSEXOCONS,
-   CO.DTNASCCONS, CO.DSEMAILCONS, CO.CDIDCONSUMID, CO.CDEXCONSUMID, CO.NRCELULARCONS,
-   CO.CDTIPOCONS, TC.NMTIPOCONS, CO.NRENDECONS, CO.NMLOGINCONS,
-   CO.IDVERSALDCON, CO.IDIMPCPFCUPOM, CO.IDCADCONFLIBCON, CO.IDATUCPFCONS, CO.IDTPVENDACONS)" CADCONS_CONSUMER_RECORD_FROM
-                                 R"(
-ORDER BY CO.CDCLIENTE, CO.CDCONSUMIDOR)";
+// The record statement's columns and joins, less the secret ones (the passwords, their digests, the
+// fingerprints): the file lies in the host directory for anyone to read.
+namespace {
+
+constexpr void writeConsumerFile(sql::TextWriter& out) {
+    out << "\nSELECT\n";
+    sql::writeConsumerRecordColumns(out, false);
+    out << CADCONS_CONSUMER_RECORD_FROM "\nORDER BY CO.CDCLIENTE, CO.CDCONSUMIDOR";
+}
+
+} // namespace
+
+constinit const char* const consumerFile = sql::builtText<writeConsumerFile>.data();
 
 } // namespace cadcons::central_sql

@@ -51,18 +51,13 @@ SELECT CDCLIENTE, NMFANTCLIE
 FROM   CLIENTE
 WHERE  CDCLIENTE = :P_CDCLIENTE)";
 
-// Both database kinds select the same 36 columns; only the joins differ.
-#define CADCONS_DADOS_CONS_SELECT                                                                                      \
-    "SELECT\n"                                                                                                         \
-    "   CO.CDCONSUMIDOR, CO.NMCONSUMIDOR, CO.NRRGCONSUMID, CO.NRCPFRESPCON, CO.DSENDECONS,\n"                          \
-    "   CO.NMBAIRCONS, CO.CDPAIS, PA.NMPAIS, CO.SGESTADO, CO.CDMUNICIPIO, MU.NMMUNICIPIO,\n"                           \
-    "   CO.NRCEPCONS, CO.NRTELECONS, CO.NRTELE2CONS, CO.CDCLIENTE, CO.IDSEXOCONS,\n"                                   \
-    "   CO.DTNASCCONS, CO.DSEMAILCONS, CO.CDIDCONSUMID, CO.CDEXCONSUMID, CO.NRCELULARCONS,\n"                          \
-    "   CO.CDTIPOCONS, TC.NMTIPOCONS, CO.NRENDECONS, CO.NMLOGINCONS, CO.CDSENHASITE, CO.CDSENHACONS,\n"                \
-    "   CO.IDVERSALDCON, CO.IDIMPCPFCUPOM, CO.IDCADCONFLIBCON, CO.IDATUCPFCONS, CO.IDTPVENDACONS,\n"                   \
-    "   CO.DIGICONSUMIDOR, CO.DIGICONSUMIDOR2, CO.CDSENHACONSMD5, CO.CDSENHAPOSMD5"
+// Both database kinds select the record's columns; only the joins differ.
+namespace {
 
-const char* const adqDadosConsMssql = CADCONS_DADOS_CONS_SELECT CADCONS_CONSUMER_RECORD_FROM R"(
+constexpr void writeDadosConsMssql(TextWriter& out) {
+    out << "SELECT\n";
+    writeConsumerRecordColumns(out, true);
+    out << CADCONS_CONSUMER_RECORD_FROM R"(
 WHERE
    (CO.CDCLIENTE  = :P_CDCLIENTE) AND
    (
@@ -73,8 +68,12 @@ WHERE
     (NRRGCONSUMID = :P_CDCONS) OR
     (NRCPFRESPCON = :P_CDCONS)
     ))";
+}
 
-const char* const adqDadosConsOracle = CADCONS_DADOS_CONS_SELECT R"(
+constexpr void writeDadosConsOracle(TextWriter& out) {
+    out << "SELECT\n";
+    writeConsumerRecordColumns(out, true);
+    out << R"(
 FROM
     PAIS PA, CONSUMIDOR CO, MUNICIPIO MU, TIPOCONS TC
 WHERE
@@ -91,8 +90,12 @@ AND (CO.SGESTADO     = MU.SGESTADO(+))
 AND (CO.CDPAIS       = MU.CDPAIS(+))
 AND (CO.CDPAIS       = PA.CDPAIS(+))
 AND (CO.CDTIPOCONS   = TC.CDTIPOCONS(+)))";
+}
 
-#undef CADCONS_DADOS_CONS_SELECT
+} // namespace
+
+constinit const char* const adqDadosConsMssql = builtText<writeDadosConsMssql>.data();
+constinit const char* const adqDadosConsOracle = builtText<writeDadosConsOracle>.data();
 
 const char* const adqValidaCons = R"(
 SELECT

@@ -1,8 +1,13 @@
 #pragma once
 
 #include "platform/data_packet.h"
+#include "service/consumer_table.h"
 
 #include <QString>
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <string_view>
 
 // The consumer record's tables: the stored record and the branch's consumer file show the same names of
 // place and type. Outer joins, so a consumer whose city or type is gone still has its row.
@@ -19,6 +24,89 @@
     "        (CO.CDTIPOCONS = TC.CDTIPOCONS)"
 
 namespace cadcons::sql {
+
+// Writes a statement text, or only counts its characters when it has nowhere to write.
+class TextWriter {
+public:
+    constexpr TextWriter() = default;
+    constexpr explicit TextWriter(char* out)
+        : out_(out) {}
+    constexpr TextWriter& operator<<(std::string_view piece) {
+        for (const char c : piece) {
+            if (out_)
+                out_[size_] = c;
+            ++size_;
+        }
+        return *this;
+    }
+    // `piece`, then spaces up to `width` characters.
+    constexpr TextWriter& padded(std::string_view piece, std::size_t width) {
+        *this << piece;
+        for (std::size_t n = piece.size(); n < width; ++n)
+            *this << " ";
+        return *this;
+    }
+    constexpr std::size_t size() const { return size_; }
+
+private:
+    char* out_ = nullptr;
+    std::size_t size_ = 0;
+};
+
+// The text `write` puts together, zero-terminated, built at compile time: a statement written from the
+// descriptions is a constant like a written one, there before any code runs.
+template <void (*write)(TextWriter&)>
+inline constexpr auto builtText = [] {
+    constexpr std::size_t size = [] {
+        TextWriter counter;
+        write(counter);
+        return counter.size();
+    }();
+    std::array<char, size + 1> text{};
+    TextWriter writer(text.data());
+    write(writer);
+    return text;
+}();
+
+// The consumer record's columns, in the order its statement returns them, one line of its text each.
+// The record statement of the data service and the branch's consumer file are written from this list.
+inline constexpr std::string_view kConsumerRecordLines[] = {
+    "CO.CDCONSUMIDOR, CO.NMCONSUMIDOR, CO.NRRGCONSUMID, CO.NRCPFRESPCON, CO.DSENDECONS",
+    "CO.NMBAIRCONS, CO.CDPAIS, PA.NMPAIS, CO.SGESTADO, CO.CDMUNICIPIO, MU.NMMUNICIPIO",
+    "CO.NRCEPCONS, CO.NRTELECONS, CO.NRTELE2CONS, CO.CDCLIENTE, CO.IDSEXOCONS",
+    "CO.DTNASCCONS, CO.DSEMAILCONS, CO.CDIDCONSUMID, CO.CDEXCONSUMID, CO.NRCELULARCONS",
+    "CO.CDTIPOCONS, TC.NMTIPOCONS, CO.NRENDECONS, CO.NMLOGINCONS, CO.CDSENHASITE, CO.CDSENHACONS",
+    "CO.IDVERSALDCON, CO.IDIMPCPFCUPOM, CO.IDCADCONFLIBCON, CO.IDATUCPFCONS, CO.IDTPVENDACONS",
+    "CO.DIGICONSUMIDOR, CO.DIGICONSUMIDOR2, CO.CDSENHACONSMD5, CO.CDSENHAPOSMD5",
+};
+
+// Whether a column of the record holds a secret of the consumer. A consumer column the table does not
+// describe stops the build.
+constexpr bool isSecretRecordColumn(std::string_view column) {
+    if (!column.starts_with("CO."))
+        return false;
+    const ConsumerColumn* described = consumerColumnNamed(column.substr(3));
+    if (!described)
+        throw "a record column the consumer table does not describe";
+    return described->secret;
+}
+
+// The record's column list as its statements write it; without the secret columns unless `secrets`.
+constexpr void writeConsumerRecordColumns(TextWriter& out, bool secrets) {
+    bool written = false;
+    for (std::string_view line : kConsumerRecordLines) {
+        bool lineOpen = false;
+        while (!line.empty()) {
+            const std::size_t end = std::min(line.find(", "), line.size());
+            const std::string_view column = line.substr(0, end);
+            line.remove_prefix(std::min(end + 2, line.size()));
+            if (isSecretRecordColumn(column) && !secrets)
+                continue;
+            out << (lineOpen ? ", " : written ? ",\n   " : "   ") << column;
+            lineOpen = written = true;
+        }
+    }
+}
 
 // The fixed statement texts of the data service. Parameters are :NAME; a repeated name is one value.
 extern const char* const adqMunicipio;
