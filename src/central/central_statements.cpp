@@ -39,53 +39,17 @@ VALUES
 
 #undef CADCONS_CONSUMER_COLUMNS
 
-const char* const centralUpdate = R"(
-UPDATE CONSUMIDOR
-   SET NMCONSUMIDOR    = :NMCONSUMIDOR,
-       IDSITCONSUMI    = :IDSITCONSUMI,
-       CDIDCONSUMID    = :CDIDCONSUMID,
-       CDEXCONSUMID    = :CDEXCONSUMID,
-       CDCCUSCLIE      = :CDCCUSCLIE,
-       CDTIPOCONS      = :CDTIPOCONS,
-       NRRGCONSUMID    = :NRRGCONSUMID,
-       NRCPFRESPCON    = :NRCPFRESPCON,
-       NRTELECONS      = :NRTELECONS,
-       NRTELE2CONS     = :NRTELE2CONS,
-       NRCELULARCONS   = :NRCELULARCONS,
-       DSENDECONS      = :DSENDECONS,
-       NRENDECONS      = :NRENDECONS,
-       NMBAIRCONS      = :NMBAIRCONS,
-       CDPAIS          = :CDPAIS,
-       SGESTADO        = :SGESTADO,
-       CDMUNICIPIO     = :CDMUNICIPIO,
-       NRCEPCONS       = :NRCEPCONS,
-       DSEMAILCONS     = :DSEMAILCONS,
-       IDSEXOCONS      = :IDSEXOCONS,
-       DTNASCCONS      = :DTNASCCONS,
-       DIGICONSUMIDOR  = :DIGICONSUMIDOR,
-       DIGICONSUMIDOR2 = :DIGICONSUMIDOR2,
-       CDSENHACONS     = :CDSENHACONS,
-       CDSENHASITE     = :CDSENHASITE,
-       NMLOGINCONS     = :NMLOGINCONS,
-       CDSENHACONSMD5  = :CDSENHACONSMD5,
-       CDSENHAPOSMD5   = :CDSENHAPOSMD5,
-       IDIMPCPFCUPOM   = :IDIMPCPFCUPOM,
-       IDCADCONFLIBCON = :IDCADCONFLIBCON,
-       IDATUCPFCONS    = :IDATUCPFCONS,
-       IDVERSALDCON    = :IDVERSALDCON,
-       IDTPVENDACONS   = :IDTPVENDACONS,
-       DTULTATUCSUM    = :DTULTATUCSUM,
-       IDATUCONSUMI    = 'S',
-       IDCONSUMIDOR    = :IDCONSUMIDOR,
-       NRRAMAL1CONS    = :NRRAMAL1CONS,
-       NRRAMAL2CONS    = :NRRAMAL2CONS,
-       NRFAXCONS       = :NRFAXCONS,
-       NRCTACORCONS    = :NRCTACORCONS,
-       CDVENDEDOR      = :CDVENDEDOR,
-       NMRESPCONS      = :NMRESPCONS,
-       DSINFOCONS      = :DSINFOCONS
- WHERE CDCLIENTE    = :CDCLIENTE
-   AND CDCONSUMIDOR = :CDCONSUMIDOR)";
+namespace {
+
+constexpr void writeCentralUpdate(sql::TextWriter& out) {
+    out << "\nUPDATE CONSUMIDOR\n";
+    sql::writeConsumerSetList(out, sql::ConsumerUpdate::Central, 15);
+    out << " WHERE CDCLIENTE    = :CDCLIENTE\n   AND CDCONSUMIDOR = :CDCONSUMIDOR";
+}
+
+} // namespace
+
+constinit const char* const centralUpdate = sql::builtText<writeCentralUpdate>.data();
 
 const char* const centralExists = R"(
 SELECT COUNT(*)

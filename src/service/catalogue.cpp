@@ -7,6 +7,8 @@
 
 // The statement texts as the shared database expects them. Keep them as they are: other programs of
 // the point of sale run the same statements, and the Oracle variants differ only where the dialect does.
+// The record's column list and the update's SET list are written from the descriptions (catalogue.h,
+// consumer_table.h), at compile time.
 namespace cadcons::sql {
 
 const char* const adqMunicipio = "SELECT CDPAIS,SGESTADO,CDMUNICIPIO,NMMUNICIPIO FROM MUNICIPIO";
@@ -178,44 +180,17 @@ VALUES
     :IDCADCONFLIBCON, :DIGICONSUMIDOR2, :IDATUCPFCONS , :IDIMPCPFCUPOM ,
     :IDVERSALDCON   , :IDTPVENDACONS  , :CDSENHACONSMD5, :CDSENHAPOSMD5))";
 
-const char* const acmUpdCpfConsumidor = R"(
-UPDATE CONSUMIDOR
-   SET NRCPFRESPCON = :NRCPFRESPCON,
-       DTULTATUCSUM = :DTULTATUCSUM,
-       IDATUCONSUMI = :IDATUCONSUMI,
-       NMCONSUMIDOR = :NMCONSUMIDOR,
-       CDIDCONSUMID = :CDIDCONSUMID,
-       CDEXCONSUMID = :CDEXCONSUMID,
-       CDCCUSCLIE   = :CDCCUSCLIE,
-       CDTIPOCONS   = :CDTIPOCONS,
-       CDPAIS       = :CDPAIS,
-       SGESTADO     = :SGESTADO,
-       CDMUNICIPIO  = :CDMUNICIPIO,
-       DSENDECONS   = :DSENDECONS,
-       NRENDECONS   = :NRENDECONS,
-       NRCEPCONS    = :NRCEPCONS,
-       NRTELECONS   = :NRTELECONS,
-       NRTELE2CONS  = :NRTELE2CONS,
-       NRCELULARCONS = :NRCELULARCONS,
-       DIGICONSUMIDOR = :DIGICONSUMIDOR,
-       DIGICONSUMIDOR2 = :DIGICONSUMIDOR2,
-       DSEMAILCONS  = :DSEMAILCONS,
-       NRRGCONSUMID = :NRRGCONSUMID,
-       IDSEXOCONS   = :IDSEXOCONS,
-       NMBAIRCONS   = :NMBAIRCONS,
-       DTNASCCONS   = :DTNASCCONS,
-       IDVERSALDCON = :IDVERSALDCON,
-       IDATUCPFCONS = :IDATUCPFCONS,
-       IDCADCONFLIBCON = :IDCADCONFLIBCON,
-       IDIMPCPFCUPOM = :IDIMPCPFCUPOM,
-       NMLOGINCONS  = :NMLOGINCONS,
-       CDSENHASITE  = :CDSENHASITE,
-       CDSENHACONS  = :CDSENHACONS,
-       IDTPVENDACONS = :IDTPVENDACONS,
-       CDSENHACONSMD5 = :CDSENHACONSMD5,
-       CDSENHAPOSMD5 = :CDSENHAPOSMD5
-WHERE CDCLIENTE = :CDCLIENTE
-AND CDCONSUMIDOR = :CDCONSUMIDOR)";
+namespace {
+
+constexpr void writeUpdCpfConsumidor(TextWriter& out) {
+    out << "\nUPDATE CONSUMIDOR\n";
+    writeConsumerSetList(out, ConsumerUpdate::Local, 12);
+    out << "WHERE CDCLIENTE = :CDCLIENTE\nAND CDCONSUMIDOR = :CDCONSUMIDOR";
+}
+
+} // namespace
+
+constinit const char* const acmUpdCpfConsumidor = builtText<writeUpdCpfConsumidor>.data();
 
 int columnWidth(const QString& column) {
     // The other tables' text columns (and the aliases) that the statements return beside the consumer's.

@@ -108,6 +108,28 @@ constexpr void writeConsumerRecordColumns(TextWriter& out, bool secrets) {
     }
 }
 
+// Which update of a consumer: the local save sets the columns it writes, the key aside; the central
+// copy takes every column but the key, and the mark of a published consumer ("S").
+enum class ConsumerUpdate { Local, Central };
+
+// The update's SET list, "NAME = :NAME" one a line in table order, names padded to `pad` characters.
+constexpr void writeConsumerSetList(TextWriter& out, ConsumerUpdate update, std::size_t pad) {
+    const bool central = update == ConsumerUpdate::Central;
+    bool first = true;
+    for (const ConsumerColumn& column : consumerTable()) {
+        if (column.key || (!central && column.saved == Saved::Literal))
+            continue;
+        out << (first ? "   SET " : ",\n       ");
+        out.padded(column.name, pad) << " = ";
+        if (central && column.saved == Saved::Marker)
+            out << "'S'";
+        else
+            out << ":" << column.name;
+        first = false;
+    }
+    out << "\n";
+}
+
 // The fixed statement texts of the data service. Parameters are :NAME; a repeated name is one value.
 extern const char* const adqMunicipio;
 extern const char* const adqEstado;
