@@ -9,8 +9,10 @@
 #include <string_view>
 
 // The consumer table CONSUMIDOR, described once: the save's bindings and call order, the widths, the
-// secrets, the seeded and published columns follow from it. The statement texts stay fixed texts, as
-// the shared database's other programs run them; a test holds them to this table.
+// secrets, the seeded and published columns follow from it, and so do the record statement's secrets
+// and the updates' SET lists (catalogue.h). The schema scripts under db/ declare the same widths, and
+// the inserts and the central selects stay fixed texts, as the shared database's other programs run
+// them; tests hold both to this table.
 namespace cadcons {
 
 // How the local save (insert and update alike) writes a column.
@@ -53,7 +55,7 @@ constexpr ConsumerColumn secret(const char* name, int width, QString G::*member,
 constexpr ConsumerColumn computed(const char* name, int width, S saved) {
     return {name, width, false, false, false, saved, nullptr, 0, nullptr};
 }
-constexpr ConsumerColumn fixed(const char* name, const char* literal, int width = 0) {
+constexpr ConsumerColumn fixed(const char* name, const char* literal, int width) {
     return {name, width, false, false, false, S::Literal, nullptr, 0, literal};
 }
 
@@ -95,14 +97,14 @@ inline constexpr ConsumerColumn kColumns[] = {
     arg("IDTPVENDACONS", 1, &G::idTpVendaCons, 36, S::SaleKind),
     computed("DTULTATUCSUM", 0, S::SaveTime),
     computed("IDATUCONSUMI", 1, S::Marker),
-    fixed("IDCONSUMIDOR", "'C'"),
-    fixed("NRRAMAL1CONS", "NULL"),
-    fixed("NRRAMAL2CONS", "NULL"),
-    fixed("NRFAXCONS", "NULL"),
-    fixed("NRCTACORCONS", "NULL"),
-    fixed("CDVENDEDOR", "NULL"),
-    fixed("NMRESPCONS", "NULL"),
-    fixed("DSINFOCONS", "NULL"),
+    fixed("IDCONSUMIDOR", "'C'", 1),
+    fixed("NRRAMAL1CONS", "NULL", 10),
+    fixed("NRRAMAL2CONS", "NULL", 10),
+    fixed("NRFAXCONS", "NULL", 10),
+    fixed("NRCTACORCONS", "NULL", 20),
+    fixed("CDVENDEDOR", "NULL", 4),
+    fixed("NMRESPCONS", "NULL", 50),
+    fixed("DSINFOCONS", "NULL", 255),
 };
 
 } // namespace consumer_table_detail
