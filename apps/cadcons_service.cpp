@@ -7,7 +7,6 @@
 
 #include <QCoreApplication>
 #include <cstdio>
-#include <utility>
 
 using namespace cadcons;
 
@@ -47,8 +46,10 @@ int main(int argc, char** argv) {
             throw cli::UsageError("an operation is needed");
         const QByteArray operation = args.takeFirst();
         const QList<QByteArrayView> views(args.cbegin(), args.cend());
-        const HostServiceAnswer answer = runHostService(operation, views);
-        delete std::exchange(rdmCadConsumidor, nullptr);
+        const HostServiceAnswer answer = [&] {
+            TrdmCadConsumidor service;
+            return runHostService(service, operation, views);
+        }();
         switch (answer.kind) {
         case HostServiceAnswer::Done:
             std::fwrite(answer.result.constData(), 1, size_t(answer.result.size()), stdout);

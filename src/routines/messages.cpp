@@ -41,4 +41,14 @@ bool TMessages::contains(const QString& key) const {
     return false;
 }
 
+QString serviceFailureText(const ServiceResult& result, const QString& where) {
+    const QString noReason = QStringLiteral("A operação %1 falhou sem informar o motivo.").arg(where);
+    if (const auto* ok = std::get_if<bool>(&result))
+        // A service that says "no" without saying why has still failed; going on would lose data.
+        return *ok ? QString() : noReason;
+    if (const auto* text = std::get_if<QString>(&result))
+        return text->trimmed().isEmpty() ? noReason : *text;
+    return {};
+}
+
 } // namespace cadcons

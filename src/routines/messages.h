@@ -1,9 +1,27 @@
 #pragma once
 
+#include "platform/service_result.h"
+
 #include <QList>
 #include <QString>
+#include <stdexcept>
 
 namespace cadcons {
+
+// An error the operator has been shown already: whoever catches it stops without showing it again.
+class ShownError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The kinds of an operator message.
+inline constexpr int kMsgInformacao = 0; // a notice
+inline constexpr int kMsgPergunta = 1;   // a question: "Sim" / "Não"
+inline constexpr int kMsgErro = 3;       // an error
+
+// What the operator is told of a failed service answer made at `where` (module.operation): its error
+// text, or that it failed without a reason when it gave none or said "false"; "" for a packet or true.
+QString serviceFailureText(const ServiceResult& result, const QString& where);
 
 // One row of a message table.
 struct MessageRow {

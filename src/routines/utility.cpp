@@ -1,5 +1,7 @@
 #include "routines/utility.h"
 
+#include <QCoreApplication>
+#include <QRegularExpression>
 #include <string_view>
 
 namespace cadcons {
@@ -65,6 +67,27 @@ QString RemoveAcentos(const QString& text) {
             c = QChar(kPlain[at]);
     }
     return result;
+}
+
+QDate StrToDate(const QString& text) {
+    static const QRegularExpression form(QStringLiteral("^(\\d{1,2})/(\\d{1,2})/(\\d{4}|\\d{2})$"));
+    const QRegularExpressionMatch parts = form.match(text.trimmed());
+    QDate date;
+    if (parts.hasMatch()) {
+        int year = parts.captured(3).toInt();
+        if (parts.capturedLength(3) == 2) {
+            const int windowStart = QDate::currentDate().year() - 50;
+            year += windowStart - windowStart % 100;
+            if (year < windowStart)
+                year += 100;
+        }
+        date = QDate(year, parts.captured(2).toInt(), parts.captured(1).toInt());
+    }
+    if (!date.isValid())
+        throw std::invalid_argument(QCoreApplication::translate("TfrmCadastroConsumidor", "'%1' não é uma data válida")
+                                        .arg(text)
+                                        .toStdString());
+    return date;
 }
 
 } // namespace cadcons

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
 #include <stdexcept>
 
@@ -12,6 +13,11 @@ bool EmptyString(const QString& text);
 // Trims blanks, then pads on the left with "0" up to `width`. A longer text comes back trimmed and
 // uncut. Idempotent.
 QString Ajusta(const QString& text, int width);
+
+// A date as the date fields write it, day/month/year: the year in four digits, or in two within the
+// century window that puts it at most 50 years before and 49 after this one. Throws
+// std::invalid_argument, in the screen's language, for a text that is no such date.
+QDate StrToDate(const QString& text);
 
 // `count` copies of `text`; "" for a count of 0 or less.
 QString Replicate(const QString& text, int count);

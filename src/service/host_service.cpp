@@ -14,31 +14,41 @@ namespace cadcons {
 
 const std::vector<ServiceOperation>& serviceOperations() {
     static const std::vector<ServiceOperation> list = {
-        {"getMunicipio", {}, [](const QStringList&) { return getMunicipio(); }},
-        {"getEstado", {}, [](const QStringList&) { return getEstado(); }},
-        {"getPais", {}, [](const QStringList&) { return getPais(); }},
-        {"getBairro", {}, [](const QStringList&) { return getBairro(); }},
-        {"getTipoCons", {}, [](const QStringList&) { return getTipoCons(); }},
-        {"getTipoVenda", {}, [](const QStringList&) { return getTipoVenda(); }},
-        {"getTipoConsPadrao", {"BRANCH"}, [](const QStringList& a) { return getTipoConsPadrao(a[0]); }},
-        {"getParaVend", {"BRANCH"}, [](const QStringList& a) { return getParaVend(a[0]); }},
-        {"getNomeCliente", {"CUSTOMER"}, [](const QStringList& a) { return getNomeCliente(a[0]); }},
+        {"getMunicipio", {}, [](TrdmCadConsumidor& rdm, const QStringList&) { return getMunicipio(rdm); }},
+        {"getEstado", {}, [](TrdmCadConsumidor& rdm, const QStringList&) { return getEstado(rdm); }},
+        {"getPais", {}, [](TrdmCadConsumidor& rdm, const QStringList&) { return getPais(rdm); }},
+        {"getBairro", {}, [](TrdmCadConsumidor& rdm, const QStringList&) { return getBairro(rdm); }},
+        {"getTipoCons", {}, [](TrdmCadConsumidor& rdm, const QStringList&) { return getTipoCons(rdm); }},
+        {"getTipoVenda", {}, [](TrdmCadConsumidor& rdm, const QStringList&) { return getTipoVenda(rdm); }},
+        {"getTipoConsPadrao",
+         {"BRANCH"},
+         [](TrdmCadConsumidor& rdm, const QStringList& a) { return getTipoConsPadrao(rdm, a[0]); }},
+        {"getParaVend",
+         {"BRANCH"},
+         [](TrdmCadConsumidor& rdm, const QStringList& a) { return getParaVend(rdm, a[0]); }},
+        {"getNomeCliente",
+         {"CUSTOMER"},
+         [](TrdmCadConsumidor& rdm, const QStringList& a) { return getNomeCliente(rdm, a[0]); }},
         {"getDadosConsumidor",
          {"CUSTOMER", "KEY"},
-         [](const QStringList& a) { return getDadosConsumidor(a[0], a[1]); }},
-        {"getValidaCons", {"CONSUMER", "CUSTOMER"}, [](const QStringList& a) { return getValidaCons(a[0], a[1]); }},
+         [](TrdmCadConsumidor& rdm, const QStringList& a) { return getDadosConsumidor(rdm, a[0], a[1]); }},
+        {"getValidaCons",
+         {"CONSUMER", "CUSTOMER"},
+         [](TrdmCadConsumidor& rdm, const QStringList& a) { return getValidaCons(rdm, a[0], a[1]); }},
         {"getExisteCPF",
          {"CUSTOMER", "CONSUMER", "CPF"},
-         [](const QStringList& a) { return getExisteCPF(a[0], a[1], a[2]); }},
+         [](TrdmCadConsumidor& rdm, const QStringList& a) { return getExisteCPF(rdm, a[0], a[1], a[2]); }},
         {"getExisteRG",
          {"CUSTOMER", "CONSUMER", "RG"},
-         [](const QStringList& a) { return getExisteRG(a[0], a[1], a[2]); }},
-        {"getExisteIdent", {"CONSUMER", "BADGE"}, [](const QStringList& a) { return getExisteIdent(a[0], a[1]); }},
+         [](TrdmCadConsumidor& rdm, const QStringList& a) { return getExisteRG(rdm, a[0], a[1], a[2]); }},
+        {"getExisteIdent",
+         {"CONSUMER", "BADGE"},
+         [](TrdmCadConsumidor& rdm, const QStringList& a) { return getExisteIdent(rdm, a[0], a[1]); }},
         {"getInfCEP",
          {"POSTALCODE"},
-         [](const QStringList& a) -> ServiceResult {
+         [](TrdmCadConsumidor& rdm, const QStringList& a) -> ServiceResult {
              bool ok = true;
-             ServiceResult r = getInfCEP(a[0], ok);
+             ServiceResult r = getInfCEP(rdm, a[0], ok);
              if (!ok)
                  return QStringLiteral("getInfCEP failed");
              return r;
@@ -49,11 +59,11 @@ const std::vector<ServiceOperation>& serviceOperations() {
           "CITY",     "STREET",     "NUMBER",      "DISTRICT",  "POSTALCODE", "EMAIL",        "SEX",     "BIRTHDATE",
           "MOBILE",   "FINGER1",    "FINGER2",     "EXTERNAL",  "PASSWORD",   "SITEPASSWORD", "LOGIN",   "FLAGCPF",
           "FLAGCONF", "FLAGUPDCPF", "FLAGBALANCE", "SALETYPE",  "SITEMD5",    "TILLMD5"},
-         [](const QStringList& a) {
+         [](TrdmCadConsumidor& rdm, const QStringList& a) {
              GravaConsumidor v;
              for (int i = 0; i < GravaConsumidor::kArgumentCount; ++i)
                  v.*GravaConsumidor::kArguments[i] = a[i];
-             return setGravaConsumidor(v);
+             return setGravaConsumidor(rdm, v);
          }},
     };
     return list;
@@ -139,15 +149,14 @@ bool decodeValues(const ServiceOperation& op, const QList<QByteArrayView>& argum
     return true;
 }
 
-// Runs the operation on the process's data service and turns its result into the host's answer.
-HostServiceAnswer runOperation(const ServiceOperation& op, const QStringList& values, CodePage page) {
+// Runs the operation on the data service and turns its result into the host's answer.
+HostServiceAnswer runOperation(TrdmCadConsumidor& service, const ServiceOperation& op, const QStringList& values,
+                               CodePage page) {
     const QString name = QLatin1String(op.name);
     qCDebug(lcService) << "host call" << name;
     try {
-        if (!rdmCadConsumidor)
-            rdmCadConsumidor = new TrdmCadConsumidor();
-        rdmCadConsumidor->open();
-        const ServiceResult result = op.run(values);
+        service.open();
+        const ServiceResult result = op.run(service, values);
         if (const auto* text = std::get_if<QString>(&result))
             return failed(HostServiceAnswer::Failed, *text);
         HostServiceAnswer answer;
@@ -168,7 +177,8 @@ HostServiceAnswer runOperation(const ServiceOperation& op, const QStringList& va
 
 } // namespace
 
-HostServiceAnswer runHostService(QByteArrayView operation, const QList<QByteArrayView>& arguments) {
+HostServiceAnswer runHostService(TrdmCadConsumidor& service, QByteArrayView operation,
+                                 const QList<QByteArrayView>& arguments) {
     QString problem;
     const ServiceOperation* op = findOperation(operation, problem);
     if (!op)
@@ -190,7 +200,7 @@ HostServiceAnswer runHostService(QByteArrayView operation, const QList<QByteArra
     QStringList values;
     if (!decodeValues(*op, arguments, page, values, problem))
         return failed(HostServiceAnswer::Failed, problem);
-    return runOperation(*op, values, page);
+    return runOperation(service, *op, values, page);
 }
 
 } // namespace cadcons

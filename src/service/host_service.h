@@ -14,10 +14,12 @@
 // code page. One table, so the library and cadcons-service cannot come to disagree.
 namespace cadcons {
 
+class TrdmCadConsumidor;
+
 struct ServiceOperation {
     const char* name;
     QStringList arguments; // names, in the operation's own order
-    std::function<ServiceResult(const QStringList&)> run;
+    std::function<ServiceResult(TrdmCadConsumidor&, const QStringList&)> run;
 };
 
 const std::vector<ServiceOperation>& serviceOperations();
@@ -39,8 +41,9 @@ struct HostServiceAnswer {
     QString error;
 };
 
-// Runs one operation on the process's service object (created and connected as the screen does it),
-// after the same configuration check as the screen. Never throws but for memory.
-HostServiceAnswer runHostService(QByteArrayView operation, const QList<QByteArrayView>& arguments);
+// Runs one operation on `service` (connected here as the screen connects it), after the same
+// configuration check as the screen. Never throws but for memory.
+HostServiceAnswer runHostService(TrdmCadConsumidor& service, QByteArrayView operation,
+                                 const QList<QByteArrayView>& arguments);
 
 } // namespace cadcons

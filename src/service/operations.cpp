@@ -22,27 +22,11 @@ namespace {
 
 using Bindings = StatementBindings;
 
-TrdmCadConsumidor& service() {
-    if (!rdmCadConsumidor)
-        throw std::logic_error("The consumer data service has not been created");
-    return *rdmCadConsumidor;
-}
-
 // Each operation starts on a connection that answers: one dropped by the server after an earlier
 // failure is made anew here, so the next call after the server is back works.
-TrdmCadConsumidor& usableService() {
-    TrdmCadConsumidor& rdm = service();
+TrdmCadConsumidor& usable(TrdmCadConsumidor& rdm) {
     rdm.reviveIfBroken();
     return rdm;
-}
-
-void noteFailure() {
-    if (rdmCadConsumidor)
-        rdmCadConsumidor->noteFailure();
-}
-
-QSqlDatabase connection() {
-    return rdmCadConsumidor ? rdmCadConsumidor->adcCadConsumidor() : QSqlDatabase();
 }
 
 // Runs a statement of the catalogue on the service's connection and reads what it returns (no rows for a
@@ -52,9 +36,8 @@ QSqlDatabase connection() {
 // prepared anew at its next run, should the failure lie in the prepared statement itself (a table changed
 // under the columns it reads). A result left open would hold a read lock (SQLite) or the connection
 // (ODBC): packetFromQuery finishes what it reads, and a statement without one is finished here.
-DataPacket execute(const char* name, const QString& text, const Bindings& bindings,
+DataPacket execute(TrdmCadConsumidor& rdm, const char* name, const QString& text, const Bindings& bindings,
                    const QSet<QString>& dateTimeColumns = {}) {
-    TrdmCadConsumidor& rdm = service();
     if (const QSqlDatabase db = rdm.adcCadConsumidor(); runsUnnamed(db))
         return runUnnamedStatement(db, name, text, bindings, dateTimeColumns).packet;
     QSqlQuery& query = rdm.prepared(name, text);
@@ -73,38 +56,34 @@ DataPacket execute(const char* name, const QString& text, const Bindings& bindin
     return {};
 }
 
-ServiceResult read(const char* name, const QString& text, const Bindings& bindings = {},
+ServiceResult read(TrdmCadConsumidor& rdm, const char* name, const QString& text, const Bindings& bindings = {},
                    const QSet<QString>& dateTimeColumns = {}) {
     try {
-        usableService();
-        return sql::resultPacket(execute(name, text, bindings, dateTimeColumns));
+        return sql::resultPacket(execute(usable(rdm), name, text, bindings, dateTimeColumns));
     } catch (const std::exception& e) {
-        noteFailure();
-        return ADOExceptionMessage(e, connection(), QString());
+        rdm.noteFailure();
+        return ADOExceptionMessage(e, rdm.adcCadConsumidor(), QString());
     }
 }
 
 // A reference list: served from what the service keeps when its tables have not changed since it was
 // read (TrdmCadConsumidor::open reads their versions), else read and kept. The key holds the bound values.
-ServiceResult readList(const char* name, const QString& text, const QStringList& tables,
+ServiceResult readList(TrdmCadConsumidor& rdm, const char* name, const QString& text, const QStringList& tables,
                        const Bindings& bindings = {}) {
     QString key = QLatin1String(name);
     for (const auto& binding : bindings)
         key += QChar(0x1F) + binding.second.toString();
-    TrdmCadConsumidor* rdm = rdmCadConsumidor;
-    if (rdm && !rdm->inTransaction()) {
-        if (const DataPacket* kept = rdm->lists().find(key, tables)) {
+    if (!rdm.inTransaction()) {
+        if (const DataPacket* kept = rdm.lists().find(key, tables)) {
             qCDebug(lcService, "%s: the kept list, unchanged", name);
             return *kept;
         }
     }
-    ServiceResult result = read(name, text, bindings);
-    if (rdm) {
-        if (const auto* packet = std::get_if<DataPacket>(&result))
-            rdm->lists().keep(key, tables, *packet);
-        else
-            rdm->lists().suspend();
-    }
+    ServiceResult result = read(rdm, name, text, bindings);
+    if (const auto* packet = std::get_if<DataPacket>(&result))
+        rdm.lists().keep(key, tables, *packet);
+    else
+        rdm.lists().suspend();
     return result;
 }
 
@@ -118,112 +97,116 @@ QVariant nullDateTime() {
     return QVariant(QMetaType::fromType<QDateTime>());
 }
 
-// The birth date as the birth-date field holds it (dd/MM/yyyy); NULL when empty.
+// The birth date as the birth-date field holds it (dd/MM/yyyy, or with a two-digit year); NULL when empty.
 QVariant birthDate(const QString& value) {
     if (value.isEmpty())
         return nullDateTime();
-    const QDate date = QDate::fromString(value, QStringLiteral("dd/MM/yyyy"));
-    if (!date.isValid())
+    try {
+        return QDateTime(StrToDate(value), QTime(0, 0));
+    } catch (const std::invalid_argument&) {
         throw std::invalid_argument(
             QStringLiteral("'%1' is not a valid birth date (dd/mm/yyyy)").arg(value).toStdString());
-    return QDateTime(date, QTime(0, 0));
+    }
 }
 
 } // namespace
 
-ServiceResult getMunicipio() {
+ServiceResult getMunicipio(TrdmCadConsumidor& rdm) {
     const TimedCall timed(lcService, "getMunicipio");
-    return readList("adqMunicipio", QString::fromUtf8(sql::adqMunicipio), {QStringLiteral("MUNICIPIO")});
+    return readList(rdm, "adqMunicipio", QString::fromUtf8(sql::adqMunicipio), {QStringLiteral("MUNICIPIO")});
 }
-ServiceResult getEstado() {
+ServiceResult getEstado(TrdmCadConsumidor& rdm) {
     const TimedCall timed(lcService, "getEstado");
-    return readList("adqEstado", QString::fromUtf8(sql::adqEstado), {QStringLiteral("ESTADO")});
+    return readList(rdm, "adqEstado", QString::fromUtf8(sql::adqEstado), {QStringLiteral("ESTADO")});
 }
-ServiceResult getPais() {
+ServiceResult getPais(TrdmCadConsumidor& rdm) {
     const TimedCall timed(lcService, "getPais");
-    return readList("adqPais", QString::fromUtf8(sql::adqPais), {QStringLiteral("PAIS")});
+    return readList(rdm, "adqPais", QString::fromUtf8(sql::adqPais), {QStringLiteral("PAIS")});
 }
-ServiceResult getBairro() {
+ServiceResult getBairro(TrdmCadConsumidor& rdm) {
     const TimedCall timed(lcService, "getBairro");
-    return readList("adqBairro", QString::fromUtf8(sql::adqBairro), {QStringLiteral("BAIRRO")});
+    return readList(rdm, "adqBairro", QString::fromUtf8(sql::adqBairro), {QStringLiteral("BAIRRO")});
 }
-ServiceResult getTipoCons() {
+ServiceResult getTipoCons(TrdmCadConsumidor& rdm) {
     const TimedCall timed(lcService, "getTipoCons");
-    return readList("adqTipoCons", QString::fromUtf8(sql::adqTipoCons), {QStringLiteral("TIPOCONS")});
+    return readList(rdm, "adqTipoCons", QString::fromUtf8(sql::adqTipoCons), {QStringLiteral("TIPOCONS")});
 }
 
-ServiceResult getTipoVenda() {
+ServiceResult getTipoVenda(TrdmCadConsumidor& rdm) {
     const TimedCall timed(lcService, "getTipoVenda");
-    const bool oracle = rdmCadConsumidor && rdmCadConsumidor->isOracle();
+    const bool oracle = rdm.isOracle();
     // A fixed list: it changes with the program, not with the database.
-    return readList("adqTipoVenda", QString::fromUtf8(oracle ? sql::adqTipoVendaOracle : sql::adqTipoVendaMssql), {});
+    return readList(rdm, "adqTipoVenda", QString::fromUtf8(oracle ? sql::adqTipoVendaOracle : sql::adqTipoVendaMssql),
+                    {});
 }
 
-ServiceResult getTipoConsPadrao(const QString& cdFilial) {
+ServiceResult getTipoConsPadrao(TrdmCadConsumidor& rdm, const QString& cdFilial) {
     const TimedCall timed(lcService, "getTipoConsPadrao");
-    return readList("adqTipoConsPadrao", QString::fromUtf8(sql::adqTipoConsPadrao),
+    return readList(rdm, "adqTipoConsPadrao", QString::fromUtf8(sql::adqTipoConsPadrao),
                     {QStringLiteral("PARAVEND"), QStringLiteral("TIPOCONS")}, {{"P_CDFILIAL", text(cdFilial)}});
 }
 
-ServiceResult getParaVend(const QString& cdFilial) {
+ServiceResult getParaVend(TrdmCadConsumidor& rdm, const QString& cdFilial) {
     const TimedCall timed(lcService, "getParaVend");
-    return readList("adqParaVend", QString::fromUtf8(sql::adqParaVend), {QStringLiteral("PARAVEND")},
+    return readList(rdm, "adqParaVend", QString::fromUtf8(sql::adqParaVend), {QStringLiteral("PARAVEND")},
                     {{"P_CDFILIAL", text(cdFilial)}});
 }
 
-ServiceResult getNomeCliente(const QString& cdCliente) {
+ServiceResult getNomeCliente(TrdmCadConsumidor& rdm, const QString& cdCliente) {
     const TimedCall timed(lcService, "getNomeCliente");
-    return readList("adqNomeCliente", QString::fromUtf8(sql::adqNomeCliente), {QStringLiteral("CLIENTE")},
+    return readList(rdm, "adqNomeCliente", QString::fromUtf8(sql::adqNomeCliente), {QStringLiteral("CLIENTE")},
                     {{"P_CDCLIENTE", text(cdCliente)}});
 }
 
-ServiceResult getDadosConsumidor(const QString& cdCliente, const QString& key) {
+ServiceResult getDadosConsumidor(TrdmCadConsumidor& rdm, const QString& cdCliente, const QString& key) {
     const TimedCall timed(lcService, "getDadosConsumidor");
-    const bool oracle = rdmCadConsumidor && rdmCadConsumidor->isOracle();
+    const bool oracle = rdm.isOracle();
     // A blank key names nobody. Bound as a blank text it would match every consumer of the customer whose
     // badge, external code, RG or CPF is blank, and a new registration would open someone else's record.
     const QVariant anyKey = key.trimmed().isEmpty() ? QVariant(QMetaType::fromType<QString>()) : text(key);
-    return read("adqDadosCons", QString::fromUtf8(oracle ? sql::adqDadosConsOracle : sql::adqDadosConsMssql),
+    return read(rdm, "adqDadosCons", QString::fromUtf8(oracle ? sql::adqDadosConsOracle : sql::adqDadosConsMssql),
                 {{"P_CDCONSUMIDOR", text(Ajusta(key, 21))}, {"P_CDCONS", anyKey}, {"P_CDCLIENTE", text(cdCliente)}},
                 {QStringLiteral("DTNASCCONS")});
 }
 
-ServiceResult getValidaCons(const QString& cdConsumidor, const QString& cdCliente) {
+ServiceResult getValidaCons(TrdmCadConsumidor& rdm, const QString& cdConsumidor, const QString& cdCliente) {
     const TimedCall timed(lcService, "getValidaCons");
-    return read("adqValidaCons", QString::fromUtf8(sql::adqValidaCons),
+    return read(rdm, "adqValidaCons", QString::fromUtf8(sql::adqValidaCons),
                 {{"P_CDCONSUMID", text(cdConsumidor)},
                  {"P_CDCLIENTE", text(cdCliente)},
                  {"P_IDSITCONSUMI", text(QStringLiteral("1"))}});
 }
 
-ServiceResult getExisteCPF(const QString& cdCliente, const QString& cdConsumidor, const QString& cpf) {
+ServiceResult getExisteCPF(TrdmCadConsumidor& rdm, const QString& cdCliente, const QString& cdConsumidor,
+                           const QString& cpf) {
     const TimedCall timed(lcService, "getExisteCPF");
     return read(
-        "adqValidaCPF", QString::fromUtf8(sql::adqValidaCPF),
+        rdm, "adqValidaCPF", QString::fromUtf8(sql::adqValidaCPF),
         {{"P_CDCLIENTE", text(cdCliente)}, {"P_CDCONSUMIDOR", text(cdConsumidor)}, {"P_NRCPFRESPCON", text(cpf)}});
 }
 
-ServiceResult getExisteRG(const QString& cdCliente, const QString& cdConsumidor, const QString& rg) {
+ServiceResult getExisteRG(TrdmCadConsumidor& rdm, const QString& cdCliente, const QString& cdConsumidor,
+                          const QString& rg) {
     const TimedCall timed(lcService, "getExisteRG");
     return read(
-        "adqValidaRG", QString::fromUtf8(sql::adqValidaRG),
+        rdm, "adqValidaRG", QString::fromUtf8(sql::adqValidaRG),
         {{"P_CDCLIENTE", text(cdCliente)}, {"P_CDCONSUMIDOR", text(cdConsumidor)}, {"P_NRRGCONSUMID", text(rg)}});
 }
 
-ServiceResult getExisteIdent(const QString& cdConsumidor, const QString& cdIdConsumid) {
+ServiceResult getExisteIdent(TrdmCadConsumidor& rdm, const QString& cdConsumidor, const QString& cdIdConsumid) {
     const TimedCall timed(lcService, "getExisteIdent");
-    return read("adqValidaIdent", QString::fromUtf8(sql::adqValidaIdent),
+    return read(rdm, "adqValidaIdent", QString::fromUtf8(sql::adqValidaIdent),
                 {{"P_CDCONSUMIDOR", text(cdConsumidor)}, {"P_CDIDCONSUMID", text(cdIdConsumid)}});
 }
 
-ServiceResult getInfCEP(const QString& cep, bool& ok) {
+ServiceResult getInfCEP(TrdmCadConsumidor& rdm, const QString& cep, bool& ok) {
     const TimedCall timed(lcService, "getInfCEP");
     ok = true;
     try {
-        usableService();
-        return sql::resultPacket(execute("adqInfCEP", QString::fromUtf8(sql::adqInfCEP), {{"P_CEP", text(cep)}}));
+        return sql::resultPacket(
+            execute(usable(rdm), "adqInfCEP", QString::fromUtf8(sql::adqInfCEP), {{"P_CEP", text(cep)}}));
     } catch (const std::exception& e) {
-        noteFailure();
+        rdm.noteFailure();
         // The postal-code look-up shows the plain text; it has its own way of telling the operator.
         return QString::fromUtf8(e.what());
     } catch (...) {
@@ -274,20 +257,13 @@ Bindings savedColumns(const GravaConsumidor& v, const SaveContext& c) {
 
 namespace {
 
-// A save whose commit was sent but whose answer never came back: the database may or may not hold it.
-struct UncertainSave {
-    QString cdCliente;
-    QString cdConsumidor;
-    Bindings values;
-};
-std::optional<UncertainSave> uncertainSave;
-
-bool uncertainSaveOf(const QString& cdCliente, const QString& cdConsumidor) {
-    return uncertainSave && uncertainSave->cdCliente == cdCliente && uncertainSave->cdConsumidor == cdConsumidor;
+bool uncertainSaveOf(const TrdmCadConsumidor& rdm, const QString& cdCliente, const QString& cdConsumidor) {
+    const std::optional<UncertainSave>& save = rdm.uncertainSave();
+    return save && save->cdCliente == cdCliente && save->cdConsumidor == cdConsumidor;
 }
 
 // Inserts or updates the row inside the open transaction; the values bound, for checking it later.
-Bindings writeConsumer(const GravaConsumidor& v) {
+Bindings writeConsumer(TrdmCadConsumidor& rdm, const GravaConsumidor& v) {
     const QDateTime now = QDateTime::currentDateTime();
     const QVariant nascimento = birthDate(v.dtNascCons);
     if (v.operacao == QLatin1String("1")) {
@@ -295,15 +271,15 @@ Bindings writeConsumer(const GravaConsumidor& v) {
             v.stProcessamento == QLatin1String("SERVIDOR") ? QStringLiteral("S") : QStringLiteral("I");
         const QString tipoVenda = v.idTpVendaCons.isEmpty() ? QStringLiteral("7") : v.idTpVendaCons;
         Bindings values = savedColumns(v, {now, marker, nascimento, tipoVenda});
-        execute("acmConsumidor", QString::fromUtf8(sql::acmConsumidor), values);
+        execute(rdm, "acmConsumidor", QString::fromUtf8(sql::acmConsumidor), values);
         return values;
     }
-    const DataPacket stored = execute("adqVerificaConsumidor", QString::fromUtf8(sql::adqVerificaConsumidor),
+    const DataPacket stored = execute(rdm, "adqVerificaConsumidor", QString::fromUtf8(sql::adqVerificaConsumidor),
                                       {{"P_CDCLIENTE", text(v.cdCliente)}, {"P_CDCONSUMIDOR", text(v.cdConsumidor)}});
     const QString storedMarker = stored.rows.isEmpty() ? QString() : stored.rows[0].value(0).toString();
     const QString marker = storedMarker == QLatin1String("I") ? QStringLiteral("I") : QStringLiteral("A");
     Bindings values = savedColumns(v, {now, marker, nascimento, v.idTpVendaCons});
-    execute("acmUpdCpfConsumidor", QString::fromUtf8(sql::acmUpdCpfConsumidor), values);
+    execute(rdm, "acmUpdCpfConsumidor", QString::fromUtf8(sql::acmUpdCpfConsumidor), values);
     return values;
 }
 
@@ -316,12 +292,12 @@ bool sameValue(const QVariant& stored, const QVariant& bound) {
 }
 
 // True when the consumer's row holds every value the save bound; false when it is missing or differs.
-bool holdsSave(const UncertainSave& save) {
+bool holdsSave(TrdmCadConsumidor& rdm, const UncertainSave& save) {
     QStringList names;
     for (const auto& binding : save.values)
         names.append(binding.first);
     const DataPacket row =
-        execute("checkUncertainSave",
+        execute(rdm, "checkUncertainSave",
                 QStringLiteral("SELECT %1 FROM CONSUMIDOR WHERE CDCLIENTE = :P_CDCLIENTE AND "
                                "CDCONSUMIDOR = :P_CDCONSUMIDOR")
                     .arg(names.join(QLatin1String(", "))),
@@ -334,46 +310,44 @@ bool holdsSave(const UncertainSave& save) {
 
 } // namespace
 
-ServiceResult settleUncertainSave(const QString& cdCliente, const QString& cdConsumidor) {
-    if (!uncertainSaveOf(cdCliente, cdConsumidor))
+ServiceResult settleUncertainSave(TrdmCadConsumidor& rdm, const QString& cdCliente, const QString& cdConsumidor) {
+    if (!uncertainSaveOf(rdm, cdCliente, cdConsumidor))
         return false;
     const TimedCall timed(lcService, "settleUncertainSave");
     try {
-        usableService();
-        const bool saved = holdsSave(*uncertainSave);
-        uncertainSave.reset();
+        const bool saved = holdsSave(usable(rdm), *rdm.uncertainSave());
+        rdm.uncertainSave().reset();
         return saved;
     } catch (const std::exception& e) {
-        noteFailure();
-        return ADOExceptionMessage(e, connection(), QString());
+        rdm.noteFailure();
+        return ADOExceptionMessage(e, rdm.adcCadConsumidor(), QString());
     }
 }
 
-ServiceResult setGravaConsumidor(const GravaConsumidor& v) {
+ServiceResult setGravaConsumidor(TrdmCadConsumidor& rdm, const GravaConsumidor& v) {
     const TimedCall timed(lcService, "setGravaConsumidor");
     std::optional<UncertainSave> sent; // set once only the commit is left
     try {
-        TrdmCadConsumidor& rdm = usableService();
-        rdm.StartTrans();
+        usable(rdm).StartTrans();
         try {
-            sent = UncertainSave{v.cdCliente, v.cdConsumidor, writeConsumer(v)};
+            sent = UncertainSave{v.cdCliente, v.cdConsumidor, writeConsumer(rdm, v)};
             rdm.CommitTrans();
         } catch (const std::exception&) {
             rdm.RollbackTrans();
             throw;
         }
-        if (uncertainSaveOf(v.cdCliente, v.cdConsumidor))
-            uncertainSave.reset();
+        if (uncertainSaveOf(rdm, v.cdCliente, v.cdConsumidor))
+            rdm.uncertainSave().reset();
         return true;
     } catch (const std::exception& e) {
-        noteFailure();
-        const QString error = ADOExceptionMessage(e, connection(), QString());
+        rdm.noteFailure();
+        const QString error = ADOExceptionMessage(e, rdm.adcCadConsumidor(), QString());
         if (!sent)
             return error;
         // The commit itself failed: the server may have committed and lost only its answer. Asked again on
         // a connection that answers, or at the next Confirm of this consumer when none does yet.
-        uncertainSave = std::move(sent);
-        const ServiceResult settled = settleUncertainSave(v.cdCliente, v.cdConsumidor);
+        rdm.uncertainSave() = std::move(sent);
+        const ServiceResult settled = settleUncertainSave(rdm, v.cdCliente, v.cdConsumidor);
         const bool* found = std::get_if<bool>(&settled);
         return found && *found ? settled : ServiceResult(error);
     }

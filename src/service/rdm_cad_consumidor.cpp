@@ -8,8 +8,6 @@
 
 namespace cadcons {
 
-TrdmCadConsumidor* rdmCadConsumidor = nullptr;
-
 TrdmCadConsumidor::TrdmCadConsumidor(const QString& connectionName)
     : connectionName_(connectionName) {}
 

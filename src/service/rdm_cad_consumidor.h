@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/service_result.h"
+#include "platform/sql_provider.h"
 #include "service/list_cache.h"
 
 #include <QSqlDatabase>
@@ -8,11 +9,19 @@
 #include <QString>
 #include <array>
 #include <map>
+#include <optional>
 
 namespace cadcons {
 
-// The consumer data service: one connection, adcCadConsumidor, and the statements of the catalogue.
-// One object serves the whole process; it is not re-entrant.
+// A save whose commit was sent but whose answer never came back: the database may or may not hold it.
+struct UncertainSave {
+    QString cdCliente;
+    QString cdConsumidor;
+    StatementBindings values;
+};
+
+// The consumer data service: one connection, adcCadConsumidor, and the statements of the catalogue. The
+// module owns one for its lifetime and hands it to every operation; it is not re-entrant.
 class TrdmCadConsumidor {
 public:
     // `connectionName` names the Qt connection; tests give each object its own.
@@ -61,6 +70,9 @@ public:
 
     // The reference lists this process has read, kept between openings.
     ListCache& lists() { return lists_; }
+    // The save whose commit answer was lost, until settleUncertainSave has told what became of it.
+    std::optional<UncertainSave>& uncertainSave() { return uncertainSave_; }
+    const std::optional<UncertainSave>& uncertainSave() const { return uncertainSave_; }
 
 private:
     bool answers() const;
@@ -72,29 +84,29 @@ private:
     bool closedOnPurpose_ = true; // not opened yet, or closed by close()
     ListCache lists_;
     std::map<QString, QSqlQuery> statements_; // by text; a node's query stays where it is
+    std::optional<UncertainSave> uncertainSave_;
 };
 
-// The process-wide service object; created by the first form initialization.
-extern TrdmCadConsumidor* rdmCadConsumidor;
-
-// The read operations. Each runs its statement on rdmCadConsumidor and returns the whole result as a
+// The read operations. Each runs its statement on the service `rdm` and returns the whole result as a
 // packet, or the error text. None throws.
-ServiceResult getMunicipio();
-ServiceResult getEstado();
-ServiceResult getPais();
-ServiceResult getBairro();
-ServiceResult getTipoCons();
-ServiceResult getTipoVenda();
-ServiceResult getTipoConsPadrao(const QString& cdFilial);
-ServiceResult getParaVend(const QString& cdFilial);
-ServiceResult getNomeCliente(const QString& cdCliente);
-ServiceResult getDadosConsumidor(const QString& cdCliente, const QString& key);
-ServiceResult getValidaCons(const QString& cdConsumidor, const QString& cdCliente);
-ServiceResult getExisteCPF(const QString& cdCliente, const QString& cdConsumidor, const QString& cpf);
-ServiceResult getExisteRG(const QString& cdCliente, const QString& cdConsumidor, const QString& rg);
-ServiceResult getExisteIdent(const QString& cdConsumidor, const QString& cdIdConsumid);
+ServiceResult getMunicipio(TrdmCadConsumidor& rdm);
+ServiceResult getEstado(TrdmCadConsumidor& rdm);
+ServiceResult getPais(TrdmCadConsumidor& rdm);
+ServiceResult getBairro(TrdmCadConsumidor& rdm);
+ServiceResult getTipoCons(TrdmCadConsumidor& rdm);
+ServiceResult getTipoVenda(TrdmCadConsumidor& rdm);
+ServiceResult getTipoConsPadrao(TrdmCadConsumidor& rdm, const QString& cdFilial);
+ServiceResult getParaVend(TrdmCadConsumidor& rdm, const QString& cdFilial);
+ServiceResult getNomeCliente(TrdmCadConsumidor& rdm, const QString& cdCliente);
+ServiceResult getDadosConsumidor(TrdmCadConsumidor& rdm, const QString& cdCliente, const QString& key);
+ServiceResult getValidaCons(TrdmCadConsumidor& rdm, const QString& cdConsumidor, const QString& cdCliente);
+ServiceResult getExisteCPF(TrdmCadConsumidor& rdm, const QString& cdCliente, const QString& cdConsumidor,
+                           const QString& cpf);
+ServiceResult getExisteRG(TrdmCadConsumidor& rdm, const QString& cdCliente, const QString& cdConsumidor,
+                          const QString& rg);
+ServiceResult getExisteIdent(TrdmCadConsumidor& rdm, const QString& cdConsumidor, const QString& cdIdConsumid);
 // `ok` is false only when something other than a database failure escaped; the result is then empty.
-ServiceResult getInfCEP(const QString& cep, bool& ok);
+ServiceResult getInfCEP(TrdmCadConsumidor& rdm, const QString& cep, bool& ok);
 
 // The 38 values of a save, in the order of the call.
 struct GravaConsumidor {
@@ -146,10 +158,10 @@ struct GravaConsumidor {
 // the commit itself fails (its answer lost with the link), the row is looked at on a connection that answers:
 // true when it holds what this save wrote; when no connection answers, the error text, and the save is kept
 // for settleUncertainSave.
-ServiceResult setGravaConsumidor(const GravaConsumidor& values);
+ServiceResult setGravaConsumidor(TrdmCadConsumidor& rdm, const GravaConsumidor& values);
 // When the commit of a save got no answer and the row could not be checked then, the save is kept until
 // this tells: true when the consumer's row holds exactly what that save wrote, false when it does not or
 // no such save is pending, the error text when the database still cannot be asked.
-ServiceResult settleUncertainSave(const QString& cdCliente, const QString& cdConsumidor);
+ServiceResult settleUncertainSave(TrdmCadConsumidor& rdm, const QString& cdCliente, const QString& cdConsumidor);
 
 } // namespace cadcons

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/service_result.h"
+#include "routines/messages.h"
 
 #include <QString>
 #include <QWidget>
@@ -10,11 +11,6 @@
 namespace cadcons {
 
 class ClientDataSet;
-
-// Message kinds.
-inline constexpr int kMsgInformacao = 0; // a notice
-inline constexpr int kMsgPergunta = 1;   // a question: "Sim" / "Não"
-inline constexpr int kMsgErro = 3;       // an error
 
 // What a message call carries, in the order of the call.
 struct MensagemArgs {
@@ -44,9 +40,9 @@ MensagemFn& mensagemHandler();
 bool showMensagemDialog(const MensagemArgs& args, QWidget* parent = nullptr);
 
 // Raised by MensagemMetodo after it has shown a service error, so that the calling handler stops.
-class MensagemMetodoError : public std::runtime_error {
+class MensagemMetodoError : public ShownError {
 public:
-    using std::runtime_error::runtime_error;
+    using ShownError::ShownError;
 };
 
 // Passes a service result on: the packet as it is; an error text is shown (kind 3, with the operation,
