@@ -143,6 +143,10 @@
         <source>Caps Lock</source>
         <translation>Caps Lock</translation>
     </message>
+    <message>
+        <source>&apos;%1&apos; não é uma data válida</source>
+        <translation>&apos;%1&apos; is not a valid date</translation>
+    </message>
 </context>
 <context>
     <name>Mensagem</name>

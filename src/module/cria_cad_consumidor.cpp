@@ -5,8 +5,8 @@
 #include "config/host_config.h"
 #include "config/logging.h"
 #include "fingerprint/digital_dialog.h"
+#include "module/cadcons_module.h"
 #include "screen/cad_consumidor_form.h"
-#include "screen/module_state.h"
 #include "service/host_service.h"
 #include "service/rdm_cad_consumidor.h"
 #include "widgets/dialogs.h"
@@ -28,22 +28,40 @@
 
 namespace cadcons {
 
-namespace {
-
-// Module start. Stop is registered by the first call (see stopAtExit).
-struct ModuleLifetime {
-    ModuleLifetime() { moduleStart(); }
-} const moduleLifetime;
-
-// Registered from a call rather than at load: by then every static of the module has been constructed,
-// so the handler runs before any of them is destroyed at exit. The module is never unmapped before exit.
-void stopAtExit() {
-    static const bool registered = [] { return std::atexit([] { moduleStop(); }) == 0; }();
-    (void)registered;
+CadConsModule::CadConsModule() {
+    start();
 }
 
+void CadConsModule::start() {
+    stDsDirCad_ = hostDirectory();
+}
+
+CadConsModule& CadConsModule::instance() {
+    static CadConsModule* const module = new CadConsModule;
+    return *module;
+}
+
+TrdmCadConsumidor& CadConsModule::service() {
+    if (!rdmCadConsumidor_)
+        rdmCadConsumidor_ = std::make_unique<TrdmCadConsumidor>();
+    return *rdmCadConsumidor_;
+}
+
+void CadConsModule::closeService() {
+    if (rdmCadConsumidor_)
+        rdmCadConsumidor_->close();
+}
+
+namespace {
+
+// The module starts when it is loaded, as it always has: the host directory is the one of that moment.
+const bool moduleStarted = [] {
+    CadConsModule::instance();
+    return true;
+}();
+
+// The C interface's CadConsumidorLastError: one text per calling thread.
 thread_local std::string lastError;
-std::atomic<bool> callRunning{false};
 
 bool onGuiThread() {
     const QCoreApplication* app = QCoreApplication::instance();
@@ -179,45 +197,35 @@ void destroyForm(QPointer<TfrmCadastroConsumidor>& form, bool shown, Texts& text
         }
     }
     delete form.data();
-    frmCadastroConsumidor = nullptr;
 }
 
 // Creates, initializes and shows the form, then hands its results back in `texts`. `error` receives the
 // failure of the call, if any.
 bool showScreen(Texts& texts, const QString& mode, QString& error) {
-    stopAtExit();
-    // A call never inherits the passwords or fingerprints of an earlier one.
-    clearCallSecrets();
-    // A form destroyed without its close event leaves boIdCriado set with nothing to show.
-    if (boIdCriado && !frmCadastroConsumidor)
-        boIdCriado = false;
+    CadConsModule& module = CadConsModule::instance();
     // The sibling package's services the host did not put in place itself.
     installDefaultPesquisa();
     installDefaultDigitalConsumidor();
-    installDefaultCentralServices([] { return rdmCadConsumidor; });
+    installDefaultCentralServices([&module] { return &module.service(); });
 
     bool result = false;
     bool shown = false;
-    QPointer<TfrmCadastroConsumidor> form = frmCadastroConsumidor;
+    QPointer<TfrmCadastroConsumidor> form;
     try {
-        if (!boIdCriado) {
-            form = new TfrmCadastroConsumidor;
-            frmCadastroConsumidor = form;
-            form->FormCreate();
-            form->InicializaForm(texts.code, texts.name, texts.customer, mode);
-            boIdCriado = true;
-        }
+        form = new TfrmCadastroConsumidor(module.service(), module.hostDirectory());
+        form->FormCreate();
+        form->InicializaForm(texts.code, texts.name, texts.customer, mode);
         shown = true;
         form->exec();
         if (form) {
-            texts.customer = form->consumer.stCdCliente;
-            result = form->boGravou;
+            texts.customer = form->registration().consumer.stCdCliente;
+            result = form->saved();
         } else {
             error = QStringLiteral("the registration screen was destroyed while it was shown");
             qCWarning(lcHost, "CriaCadConsumidor: %s", qUtf8Printable(error));
         }
-    } catch (const MensagemMetodoError& e) {
-        // Already shown to the operator by MensagemMetodo: once is enough.
+    } catch (const ShownError& e) {
+        // Already shown to the operator: once is enough.
         error = QString::fromUtf8(e.what());
     } catch (const std::exception& e) {
         error = QString::fromUtf8(e.what());
@@ -227,7 +235,6 @@ bool showScreen(Texts& texts, const QString& mode, QString& error) {
         report(error);
     }
     destroyForm(form, shown, texts);
-    clearCallSecrets();
     return result;
 }
 
@@ -241,13 +248,15 @@ void fail(const QString& text) {
 bool runCall(const QString& argumentProblem, Texts& texts, const QString& mode, bool& ran) {
     lastError.clear();
     ran = false;
-    if (callRunning.exchange(true)) {
+    std::atomic<bool>& screenOpen = CadConsModule::instance().screenOpen();
+    if (screenOpen.exchange(true)) {
         fail(QStringLiteral("the registration screen is already open: a new call must wait until it closes"));
         return false;
     }
     struct Release {
-        ~Release() { callRunning = false; }
-    } release;
+        std::atomic<bool>& open;
+        ~Release() { open = false; }
+    } release{screenOpen};
     if (!argumentProblem.isEmpty()) {
         fail(argumentProblem);
         return false;
@@ -431,11 +440,12 @@ int serviceFromC(const char* operation, int argc, const char* const* argv, char*
         else
             arguments << QByteArrayView(argv[i], qsizetype(std::strlen(argv[i])));
     }
-    if (problem.isEmpty() && callRunning)
+    CadConsModule& module = CadConsModule::instance();
+    if (problem.isEmpty() && module.screenOpen())
         problem = QStringLiteral("the registration screen is open: a service operation must wait until it closes");
     if (problem.isEmpty()) {
         const HostServiceAnswer answer =
-            runHostService(QByteArrayView(operation, qsizetype(std::strlen(operation))), arguments);
+            runHostService(module.service(), QByteArrayView(operation, qsizetype(std::strlen(operation))), arguments);
         if (answer.kind == HostServiceAnswer::Done) {
             *result = copyOut(answer.result);
             if (*result)

@@ -1,6 +1,5 @@
 #include "screen/cad_consumidor_form.h"
 
-#include "screen/module_state.h"
 #include "widgets/blended.h"
 #include "widgets/dialogs.h"
 
@@ -16,10 +15,10 @@
 
 namespace cadcons {
 
-using screen::fieldCatalogue;
-using screen::fieldSpec;
-using screen::FieldSpec;
-using screen::kFieldCount;
+using registration::fieldCatalogue;
+using registration::fieldSpec;
+using registration::FieldSpec;
+using registration::kFieldCount;
 
 namespace {
 
@@ -131,9 +130,12 @@ protected:
 
 } // namespace
 
-TfrmCadastroConsumidor::TfrmCadastroConsumidor(QWidget* parent)
+TfrmCadastroConsumidor::TfrmCadastroConsumidor(TrdmCadConsumidor& service, const QString& hostDirectory,
+                                               QWidget* parent)
     : QDialog(parent, Qt::FramelessWindowHint | Qt::Dialog)
-    , msgPadrao(msgPadraoRows()) {
+    , registration_(std::make_unique<Registration>(service, static_cast<RegistrationOperator&>(*this), hostDirectory))
+    , lists_(registration_->lists)
+    , consumer(registration_->consumer) {
     setObjectName(QStringLiteral("frmCadastroConsumidor"));
     setFixedSize(kFormWidth, kFormHeight);
     setModal(true);
@@ -145,7 +147,7 @@ TfrmCadastroConsumidor::TfrmCadastroConsumidor(QWidget* parent)
     buildForm();
     buildKeyboard();
     bindClicks();
-    setPersistentFields();
+    lists_.setPersistentFields();
 
     // The form takes every key itself; no child may hold the focus.
     for (QWidget* child : findChildren<QWidget*>())
@@ -175,7 +177,7 @@ void TfrmCadastroConsumidor::buildForm() {
     const QColor white = colorFromBgr(kClWhite);
 
     // The name field is drawn inside a border of the form's colour.
-    const QRect nameFrame = fieldSpec(screen::Nome)->frameGeometry;
+    const QRect nameFrame = fieldSpec(registration::Nome)->frameGeometry;
     makeShape(this, "bdsBordaNome", nameFrame.adjusted(-2, -2, 2, 2), colorFromBgr(kFrameColour));
 
     for (const FieldSpec& field : fieldCatalogue()) {
@@ -183,9 +185,9 @@ void TfrmCadastroConsumidor::buildForm() {
         makeCaption(this, field.captionLabel, QString::fromUtf8(field.caption), field.captionGeometry);
         fieldFrames_[index] = makeShape(this, field.frame, field.frameGeometry, white);
         // The value label leaves a margin of its frame free, so a touch on a frame's edge reaches the frame.
-        const bool bold =
-            field.number == screen::CodCons || field.number == screen::Nome || field.number == screen::Cliente;
-        const int size = field.number == screen::Cliente ? 13 : 11;
+        const bool bold = field.number == registration::CodCons || field.number == registration::Nome ||
+                          field.number == registration::Cliente;
+        const int size = field.number == registration::Cliente ? 13 : 11;
         QLabel* text =
             makeLabel(this, field.textLabel, QLatin1String(field.textLabel), field.frameGeometry.adjusted(6, 2, -6, -2),
                       arial(size, bold), gray, field.centred ? Qt::AlignCenter : Qt::AlignLeft | Qt::AlignVCenter);
@@ -212,14 +214,10 @@ void TfrmCadastroConsumidor::buildChoices() {
     makeCaption(this, "lblMasculino", QStringLiteral("Masculino"), QRect(208, 58, 84, 26));
 
     // Option flags: two rows of two, each a caption followed by its mark image.
-    makeCaption(this, "Label21", QStringLiteral("Atualiza CPF Durante a Venda (F5)"), QRect(10, 298, 352, 18));
-    makeMarkImage(this, "imgIDATUCPFCONS", QPoint(364, 295), mark);
-    makeCaption(this, "Label22", QStringLiteral("Liberado para Consumo (F6)"), QRect(400, 298, 296, 18));
-    makeMarkImage(this, "imgIDCADCONFLIBCON", QPoint(700, 295), mark);
-    makeCaption(this, "Label23", QStringLiteral("Imprimir o CPF/CNPJ no Cupom Fiscal (F7)"), QRect(10, 330, 352, 18));
-    makeMarkImage(this, "imgIDIMPCPFCUPOM", QPoint(364, 327), mark);
-    makeCaption(this, "Label24", QStringLiteral("Verifica Saldo do Consumidor (F8)"), QRect(400, 330, 296, 18));
-    makeMarkImage(this, "imgIDVERSALDCON", QPoint(700, 327), mark);
+    for (const registration::OptionSpec& option : registration::optionCatalogue()) {
+        makeCaption(this, option.caption, QString::fromUtf8(option.captionText), option.captionGeometry);
+        makeMarkImage(this, option.image, option.imageAt, mark);
+    }
 }
 
 void TfrmCadastroConsumidor::buildFooter() {
@@ -309,35 +307,22 @@ void TfrmCadastroConsumidor::decorateKeys() {
 
 void TfrmCadastroConsumidor::bindClicks() {
     for (const FieldSpec& field : fieldCatalogue()) {
-        const std::pair<const char*, screen::ClickHandler> controls[] = {
-            {field.captionLabel, field.onCaption}, {field.frame, field.onFrame}, {field.textLabel, field.onText}};
-        for (const auto& control : controls) {
-            if (const screen::ClickHandler handler = control.second)
-                bindClick(control.first, [this, handler] { (this->*handler)(); });
+        const std::pair<const char*, registration::Field> controls[] = {{field.captionLabel, field.captionSelects},
+                                                                        {field.frame, field.frameSelects},
+                                                                        {field.textLabel, field.textSelects}};
+        for (const auto& [control, selects] : controls) {
+            if (selects != registration::NoField)
+                bindClick(control, [this, selects = selects] { fieldTouched(selects); });
         }
     }
-    using F = TfrmCadastroConsumidor;
-    const struct {
-        const char* control;
-        void (F::*handler)();
-    } bindings[] = {
-        {"imgFeminino", &F::imgFemininoClick},
-        {"imgMasculino", &F::imgMasculinoClick},
-        {"bldFeminino", &F::bldFemininoClick},
-        {"lblFeminino", &F::bldFemininoClick},
-        {"bldMasculino", &F::bldMasculinoClick},
-        {"lblMasculino", &F::bldMasculinoClick},
-        {"imgIDATUCPFCONS", &F::imgIDATUCPFCONSClick},
-        {"Label21", &F::imgIDATUCPFCONSClick},
-        {"imgIDCADCONFLIBCON", &F::imgIDCADCONFLIBCONClick},
-        {"Label22", &F::imgIDCADCONFLIBCONClick},
-        {"imgIDIMPCPFCUPOM", &F::imgIDIMPCPFCUPOMClick},
-        {"Label23", &F::imgIDIMPCPFCUPOMClick},
-        {"imgIDVERSALDCON", &F::imgIDVERSALDCONClick},
-        {"Label24", &F::imgIDVERSALDCONClick},
-    };
-    for (const auto& binding : bindings)
-        bindClick(binding.control, [this, handler = binding.handler] { (this->*handler)(); });
+    for (const registration::OptionSpec& option : registration::optionCatalogue()) {
+        for (const char* control : {option.image, option.caption})
+            bindClick(control, [this, &option] { toggleOption(option); });
+    }
+    for (const char* control : {"imgFeminino", "bldFeminino", "lblFeminino"})
+        bindClick(control, [this] { bldFemininoClick(); });
+    for (const char* control : {"imgMasculino", "bldMasculino", "lblMasculino"})
+        bindClick(control, [this] { bldMasculinoClick(); });
 }
 
 void TfrmCadastroConsumidor::bindClick(const char* objectName, std::function<void()> handler) {
@@ -375,14 +360,14 @@ bool TfrmCadastroConsumidor::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TfrmCadastroConsumidor::guarded(const std::function<void()>& handler) {
-    guarded(handler, stIdEsquema);
+    guarded(handler, registration_->stIdEsquema);
 }
 
 void TfrmCadastroConsumidor::guarded(const std::function<void()>& handler, const QString& schema) {
     try {
         handler();
-    } catch (const MensagemMetodoError&) {
-        // MensagemMetodo has shown the service's error already; once is enough.
+    } catch (const ShownError&) {
+        // The operator has been told already; once is enough.
     } catch (const std::exception& e) {
         Mensagem(QString::fromUtf8(e.what()), QString(), QStringLiteral("N"), QStringLiteral("N"), kMsgErro, QString(),
                  schema, 0, nullptr);
@@ -401,15 +386,63 @@ void TfrmCadastroConsumidor::closeEvent(QCloseEvent* event) {
 }
 
 void TfrmCadastroConsumidor::FormClose() {
-    boIdCriado = false;
+    // A call's passwords and fingerprints do not outlive its screen.
+    registration_->clearSecrets();
 }
 
 void TfrmCadastroConsumidor::lblSairClick() {
-    consumer.stCdConsumidor.clear();
-    consumer.stNmConsumidor.clear();
-    consumer.stCdCliente.clear();
-    boGravou = false;
+    registration_->leave();
     close();
+}
+
+void TfrmCadastroConsumidor::InicializaForm(const QString& code, const QString& name, const QString& customer,
+                                            const QString& mode) {
+    boCapsLock = false;
+    boShift = false;
+    try {
+        registration_->InicializaForm(code, name, customer, mode);
+    } catch (...) {
+        showRegistration();
+        throw;
+    }
+    showRegistration();
+    QLabel* footer = label("lblCodTela");
+    footer->setText(MontaRodapeGeral(registration_->boUtilizaImpFis, footer->text(), QStringLiteral("S")));
+}
+
+void TfrmCadastroConsumidor::showRegistration() {
+    for (const FieldSpec& spec : fieldCatalogue())
+        fieldLabel(spec.number)->setText(registration_->fieldText(spec.number));
+    if (consumer.stIdSexoCons.isEmpty())
+        return; // the opening stopped before the consumer: options and sex as the form was built
+    for (const registration::OptionSpec& option : registration::optionCatalogue())
+        label(option.image)->setPixmap(registration_->optionOn(option) ? imgMarcado() : imgDesmarcado());
+    showSex();
+}
+
+void TfrmCadastroConsumidor::showSex() {
+    const bool female = consumer.stIdSexoCons == QLatin1String("F");
+    label("imgFeminino")->setPixmap(female ? imgMarcado() : imgDesmarcado());
+    label("imgMasculino")->setPixmap(female ? imgDesmarcado() : imgMarcado());
+}
+
+bool TfrmCadastroConsumidor::ask(const QString& text, const QString& details, const QString& esquema) {
+    return Mensagem(text, details, QStringLiteral("S"), QStringLiteral("S"), kMsgPergunta, QString(), esquema, 0,
+                    nullptr);
+}
+
+void TfrmCadastroConsumidor::tell(const QString& text, const QString& details, int kind, const QString& esquema,
+                                  int number) {
+    Mensagem(text, details, QStringLiteral("N"), QStringLiteral("N"), kind, QString(), esquema, number, nullptr);
+}
+
+void TfrmCadastroConsumidor::moveTo(int field) {
+    selectField(field);
+}
+
+// Questions (kind 1) carry "S" in both flags; every other kind "N".
+bool TfrmCadastroConsumidor::showMessage(const QString& key, int kind, const QString& esquema, const QString& details) {
+    return registration_->showMessage(key, kind, esquema, details);
 }
 
 // --- fields and highlight
@@ -430,11 +463,11 @@ TBlendedShape* TfrmCadastroConsumidor::fieldFrame(int number) const {
 }
 
 QString TfrmCadastroConsumidor::fieldText(int number) const {
-    const QLabel* text = fieldLabel(number);
-    return text ? text->text() : QString();
+    return registration_->fieldText(number);
 }
 
 void TfrmCadastroConsumidor::setFieldText(int number, const QString& text) {
+    registration_->setFieldText(number, text);
     if (QLabel* target = fieldLabel(number))
         target->setText(text);
 }
@@ -455,15 +488,8 @@ void TfrmCadastroConsumidor::mudaCor() {
 }
 
 void TfrmCadastroConsumidor::sbtLimparClick() {
-    if (const FieldSpec* spec = fieldSpec(inCampoAtivo); spec && screen::clearable(*spec))
+    if (const FieldSpec* spec = fieldSpec(inCampoAtivo); spec && registration::clearable(*spec))
         setFieldText(inCampoAtivo, QString());
-}
-
-void TfrmCadastroConsumidor::clearFields() {
-    for (const FieldSpec& spec : fieldCatalogue()) {
-        if (screen::clearable(spec))
-            fieldLabel(spec.number)->clear();
-    }
 }
 
 void TfrmCadastroConsumidor::selectField(int number) {
@@ -471,79 +497,12 @@ void TfrmCadastroConsumidor::selectField(int number) {
     mudaCor();
 }
 
-// Field selection. The seven fields chosen from a list have their handlers with the pick lists (lookup/).
-void TfrmCadastroConsumidor::bdsCodConsClick() {
-    selectField(screen::CodCons);
-}
-void TfrmCadastroConsumidor::lblCodConsClick() {
-    selectField(screen::CodCons);
-}
-void TfrmCadastroConsumidor::lblCdConsClick() {
-    lblCodConsClick();
-}
-void TfrmCadastroConsumidor::bdsNomeClick() {
-    selectField(screen::Nome);
-}
-void TfrmCadastroConsumidor::lblNmConsClick() {
-    bdsNomeClick();
-}
-void TfrmCadastroConsumidor::bdsNascClick() {
-    selectField(screen::Nasc);
-}
-void TfrmCadastroConsumidor::lblDtNascimentoClick() {
-    bdsNascClick();
-}
-void TfrmCadastroConsumidor::bdsRgClick() {
-    selectField(screen::Rg);
-}
-void TfrmCadastroConsumidor::bdsCpfClick() {
-    selectField(screen::Cpf);
-}
-void TfrmCadastroConsumidor::bdsEnderecoClick() {
-    selectField(screen::Endereco);
-}
-// Bound to the caption "Número" too: that caption selects the street address.
-void TfrmCadastroConsumidor::Label6Click() {
-    bdsEnderecoClick();
-}
-void TfrmCadastroConsumidor::bdsCepClick() {
-    selectField(screen::Cep);
-}
-void TfrmCadastroConsumidor::bdsTelefoneClick() {
-    selectField(screen::Telefone);
-}
-void TfrmCadastroConsumidor::lblResidencialClick() {
-    bdsTelefoneClick();
-}
-void TfrmCadastroConsumidor::bdsComercialClick() {
-    selectField(screen::TelComercial);
-}
-void TfrmCadastroConsumidor::bdsCelularClick() {
-    selectField(screen::Celular);
-}
-void TfrmCadastroConsumidor::bdsEmailClick() {
-    selectField(screen::Email);
-}
-void TfrmCadastroConsumidor::bdsCrachaClick() {
-    selectField(screen::Cracha);
-}
-void TfrmCadastroConsumidor::bdsNMLOGINCONSClick() {
-    selectField(screen::LoginCons);
-}
-void TfrmCadastroConsumidor::bdsCDSENHACONSClick() {
-    selectField(screen::SenhaCons);
-}
-void TfrmCadastroConsumidor::bdsCDEXCONSUMIDClick() {
-    selectField(screen::ExConsumid);
-}
-void TfrmCadastroConsumidor::bdsCDSENHASITEClick() {
-    selectField(screen::SenhaSite);
-}
-void TfrmCadastroConsumidor::bdsNumeroClick() {
-    selectField(screen::Numero);
-}
-void TfrmCadastroConsumidor::lblNumeroClick() {
-    bdsNumeroClick();
+// A touch on a field: a field chosen from a list opens its picker, which selects the field first.
+void TfrmCadastroConsumidor::fieldTouched(registration::Field field) {
+    if (const FieldSpec* spec = fieldSpec(field); spec && spec->picker != registration::Picker::None)
+        openPicker(spec->picker);
+    else
+        selectField(field);
 }
 
 // --- option flags and sex
@@ -552,52 +511,19 @@ QPixmap TfrmCadastroConsumidor::imgMarcado() const {
     return label("imgMarcado")->pixmap();
 }
 
-void TfrmCadastroConsumidor::toggleOption(QString& value, const char* image) {
-    if (value == QLatin1String("S")) {
-        value = QStringLiteral("N");
-        label(image)->setPixmap(imgDesmarcado());
-    } else {
-        value = QStringLiteral("S");
-        label(image)->setPixmap(imgMarcado());
-    }
+void TfrmCadastroConsumidor::toggleOption(const registration::OptionSpec& option) {
+    registration_->toggleOption(option);
+    label(option.image)->setPixmap(registration_->optionOn(option) ? imgMarcado() : imgDesmarcado());
 }
 
-void TfrmCadastroConsumidor::imgIDATUCPFCONSClick() {
-    toggleOption(stIDATUCPFCONS, "imgIDATUCPFCONS");
-}
-void TfrmCadastroConsumidor::imgIDCADCONFLIBCONClick() {
-    toggleOption(stIDCADCONFLIBCON, "imgIDCADCONFLIBCON");
-}
-void TfrmCadastroConsumidor::imgIDIMPCPFCUPOMClick() {
-    toggleOption(stIDIMPCPFCUPOM, "imgIDIMPCPFCUPOM");
-}
-void TfrmCadastroConsumidor::imgIDVERSALDCONClick() {
-    toggleOption(stIDVERSALDCON, "imgIDVERSALDCON");
-}
-
-// Touching the sex already chosen changes nothing, and with no sex chosen (initialization stopped
-// early) neither choice applies.
 void TfrmCadastroConsumidor::bldFemininoClick() {
-    if (consumer.stIdSexoCons != QLatin1String("M"))
-        return;
-    label("imgFeminino")->setPixmap(imgMarcado());
-    label("imgMasculino")->setPixmap(imgDesmarcado());
-    consumer.stIdSexoCons = QStringLiteral("F");
+    if (registration_->chooseSex(QStringLiteral("F")))
+        showSex();
 }
 
 void TfrmCadastroConsumidor::bldMasculinoClick() {
-    if (consumer.stIdSexoCons != QLatin1String("F"))
-        return;
-    label("imgFeminino")->setPixmap(imgDesmarcado());
-    label("imgMasculino")->setPixmap(imgMarcado());
-    consumer.stIdSexoCons = QStringLiteral("M");
-}
-
-void TfrmCadastroConsumidor::imgFemininoClick() {
-    bldFemininoClick();
-}
-void TfrmCadastroConsumidor::imgMasculinoClick() {
-    bldMasculinoClick();
+    if (registration_->chooseSex(QStringLiteral("M")))
+        showSex();
 }
 
 } // namespace cadcons

@@ -1,10 +1,9 @@
 #pragma once
 
 #include "platform/client_data_set.h"
-#include "routines/messages.h"
-#include "screen/consumer_record.h"
-#include "screen/field_catalogue.h"
-#include "screen/lookup/registration_lists.h"
+#include "registration/field_catalogue.h"
+#include "registration/registration.h"
+#include "registration/registration_operator.h"
 
 #include <QDialog>
 #include <QHash>
@@ -12,6 +11,7 @@
 #include <QPointer>
 #include <array>
 #include <functional>
+#include <memory>
 
 class QLabel;
 
@@ -19,7 +19,7 @@ namespace cadcons {
 
 class TBlendedShape;
 class TBlendedBitBtn;
-struct GravaConsumidor;
+class TrdmCadConsumidor;
 
 // Shift, Alt and Ctrl of a key event, as the key handlers test them.
 enum ShiftFlag : unsigned { ssShift = 1, ssAlt = 2, ssCtrl = 4 };
@@ -32,18 +32,27 @@ inline constexpr int Back = 8, Tab = 9, Return = 13, Shift = 16, Control = 17, M
                      F8 = 119, F9 = 120, OemMinus = 189;
 }
 
-// The consumer registration screen: a borderless touch form without edit boxes. Each field is a rounded
-// frame with a label holding its value; the keyboards post into the active field.
-class TfrmCadastroConsumidor : public QDialog {
+// The consumer registration screen: a borderless touch form without edit boxes, the view of one
+// Registration. Each field is a rounded frame with a label showing the registration's value; the keyboards
+// post into the active field, and the registration reaches the operator through the form's messages.
+class TfrmCadastroConsumidor : public QDialog, private RegistrationOperator {
     Q_OBJECT
 public:
-    explicit TfrmCadastroConsumidor(QWidget* parent = nullptr);
+    // `service` is the module's data service; `hostDirectory` the module's, with its trailing "/".
+    TfrmCadastroConsumidor(TrdmCadConsumidor& service, const QString& hostDirectory, QWidget* parent = nullptr);
     ~TfrmCadastroConsumidor() override;
+
+    // The registration this form shows.
+    Registration& registration() { return *registration_; }
+    const Registration& registration() const { return *registration_; }
 
     // --- life of a call
     void FormCreate();
+    // The registration's opening, then its values on the screen.
     void InicializaForm(const QString& code, const QString& name, const QString& customer, const QString& mode);
     void lblSairClick();
+    // True once the call's consumer was saved (the registration's boGravou).
+    bool saved() const { return registration_->boGravou; }
 
     // --- fields and highlight
     QLabel* fieldLabel(int number) const; // the text label whose Tag is `number`
@@ -53,50 +62,25 @@ public:
     void mudaCor();
     void sbtLimparClick();
 
-    // Field selection handlers (each sets inCampoAtivo, repaints, and some open their picker).
-    void bdsCodConsClick();
-    void lblCodConsClick();
-    void lblCdConsClick();
-    void bdsNomeClick();
-    void lblNmConsClick();
-    void bdsNascClick();
-    void lblDtNascimentoClick();
-    void bdsRgClick();
-    void bdsCpfClick();
-    void bdsEnderecoClick();
-    void Label6Click();
+    // The active field (1 to 24), highlighted; a touch on a field selects it and opens its picker.
+    int activeField() const { return inCampoAtivo; }
+    void selectField(int number);
+    void fieldTouched(registration::Field field);
+    // The pick lists (F9, or a touch on the field).
     void bdsPaisClick();
     void bdsUfClick();
     void bdsCidadeClick();
     void bdsBairroClick();
-    void bdsCepClick();
-    void bdsTelefoneClick();
-    void lblResidencialClick();
-    void bdsComercialClick();
-    void bdsCelularClick();
-    void bdsEmailClick();
     void bdsTipoConsClick();
-    void bdsCrachaClick();
-    void bdsNMLOGINCONSClick();
-    void bdsCDSENHACONSClick();
-    void bdsCDEXCONSUMIDClick();
-    void bdsCDSENHASITEClick();
     void bdsTipoVendaClick();
-    void bdsNumeroClick();
-    void lblNumeroClick();
     void bdsNomeClienteClick();
 
     // --- option flags and sex
-    void imgIDATUCPFCONSClick();
-    void imgIDCADCONFLIBCONClick();
-    void imgIDIMPCPFCUPOMClick();
-    void imgIDVERSALDCONClick();
+    void toggleOption(const registration::OptionSpec& option);
     void bldFemininoClick();
     void bldMasculinoClick();
-    void imgFemininoClick();
-    void imgMasculinoClick();
 
-    // --- actions that later work fills in
+    // --- Confirm, the fingerprint capture and the address of a postal code
     void sbtConfirmaClick();
     void sbpDigitalClick();
     void BuscaEnderecoCEP();
@@ -115,11 +99,16 @@ public:
     // character event of the same key press must not post it again.
     bool FormKeyDown(int& key, ShiftState shift);
     // Opens the pick list of a field's kind (F9, the space bar).
-    void openPicker(screen::Picker picker);
+    void openPicker(registration::Picker picker);
     // Enter on country, state, city or consumer code: the list's row of the code typed into the field.
     void lookUpTypedCode();
     // F5 to F8 switch the four options.
     void optionKey(int key);
+    // The on-screen Caps Lock and Shift.
+    bool capsLock() const { return boCapsLock; }
+    void setCapsLock(bool on) { boCapsLock = on; }
+    bool shiftArmed() const { return boShift; }
+    void setShift(bool on) { boShift = on; }
     void FormKeyPress(QChar& key);
     // Maps a Qt key event to the virtual-key code and shift state the handlers test.
     static int virtualKey(const QKeyEvent* event);
@@ -127,24 +116,7 @@ public:
     // What the input method may show and learn of the active field, and where it is.
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
-    // --- form state
-    // The call's parameters and settings; the consumer's own values are in `consumer`.
-    QString stIdEsquema, stCdFilial, stCdCcusClie, stStProcessamento, stModoChamada, stIdExConsAtFil, stIdExConsAtGer,
-        stIdImpMercBoca, stIdBloqCdIdCons, stIdSenConsCentral, stUltimoCep;
-    ConsumerRecord consumer;
-    int inCampoAtivo = 0;
-    bool boGravou = false;
-    bool boCapsLock = false;
-    bool boShift = false;
-    bool boUtilizaImpFis = false;
-
-    // --- client datasets
-    RegistrationLists& lists() { return lists_; }
-    const RegistrationLists& lists() const { return lists_; }
-
-    // The operator message table.
-    TMessages msgPadrao;
-    // Shows a keyed message of the table with Mensagem.
+    // A keyed message of the table, with Mensagem.
     bool showMessage(const QString& key, int kind, const QString& esquema, const QString& details = {});
 
     // The mark picture and the empty one.
@@ -164,8 +136,14 @@ private:
     void buildFooter();  // mark pictures, screen code and border
     void buildKeyboard();
     void decorateKeys(); // the glyphs and the confirm key's colour
-    void selectField(int number);
     void bindClick(const char* objectName, std::function<void()> handler);
+    // RegistrationOperator: Mensagem and the highlight.
+    bool ask(const QString& text, const QString& details, const QString& esquema) override;
+    void tell(const QString& text, const QString& details, int kind, const QString& esquema, int number) override;
+    void moveTo(int field) override;
+    // Every field label, the options and the sex as the registration holds them.
+    void showRegistration();
+    void showSex();
     // Runs a handler that may fail and reports its error with message kind 3, as every form handler does;
     // an error MensagemMetodo has shown already is not shown twice. `schema` is the message's schema.
     void guarded(const std::function<void()>& handler);
@@ -175,30 +153,20 @@ private:
 
     QHash<QString, std::function<void()>> clickHandlers_; // by objectName
 
-    RegistrationLists lists_;
+    std::unique_ptr<Registration> registration_;
+    RegistrationLists& lists_; // the registration's
+    ConsumerRecord& consumer;  // the registration's
+    int inCampoAtivo = 0;
+    bool boCapsLock = false;
+    bool boShift = false;
 
     // --- form building and initialization helpers
     // The named label of the form; throws std::logic_error when the form has none.
     QLabel* label(const char* objectName) const;
     void bindClicks();
-    // Empties every field's caption but the customer's.
-    void clearFields();
-    // Display labels and visibility of the datasets' persistent fields, as the pick lists show them.
-    void setPersistentFields();
-    static QList<MessageRow> msgPadraoRows();
-    void readParameterFile(const QString& path);
-    // The customer's name, the default consumer type and the pick lists, from the data service.
-    void loadServiceLists();
-    // The consumer of the call (new or stored) into the labels, the options and the state.
-    void openConsumer();
-    // Existing consumer: the stored record into the consumer and the labels.
-    void copyStoredConsumer();
-    // Shows the name of the sale type `code` when the sale type list holds it.
-    void showSaleTypeName(const QString& code);
-    void toggleOption(QString& value, const char* image);
 
-    std::array<QLabel*, screen::kFieldCount> fieldLabels_{};
-    std::array<TBlendedShape*, screen::kFieldCount> fieldFrames_{};
+    std::array<QLabel*, registration::kFieldCount> fieldLabels_{};
+    std::array<TBlendedShape*, registration::kFieldCount> fieldFrames_{};
     QPointer<QWidget> pressedControl_; // the bound control a left press went down on
 
     // --- text entry (entry/): additions
@@ -231,40 +199,7 @@ public:
 private:
     bool cepLookupRunning_ = false; // the web wait must not start a second look-up
 
-    // --- validation and saving (save/): additions
-public:
-    // True when the entries that must be there are there and well formed; false after telling the
-    // operator which one is wrong.
-    bool Vd_Informacoes();
-    // Copies what the screen shows into the state the save reads.
-    void PreencheVariaveis();
-    // Digests and stored forms of the passwords for the save. The typed passwords stay as they are
-    // until the save has gone through, so a confirm that fails later can simply be repeated.
-    void CriptografaSenhas();
-
-private:
-    void confirma();
-    void adoptUncertainInsert(const QString& ajustado);
-    // The duplicate checks of CPF, RG and badge; false when one stops the confirm (its message shown).
-    bool documentsAreFree(const QString& carregado, const QString& ajustado);
-    // Country, state and city are in the lists; false with the message of the first that is not.
-    bool placesAreRegistered();
-    // Writes the consumer under `chave` (`carregado` is the code it was loaded with), then the central
-    // steps; the form closes once everything has gone through.
-    void saveAndPublish(bool novo, const QString& chave, const QString& carregado);
-    // The record for setGravaConsumidor under the consumer code `chave`, passwords as CriptografaSenhas left them.
-    void fillSaveArguments(GravaConsumidor& v, const QString& chave) const;
-    // CDCONSUMIDOR of the record loaded for editing, or of the one this form has inserted; "" for a new
-    // consumer.
-    QString loadedCode() const;
-    // After a duplicate check: when cdsBuscaConsumidor lists other consumers, asks the question `key`
-    // with one line per consumer; true to go on.
-    bool confirmDuplicates(const QString& key);
-    // Empties the passwords, their digests and stored forms, and the fingerprints.
-    void clearFormSecrets();
-
-    bool busy_ = false;   // Confirm or fingerprint capture under way: a second touch must not start another
-    QString insertedKey_; // the consumer this form inserted, when a later step of that confirm failed
+    bool busy_ = false; // Confirm or fingerprint capture under way: a second touch must not start another
 };
 
 } // namespace cadcons

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "screen/field_catalogue.h"
+#include "registration/field_catalogue.h"
 
 #include <QChar>
 #include <QString>
@@ -9,7 +9,7 @@
 namespace cadcons::entry {
 
 inline bool isPasswordField(int field) {
-    return field == screen::SenhaCons || field == screen::SenhaSite;
+    return field == registration::SenhaCons || field == registration::SenhaSite;
 }
 
 // The screen's case rules touch only the 26 plain letters: "ç", accented letters and symbols keep their

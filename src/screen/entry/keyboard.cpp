@@ -5,7 +5,7 @@
 #include "screen/entry/entry_text.h"
 #include "widgets/blended.h"
 
-#include "screen/lookup/list_filter.h"
+#include "registration/list_filter.h"
 
 #include <QGuiApplication>
 #include <QInputMethod>
@@ -16,8 +16,8 @@
 namespace cadcons {
 
 using namespace entry;
-using screen::Picker;
-using namespace screen;
+using registration::Picker;
+using namespace registration;
 
 namespace {
 
@@ -25,7 +25,7 @@ using lookup::both;
 using lookup::filteredFind;
 
 Picker pickerOf(int field) {
-    const screen::FieldSpec* spec = screen::fieldSpec(field);
+    const registration::FieldSpec* spec = registration::fieldSpec(field);
     return spec ? spec->picker : Picker::None;
 }
 
@@ -144,14 +144,20 @@ bool takesDigitsOnly(int field) {
 } // namespace
 
 // A pick-list field's frame opens its list.
-void TfrmCadastroConsumidor::openPicker(screen::Picker picker) {
-    if (picker == Picker::None)
-        return;
-    for (const FieldSpec& spec : fieldCatalogue()) {
-        if (spec.picker == picker) {
-            (this->*spec.onFrame)();
-            return;
-        }
+void TfrmCadastroConsumidor::openPicker(registration::Picker picker) {
+    using Handler = void (TfrmCadastroConsumidor::*)();
+    static const std::pair<Picker, Handler> pickers[] = {
+        {Picker::Pais, &TfrmCadastroConsumidor::bdsPaisClick},
+        {Picker::Uf, &TfrmCadastroConsumidor::bdsUfClick},
+        {Picker::Cidade, &TfrmCadastroConsumidor::bdsCidadeClick},
+        {Picker::Bairro, &TfrmCadastroConsumidor::bdsBairroClick},
+        {Picker::TipoCons, &TfrmCadastroConsumidor::bdsTipoConsClick},
+        {Picker::TipoVenda, &TfrmCadastroConsumidor::bdsTipoVendaClick},
+        {Picker::Cliente, &TfrmCadastroConsumidor::bdsNomeClienteClick},
+    };
+    for (const auto& [kind, handler] : pickers) {
+        if (kind == picker)
+            (this->*handler)();
     }
 }
 
@@ -183,21 +189,9 @@ void TfrmCadastroConsumidor::takeTypedCode(ClientDataSet& list, const QString& s
 }
 
 void TfrmCadastroConsumidor::optionKey(int key) {
-    switch (key) {
-    case vk::F5:
-        imgIDATUCPFCONSClick();
-        break;
-    case vk::F6:
-        imgIDCADCONFLIBCONClick();
-        break;
-    case vk::F7:
-        imgIDIMPCPFCUPOMClick();
-        break;
-    case vk::F8:
-        imgIDVERSALDCONClick();
-        break;
-    default:
-        break;
+    for (const OptionSpec& option : optionCatalogue()) {
+        if (option.key == key)
+            toggleOption(option);
     }
 }
 
@@ -218,15 +212,16 @@ bool TfrmCadastroConsumidor::FormKeyDown(int& key, ShiftState shift) {
             if ((fieldText(Cracha).isEmpty() || consumer.stOperacao == QLatin1String("1")) && !code.isEmpty())
                 setFieldText(Cracha, code);
         }
-        if (const screen::FieldSpec* spec = screen::fieldSpec(inCampoAtivo))
+        if (const registration::FieldSpec* spec = registration::fieldSpec(inCampoAtivo))
             inCampoAtivo = spec->nextOnEnter;
     }
 
     if (key == vk::Escape) {
         if (inCampoAtivo == Cep)
             BuscaEnderecoCEP();
-        if (const screen::FieldSpec* spec = screen::fieldSpec(inCampoAtivo))
-            inCampoAtivo = stModoChamada == QLatin1String("B") ? spec->escapeModeB : spec->escapeOtherModes;
+        if (const registration::FieldSpec* spec = registration::fieldSpec(inCampoAtivo))
+            inCampoAtivo =
+                registration_->stModoChamada == QLatin1String("B") ? spec->escapeModeB : spec->escapeOtherModes;
     }
 
     if (key == vk::F9)
@@ -297,8 +292,9 @@ void TfrmCadastroConsumidor::FormKeyPress(QChar& key) {
 
 void TfrmCadastroConsumidor::typeSign(int field, QChar ch) {
     const auto post = [this, field](const QString& text) { PostaTexto(field, text, false); };
-    const bool forcedUpper = (field == CodCons || field == Cracha) && stIdImpMercBoca == QLatin1String("S");
-    const bool general = !takesDigitsOnly(field) && !(field == Cracha && stIdImpMercBoca == QLatin1String("N"));
+    const QString& mercBoca = registration_->stIdImpMercBoca;
+    const bool forcedUpper = (field == CodCons || field == Cracha) && mercBoca == QLatin1String("S");
+    const bool general = !takesDigitsOnly(field) && !(field == Cracha && mercBoca == QLatin1String("N"));
     if (general) {
         switch (ch.unicode()) {
         // What the on-screen keys of these fields type, typed as itself. The case rule leaves "ç" alone.
@@ -322,7 +318,8 @@ void TfrmCadastroConsumidor::typeSign(int field, QChar ch) {
         }
     }
 
-    if (forcedUpper && ((ch >= u'A' && ch <= u'Z') || ch.unicode() == 0xE7)) {
+    // Letters A to Z only: the consumer code takes no "ç" (the badge has taken it above).
+    if (forcedUpper && ch >= u'A' && ch <= u'Z') {
         // Codes and badges printed in upper case: Caps Lock for this one character, whatever happens.
         struct Restore {
             bool& flag;

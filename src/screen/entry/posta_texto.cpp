@@ -3,7 +3,6 @@
 #include "routines/utility.h"
 #include "screen/cad_consumidor_form.h"
 #include "screen/entry/entry_text.h"
-#include "screen/module_state.h"
 #include "service/catalogue.h"
 #include "widgets/blended.h"
 
@@ -16,11 +15,11 @@ using namespace entry;
 
 namespace {
 
-QString* hiddenPassword(int field) {
-    if (field == screen::SenhaCons)
-        return &stCDSENHACONS;
-    if (field == screen::SenhaSite)
-        return &stCDSENHASITE;
+QString* hiddenPassword(Registration& registration, int field) {
+    if (field == registration::SenhaCons)
+        return &registration.stCDSENHACONS;
+    if (field == registration::SenhaSite)
+        return &registration.stCDSENHASITE;
     return nullptr;
 }
 
@@ -32,7 +31,7 @@ int utf8Bytes(QChar c) {
 // at the field's own length: what the operator could type is what the save stores. Counted in place,
 // so no copy of the password is left in freed memory.
 bool passwordHasRoomFor(int field, const QString& hidden, QChar ch) {
-    const screen::FieldSpec* spec = screen::fieldSpec(field);
+    const registration::FieldSpec* spec = registration::fieldSpec(field);
     if (!spec || hidden.size() >= spec->maxLength)
         return false;
     int bytes = utf8Bytes(ch);
@@ -44,8 +43,8 @@ bool passwordHasRoomFor(int field, const QString& hidden, QChar ch) {
 // A caption that is saved as it stands takes no more than its column holds, so Confirm never refuses a
 // length the operator could type (the badge's 22, the external code's 50 and the neighbourhood's 50
 // are wider than their columns). The other pick-list fields save a code found from the caption.
-int typingLimit(const screen::FieldSpec& spec) {
-    if (spec.picker != screen::Picker::None && spec.picker != screen::Picker::Bairro)
+int typingLimit(const registration::FieldSpec& spec) {
+    if (spec.picker != registration::Picker::None && spec.picker != registration::Picker::Bairro)
         return spec.maxLength;
     const int width = sql::columnWidth(QLatin1String(spec.column));
     return width > 0 ? std::min(spec.maxLength, width) : spec.maxLength;
@@ -54,7 +53,7 @@ int typingLimit(const screen::FieldSpec& spec) {
 } // namespace
 
 void TfrmCadastroConsumidor::PostaTexto(int field, const QString& text, bool erase) {
-    const screen::FieldSpec* spec = screen::fieldSpec(field);
+    const registration::FieldSpec* spec = registration::fieldSpec(field);
     if (!spec || !fieldLabel(field))
         return;
     const QString caption = fieldText(field);
@@ -67,7 +66,7 @@ void TfrmCadastroConsumidor::PostaTexto(int field, const QString& text, bool era
 
     QString piece = text;
     if (piece == QLatin1String(",")) {
-        if (field <= screen::Rg) // code, name, date and RG take no decimals
+        if (field <= registration::Rg) // code, name, date and RG take no decimals
             return;
         if (caption.isEmpty()) {
             // A value typed as ",5" reads as "0,5".
@@ -79,7 +78,7 @@ void TfrmCadastroConsumidor::PostaTexto(int field, const QString& text, bool era
     if (caption.size() >= typingLimit(*spec))
         return;
 
-    if (field == screen::Nasc) {
+    if (field == registration::Nasc) {
         const QChar c = piece.size() == 1 ? piece[0] : QChar();
         if (!((c >= u'0' && c <= u'9') || c == u'/'))
             return;
@@ -109,7 +108,7 @@ void TfrmCadastroConsumidor::postChar(const QString& ch) {
 }
 
 bool TfrmCadastroConsumidor::appendPassword(int field, QChar ch, bool screenCase) {
-    QString* hidden = hiddenPassword(field);
+    QString* hidden = hiddenPassword(*registration_, field);
     if (!hidden || !isPasswordChar(ch))
         return false;
     if (screenCase)
@@ -125,7 +124,7 @@ bool TfrmCadastroConsumidor::appendPassword(int field, QChar ch, bool screenCase
 }
 
 void TfrmCadastroConsumidor::erasePassword(int field) {
-    QString* hidden = hiddenPassword(field);
+    QString* hidden = hiddenPassword(*registration_, field);
     if (!hidden)
         return;
     if (!hidden->isEmpty())
@@ -134,7 +133,7 @@ void TfrmCadastroConsumidor::erasePassword(int field) {
 }
 
 void TfrmCadastroConsumidor::showPasswordMask(int field) {
-    if (const QString* hidden = hiddenPassword(field))
+    if (const QString* hidden = hiddenPassword(*registration_, field))
         setFieldText(field, Replicate(QStringLiteral("*"), static_cast<int>(hidden->size())));
 }
 

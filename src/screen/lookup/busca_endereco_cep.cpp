@@ -1,12 +1,12 @@
 // Leaving the postal-code field fills the address: from the outlet's own address table, or else from
 // the public postal-code web service (see cep_service.h for where it is and how long the screen waits).
 
+#include "registration/list_filter.h"
+#include "registration/place_names.h"
 #include "routines/utility.h"
 #include "screen/busy_flag.h"
 #include "screen/cad_consumidor_form.h"
 #include "screen/lookup/cep_service.h"
-#include "screen/lookup/list_filter.h"
-#include "screen/lookup/place_names.h"
 #include "service/rdm_cad_consumidor.h"
 #include "widgets/dialogs.h"
 
@@ -20,7 +20,7 @@ namespace cadcons {
 
 namespace {
 
-using namespace screen;
+using namespace registration;
 using lookup::column;
 
 // The form's one connection to the web service, made on its first web look-up.
@@ -37,8 +37,8 @@ QNetworkAccessManager& cepNetwork(QObject* form) {
 // them cut to their columns, with or without accents. States are matched by code through the filter (values
 // quoted, apostrophes and all), cities and neighbourhoods by name within the state or city.
 void fillAddress(TfrmCadastroConsumidor& form, const lookup::CepAddress& reply) {
-    RegistrationLists& lists = form.lists();
-    ConsumerRecord& consumer = form.consumer;
+    RegistrationLists& lists = form.registration().lists;
+    ConsumerRecord& consumer = form.registration().consumer;
     consumer.stCdPais = QStringLiteral("0055");
     form.setFieldText(Pais, QStringLiteral("Brasil"));
 
@@ -47,7 +47,7 @@ void fillAddress(TfrmCadastroConsumidor& form, const lookup::CepAddress& reply) 
     if (!EmptyString(reply.uf)) {
         consumer.stSgEstado = reply.uf;
         if (!lists.findState(consumer.stCdPais, entry::asciiUpper(consumer.stSgEstado))) {
-            form.showMessage(QStringLiteral("ESTADO_N_CAD"), kMsgInformacao, form.stIdEsquema);
+            form.showMessage(QStringLiteral("ESTADO_N_CAD"), kMsgInformacao, form.registration().stIdEsquema);
             return;
         }
         consumer.stSgEstado = column(lists.cdsEstado, "SGESTADO");
@@ -58,7 +58,7 @@ void fillAddress(TfrmCadastroConsumidor& form, const lookup::CepAddress& reply) 
     const QString uf = entry::asciiUpper(consumer.stSgEstado);
     if (!EmptyString(reply.localidade)) {
         if (!lists.findCity(consumer.stCdPais, uf, reply.localidade)) {
-            form.showMessage(QStringLiteral("MUNICI_N_CAD"), kMsgInformacao, form.stIdEsquema);
+            form.showMessage(QStringLiteral("MUNICI_N_CAD"), kMsgInformacao, form.registration().stIdEsquema);
             return;
         }
         form.setFieldText(Cidade, column(lists.cdsMunicipio, "NMMUNICIPIO"));
@@ -91,16 +91,16 @@ void TfrmCadastroConsumidor::BuscaEnderecoCEP() {
     const QString cep = fieldText(Cep);
 
     bool ok = true;
-    const ServiceResult answer = getInfCEP(cep, ok);
+    const ServiceResult answer = getInfCEP(registration_->service(), cep, ok);
     if (!ok)
         throw std::runtime_error("getInfCEP: the data service failed without an error text");
     ClientDataSet& cdsInfCep = lists_.cdsInfCep;
-    cdsInfCep.setData(MensagemMetodo(answer, true, 0, QStringLiteral("getInfCEP"), QStringLiteral("Cli_Pax73305"),
-                                     cep + QStringLiteral("_"), stIdEsquema));
+    cdsInfCep.setData(registration_->accept(answer, 0, QStringLiteral("getInfCEP"), QStringLiteral("Cli_Pax73305"),
+                                            cep + QStringLiteral("_")));
 
     if (!cdsInfCep.isEmpty()) {
         cdsInfCep.first();
-        stUltimoCep = cep;
+        registration_->stUltimoCep = cep;
         setFieldText(Pais, column(cdsInfCep, "NMPAIS"));
         consumer.stCdPais = column(cdsInfCep, "CDPAIS");
         setFieldText(Uf, column(cdsInfCep, "SGESTADO"));
@@ -113,10 +113,10 @@ void TfrmCadastroConsumidor::BuscaEnderecoCEP() {
         return;
     }
 
-    if (cep == stUltimoCep || cep.size() != 8)
+    if (cep == registration_->stUltimoCep || cep.size() != 8)
         return;
     // Set before the attempt: a failed attempt is not repeated for the same code.
-    stUltimoCep = cep;
+    registration_->stUltimoCep = cep;
 
     // The web part is a convenience: whatever goes wrong in it leaves the fields to the operator,
     // without a message.

@@ -1,10 +1,10 @@
 // The pick lists of the registration form: country, state, city, neighbourhood, consumer type, sale type
 // and customer, each chosen from the search dialog of the sibling package.
 
+#include "registration/list_filter.h"
+#include "registration/place_names.h"
 #include "routines/sibling.h"
 #include "screen/cad_consumidor_form.h"
-#include "screen/lookup/list_filter.h"
-#include "screen/lookup/place_names.h"
 #include "widgets/dialogs.h"
 
 #include "screen/entry/entry_text.h"
@@ -18,7 +18,7 @@ namespace {
 // The pickers' messages go out under the screen's own scheme.
 const QString kPickerEsquema = QStringLiteral("002");
 
-using namespace screen;
+using namespace registration;
 using lookup::column;
 
 // The dialog's answer, and a row to take it from: a choice in an empty list is no choice.

@@ -1,12 +1,10 @@
-#include "screen/cad_consumidor_form.h"
-
-#include "widgets/dialogs.h"
+#include "registration/registration.h"
 
 namespace cadcons {
 
 // The operator messages of the screen, in the order the table has always had. Six rows are asked for by
 // no code; they stay so that the table is the one the message tools know.
-QList<MessageRow> TfrmCadastroConsumidor::msgPadraoRows() {
+QList<MessageRow> Registration::msgPadraoRows() {
     return {
         {QStringLiteral("Nome_NInf"), QStringLiteral("Nome do consumidor não informado.")},
         {QStringLiteral("Rg_NInf"), QStringLiteral("Identidade não informada.")},
@@ -42,12 +40,6 @@ QList<MessageRow> TfrmCadastroConsumidor::msgPadraoRows() {
                         "dados. Informe outro código.")},
         {QStringLiteral("Cracha_Ninf"), QStringLiteral("Identificação / crachá do consumidor não informado.")},
     };
-}
-
-// Questions (kind 1) carry "S" in both flags; every other kind "N".
-bool TfrmCadastroConsumidor::showMessage(const QString& key, int kind, const QString& esquema, const QString& details) {
-    const QString flag = kind == kMsgPergunta ? QStringLiteral("S") : QStringLiteral("N");
-    return Mensagem(msgPadrao.Msg(key), details, flag, flag, kind, QString(), esquema, 0, nullptr);
 }
 
 } // namespace cadcons

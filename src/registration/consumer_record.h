@@ -1,6 +1,6 @@
 #pragma once
 
-#include "screen/field_catalogue.h"
+#include "registration/field_catalogue.h"
 
 #include <QString>
 #include <optional>
@@ -34,6 +34,6 @@ struct ConsumerRecord {
 };
 
 // What a field shows of the stored row `row`; nothing for a field whose name the row does not hold.
-std::optional<QString> storedCaption(const screen::FieldSpec& spec, const ClientDataSet& row);
+std::optional<QString> storedCaption(const registration::FieldSpec& spec, const ClientDataSet& row);
 
 } // namespace cadcons

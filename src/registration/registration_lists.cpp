@@ -1,10 +1,10 @@
-#include "screen/lookup/registration_lists.h"
+#include "registration/registration_lists.h"
 
 #include "platform/mask.h"
 #include "platform/text.h"
+#include "registration/list_filter.h"
+#include "registration/place_names.h"
 #include "routines/utility.h"
-#include "screen/lookup/list_filter.h"
-#include "screen/lookup/place_names.h"
 #include "service/rdm_cad_consumidor.h"
 
 namespace cadcons {
@@ -42,27 +42,28 @@ qsizetype maskPlaces(const QString& mask) {
 
 } // namespace
 
-void RegistrationLists::loadCustomerName(const Accept& accept, const QString& cdCliente) {
-    cdsNomeCliente.setData(accept(getNomeCliente(cdCliente), QStringLiteral("getNomeCliente"), kModulo, cdCliente));
+void RegistrationLists::loadCustomerName(TrdmCadConsumidor& rdm, const Accept& accept, const QString& cdCliente) {
+    cdsNomeCliente.setData(
+        accept(getNomeCliente(rdm, cdCliente), QStringLiteral("getNomeCliente"), kModulo, cdCliente));
 }
 
-void RegistrationLists::loadDefaultConsumerType(const Accept& accept, const QString& cdFilial) {
+void RegistrationLists::loadDefaultConsumerType(TrdmCadConsumidor& rdm, const Accept& accept, const QString& cdFilial) {
     cdsTipoConsPadrao.setData(
-        accept(getTipoConsPadrao(cdFilial), QStringLiteral("getTipoConsPadrao"), kModulo, cdFilial));
+        accept(getTipoConsPadrao(rdm, cdFilial), QStringLiteral("getTipoConsPadrao"), kModulo, cdFilial));
 }
 
-void RegistrationLists::loadPickLists(const Accept& accept, const QString& cdFilial) {
+void RegistrationLists::loadPickLists(TrdmCadConsumidor& rdm, const Accept& accept, const QString& cdFilial) {
     const auto list = [&accept](ClientDataSet& dataset, const ServiceResult& result, const QString& operation) {
         dataset.setData(accept(result, operation, kModuloLista, QString()));
     };
-    list(cdsMunicipio, getMunicipio(), QStringLiteral("getMunicipio"));
-    list(cdsEstado, getEstado(), QStringLiteral("getEstado"));
-    list(cdsPais, getPais(), QStringLiteral("getPais"));
-    list(cdsTipoCons, getTipoCons(), QStringLiteral("getTipoCons"));
-    list(cdsBairro, getBairro(), QStringLiteral("getBairro   "));
-    list(cdsTipoVenda, getTipoVenda(), QStringLiteral("getTipoVenda"));
+    list(cdsMunicipio, getMunicipio(rdm), QStringLiteral("getMunicipio"));
+    list(cdsEstado, getEstado(rdm), QStringLiteral("getEstado"));
+    list(cdsPais, getPais(rdm), QStringLiteral("getPais"));
+    list(cdsTipoCons, getTipoCons(rdm), QStringLiteral("getTipoCons"));
+    list(cdsBairro, getBairro(rdm), QStringLiteral("getBairro   "));
+    list(cdsTipoVenda, getTipoVenda(rdm), QStringLiteral("getTipoVenda"));
 
-    cdsParaVend.setData(accept(getParaVend(cdFilial), QStringLiteral("getParaVend"), kModuloLista, cdFilial));
+    cdsParaVend.setData(accept(getParaVend(rdm, cdFilial), QStringLiteral("getParaVend"), kModuloLista, cdFilial));
 }
 
 void RegistrationLists::loadCustomers(const QString& path) {

@@ -1,4 +1,4 @@
-#include "screen/save/md5.h"
+#include "registration/md5.h"
 
 #include "platform/text.h"
 

@@ -1,21 +1,24 @@
 #pragma once
 
+#include <QPoint>
 #include <QRect>
 #include <QString>
 #include <array>
 
-// The 24 input fields of the registration form: every fact about a field that more than one part of the
-// screen needs lives here and nowhere else.
+// The 24 input fields of the registration and its four option flags: every fact about a field or a flag
+// that the registration, the form or the save needs is written here once.
 namespace cadcons {
 
-class TfrmCadastroConsumidor;
 struct ConsumerRecord;
+struct GravaConsumidor;
+class Registration;
 
-namespace screen {
+namespace registration {
 
 // The fields by number, the Tag of their text labels. A plain int underneath, as the active field and
 // the Tag are.
 enum Field : int {
+    NoField = 0, // a touch that selects nothing
     CodCons = 1,
     Nome,
     Nasc,
@@ -52,8 +55,6 @@ enum class Carry {
     Password // the typed password is hidden in a module string; the caption shows its stored form or "*"
 };
 
-using ClickHandler = void (TfrmCadastroConsumidor::*)();
-
 struct FieldSpec {
     Field number;                   // 1..24, the Tag of the text label
     const char* captionLabel;       // objectName of the caption label
@@ -72,10 +73,11 @@ struct FieldSpec {
     bool centred;           // text label centred (else left-aligned)
     QRect captionGeometry;  // on the 740 x 641 form
     QRect frameGeometry;
-    // Handlers a click on the caption, the frame and the text label runs; null where a click does nothing.
-    ClickHandler onCaption;
-    ClickHandler onFrame;
-    ClickHandler onText;
+    // The field a touch on the caption, the frame and the text label selects (and opens the picker of);
+    // NoField where a touch does nothing.
+    Field captionSelects;
+    Field frameSelects;
+    Field textSelects;
 };
 
 inline constexpr int kFieldCount = 24;
@@ -86,10 +88,26 @@ const std::array<FieldSpec, kFieldCount>& fieldCatalogue();
 // The field with this number, or nullptr outside 1..24.
 const FieldSpec* fieldSpec(int number);
 
+// One of the four options the operator switches (F5 to F8, or a touch on its image or caption).
+struct OptionSpec {
+    const char* column;             // stored column
+    const char* image;              // objectName of the mark image
+    const char* caption;            // objectName of its caption label
+    const char* captionText;        // the caption's text
+    int key;                        // the virtual key that switches it
+    QString Registration::*value;   // "S" or "N"
+    QString GravaConsumidor::*save; // the save's argument
+    QRect captionGeometry;          // on the 740 x 641 form
+    QPoint imageAt;                 // top left of the 23 x 23 image
+};
+
+inline constexpr int kOptionCount = 4;
+const std::array<OptionSpec, kOptionCount>& optionCatalogue();
+
 // The customer is only ever chosen from its list: clearing the fields leaves it.
 inline bool clearable(const FieldSpec& spec) {
     return spec.number != Cliente;
 }
 
-} // namespace screen
+} // namespace registration
 } // namespace cadcons

@@ -1,17 +1,17 @@
-#include "screen/cad_consumidor_form.h"
+// The opening of a call: what the screen starts with.
+
+#include "registration/registration.h"
 
 #include "config/host_config.h"
 #include "config/logging.h"
 #include "platform/packet_file.h"
+#include "registration/registration_operator.h"
 #include "routines/sibling.h"
 #include "routines/utility.h"
-#include "screen/module_state.h"
 #include "service/rdm_cad_consumidor.h"
-#include "widgets/dialogs.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QLabel>
 #include <stdexcept>
 
 namespace cadcons {
@@ -70,11 +70,7 @@ DataPacket centralPacket(const QVariant& value) {
 
 } // namespace
 
-void TfrmCadastroConsumidor::setPersistentFields() {
-    lists_.setPersistentFields();
-}
-
-void TfrmCadastroConsumidor::readParameterFile(const QString& path) {
+void Registration::readParameterFile(const QString& path) {
     const struct {
         const char* field;
         QString* target; // null: the field must be there, its value is not used
@@ -93,7 +89,7 @@ void TfrmCadastroConsumidor::readParameterFile(const QString& path) {
         {"IDBLOQCDIDCONS", &stIdBloqCdIdCons},
         {"IDSENCONSCENTRAL", &stIdSenConsCentral},
     };
-    ClientDataSet& cdsParametrosKiv = lists_.cdsParametrosKiv;
+    ClientDataSet& cdsParametrosKiv = lists.cdsParametrosKiv;
     cdsParametrosKiv.loadFromFile(path);
     // All fields are checked before any is taken, so a bad file leaves no half-read parameters.
     for (const auto& parameter : parameters) {
@@ -109,72 +105,69 @@ void TfrmCadastroConsumidor::readParameterFile(const QString& path) {
     boUtilizaImpFis = cdsParametrosKiv.asBoolean(QStringLiteral("UTILIZAIMPFIS"));
 }
 
-void TfrmCadastroConsumidor::showSaleTypeName(const QString& code) {
-    if (ClientDataSet& types = lists_.cdsTipoVenda; types.locate(QStringLiteral("CDTIPOVENDA"), code))
-        setFieldText(screen::TipoVenda, types.asString(QStringLiteral("NMTIPOVENDA")));
+void Registration::showSaleTypeName(const QString& code) {
+    if (ClientDataSet& types = lists.cdsTipoVenda; types.locate(QStringLiteral("CDTIPOVENDA"), code))
+        setFieldText(registration::TipoVenda, types.asString(QStringLiteral("NMTIPOVENDA")));
 }
 
-void TfrmCadastroConsumidor::copyStoredConsumer() {
-    const ClientDataSet& record = lists_.cdsDadosCons;
+void Registration::copyStoredConsumer() {
+    const ClientDataSet& record = lists.cdsDadosCons;
     consumer.loadStored(record);
-    for (const screen::FieldSpec& spec : screen::fieldCatalogue()) {
+    for (const registration::FieldSpec& spec : registration::fieldCatalogue()) {
         if (const std::optional<QString> caption = storedCaption(spec, record))
             setFieldText(spec.number, *caption);
     }
-    const auto column = [&record](const char* name) { return record.asString(QLatin1String(name)); };
-    stIDVERSALDCON = column("IDVERSALDCON");
-    stIDIMPCPFCUPOM = column("IDIMPCPFCUPOM");
-    stIDCADCONFLIBCON = column("IDCADCONFLIBCON");
-    stIDATUCPFCONS = column("IDATUCPFCONS");
-    stDigital = column("DIGICONSUMIDOR");
-    stDigital2 = column("DIGICONSUMIDOR2");
+    for (const registration::OptionSpec& option : registration::optionCatalogue())
+        this->*option.value = record.asString(QLatin1String(option.column));
+    stDigital = record.asString(QStringLiteral("DIGICONSUMIDOR"));
+    stDigital2 = record.asString(QStringLiteral("DIGICONSUMIDOR2"));
     showSaleTypeName(consumer.stCdTipoVenda);
 }
 
-void TfrmCadastroConsumidor::loadServiceLists() {
+void Registration::loadServiceLists() {
     const RegistrationLists::Accept accept = [this](const ServiceResult& result, const QString& operation,
                                                     const QString& module, const QString& context) {
-        return MensagemMetodo(result, true, 0, operation, module, context, stIdEsquema);
+        return this->accept(result, 0, operation, module, context);
     };
-    lists_.loadCustomerName(accept, consumer.stCdCliente);
-    setFieldText(screen::Cliente, lists_.cdsNomeCliente.asString(QStringLiteral("NMFANTCLIE")));
+    lists.loadCustomerName(service_, accept, consumer.stCdCliente);
+    setFieldText(registration::Cliente, lists.cdsNomeCliente.asString(QStringLiteral("NMFANTCLIE")));
 
-    lists_.loadDefaultConsumerType(accept, stCdFilial);
-    if (const ClientDataSet& standard = lists_.cdsTipoConsPadrao; !standard.isEmpty()) {
+    lists.loadDefaultConsumerType(service_, accept, stCdFilial);
+    if (const ClientDataSet& standard = lists.cdsTipoConsPadrao; !standard.isEmpty()) {
         consumer.stCdTipoCons = standard.asString(QStringLiteral("CDTIPOCONS"));
-        setFieldText(screen::TipoCons, standard.asString(QStringLiteral("NMTIPOCONS")));
+        setFieldText(registration::TipoCons, standard.asString(QStringLiteral("NMTIPOCONS")));
     }
 
-    lists_.loadPickLists(accept, stCdFilial);
+    lists.loadPickLists(service_, accept, stCdFilial);
 }
 
-void TfrmCadastroConsumidor::openConsumer() {
-    boCapsLock = false;
-    boShift = false;
-    inCampoAtivo = stModoChamada == QLatin1String("B") ? screen::Cliente : screen::Nome;
-    mudaCor();
-
+// The stored record of the call's consumer, from the central password service when the parameters say
+// so, else from the data service.
+void Registration::readStoredConsumer() {
     if (stIdSenConsCentral == QLatin1String("S")) {
         QVariantList answer{QVariant()};
         if (!SenhaConsCentral(stCdFilial, consumer.stCdCliente, consumer.stCdConsumidor, QStringLiteral("X"),
                               QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("GET_CONS"), answer))
             throw std::runtime_error("SenhaConsCentral_ERRO");
-        lists_.cdsDadosCons.setData(centralPacket(answer.value(0)));
-    } else {
-        lists_.cdsDadosCons.setData(MensagemMetodo(getDadosConsumidor(consumer.stCdCliente, consumer.stCdConsumidor),
-                                                   true, 0, QStringLiteral("getDadosConsumidor"), kModuloLista,
-                                                   consumer.stCdCliente + QStringLiteral("-") + consumer.stCdConsumidor,
-                                                   stIdEsquema));
+        lists.cdsDadosCons.setData(centralPacket(answer.value(0)));
+        return;
     }
+    lists.cdsDadosCons.setData(accept(getDadosConsumidor(service_, consumer.stCdCliente, consumer.stCdConsumidor), 0,
+                                      QStringLiteral("getDadosConsumidor"), kModuloLista,
+                                      consumer.stCdCliente + QStringLiteral("-") + consumer.stCdConsumidor));
+}
 
-    if (lists_.cdsDadosCons.isEmpty() || stModoChamada == QLatin1String("B")) {
+void Registration::openConsumer() {
+    operator_.moveTo(stModoChamada == QLatin1String("B") ? registration::Cliente : registration::Nome);
+    readStoredConsumer();
+
+    if (lists.cdsDadosCons.isEmpty() || stModoChamada == QLatin1String("B")) {
         consumer.stOperacao = QStringLiteral("1");
-        setFieldText(screen::Rg, QString());
-        setFieldText(screen::Nasc, QString());
+        setFieldText(registration::Rg, QString());
+        setFieldText(registration::Nasc, QString());
         if (!consumer.stCdConsumidor.isEmpty())
-            setFieldText(screen::CodCons, Ajusta(consumer.stCdConsumidor, 21));
-        if (const QString saleType = lists_.cdsParaVend.asString(QStringLiteral("IDTPVENDACONS"));
-            !saleType.isEmpty()) {
+            setFieldText(registration::CodCons, Ajusta(consumer.stCdConsumidor, 21));
+        if (const QString saleType = lists.cdsParaVend.asString(QStringLiteral("IDTPVENDACONS")); !saleType.isEmpty()) {
             consumer.stCdTipoVenda = saleType;
             showSaleTypeName(saleType);
         }
@@ -182,60 +175,47 @@ void TfrmCadastroConsumidor::openConsumer() {
         consumer.stOperacao = QStringLiteral("2");
         copyStoredConsumer();
     }
-
-    const auto showOption = [this](const QString& value, const char* image) {
-        label(image)->setPixmap(value == QLatin1String("S") ? imgMarcado() : imgDesmarcado());
-    };
-    showOption(stIDVERSALDCON, "imgIDVERSALDCON");
-    showOption(stIDIMPCPFCUPOM, "imgIDIMPCPFCUPOM");
-    showOption(stIDCADCONFLIBCON, "imgIDCADCONFLIBCON");
-    showOption(stIDATUCPFCONS, "imgIDATUCPFCONS");
-
-    if (consumer.stIdSexoCons == QLatin1String("F")) {
-        label("imgFeminino")->setPixmap(imgMarcado());
-        label("imgMasculino")->setPixmap(imgDesmarcado());
-    } else {
-        label("imgFeminino")->setPixmap(imgDesmarcado());
-        label("imgMasculino")->setPixmap(imgMarcado());
+    if (consumer.stIdSexoCons != QLatin1String("F"))
         consumer.stIdSexoCons = QStringLiteral("M");
-    }
 }
 
-void TfrmCadastroConsumidor::InicializaForm(const QString& code, const QString& name, const QString& customer,
-                                            const QString& mode) {
+void Registration::InicializaForm(const QString& code, const QString& name, const QString& customer,
+                                  const QString& mode) {
     const TimedCall timed(lcScreen, "InicializaForm");
-    // Passwords and fingerprints typed or captured in an earlier call must not reach this one's save.
-    clearCallSecrets();
+    // Passwords and fingerprints of an earlier opening must not reach this one's save.
+    clearSecrets();
 
     consumer.stCdConsumidor = code;
     consumer.stNmConsumidor = name;
     stModoChamada = mode;
 
-    // The service object lives for the process; its connection opens once and then stays open. Opening
-    // tells in one statement whether it still answers and which of the lists it keeps have changed.
-    if (!rdmCadConsumidor)
-        rdmCadConsumidor = new TrdmCadConsumidor();
-    rdmCadConsumidor->open();
+    // The connection opens once and then stays open. Opening tells in one statement whether it still
+    // answers and which of the lists it keeps have changed.
+    service_.open();
 
     clearFields();
-    stIDVERSALDCON = stIDIMPCPFCUPOM = stIDCADCONFLIBCON = stIDATUCPFCONS = QStringLiteral("S");
+    for (const registration::OptionSpec& option : registration::optionCatalogue())
+        this->*option.value = QStringLiteral("S");
     stUltimoCep.clear();
 
     const QString directory = hostDirectory();
     if (const QString parameters = findHostFile(directory, QStringLiteral("PARAMETROSKIV.CDS")); !parameters.isEmpty())
         readParameterFile(parameters);
 
-    lists_.loadCustomers(findHostFile(directory, QStringLiteral("Dados/Cadastros/Cad_Cliente.cds")));
+    lists.loadCustomers(findHostFile(directory, QStringLiteral("Dados/Cadastros/Cad_Cliente.cds")));
     if (!EmptyString(customer))
         consumer.stCdCliente = customer;
 
     loadServiceLists();
 
-    // Already shown by MensagemMetodo, or reported here: either way the screen opens with what was filled so far.
-    guarded([this] { openConsumer(); }, QStringLiteral("002"));
-
-    QLabel* footer = label("lblCodTela");
-    footer->setText(MontaRodapeGeral(boUtilizaImpFis, footer->text(), QStringLiteral("S")));
+    // Told to the operator here (or by accept already): either way the screen opens with what was
+    // filled so far.
+    try {
+        openConsumer();
+    } catch (const ShownError&) {
+    } catch (const std::exception& e) {
+        operator_.tell(QString::fromUtf8(e.what()), QString(), kMsgErro, QStringLiteral("002"), 0);
+    }
 }
 
 } // namespace cadcons

@@ -1,4 +1,4 @@
-#include "screen/lookup/place_names.h"
+#include "registration/place_names.h"
 
 #include "routines/utility.h"
 #include "service/catalogue.h"

@@ -8,10 +8,13 @@
 
 namespace cadcons {
 
+class TrdmCadConsumidor;
+
 // The lists of the registration form: the parameter file, the customer list, the data service's pick
 // lists and the answers of the look-ups, with the filters the address chain (country, state, city,
-// neighbourhood) switches on them. The form holds one; its pickers, the postal-code look-up and Confirm
-// read the lists through it. Nothing here shows a widget: a service error goes to the form's `Accept`.
+// neighbourhood) switches on them. The registration holds one; the pickers, the postal-code look-up and
+// Confirm read the lists through it. The lists are read from the data service `rdm`; a service error goes
+// to `Accept`, which tells the operator.
 class RegistrationLists {
 public:
     // Passes a service answer on as a packet; an error text is shown and thrown (MensagemMetodo).
@@ -20,11 +23,11 @@ public:
 
     // --- loading
     // The customer's name (cdsNomeCliente).
-    void loadCustomerName(const Accept& accept, const QString& cdCliente);
+    void loadCustomerName(TrdmCadConsumidor& rdm, const Accept& accept, const QString& cdCliente);
     // The branch's default consumer type (cdsTipoConsPadrao).
-    void loadDefaultConsumerType(const Accept& accept, const QString& cdFilial);
+    void loadDefaultConsumerType(TrdmCadConsumidor& rdm, const Accept& accept, const QString& cdFilial);
     // The six pick lists, then the branch's sale parameters (cdsParaVend). The first failure stops.
-    void loadPickLists(const Accept& accept, const QString& cdFilial);
+    void loadPickLists(TrdmCadConsumidor& rdm, const Accept& accept, const QString& cdFilial);
     // The customer list of the host's file; closed when there is no file (`path` empty).
     void loadCustomers(const QString& path);
     // Display labels and visibility of the persistent fields, as the pick lists show them.

@@ -1,4 +1,4 @@
-#include "screen/consumer_record.h"
+#include "registration/consumer_record.h"
 
 #include "platform/client_data_set.h"
 #include "service/rdm_cad_consumidor.h"
@@ -7,8 +7,8 @@
 
 namespace cadcons {
 
-using screen::Carry;
-using screen::FieldSpec;
+using registration::Carry;
+using registration::FieldSpec;
 
 namespace {
 
@@ -25,13 +25,13 @@ QString birthDateText(const ClientDataSet& dataset) {
 
 // The value a field carries, as the stored row holds it.
 QString storedValue(const FieldSpec& spec, const ClientDataSet& row) {
-    return spec.number == screen::Nasc ? birthDateText(row) : row.asString(QLatin1String(spec.column));
+    return spec.number == registration::Nasc ? birthDateText(row) : row.asString(QLatin1String(spec.column));
 }
 
 } // namespace
 
 void ConsumerRecord::loadStored(const ClientDataSet& row) {
-    for (const FieldSpec& spec : screen::fieldCatalogue()) {
+    for (const FieldSpec& spec : registration::fieldCatalogue()) {
         if (spec.value && (spec.carry == Carry::Typed || spec.carry == Carry::Named))
             this->*spec.value = storedValue(spec, row);
     }
@@ -42,7 +42,7 @@ void ConsumerRecord::loadStored(const ClientDataSet& row) {
 
 std::optional<QString> storedCaption(const FieldSpec& spec, const ClientDataSet& row) {
     // The sale type and the customer show the names their lists give.
-    if (spec.number == screen::TipoVenda || spec.number == screen::Cliente)
+    if (spec.number == registration::TipoVenda || spec.number == registration::Cliente)
         return std::nullopt;
     if (spec.carry == Carry::Named)
         return row.asString(QLatin1String(spec.nameColumn));
