@@ -199,10 +199,7 @@ struct Backend {
     }
     // The reads measured here go to the database: the lists the service keeps between openings are not
     // served until an opening checks their versions, which no benchmark here does.
-    void use() const {
-        rdmCadConsumidor = service.get();
-        service->lists().suspend();
-    }
+    void use() const { service->lists().suspend(); }
 };
 
 std::vector<std::unique_ptr<Backend>> backends;
@@ -295,38 +292,40 @@ std::string utf8(const QString& s) {
 std::vector<Read> reads() {
     using namespace cadcons::sql;
     return {
-        {"getNomeCliente", [](const Backend& b) { return getNomeCliente(b.customer); },
+        {"getNomeCliente", [](const Backend& b) { return getNomeCliente(*b.service, b.customer); },
          [](Backend& b) {
              return baselineFetch<2>(b, adqNomeCliente, {{"P_CDCLIENTE", utf8(b.customer)}});
          }},
-        {"getTipoConsPadrao", [](const Backend& b) { return getTipoConsPadrao(b.branch); },
+        {"getTipoConsPadrao", [](const Backend& b) { return getTipoConsPadrao(*b.service, b.branch); },
          [](Backend& b) {
              return baselineFetch<4>(b, adqTipoConsPadrao, {{"P_CDFILIAL", utf8(b.branch)}});
          }},
-        {"getMunicipio", [](const Backend&) { return getMunicipio(); },
+        {"getMunicipio", [](const Backend& b) { return getMunicipio(*b.service); },
          [](Backend& b) { return baselineFetch<4>(b, adqMunicipio, {}); }},
-        {"getEstado", [](const Backend&) { return getEstado(); },
+        {"getEstado", [](const Backend& b) { return getEstado(*b.service); },
          [](Backend& b) { return baselineFetch<3>(b, adqEstado, {}); }},
-        {"getPais", [](const Backend&) { return getPais(); },
+        {"getPais", [](const Backend& b) { return getPais(*b.service); },
          [](Backend& b) { return baselineFetch<2>(b, adqPais, {}); }},
-        {"getTipoCons", [](const Backend&) { return getTipoCons(); },
+        {"getTipoCons", [](const Backend& b) { return getTipoCons(*b.service); },
          [](Backend& b) { return baselineFetch<2>(b, adqTipoCons, {}); }},
-        {"getBairro", [](const Backend&) { return getBairro(); },
+        {"getBairro", [](const Backend& b) { return getBairro(*b.service); },
          [](Backend& b) { return baselineFetch<5>(b, adqBairro, {}); }},
-        {"getTipoVenda", [](const Backend&) { return getTipoVenda(); },
+        {"getTipoVenda", [](const Backend& b) { return getTipoVenda(*b.service); },
          [](Backend& b) { return baselineFetch<2>(b, adqTipoVendaMssql, {}); }},
-        {"getParaVend", [](const Backend& b) { return getParaVend(b.branch); },
+        {"getParaVend", [](const Backend& b) { return getParaVend(*b.service, b.branch); },
          [](Backend& b) {
              return baselineFetch<1>(b, adqParaVend, {{"P_CDFILIAL", utf8(b.branch)}});
          }},
-        {"getDadosConsumidor/existing", [](const Backend& b) { return getDadosConsumidor(b.customer, b.consumer); },
+        {"getDadosConsumidor/existing",
+         [](const Backend& b) { return getDadosConsumidor(*b.service, b.customer, b.consumer); },
          [](Backend& b) {
              return baselineFetch<36>(b, adqDadosConsMssql,
                                       {{"P_CDCLIENTE", utf8(b.customer)},
                                        {"P_CDCONSUMIDOR", utf8(Ajusta(b.consumer, 21))},
                                        {"P_CDCONS", utf8(b.consumer)}});
          }},
-        {"getDadosConsumidor/new", [](const Backend& b) { return getDadosConsumidor(b.customer, QString()); },
+        {"getDadosConsumidor/new",
+         [](const Backend& b) { return getDadosConsumidor(*b.service, b.customer, QString()); },
          [](Backend& b) {
              return baselineFetch<36>(b, adqDadosConsMssql,
                                       {{"P_CDCLIENTE", utf8(b.customer)},
@@ -334,26 +333,26 @@ std::vector<Read> reads() {
                                        {"P_CDCONS", ""}});
          }},
         // The checks of Confirm: they must not grow with the consumers.
-        {"getExisteCPF", [](const Backend& b) { return getExisteCPF(b.customer, b.consumer, b.cpf); },
+        {"getExisteCPF", [](const Backend& b) { return getExisteCPF(*b.service, b.customer, b.consumer, b.cpf); },
          [](Backend& b) {
              return baselineFetch<5>(b, adqValidaCPF,
                                      {{"P_NRCPFRESPCON", utf8(b.cpf)},
                                       {"P_CDCLIENTE", utf8(b.customer)},
                                       {"P_CDCONSUMIDOR", utf8(b.consumer)}});
          }},
-        {"getExisteRG", [](const Backend& b) { return getExisteRG(b.customer, b.consumer, b.rg); },
+        {"getExisteRG", [](const Backend& b) { return getExisteRG(*b.service, b.customer, b.consumer, b.rg); },
          [](Backend& b) {
              return baselineFetch<5>(b, adqValidaRG,
                                      {{"P_NRRGCONSUMID", utf8(b.rg)},
                                       {"P_CDCLIENTE", utf8(b.customer)},
                                       {"P_CDCONSUMIDOR", utf8(b.consumer)}});
          }},
-        {"getExisteIdent", [](const Backend& b) { return getExisteIdent(b.consumer, b.badge); },
+        {"getExisteIdent", [](const Backend& b) { return getExisteIdent(*b.service, b.consumer, b.badge); },
          [](Backend& b) {
              return baselineFetch<5>(b, adqValidaIdent,
                                      {{"P_CDIDCONSUMID", utf8(b.badge)}, {"P_CDCONSUMIDOR", utf8(b.consumer)}});
          }},
-        {"getValidaCons", [](const Backend& b) { return getValidaCons(b.consumer, b.customer); },
+        {"getValidaCons", [](const Backend& b) { return getValidaCons(*b.service, b.consumer, b.customer); },
          [](Backend& b) {
              return baselineFetch<4>(
                  b, adqValidaCons,
@@ -395,7 +394,7 @@ void registerLoads(Backend& b) {
     const std::string suffix = '/' + b.label.toStdString();
     const struct {
         const char* name;
-        ServiceResult (*read)();
+        ServiceResult (*read)(TrdmCadConsumidor&);
         std::function<size_t(Backend&)> baseline;
     } loads[] = {
         {"LoadCds/cdsMunicipio", &getMunicipio, [](Backend& b) { return baselineFetch<4>(b, sql::adqMunicipio, {}); }},
@@ -408,7 +407,7 @@ void registerLoads(Backend& b) {
             b.use();
             ClientDataSet ds(QString::fromStdString(name));
             for (auto _ : state) {
-                ds.setData(packet(read(), name.c_str()));
+                ds.setData(packet(read(*b.service), name.c_str()));
                 benchmark::DoNotOptimize(ds.recordCount());
             }
             state.counters["rows"] = ds.recordCount();
@@ -429,16 +428,16 @@ void registerLoads(Backend& b) {
         b.use();
         ClientDataSet nome, padrao, municipio, estado, pais, tipoCons, bairro, tipoVenda, paraVend, dados;
         for (auto _ : state) {
-            nome.setData(packet(getNomeCliente(b.customer), "getNomeCliente"));
-            padrao.setData(packet(getTipoConsPadrao(b.branch), "getTipoConsPadrao"));
-            municipio.setData(packet(getMunicipio(), "getMunicipio"));
-            estado.setData(packet(getEstado(), "getEstado"));
-            pais.setData(packet(getPais(), "getPais"));
-            tipoCons.setData(packet(getTipoCons(), "getTipoCons"));
-            bairro.setData(packet(getBairro(), "getBairro"));
-            tipoVenda.setData(packet(getTipoVenda(), "getTipoVenda"));
-            paraVend.setData(packet(getParaVend(b.branch), "getParaVend"));
-            dados.setData(packet(getDadosConsumidor(b.customer, b.consumer), "getDadosConsumidor"));
+            nome.setData(packet(getNomeCliente(*b.service, b.customer), "getNomeCliente"));
+            padrao.setData(packet(getTipoConsPadrao(*b.service, b.branch), "getTipoConsPadrao"));
+            municipio.setData(packet(getMunicipio(*b.service), "getMunicipio"));
+            estado.setData(packet(getEstado(*b.service), "getEstado"));
+            pais.setData(packet(getPais(*b.service), "getPais"));
+            tipoCons.setData(packet(getTipoCons(*b.service), "getTipoCons"));
+            bairro.setData(packet(getBairro(*b.service), "getBairro"));
+            tipoVenda.setData(packet(getTipoVenda(*b.service), "getTipoVenda"));
+            paraVend.setData(packet(getParaVend(*b.service, b.branch), "getParaVend"));
+            dados.setData(packet(getDadosConsumidor(*b.service, b.customer, b.consumer), "getDadosConsumidor"));
             benchmark::DoNotOptimize(dados.recordCount());
         }
         addCounters(state, b);
@@ -485,7 +484,7 @@ void registerFilters(Backend& b) {
         benchmark::RegisterBenchmark((step + suffix).c_str(), [&b, city](benchmark::State& state) {
             b.use();
             ClientDataSet ds(QStringLiteral("cdsBairro"));
-            ds.setData(packet(getBairro(), "getBairro"));
+            ds.setData(packet(getBairro(*b.service), "getBairro"));
             ds.setFilter(filterTerm(QStringLiteral("CDPAIS"), QStringLiteral("0055")) + QStringLiteral(" AND ") +
                          filterTerm(QStringLiteral("SGESTADO"), QStringLiteral("SP")) + QStringLiteral(" AND ") +
                          filterTerm(QStringLiteral("CDMUNICIPIO"), QLatin1String(city)));
@@ -502,7 +501,7 @@ void registerFilters(Backend& b) {
         // The first switch after the list was loaded, which also reads the column values once.
         benchmark::RegisterBenchmark((step + "/first" + suffix).c_str(), [&b, city](benchmark::State& state) {
             b.use();
-            const DataPacket list = packet(getBairro(), "getBairro");
+            const DataPacket list = packet(getBairro(*b.service), "getBairro");
             ClientDataSet ds(QStringLiteral("cdsBairro"));
             ds.setFilter(filterTerm(QStringLiteral("CDPAIS"), QStringLiteral("0055")) + QStringLiteral(" AND ") +
                          filterTerm(QStringLiteral("SGESTADO"), QStringLiteral("SP")) + QStringLiteral(" AND ") +
@@ -543,9 +542,9 @@ void registerFilters(Backend& b) {
     benchmark::RegisterBenchmark(("PreencheVariaveisLookups" + suffix).c_str(), [&b](benchmark::State& state) {
         b.use();
         ClientDataSet pais, municipio, tipoCons;
-        pais.setData(packet(getPais(), "getPais"));
-        municipio.setData(packet(getMunicipio(), "getMunicipio"));
-        tipoCons.setData(packet(getTipoCons(), "getTipoCons"));
+        pais.setData(packet(getPais(*b.service), "getPais"));
+        municipio.setData(packet(getMunicipio(*b.service), "getMunicipio"));
+        tipoCons.setData(packet(getTipoCons(*b.service), "getTipoCons"));
         const auto firstValue = [](ClientDataSet& ds, const QString& filter, const QString& column) {
             ds.setFilter(filter);
             ds.setFiltered(true);
@@ -615,7 +614,7 @@ void registerCep(Backend& b) {
         qint64 rows = 0;
         for (auto _ : state) {
             bool ok = false;
-            const DataPacket p = packet(getInfCEP(b.ceps[i++ % b.ceps.size()], ok), "getInfCEP");
+            const DataPacket p = packet(getInfCEP(*b.service, b.ceps[i++ % b.ceps.size()], ok), "getInfCEP");
             rows += p.rows.size();
         }
         if (rows != static_cast<qint64>(state.iterations()))
@@ -635,7 +634,8 @@ void registerCep(Backend& b) {
         b.use();
         for (auto _ : state) {
             bool ok = false;
-            benchmark::DoNotOptimize(packet(getInfCEP(QStringLiteral("00000999"), ok), "getInfCEP").rows.size());
+            benchmark::DoNotOptimize(
+                packet(getInfCEP(*b.service, QStringLiteral("00000999"), ok), "getInfCEP").rows.size());
         }
         addCounters(state, b);
     })->Unit(benchmark::kMicrosecond);
@@ -676,7 +676,6 @@ int main(int argc, char** argv) {
     }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    rdmCadConsumidor = nullptr;
     backends.clear();
     return 0;
 }

@@ -19,11 +19,11 @@
 
 #include "central/central_services.h"
 #include "config/connection.h"
+#include "config/host_config.h"
 #include "platform/data_packet.h"
 #include "platform/packet_file.h"
 #include "routines/sibling.h"
 #include "screen/cad_consumidor_form.h"
-#include "screen/module_state.h"
 #include "screen_loopback_server.h"
 #include "service/rdm_cad_consumidor.h"
 #include "service/schema.h"
@@ -288,16 +288,20 @@ std::unique_ptr<Backend> prepareBackend(const QString& label, QString connection
     return b;
 }
 
+// The data service every form of the run uses, as the module's serves every call.
+TrdmCadConsumidor& service() {
+    static TrdmCadConsumidor* const rdm = new TrdmCadConsumidor;
+    return *rdm;
+}
+
 // Points the module at the backend: the data service opens its connection on the next initialization,
 // as in a host whose module was loaded with this configuration.
 void activate(Backend& b) {
     if (active == &b)
         return;
-    if (rdmCadConsumidor)
-        rdmCadConsumidor->close();
+    service().close();
     qputenv("CADCONS_HOST_DIR", b.hostDir().toUtf8());
     qputenv("CADCONS_CONNECTION", b.connection.toUtf8());
-    moduleStart();
     active = &b;
 }
 
@@ -315,7 +319,7 @@ void setCounters(benchmark::State& state, const Backend& b) {
 }
 
 std::unique_ptr<TfrmCadastroConsumidor> openForm(const Backend& b, const QString& code, const QString& mode) {
-    auto form = std::make_unique<TfrmCadastroConsumidor>();
+    auto form = std::make_unique<TfrmCadastroConsumidor>(service(), hostDirectory());
     form->FormCreate();
     form->InicializaForm(code, QString(), b.customer, mode);
     form->show();
@@ -324,10 +328,11 @@ std::unique_ptr<TfrmCadastroConsumidor> openForm(const Backend& b, const QString
 }
 
 void show(TfrmCadastroConsumidor& form, const char* label, const QString& text) {
-    auto* target = form.findChild<QLabel*>(QLatin1String(label));
-    if (!target)
-        throw std::logic_error(std::string("the form has no label ") + label);
-    target->setText(text);
+    for (const registration::FieldSpec& spec : registration::fieldCatalogue()) {
+        if (QLatin1String(spec.textLabel) == QLatin1String(label))
+            return form.setFieldText(spec.number, text);
+    }
+    throw std::logic_error(std::string("the form has no field label ") + label);
 }
 
 QString labelText(const TfrmCadastroConsumidor& form, const char* label) {
@@ -337,7 +342,7 @@ QString labelText(const TfrmCadastroConsumidor& form, const char* label) {
 
 // Types a password on the physical keyboard, as the operator does.
 void typePassword(TfrmCadastroConsumidor& form, int field, const QString& password) {
-    form.inCampoAtivo = field;
+    form.selectField(field);
     form.mudaCor();
     for (QChar c : password) {
         QChar key = c;
@@ -391,7 +396,7 @@ void touchConfirm(TfrmCadastroConsumidor& form) {
 }
 
 bool saved(const TfrmCadastroConsumidor& form) {
-    return form.boGravou && !form.isVisible();
+    return form.saved() && !form.isVisible();
 }
 
 // Runs the body, turning an exception into a benchmark error. The timer runs at the end of every iteration,
@@ -423,7 +428,7 @@ void InicializaForm(benchmark::State& state, Backend* b, bool existing, Lists li
             messages.clear();
             link.start();
             state.ResumeTiming();
-            auto form = std::make_unique<TfrmCadastroConsumidor>();
+            auto form = std::make_unique<TfrmCadastroConsumidor>(service(), hostDirectory());
             form->FormCreate();
             form->InicializaForm(existing ? b->existingConsumer : QString(), QString(), b->customer,
                                  existing ? QString() : QStringLiteral("B"));
@@ -431,7 +436,7 @@ void InicializaForm(benchmark::State& state, Backend* b, bool existing, Lists li
             QCoreApplication::processEvents();
             state.PauseTiming();
             link.stop();
-            if (form->consumer.stOperacao != (existing ? u"2" : u"1") || !messages.isEmpty()) {
+            if (form->registration().consumer.stOperacao != (existing ? u"2" : u"1") || !messages.isEmpty()) {
                 state.SkipWithError(("the form did not open as expected: " + messageTexts()).toStdString().c_str());
                 break;
             }
@@ -496,7 +501,7 @@ void ConfirmExisting(benchmark::State& state, Backend* b) {
         for (auto _ : state) {
             state.PauseTiming();
             auto form = openForm(*b, code, QString());
-            if (form->consumer.stOperacao != u"2")
+            if (form->registration().consumer.stOperacao != u"2")
                 throw std::runtime_error("the consumer did not open as an existing one");
             show(*form, "lblTelefone", QStringLiteral("11%1").arg(32850000 + ++phone));
             typePassword(*form, 19, QStringLiteral("%1").arg(1000 + phone % 9000));
@@ -545,7 +550,7 @@ void BuscaEnderecoCEPWeb(benchmark::State& state, Backend* b) {
         for (auto _ : state) {
             state.PauseTiming();
             auto form = openForm(*b, QString(), QStringLiteral("B"));
-            form->inCampoAtivo = 11;
+            form->selectField(11);
             form->mudaCor();
             form->setFieldText(11, b->webCep);
             QCoreApplication::processEvents(); // painted while typed
@@ -588,15 +593,15 @@ void PesquisaCidadesAbre(benchmark::State& state, Backend* b) {
     guarded(state, [&] {
         activate(*b);
         auto form = openForm(*b, QString(), QStringLiteral("B"));
-        form->lists().cdsMunicipio.setFiltered(false);
+        form->registration().lists.cdsMunicipio.setFiltered(false);
         int rows = 0;
         for (auto _ : state) {
-            auto dialog = std::make_unique<PesquisaDialog>(form->lists().cdsMunicipio, form.get());
+            auto dialog = std::make_unique<PesquisaDialog>(form->registration().lists.cdsMunicipio, form.get());
             dialog->show();
             QCoreApplication::processEvents();
             state.PauseTiming();
             rows = dialog->model()->rowCount();
-            if (rows != form->lists().cdsMunicipio.recordCount()) {
+            if (rows != form->registration().lists.cdsMunicipio.recordCount()) {
                 state.SkipWithError("the list does not show every city");
                 break;
             }
@@ -613,8 +618,8 @@ void PesquisaCidadesUmaLetra(benchmark::State& state, Backend* b) {
     guarded(state, [&] {
         activate(*b);
         auto form = openForm(*b, QString(), QStringLiteral("B"));
-        form->lists().cdsMunicipio.setFiltered(false);
-        PesquisaDialog dialog(form->lists().cdsMunicipio, form.get());
+        form->registration().lists.cdsMunicipio.setFiltered(false);
+        PesquisaDialog dialog(form->registration().lists.cdsMunicipio, form.get());
         dialog.show();
         QCoreApplication::processEvents();
         int left = 0;
@@ -645,9 +650,9 @@ void PesquisaCidadeDoEstado(benchmark::State& state, Backend* b) {
     guarded(state, [&] {
         activate(*b);
         auto form = openForm(*b, QString(), QStringLiteral("B"));
-        form->consumer.stCdPais = QStringLiteral("0055");
+        form->registration().consumer.stCdPais = QStringLiteral("0055");
         form->setFieldText(7, b->countryName);
-        form->consumer.stSgEstado = b->pickerState;
+        form->registration().consumer.stSgEstado = b->pickerState;
         form->setFieldText(8, b->pickerState);
         QCoreApplication::processEvents();
         messages.clear();
@@ -724,7 +729,7 @@ int main(int argc, char** argv) {
         return true;
     };
     siblingServices().Pesquisa = [](ClientDataSet&, const QString&) { return false; };
-    installDefaultCentralServices([] { return rdmCadConsumidor; });
+    installDefaultCentralServices([] { return &service(); });
 
     const struct {
         const char* label;
@@ -776,8 +781,7 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
 
-    if (rdmCadConsumidor)
-        rdmCadConsumidor->close();
+    service().close();
     int status = 0;
     for (const auto& b : backends) {
         try {

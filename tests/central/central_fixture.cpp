@@ -97,7 +97,6 @@ void CentralTest::SetUp() {
     QSqlDatabase adc = local();
     createSchema(adc);
     seedDemo(adc);
-    rdmCadConsumidor = service_.get();
 
     const ConnectionSettings settings = parseConnectionString(centralConnection_);
     centralCheckName_ = QStringLiteral("central-test-check-%1").arg(n);
@@ -122,10 +121,7 @@ void CentralTest::TearDown() {
     }
     if (savedServices_)
         siblingServices() = *savedServices_;
-    if (service_) {
-        rdmCadConsumidor = nullptr;
-        service_.reset();
-    }
+    service_.reset();
     env_.reset();
 }
 
@@ -255,7 +251,7 @@ void CentralTest::preparePendingChanges() {
     v.idTpVendaCons = QStringLiteral("2");
     v.cdSenhaConsMd5 = secrets[2];
     v.cdSenhaPosMd5 = secrets[3];
-    const ServiceResult saved = setGravaConsumidor(v);
+    const ServiceResult saved = setGravaConsumidor(*service_, v);
     ASSERT_TRUE(std::holds_alternative<bool>(saved)) << std::get<QString>(saved).toStdString();
     // The columns the save leaves alone, on an inserted and an updated row, so that a column the copy
     // forgets shows.

@@ -52,7 +52,7 @@ void PrintTo(const BackendPair& pair, std::ostream* os);
 std::string pairName(const ::testing::TestParamInfo<BackendPair>& info);
 std::vector<BackendPair> backendPairs();
 
-// A local database (the service's, in rdmCadConsumidor) and a central one, both fresh with the schema and
+// A local database (the service's, service_) and a central one, both fresh with the schema and
 // the demonstration data; CADCONS_CENTRAL_CONNECTION names the central one and the host directory is a
 // temporary one. The sibling services are empty, and the central connection is closed before and after.
 class CentralTest : public ::testing::TestWithParam<BackendPair> {
@@ -88,11 +88,11 @@ protected:
 
     QString centralConnection_;
     std::unique_ptr<LogCapture> log_;
+    std::unique_ptr<TrdmCadConsumidor> service_;
 
 private:
     std::unique_ptr<EnvGuard> env_;
     QTemporaryDir hostDir_;
-    std::unique_ptr<TrdmCadConsumidor> service_;
     QString centralCheckName_;
     std::optional<SiblingServices> savedServices_;
 };

@@ -37,7 +37,7 @@ class SenhaConsCentralTest : public CentralTest {
 protected:
     void SetUp() override {
         CentralTest::SetUp();
-        installDefaultCentralServices([] { return rdmCadConsumidor; });
+        installDefaultCentralServices([this] { return service_.get(); });
     }
 };
 
@@ -81,7 +81,7 @@ TEST_P(SenhaConsCentralTest, GetConsReadsTheConsumerInTheCentralDatabase) {
 
 TEST_P(SenhaConsCentralTest, GetConsAnswersAsTheLocalRecordDoes) {
     // Same data on both sides: the central answer is the local record's, field for field.
-    const ServiceResult localRecord = getDadosConsumidor(kC1, QStringLiteral("4"));
+    const ServiceResult localRecord = getDadosConsumidor(*service_, kC1, QStringLiteral("4"));
     ASSERT_TRUE(isPacket(localRecord)) << std::get<QString>(localRecord).toStdString();
     const DataPacket expected = std::get<DataPacket>(localRecord);
     QVariantList result;
@@ -253,7 +253,7 @@ TEST_F(CentralConfiguration, ConnectionStringComesFromTheEnvironmentElseTheHostC
 }
 
 TEST_F(CentralConfiguration, WithoutACentralDatabaseThePasswordServiceFailsClearly) {
-    installDefaultCentralServices([] { return rdmCadConsumidor; });
+    installDefaultCentralServices([]() -> TrdmCadConsumidor* { return nullptr; });
     QVariantList result{QStringLiteral("untouched")};
     EXPECT_FALSE(SenhaConsCentral("0001", kC1, "1", "X", "1", "1", "GET_CONS", result));
     EXPECT_EQ(result, QVariantList{QStringLiteral("untouched")});
@@ -265,7 +265,7 @@ TEST_F(CentralConfiguration, WithoutACentralDatabaseThePasswordServiceFailsClear
 }
 
 TEST_F(CentralConfiguration, FailuresAreLoggedWithoutSecrets) {
-    installDefaultCentralServices([] { return rdmCadConsumidor; });
+    installDefaultCentralServices([]() -> TrdmCadConsumidor* { return nullptr; });
     struct Case {
         const char* name;
         QString connection;
@@ -304,7 +304,7 @@ TEST_F(CentralConfiguration, DefaultsFillOnlyEmptyServices) {
     siblingServices().SetConsumidor = [](const QVariantList&, QVariantList&) {
         return QVariant(QStringLiteral("host"));
     };
-    installDefaultCentralServices([] { return rdmCadConsumidor; });
+    installDefaultCentralServices([]() -> TrdmCadConsumidor* { return nullptr; });
     QVariantList data(10);
     EXPECT_EQ(SetConsumidor({"0001", dir_.path(), "N", "N"}, data), QVariant(QStringLiteral("host")));
     ASSERT_TRUE(siblingServices().SenhaConsCentral);
@@ -312,7 +312,7 @@ TEST_F(CentralConfiguration, DefaultsFillOnlyEmptyServices) {
     EXPECT_FALSE(SenhaConsCentral("0001", kC1, "1", "X", "1", "1", "GET_CONS", result)) << "no central database";
 
     siblingServices() = SiblingServices{};
-    installDefaultCentralServices([] { return rdmCadConsumidor; });
+    installDefaultCentralServices([]() -> TrdmCadConsumidor* { return nullptr; });
     EXPECT_EQ(SetConsumidor({"0001", dir_.path(), "N", "N"}, data), QVariant(true));
 }
 

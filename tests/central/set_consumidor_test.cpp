@@ -16,7 +16,7 @@ class SetConsumidorTest : public CentralTest {
 protected:
     void SetUp() override {
         CentralTest::SetUp();
-        installDefaultCentralServices([] { return rdmCadConsumidor; });
+        installDefaultCentralServices([this] { return service_.get(); });
     }
 
     QVariant publish(const QString& toBranch, const QString& toCentral, const QString& dir = QString()) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "form_service.h"
+
 #include <QString>
 #include <QStringList>
 #include <gtest/gtest.h>

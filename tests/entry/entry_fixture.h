@@ -1,10 +1,11 @@
 #pragma once
 
+#include "config/host_config.h"
+#include "form_service.h"
 #include "message_script.h"
 #include "qt_printers.h"
 #include "routines/sibling.h"
 #include "screen/cad_consumidor_form.h"
-#include "screen/module_state.h"
 #include "widgets/blended.h"
 #include "widgets/dialogs.h"
 
@@ -30,8 +31,8 @@ protected:
             messages << args.text;
             // Confirm on this form stops at its first check, the missing name, before the field at fault
             // becomes the active one: that message marks a confirm and the field it ran from.
-            if (form && args.text == form->msgPadrao.Msg(QStringLiteral("Nome_Ninf")))
-                confirmedFrom << form->inCampoAtivo;
+            if (form && args.text == form->registration().msgPadrao.Msg(QStringLiteral("Nome_Ninf")))
+                confirmedFrom << form->activeField();
         };
         siblingServices().Pesquisa = [this](ClientDataSet& ds, const QString&) {
             pickLists << ds.name();
@@ -46,13 +47,11 @@ protected:
         messages.clear();
         pickLists.clear();
         confirmedFrom.clear();
-        stCDSENHACONS.clear();
-        stCDSENHASITE.clear();
-        form = std::make_unique<TfrmCadastroConsumidor>();
-        form->stModoChamada = QStringLiteral("A");
-        form->consumer.stOperacao = QStringLiteral("1");
-        form->stIdImpMercBoca = QStringLiteral("N");
-        form->consumer.stIdSexoCons = QStringLiteral("M");
+        form = std::make_unique<TfrmCadastroConsumidor>(test::formService(), hostDirectory());
+        form->registration().stModoChamada = QStringLiteral("A");
+        form->registration().consumer.stOperacao = QStringLiteral("1");
+        form->registration().stIdImpMercBoca = QStringLiteral("N");
+        form->registration().consumer.stIdSexoCons = QStringLiteral("M");
         for (int f = 1; f <= 24; ++f)
             form->setFieldText(f, QString());
         activate(2);
@@ -61,14 +60,9 @@ protected:
     void TearDown() override {
         form.reset();
         siblingServices().Pesquisa = savedPesquisa_;
-        stCDSENHACONS.clear();
-        stCDSENHASITE.clear();
     }
 
-    void activate(int field) {
-        form->inCampoAtivo = field;
-        form->mudaCor();
-    }
+    void activate(int field) { form->selectField(field); }
 
     QString text(int field) const { return form->fieldText(field); }
 

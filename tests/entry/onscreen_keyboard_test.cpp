@@ -23,7 +23,7 @@ TEST_F(OnScreenKeyboardTest, EveryCharacterKeyTypesItsCharacter) {
         form->setFieldText(15, "x");
         touch(name.constData());
         EXPECT_EQ(text(15), "x" + typed) << name.constData();
-        EXPECT_EQ(form->inCampoAtivo, 15);
+        EXPECT_EQ(form->activeField(), 15);
     }
 }
 
@@ -51,8 +51,8 @@ TEST_F(OnScreenKeyboardTest, ShiftAndCapsLockSetTheCaseAndTheKeyCaptions) {
         touchKeys(c.touches);
         const std::string what = c.touches.toStdString();
         EXPECT_EQ(text(2), c.typed) << what;
-        EXPECT_EQ(form->boShift, c.shift) << what;
-        EXPECT_EQ(form->boCapsLock, c.caps) << what;
+        EXPECT_EQ(form->shiftArmed(), c.shift) << what;
+        EXPECT_EQ(form->capsLock(), c.caps) << what;
         EXPECT_EQ(letterCaptions(), c.captions) << what;
         EXPECT_EQ(key("sbtShift")->caption(), "Shift");
         EXPECT_EQ(key("sbtCapsLock")->caption(), "Caps Lock");
@@ -92,8 +92,8 @@ TEST_F(OnScreenKeyboardTest, PasswordsTypedOnTheScreenStayHidden) {
     for (const auto& c : cases) {
         reset();
         activate(c.field);
-        const QString& hidden = c.field == 19 ? stCDSENHACONS : stCDSENHASITE;
-        const QString& other = c.field == 19 ? stCDSENHASITE : stCDSENHACONS;
+        const QString& hidden = c.field == 19 ? form->registration().stCDSENHACONS : form->registration().stCDSENHASITE;
+        const QString& other = c.field == 19 ? form->registration().stCDSENHASITE : form->registration().stCDSENHACONS;
         const std::string what = std::to_string(c.field) + " " + c.touches.toStdString();
         for (QChar t : c.touches) {
             touchKeys(QString(t));
@@ -101,16 +101,16 @@ TEST_F(OnScreenKeyboardTest, PasswordsTypedOnTheScreenStayHidden) {
         }
         EXPECT_EQ(hidden, c.hidden) << what;
         EXPECT_TRUE(other.isEmpty()) << what;
-        EXPECT_FALSE(form->boShift) << what;
+        EXPECT_FALSE(form->shiftArmed()) << what;
     }
 }
 
 TEST_F(OnScreenKeyboardTest, RefusedPasswordCharacterKeepsShiftArmed) {
     activate(19);
     touchKeys(QString(kShift) + "@");
-    EXPECT_TRUE(form->boShift);
+    EXPECT_TRUE(form->shiftArmed());
     EXPECT_EQ(text(19), "");
-    EXPECT_EQ(stCDSENHACONS, "");
+    EXPECT_EQ(form->registration().stCDSENHACONS, "");
 }
 
 TEST_F(OnScreenKeyboardTest, ClearKeepsTheHiddenPasswordAndTheNextCharacterShowsAll) {
@@ -118,21 +118,21 @@ TEST_F(OnScreenKeyboardTest, ClearKeepsTheHiddenPasswordAndTheNextCharacterShows
     touchKeys("abc");
     touch("sbtLimpar");
     EXPECT_EQ(text(19), "");
-    EXPECT_EQ(stCDSENHACONS, "abc");
+    EXPECT_EQ(form->registration().stCDSENHACONS, "abc");
     touchKeys("d");
     EXPECT_EQ(text(19), "****");
-    EXPECT_EQ(stCDSENHACONS, "abcd");
+    EXPECT_EQ(form->registration().stCDSENHACONS, "abcd");
 }
 
 TEST_F(OnScreenKeyboardTest, EnterMovesAndLooksUpButNeverConfirms) {
     activate(1);
     touchKeys("123");
     touch("sbtEnter");
-    EXPECT_EQ(form->inCampoAtivo, 2);
-    EXPECT_EQ(form->consumer.stCdConsumidor, "123");
+    EXPECT_EQ(form->activeField(), 2);
+    EXPECT_EQ(form->registration().consumer.stCdConsumidor, "123");
     EXPECT_EQ(text(17), "123");
     touch("sbtEnter");
-    EXPECT_EQ(form->inCampoAtivo, 3);
+    EXPECT_EQ(form->activeField(), 3);
     EXPECT_TRUE(confirmedFrom.isEmpty());
     EXPECT_TRUE(messages.isEmpty());
 }

@@ -22,12 +22,12 @@ protected:
     }
     void loadLists() {
         const auto s = FieldType::String;
-        form->lists().cdsPais.setData(packet({{"CDPAIS", s, 4}, {"NMPAIS", s, 30}},
-                                             {{"1058", "Brasil"}, {"0639", "Argentina"}, {"X'1", "Xanadu"}}));
-        form->lists().cdsEstado.setData(packet(
+        form->registration().lists.cdsPais.setData(packet(
+            {{"CDPAIS", s, 4}, {"NMPAIS", s, 30}}, {{"1058", "Brasil"}, {"0639", "Argentina"}, {"X'1", "Xanadu"}}));
+        form->registration().lists.cdsEstado.setData(packet(
             {{"CDPAIS", s, 4}, {"SGESTADO", s, 2}, {"NMESTADO", s, 30}},
             {{"1058", "SP", "S\u00e3o Paulo"}, {"1058", "RJ", "Rio de Janeiro"}, {"0639", "BA", "Buenos Aires"}}));
-        form->lists().cdsMunicipio.setData(
+        form->registration().lists.cdsMunicipio.setData(
             packet({{"CDPAIS", s, 4}, {"SGESTADO", s, 2}, {"CDMUNICIPIO", s, 4}, {"NMMUNICIPIO", s, 30}},
                    {{"1058", "SP", "0001", "S\u00e3o Paulo"},
                     {"1058", "RJ", "0001", "Rio de Janeiro"},
@@ -40,7 +40,7 @@ protected:
         form->setFieldText(7, "Brasil");
         form->setFieldText(8, "SP");
         form->setFieldText(9, "S\u00e3o Paulo");
-        form->consumer.stOperacao = "1";
+        form->registration().consumer.stOperacao = "1";
     }
     // The pick lists open from the pickers' own handlers; a build may not have them yet.
     bool pickListsBuiltIn() {
@@ -118,10 +118,10 @@ TEST_F(PhysicalKeyboardTest, EnterAndEscapeMoveByTheNavigationTable) {
                                                          {Qt::Key_Return, "A"}, {Qt::Key_Enter, ""}};
         const int expected[] = {row[0], row[1], row[2], row[2], row[0], row[0]};
         for (int m = 0; m < 6; ++m) {
-            form->stModoChamada = moves[m].second;
+            form->registration().stModoChamada = moves[m].second;
             activate(field);
             QTest::keyClick(form.get(), moves[m].first);
-            EXPECT_EQ(form->inCampoAtivo, expected[m]) << "field " << field << " key " << m;
+            EXPECT_EQ(form->activeField(), expected[m]) << "field " << field << " key " << m;
             EXPECT_EQ(frameColor(expected[m]), kGray) << "field " << field;
             if (expected[m] != field) {
                 EXPECT_EQ(frameColor(field), kWhite) << "field " << field;
@@ -153,19 +153,21 @@ TEST_F(PhysicalKeyboardTest, EnterLooksUpCountryStateAndCityByCode) {
         {9, "0001", "0639", "SP", "0001", "0639", "SP", "old"},
     };
     for (const auto& c : cases) {
-        form->consumer.stCdPais = c.pais;
-        form->consumer.stSgEstado = c.uf;
-        form->consumer.stCdMunicipio = "old";
+        form->registration().consumer.stCdPais = c.pais;
+        form->registration().consumer.stSgEstado = c.uf;
+        form->registration().consumer.stCdMunicipio = "old";
         activate(c.field);
         form->setFieldText(c.field, c.typed);
         QTest::keyClick(form.get(), Qt::Key_Return);
         const std::string what = std::to_string(c.field) + " " + c.typed.toStdString();
         EXPECT_EQ(text(c.field), c.shown) << what;
-        EXPECT_EQ(form->consumer.stCdPais, c.paisAfter) << what;
-        EXPECT_EQ(form->consumer.stSgEstado, c.ufAfter) << what;
-        EXPECT_EQ(form->consumer.stCdMunicipio, c.municipioAfter.isEmpty() ? "old" : c.municipioAfter) << what;
-        EXPECT_EQ(form->inCampoAtivo, c.field + 1) << what;
-        for (const ClientDataSet* ds : {&form->lists().cdsPais, &form->lists().cdsEstado, &form->lists().cdsMunicipio})
+        EXPECT_EQ(form->registration().consumer.stCdPais, c.paisAfter) << what;
+        EXPECT_EQ(form->registration().consumer.stSgEstado, c.ufAfter) << what;
+        EXPECT_EQ(form->registration().consumer.stCdMunicipio, c.municipioAfter.isEmpty() ? "old" : c.municipioAfter)
+            << what;
+        EXPECT_EQ(form->activeField(), c.field + 1) << what;
+        for (const ClientDataSet* ds : {&form->registration().lists.cdsPais, &form->registration().lists.cdsEstado,
+                                        &form->registration().lists.cdsMunicipio})
             EXPECT_FALSE(ds->filtered()) << what << " " << ds->name().toStdString();
     }
     EXPECT_TRUE(messages.isEmpty()) << messages.join("; ").toStdString();
@@ -180,10 +182,11 @@ TEST_F(PhysicalKeyboardTest, CodesTypedOnTheScreenResolveCountryThenStateThenCit
     touchKeys("0001");
     QTest::keyClick(form.get(), Qt::Key_Return);
     EXPECT_EQ(QStringList({text(7), text(8), text(9)}), QStringList({"Brasil", "SP", "S\u00e3o Paulo"}));
-    EXPECT_EQ(QStringList({form->consumer.stCdPais, form->consumer.stSgEstado, form->consumer.stCdMunicipio}),
+    EXPECT_EQ(QStringList({form->registration().consumer.stCdPais, form->registration().consumer.stSgEstado,
+                           form->registration().consumer.stCdMunicipio}),
               QStringList({"1058", "SP", "0001"}));
-    EXPECT_EQ(form->inCampoAtivo, 10);
-    EXPECT_FALSE(form->lists().cdsMunicipio.filter().isEmpty()) << "the filter text stays, switched off";
+    EXPECT_EQ(form->activeField(), 10);
+    EXPECT_FALSE(form->registration().lists.cdsMunicipio.filter().isEmpty()) << "the filter text stays, switched off";
 }
 
 TEST_F(PhysicalKeyboardTest, EnterOnTheCodeSetsTheConsumerAndTheBadge) {
@@ -195,20 +198,21 @@ TEST_F(PhysicalKeyboardTest, EnterOnTheCodeSetsTheConsumerAndTheBadge) {
         {"2", "", "123", "123"},    {"1", "777", "", "777"}, {"2", "", "", ""},
     };
     for (const auto& c : cases) {
-        form->consumer.stOperacao = c.operacao;
-        form->consumer.stCdConsumidor = "before";
+        form->registration().consumer.stOperacao = c.operacao;
+        form->registration().consumer.stCdConsumidor = "before";
         form->setFieldText(17, c.badge);
         form->setFieldText(1, c.code);
         activate(1);
         QTest::keyClick(form.get(), Qt::Key_Return);
         EXPECT_EQ(text(17), c.badgeAfter) << c.operacao << " " << c.badge.toStdString();
-        EXPECT_EQ(form->consumer.stCdConsumidor, c.code);
-        EXPECT_EQ(form->inCampoAtivo, 2);
+        EXPECT_EQ(form->registration().consumer.stCdConsumidor, c.code);
+        EXPECT_EQ(form->activeField(), 2);
     }
 }
 
 TEST_F(PhysicalKeyboardTest, F5ToF8ToggleTheirOptionOnly) {
-    QString* flags[] = {&stIDATUCPFCONS, &stIDCADCONFLIBCON, &stIDIMPCPFCUPOM, &stIDVERSALDCON};
+    QString* flags[] = {&form->registration().stIDATUCPFCONS, &form->registration().stIDCADCONFLIBCON,
+                        &form->registration().stIDIMPCPFCUPOM, &form->registration().stIDVERSALDCON};
     const Qt::Key keys[] = {Qt::Key_F5, Qt::Key_F6, Qt::Key_F7, Qt::Key_F8};
     for (int i = 0; i < 4; ++i) {
         for (QString* f : flags)
@@ -219,7 +223,7 @@ TEST_F(PhysicalKeyboardTest, F5ToF8ToggleTheirOptionOnly) {
             EXPECT_EQ(*flags[j], i == j ? "N" : "S") << "F" << 5 + i;
         QTest::keyClick(form.get(), keys[i], Qt::ShiftModifier);
         EXPECT_EQ(*flags[i], "S") << "F" << 5 + i;
-        EXPECT_EQ(form->inCampoAtivo, 6);
+        EXPECT_EQ(form->activeField(), 6);
     }
 }
 
@@ -240,7 +244,7 @@ TEST_F(PhysicalKeyboardTest, F9OnAFieldWithoutPickerDoesNothing) {
         for (int f = 1; f <= 24; ++f)
             after << text(f);
         EXPECT_EQ(after, before) << field;
-        EXPECT_EQ(form->inCampoAtivo, field);
+        EXPECT_EQ(form->activeField(), field);
         EXPECT_TRUE(pickLists.isEmpty()) << field;
         EXPECT_TRUE(messages.isEmpty()) << field;
     }
@@ -261,7 +265,7 @@ TEST_F(PhysicalKeyboardTest, F9AndSpaceOpenThePickListOfTheField) {
         pickLists.clear();
         typeText(" "); // sale type and customer open on F9 and touch only
         EXPECT_EQ(pickLists, field == 22 || field == 24 ? QStringList{} : QStringList{lists[field]}) << field;
-        EXPECT_EQ(form->inCampoAtivo, field);
+        EXPECT_EQ(form->activeField(), field);
         EXPECT_TRUE(messages.isEmpty()) << field;
     }
 }
@@ -303,7 +307,7 @@ TEST_F(PhysicalKeyboardTest, CtrlEnterConfirmsAfterMovingOnAndNoOtherEnterDoes) 
         QTest::keyClick(form.get(), c.key, c.mods);
         EXPECT_EQ(confirmedFrom, c.confirms ? QList<int>{2} : QList<int>{}) << c.key << " " << c.mods.toInt();
         if (c.key == Qt::Key_Return) {
-            EXPECT_EQ(form->consumer.stCdConsumidor, "42");
+            EXPECT_EQ(form->registration().consumer.stCdConsumidor, "42");
         }
     }
 }
@@ -336,8 +340,8 @@ TEST_F(PhysicalKeyboardTest, ShiftTwoAndShiftMinusTypeOnceOnAnyLayout) {
         pressShifted(c.key, c.text, c.keycode);
         const std::string what = std::to_string(c.field) + " " + c.text.toStdString();
         EXPECT_EQ(text(c.field), c.shown) << what;
-        EXPECT_EQ(stCDSENHACONS, c.hidden) << what;
-        EXPECT_EQ(form->boShift, c.shiftAfter) << what;
+        EXPECT_EQ(form->registration().stCDSENHACONS, c.hidden) << what;
+        EXPECT_EQ(form->shiftArmed(), c.shiftAfter) << what;
     }
 }
 
@@ -375,15 +379,15 @@ TEST_F(PhysicalKeyboardTest, CharacterFilterPerField) {
         {5, "N", "\u00ba\u00be\u00e7\u00e1", ""},
         {17, "S", "\u00ba\u00e7\u00e1", "\u00e7A"},
         {17, "N", "\u00ba\u00e7\u00e1", ""},
-        {1, "S", "\u00ba\u00e7\u00e1", "\u00e7A"},
+        {1, "S", "\u00ba\u00e7\u00e1", "A"}, // the code takes letters A to Z only
     };
     for (const auto& c : cases) {
         reset();
-        form->stIdImpMercBoca = c.impMercBoca;
+        form->registration().stIdImpMercBoca = c.impMercBoca;
         activate(c.field);
         typeText(c.typed);
         EXPECT_EQ(text(c.field), c.shown) << c.field << " " << c.impMercBoca << " " << c.typed.toStdString();
-        EXPECT_FALSE(form->boCapsLock);
+        EXPECT_FALSE(form->capsLock());
     }
     EXPECT_TRUE(messages.isEmpty());
 }
@@ -409,12 +413,12 @@ TEST_F(PhysicalKeyboardTest, TypedTextOnUsAndAbnt2Layouts) {
         QStringList held;
         for (int field : {2, 5, 17, 21}) {
             reset();
-            form->stIdImpMercBoca = "S";
+            form->registration().stIdImpMercBoca = "S";
             activate(field);
             typeOn(c.layout, c.typed);
-            held << (field == 21 ? stCDSENHASITE : text(field));
+            held << (field == 21 ? form->registration().stCDSENHASITE : text(field));
             // Shift is spent by every letter the name takes (a refused one elsewhere leaves it armed).
-            EXPECT_TRUE(field != 2 || !form->boShift) << c.typed.toStdString();
+            EXPECT_TRUE(field != 2 || !form->shiftArmed()) << c.typed.toStdString();
         }
         EXPECT_EQ(held, QStringList({c.name, c.cpf, c.badge, c.password})) << c.layout << " " << c.typed.toStdString();
         EXPECT_EQ(text(21), QString(c.password.size(), u'*'));
@@ -434,14 +438,14 @@ TEST_F(PhysicalKeyboardTest, LettersFollowTheOnScreenCaseAndForcedUpperRestoresC
     };
     for (const auto& c : cases) {
         reset();
-        form->stIdImpMercBoca = "S";
-        form->boCapsLock = c.caps;
-        form->boShift = c.shift;
+        form->registration().stIdImpMercBoca = "S";
+        form->setCapsLock(c.caps);
+        form->setShift(c.shift);
         activate(c.field);
         typeText(c.typed);
         EXPECT_EQ(text(c.field), c.shown) << c.field;
-        EXPECT_EQ(form->boCapsLock, c.caps) << c.field;
-        EXPECT_EQ(form->boShift, c.shiftAfter) << c.field;
+        EXPECT_EQ(form->capsLock(), c.caps) << c.field;
+        EXPECT_EQ(form->shiftArmed(), c.shiftAfter) << c.field;
     }
     reset();
     pressShifted(Qt::Key_A, "A");
@@ -454,24 +458,24 @@ TEST_F(PhysicalKeyboardTest, PasswordsTakeCharactersAsTypedAndShowAsterisks) {
     pressShifted(Qt::Key_A, "A");
     typeText("b1");
     EXPECT_EQ(text(19), "***");
-    EXPECT_EQ(stCDSENHACONS, "Ab1");
-    EXPECT_FALSE(form->boShift);
+    EXPECT_EQ(form->registration().stCDSENHACONS, "Ab1");
+    EXPECT_FALSE(form->shiftArmed());
     typeText("\b");
     EXPECT_EQ(text(19), "**");
-    EXPECT_EQ(stCDSENHACONS, "Ab");
+    EXPECT_EQ(form->registration().stCDSENHACONS, "Ab");
     typeText("-@!\u00e1\u00ba'");
-    EXPECT_EQ(stCDSENHACONS, "Ab-");
+    EXPECT_EQ(form->registration().stCDSENHACONS, "Ab-");
     EXPECT_EQ(text(19), "***");
 
     // every one of the 71 characters, into the other password
     QString all = " ,-./0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ\\_abcdefghijklmnopqrstuvwxyz\u00c7\u00e7";
     ASSERT_EQ(all.size(), 71);
     activate(21);
-    form->boCapsLock = true; // the on-screen case does not apply to the physical keyboard
+    form->setCapsLock(true); // the on-screen case does not apply to the physical keyboard
     typeText(all);
-    EXPECT_EQ(stCDSENHASITE, all);
+    EXPECT_EQ(form->registration().stCDSENHASITE, all);
     EXPECT_EQ(text(21), QString(71, u'*'));
-    EXPECT_EQ(stCDSENHACONS, "Ab-");
+    EXPECT_EQ(form->registration().stCDSENHACONS, "Ab-");
 }
 
 TEST_F(PhysicalKeyboardTest, ClearThenTypingShowsEveryHiddenCharacter) {
@@ -481,27 +485,27 @@ TEST_F(PhysicalKeyboardTest, ClearThenTypingShowsEveryHiddenCharacter) {
     EXPECT_EQ(text(19), "");
     typeText("d");
     EXPECT_EQ(text(19), "****");
-    EXPECT_EQ(stCDSENHACONS, "abcd");
+    EXPECT_EQ(form->registration().stCDSENHACONS, "abcd");
 }
 
 TEST_F(PhysicalKeyboardTest, ShiftAndCapsLockToggleOncePerPressNotPerRepeat) {
     press(Qt::Key_Shift, Qt::ShiftModifier);
-    EXPECT_TRUE(form->boShift);
+    EXPECT_TRUE(form->shiftArmed());
     EXPECT_EQ(letterCaptions(), kUpper);
     for (int i = 0; i < 3; ++i)
         press(Qt::Key_Shift, Qt::ShiftModifier, {}, 50, true);
-    EXPECT_TRUE(form->boShift);
+    EXPECT_TRUE(form->shiftArmed());
     press(Qt::Key_Shift, Qt::ShiftModifier);
-    EXPECT_FALSE(form->boShift);
+    EXPECT_FALSE(form->shiftArmed());
     EXPECT_EQ(letterCaptions(), kLower);
 
     press(Qt::Key_CapsLock);
     for (int i = 0; i < 3; ++i)
         press(Qt::Key_CapsLock, {}, {}, 66, true);
-    EXPECT_TRUE(form->boCapsLock);
+    EXPECT_TRUE(form->capsLock());
     EXPECT_EQ(letterCaptions(), kUpper);
     press(Qt::Key_CapsLock);
-    EXPECT_FALSE(form->boCapsLock);
+    EXPECT_FALSE(form->capsLock());
 
     press(Qt::Key_Backspace, {}, "\b"); // other keys still repeat
     form->setFieldText(2, "abc");
@@ -518,10 +522,10 @@ TEST_F(PhysicalKeyboardTest, ArrowsChooseTheSexAndCtrlOrAltTypeNothing) {
     } cases[] = {{"F", Qt::Key_Right, "M"}, {"M", Qt::Key_Left, "F"}, {"M", Qt::Key_Right, "M"},
                  {"F", Qt::Key_Left, "F"},  {"M", Qt::Key_Up, "M"},   {"F", Qt::Key_Down, "F"}};
     for (const auto& c : cases) {
-        form->consumer.stIdSexoCons = c.before;
+        form->registration().consumer.stIdSexoCons = c.before;
         QTest::keyClick(form.get(), c.key);
-        EXPECT_EQ(form->consumer.stIdSexoCons, c.after) << c.before << " " << c.key;
-        EXPECT_EQ(form->inCampoAtivo, 2);
+        EXPECT_EQ(form->registration().consumer.stIdSexoCons, c.after) << c.before << " " << c.key;
+        EXPECT_EQ(form->activeField(), 2);
     }
     press(Qt::Key_A, Qt::ControlModifier, "\x01");
     press(Qt::Key_B, Qt::AltModifier, "b");
@@ -530,7 +534,7 @@ TEST_F(PhysicalKeyboardTest, ArrowsChooseTheSexAndCtrlOrAltTypeNothing) {
 
 TEST_F(PhysicalKeyboardTest, AnyKeyRepaintsTheActiveField) {
     activate(5);
-    form->inCampoAtivo = 9; // moved without a repaint
+    form->selectField(9); // moved without a repaint
     press(Qt::Key_Tab, {}, "\t");
     EXPECT_EQ(frameColor(9), kGray);
     EXPECT_EQ(frameColor(5), kWhite);

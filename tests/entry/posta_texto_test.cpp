@@ -81,15 +81,15 @@ TEST_F(PostaTextoTest, AddingFollowsCommaLengthDateAndCaseRules) {
     for (const PostCase& c : cases) {
         activate(c.field);
         form->setFieldText(c.field, c.before);
-        form->boCapsLock = c.caps;
-        form->boShift = c.shift;
+        form->setCapsLock(c.caps);
+        form->setShift(c.shift);
         form->PostaTexto(c.field, c.typed, false);
         const std::string where =
             "field " + std::to_string(c.field) + " '" + c.before.toStdString() + "' + '" + c.typed.toStdString() + "'";
         EXPECT_EQ(text(c.field), c.after) << where;
-        EXPECT_EQ(form->boShift, c.shiftAfter) << where;
-        EXPECT_EQ(form->boCapsLock, c.caps) << where;
-        EXPECT_EQ(form->inCampoAtivo, c.field) << where;
+        EXPECT_EQ(form->shiftArmed(), c.shiftAfter) << where;
+        EXPECT_EQ(form->capsLock(), c.caps) << where;
+        EXPECT_EQ(form->activeField(), c.field) << where;
     }
     EXPECT_TRUE(messages.isEmpty());
 }
@@ -99,7 +99,7 @@ TEST_F(PostaTextoTest, ShiftReleasedByACharacterShowsLowerCaseKeys) {
     EXPECT_EQ(letterCaptions(), kUpper);
     form->PostaTexto(2, "b", false);
     EXPECT_EQ(text(2), "B");
-    EXPECT_FALSE(form->boShift);
+    EXPECT_FALSE(form->shiftArmed());
     EXPECT_EQ(letterCaptions(), kLower);
 }
 
@@ -112,10 +112,10 @@ TEST_F(PostaTextoTest, ErasingRemovesTheLastCharacterOnly) {
     };
     for (const auto& c : cases) {
         form->setFieldText(c.field, c.before);
-        form->boShift = true;
+        form->setShift(true);
         form->PostaTexto(c.field, QString(), true);
         EXPECT_EQ(text(c.field), c.after) << c.field;
-        EXPECT_TRUE(form->boShift) << "erasing spends no Shift";
+        EXPECT_TRUE(form->shiftArmed()) << "erasing spends no Shift";
     }
 }
 

@@ -119,9 +119,7 @@ bool serverControl(const char* action) {
 }
 
 qint64 servicePid() {
-    if (!rdmCadConsumidor)
-        return 0;
-    QSqlQuery query(rdmCadConsumidor->adcCadConsumidor());
+    QSqlQuery query(formService().adcCadConsumidor());
     if (!query.exec(QStringLiteral("SELECT pg_backend_pid()")) || !query.next())
         return 0;
     return query.value(0).toLongLong();

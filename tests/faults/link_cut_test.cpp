@@ -181,8 +181,7 @@ protected:
 
     // The service's connection closed, and gone from the proxy, so that a cut reaches only the next one.
     void dropServiceConnection() {
-        if (rdmCadConsumidor)
-            rdmCadConsumidor->close();
+        test::closeFormService();
         for (int i = 0; i < 500 && proxy_->counts().open > 0; ++i)
             QThread::msleep(2);
     }
@@ -214,9 +213,9 @@ protected:
         v.operacao = novo ? QStringLiteral("1") : QStringLiteral("2");
         if (novo)
             exec(QStringLiteral("DELETE FROM CONSUMIDOR WHERE CDCONSUMIDOR = '%1'").arg(key));
-        rdmCadConsumidor->open();
+        test::formService().open();
         const auto bytes = bytesOf([&] {
-            const ServiceResult saved = setGravaConsumidor(v);
+            const ServiceResult saved = setGravaConsumidor(test::formService(), v);
             EXPECT_TRUE(std::holds_alternative<bool>(saved)) << std::get<QString>(saved).toStdString();
         });
         dropServiceConnection();
@@ -293,7 +292,7 @@ protected:
             const QString& text = messages[0].text;
             EXPECT_TRUE(kNamesTheFailure.match(text).hasMatch()) << text.toStdString();
             ++f.messages[text.section(u'\n', 0, 1).replace(u'\n', QLatin1String(" / ")).replace(digits, "#").left(200)];
-            EXPECT_FALSE(form->boGravou);
+            EXPECT_FALSE(form->saved());
             EXPECT_EQ(fieldTexts(*form), shown);
             // The service could ask again on a new connection, so a refusal means nothing was written.
             EXPECT_EQ(rowTexts(consumer(kCliente1, key)), rowTexts(before));
@@ -305,12 +304,12 @@ protected:
         }
         EXPECT_TRUE(messages.isEmpty()) << messageTexts().join(u'|').toStdString();
         EXPECT_FALSE(formOpen());
-        EXPECT_TRUE(form->boGravou);
+        EXPECT_TRUE(form->saved());
         EXPECT_EQ(consumerCount(), countBefore + (novo ? 1 : 0));
         expectWhole(consumer(kCliente1, key), novo, code);
         // The next run starts on a new connection, as the Confirm that was measured did. A cut still armed
         // goes with it.
-        rdmCadConsumidor->close();
+        test::closeFormService();
     }
 
     std::unique_ptr<LinkProxy> proxy_;
@@ -408,7 +407,7 @@ TEST_P(CutLinkDirect, CommitAnswerLostWhileTheLinkStaysDownIsSettledByTheNextCon
         } else {
             EXPECT_TRUE(messages.isEmpty()) << messageTexts().join(u'|').toStdString();
             EXPECT_FALSE(formOpen());
-            EXPECT_TRUE(form->boGravou);
+            EXPECT_TRUE(form->saved());
             EXPECT_EQ(written(consumer(kCliente1, key)), written(committed));
         }
         EXPECT_EQ(consumerCount(), countBefore + (c.novo ? 1 : 0));

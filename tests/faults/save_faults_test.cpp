@@ -53,8 +53,7 @@ protected:
     void limitStatements() {
         exec(QStringLiteral("DO $$ BEGIN EXECUTE format('ALTER DATABASE %I SET statement_timeout = 2000', "
                             "current_database()); END $$"));
-        if (rdmCadConsumidor)
-            rdmCadConsumidor->close();
+        test::closeFormService();
     }
     void unlimitStatements() {
         exec(QStringLiteral("DO $$ BEGIN EXECUTE format('ALTER DATABASE %I RESET statement_timeout', "
@@ -94,7 +93,7 @@ TEST_P(SaveFaults, NewConsumerIsNeitherHalfWrittenNorLostAndTheNextConfirmSavesI
         EXPECT_TRUE(messages[0].details.contains(QLatin1String("setGravaConsumidor")))
             << messages[0].details.toStdString();
         EXPECT_TRUE(formOpen());
-        EXPECT_FALSE(form->boGravou);
+        EXPECT_FALSE(form->saved());
         EXPECT_EQ(fieldTexts(*form), shown);
         EXPECT_EQ(consumerCount(), before);
         EXPECT_TRUE(consumer(kCliente1, code21(code)).isEmpty());
@@ -105,7 +104,7 @@ TEST_P(SaveFaults, NewConsumerIsNeitherHalfWrittenNorLostAndTheNextConfirmSavesI
         confirm();
         EXPECT_TRUE(messages.isEmpty()) << messageTexts().join(u'|').toStdString();
         EXPECT_FALSE(formOpen());
-        EXPECT_TRUE(form->boGravou);
+        EXPECT_TRUE(form->saved());
         EXPECT_EQ(consumerCount(), before + 1);
         const QVariantMap row = consumer(kCliente1, code21(code));
         EXPECT_EQ(row.value("NMCONSUMIDOR").toString(), "BEATRIZ NUNES");
@@ -124,7 +123,7 @@ TEST_P(SaveFaults, EditedConsumerKeepsItsStoredRowWholeAndTheNextConfirmSavesThe
         ASSERT_FALSE(stored.isEmpty());
         const int before = consumerCount();
         open(QStringLiteral("1"), kCliente1);
-        ASSERT_EQ(form->consumer.stOperacao, "2");
+        ASSERT_EQ(form->registration().consumer.stOperacao, "2");
         const QString phone = QStringLiteral("11%1").arg(f.statementTimeout ? 40041111 : 40042222);
         show("lblTelefone", phone);
         show("lblEndereco", QStringLiteral("Rua Nova"));
@@ -168,8 +167,9 @@ TEST_P(SaveFaults, SessionEndedBetweenCallsIsMadeAnewAtTheNextOpening) {
         if (c.reopenScreen) {
             open({}, {}, QStringLiteral("B"));
             EXPECT_TRUE(messages.isEmpty()) << messageTexts().join(u'|').toStdString();
-            EXPECT_FALSE(form->lists().cdsPais.isEmpty());
-            EXPECT_EQ(text("lblNomeCliente"), form->lists().cdsNomeCliente.asString(QStringLiteral("NMFANTCLIE")));
+            EXPECT_FALSE(form->registration().lists.cdsPais.isEmpty());
+            EXPECT_EQ(text("lblNomeCliente"),
+                      form->registration().lists.cdsNomeCliente.asString(QStringLiteral("NMFANTCLIE")));
             EXPECT_FALSE(text("lblNomeCliente").isEmpty());
         }
         ++code;

@@ -60,7 +60,7 @@ TEST_P(ServerStops, MidSaveTheOperatorIsToldNothingIsWrittenAndTheConfirmAfterTh
     confirm();
     EXPECT_TRUE(messages.isEmpty()) << messageTexts().join(u'|').toStdString();
     EXPECT_FALSE(formOpen());
-    EXPECT_TRUE(form->boGravou);
+    EXPECT_TRUE(form->saved());
     EXPECT_EQ(consumerCount(), before + 1);
     const QVariantMap row = consumer(kCliente1, code21(701));
     EXPECT_EQ(row.value("NMCONSUMIDOR").toString(), "BEATRIZ NUNES");
@@ -80,7 +80,7 @@ TEST_P(ServerStops, RestartBetweenCallsIsMetByTheNextOpeningOfTheScreen) {
 
     open({}, {}, QStringLiteral("B"));
     EXPECT_TRUE(messages.isEmpty()) << messageTexts().join(u'|').toStdString();
-    EXPECT_FALSE(form->lists().cdsPais.isEmpty());
+    EXPECT_FALSE(form->registration().lists.cdsPais.isEmpty());
     EXPECT_NE(servicePid(), pid);
     fillNewConsumer(QStringLiteral("702"));
     confirm();

@@ -29,10 +29,10 @@ QString refused(const QString& text) {
     return QStringLiteral("refused ") + QString(text).replace(u'\n', QStringLiteral(" | "));
 }
 
-QString registerNew(const QString& customer, const QString& code, bool pauseAfterCheck) {
+QString registerNew(TrdmCadConsumidor& service, const QString& customer, const QString& code, bool pauseAfterCheck) {
     const QString key = Ajusta(code, 21);
     // Confirm asks first whether the code is taken.
-    const ServiceResult check = getValidaCons(key, customer);
+    const ServiceResult check = getValidaCons(service, key, customer);
     if (const auto* text = std::get_if<QString>(&check))
         return refused(*text);
     if (const auto* packet = std::get_if<DataPacket>(&check); packet && !packet->rows.isEmpty())
@@ -43,15 +43,15 @@ QString registerNew(const QString& customer, const QString& code, bool pauseAfte
         if (!std::getline(std::cin, go))
             return QStringLiteral("no go after the check");
     }
-    const ServiceResult saved = setGravaConsumidor(test::tillConsumer(customer, key, QStringLiteral("1"), {}));
+    const ServiceResult saved = setGravaConsumidor(service, test::tillConsumer(customer, key, QStringLiteral("1"), {}));
     if (const auto* text = std::get_if<QString>(&saved))
         return refused(*text);
     return QStringLiteral("saved");
 }
 
-QString edit(const QString& customer, const QString& code, const QString& tag) {
+QString edit(TrdmCadConsumidor& service, const QString& customer, const QString& code, const QString& tag) {
     const ServiceResult saved =
-        setGravaConsumidor(test::tillConsumer(customer, Ajusta(code, 21), QStringLiteral("2"), tag));
+        setGravaConsumidor(service, test::tillConsumer(customer, Ajusta(code, 21), QStringLiteral("2"), tag));
     if (const auto* text = std::get_if<QString>(&saved))
         return refused(*text);
     return QStringLiteral("saved");
@@ -68,7 +68,6 @@ int main(int argc, char** argv) {
         answer(refused(QString::fromUtf8(e.what())));
         return 1;
     }
-    rdmCadConsumidor = &service;
     std::string line;
     while (std::getline(std::cin, line)) {
         const QStringList words = QString::fromStdString(line).split(u' ', Qt::SkipEmptyParts);
@@ -81,12 +80,11 @@ int main(int argc, char** argv) {
         if (!std::getline(std::cin, go))
             break;
         if ((words[0] == QLatin1String("new") || words[0] == QLatin1String("new-checked")) && words.size() == 3)
-            answer(registerNew(words[1], words[2], words[0] == QLatin1String("new-checked")));
+            answer(registerNew(service, words[1], words[2], words[0] == QLatin1String("new-checked")));
         else if (words[0] == QLatin1String("edit") && words.size() == 4)
-            answer(edit(words[1], words[2], words[3]));
+            answer(edit(service, words[1], words[2], words[3]));
         else
             answer(QStringLiteral("unknown command ") + words.join(u' '));
     }
-    rdmCadConsumidor = nullptr;
     return 0;
 }

@@ -6,8 +6,8 @@
 #include "fuzz_support.h"
 #include "module/cadconsumidor.h"
 #include "screen/cad_consumidor_form.h"
-#include "screen/module_state.h"
 
+#include <QApplication>
 #include <QTimer>
 #include <QUtf8StringView>
 #include <cstdint>
@@ -33,8 +33,11 @@ public:
     explicit Leaver(bool byExitKey) {
         timer_.setInterval(0);
         QObject::connect(&timer_, &QTimer::timeout, [this, byExitKey] {
-            cadcons::TfrmCadastroConsumidor* form = cadcons::frmCadastroConsumidor;
-            if (!form || !form->isVisible())
+            cadcons::TfrmCadastroConsumidor* form = nullptr;
+            for (QWidget* widget : QApplication::topLevelWidgets())
+                if (auto* shown = qobject_cast<cadcons::TfrmCadastroConsumidor*>(widget); shown && shown->isVisible())
+                    form = shown;
+            if (!form)
                 return;
             if (byExitKey)
                 form->lblSairClick();

@@ -2,10 +2,11 @@
 // database. Dialogs and pick lists answer from the input, so nothing waits for an operator. After every
 // step: no typed caption beyond its field's limit, and the password fields show nothing but asterisks
 // (or the stored form they were loaded with).
+#include "config/host_config.h"
+#include "form_service.h"
 #include "fuzz_support.h"
+#include "registration/field_catalogue.h"
 #include "screen/cad_consumidor_form.h"
-#include "screen/field_catalogue.h"
-#include "screen/module_state.h"
 #include "widgets/blended.h"
 
 #include <QApplication>
@@ -23,7 +24,7 @@
 namespace {
 
 using cadcons::TfrmCadastroConsumidor;
-namespace screen = cadcons::screen;
+namespace registration = cadcons::registration;
 
 cadcons::fuzz::HostDirectory* host = nullptr;
 
@@ -80,17 +81,17 @@ QList<QWidget*> touchTargets(TfrmCadastroConsumidor& form) {
     return targets;
 }
 
-void checkCaptions(const TfrmCadastroConsumidor& form, const std::array<QString, screen::kFieldCount>& loaded,
-                   std::array<QString, screen::kFieldCount>& before) {
-    for (const screen::FieldSpec& spec : screen::fieldCatalogue()) {
+void checkCaptions(const TfrmCadastroConsumidor& form, const std::array<QString, registration::kFieldCount>& loaded,
+                   std::array<QString, registration::kFieldCount>& before) {
+    for (const registration::FieldSpec& spec : registration::fieldCatalogue()) {
         const size_t i = size_t(spec.number - 1);
         const QString caption = form.fieldText(spec.number);
         if (isPasswordField(spec.number)) {
             // The hidden value has no limit; its caption is the stored form or asterisks only.
             if (caption != loaded[i] && caption.count(u'*') != caption.size())
                 fail("password field shows more than asterisks", spec.number, caption);
-        } else if (spec.picker == screen::Picker::None && caption != before[i] && caption.size() > before[i].size() &&
-                   caption.size() > spec.maxLength) {
+        } else if (spec.picker == registration::Picker::None && caption != before[i] &&
+                   caption.size() > before[i].size() && caption.size() > spec.maxLength) {
             fail("caption grew beyond the field's limit", spec.number, caption);
         }
         before[i] = caption;
@@ -110,13 +111,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzz::Bytes in(data, size);
     host->restoreDatabase();
     fuzz::scriptDialogs(&in);
-    clearCallSecrets();
 
     // The call: a consumer of the demonstration data or a new one, in mode "B" or another.
     static const QString kCodes[] = {QString(), QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("999999")};
     const QString code = kCodes[in.pick(4)];
     const QString mode = (in.byte() & 1) ? QStringLiteral("B") : QStringLiteral("A");
-    auto form = std::make_unique<TfrmCadastroConsumidor>();
+    auto form = std::make_unique<TfrmCadastroConsumidor>(cadcons::test::formService(), cadcons::hostDirectory());
     try {
         form->FormCreate();
         form->InicializaForm(code, QString(), QString(), mode);
@@ -124,8 +124,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
 
-    std::array<QString, screen::kFieldCount> loaded, before;
-    for (int n = 1; n <= screen::kFieldCount; ++n)
+    std::array<QString, registration::kFieldCount> loaded, before;
+    for (int n = 1; n <= registration::kFieldCount; ++n)
         loaded[size_t(n - 1)] = before[size_t(n - 1)] = form->fieldText(n);
     const QList<QWidget*> targets = touchTargets(*form);
     // For writing seeds by hand: the index of each touch target.
@@ -172,6 +172,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     form.reset();
-    clearCallSecrets();
     return 0;
 }

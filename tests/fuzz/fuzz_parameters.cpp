@@ -1,8 +1,9 @@
 // The parameter file: the bytes become the host's PARAMETROSKIV.CDS and the form initializes from it
 // on the demonstration database. A bad file is a message to the operator, never a crash.
+#include "config/host_config.h"
+#include "form_service.h"
 #include "fuzz_support.h"
 #include "screen/cad_consumidor_form.h"
-#include "screen/module_state.h"
 
 #include <QFile>
 #include <cstdint>
@@ -32,8 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::abort();
         file.write(reinterpret_cast<const char*>(data), qint64(size));
     }
-    clearCallSecrets();
-    auto form = std::make_unique<TfrmCadastroConsumidor>();
+    auto form = std::make_unique<TfrmCadastroConsumidor>(cadcons::test::formService(), cadcons::hostDirectory());
     form->FormCreate();
     try {
         form->InicializaForm(QStringLiteral("1"), QString(), QString(), QStringLiteral("A"));

@@ -1,4 +1,5 @@
 #include "fuzz_support.h"
+#include "form_service.h"
 
 #include "platform/client_data_set.h"
 #include "routines/sibling.h"
@@ -91,8 +92,7 @@ HostDirectory::HostDirectory() {
 }
 
 void HostDirectory::restoreDatabase() const {
-    if (rdmCadConsumidor)
-        rdmCadConsumidor->close();
+    cadcons::test::closeFormService();
     QFile::remove(database());
     require(QFile::copy(path() + kPristine, database()), QStringLiteral("database copy"));
 }

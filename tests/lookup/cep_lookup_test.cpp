@@ -63,20 +63,26 @@ protected:
     }
 
     Address address() const {
-        return {form->fieldText(6),           form->fieldText(7),        form->consumer.stCdPais,
-                form->fieldText(8),           form->consumer.stSgEstado, form->fieldText(9),
-                form->consumer.stCdMunicipio, form->fieldText(10),       form->consumer.stNmBairCons};
+        return {form->fieldText(6),
+                form->fieldText(7),
+                form->registration().consumer.stCdPais,
+                form->fieldText(8),
+                form->registration().consumer.stSgEstado,
+                form->fieldText(9),
+                form->registration().consumer.stCdMunicipio,
+                form->fieldText(10),
+                form->registration().consumer.stNmBairCons};
     }
     void setAddress(const Address& a) {
         form->setFieldText(6, a.endereco);
         form->setFieldText(7, a.pais);
-        form->consumer.stCdPais = a.cdPais;
+        form->registration().consumer.stCdPais = a.cdPais;
         form->setFieldText(8, a.uf);
-        form->consumer.stSgEstado = a.sgEstado;
+        form->registration().consumer.stSgEstado = a.sgEstado;
         form->setFieldText(9, a.cidade);
-        form->consumer.stCdMunicipio = a.cdMunicipio;
+        form->registration().consumer.stCdMunicipio = a.cdMunicipio;
         form->setFieldText(10, a.bairro);
-        form->consumer.stNmBairCons = a.nmBairro;
+        form->registration().consumer.stNmBairCons = a.nmBairro;
     }
 
     // A new consumer with an address typed, the postal code typed into its field and the field active.
@@ -85,7 +91,7 @@ protected:
             newConsumer();
         setAddress(kTyped);
         form->setFieldText(11, cep);
-        form->inCampoAtivo = 11;
+        form->selectField(11);
         form->mudaCor();
     }
     // Leaves the postal-code field with Enter, as the operator does.
@@ -121,8 +127,8 @@ TEST_F(CepLookupTest, AKnownCodeIsFilledFromTheLocalTableWhateverItsLength) {
         typeCep(QLatin1String(c.cep));
         enter();
         EXPECT_EQ(address(), c.filled) << c.cep;
-        EXPECT_EQ(form->stUltimoCep, QLatin1String(c.cep));
-        EXPECT_EQ(form->inCampoAtivo, 6); // Enter moves on after the look-up
+        EXPECT_EQ(form->registration().stUltimoCep, QLatin1String(c.cep));
+        EXPECT_EQ(form->activeField(), 6); // Enter moves on after the look-up
     }
     EXPECT_EQ(stub->requests(), 0);
     EXPECT_TRUE(messages.isEmpty());
@@ -138,7 +144,7 @@ TEST_F(CepLookupTest, AServiceErrorIsReportedAndFillsNothing) {
     EXPECT_TRUE(messages[0].details.contains("getInfCEP")) << messages[0].details.toStdString();
     EXPECT_TRUE(messages[0].details.contains("01001999_")) << messages[0].details.toStdString();
     EXPECT_EQ(address(), kTyped);
-    EXPECT_EQ(form->stUltimoCep, "");
+    EXPECT_EQ(form->registration().stUltimoCep, "");
     EXPECT_EQ(stub->requests(), 0);
 }
 
@@ -147,10 +153,10 @@ TEST_F(CepLookupTest, CodesTheWebIsNotAskedFor) {
     const char* const codes[] = {"1234567", "123456789", "   ", ""};
     for (const char* cep : codes) {
         typeCep(QLatin1String(cep));
-        form->stUltimoCep = QStringLiteral("earlier");
+        form->registration().stUltimoCep = QStringLiteral("earlier");
         form->BuscaEnderecoCEP();
         EXPECT_EQ(address(), kTyped) << cep;
-        EXPECT_EQ(form->stUltimoCep, "earlier") << cep;
+        EXPECT_EQ(form->registration().stUltimoCep, "earlier") << cep;
     }
     EXPECT_EQ(stub->requests(), 0);
     EXPECT_TRUE(messages.isEmpty());
@@ -163,7 +169,7 @@ TEST_F(CepLookupTest, AnUnknownCodeIsAskedForOnceUntilAnotherCodeIsLookedUp) {
     typeCep(QStringLiteral("99999999"));
     enter();
     EXPECT_EQ(stub->requests(path("99999999")), 1);
-    EXPECT_EQ(form->stUltimoCep, "99999999");
+    EXPECT_EQ(form->registration().stUltimoCep, "99999999");
 
     typeCep(QStringLiteral("01001000")); // known locally
     enter();
@@ -220,7 +226,7 @@ TEST_F(CepLookupTest, UnknownCodesAndFailedAnswersFillNothing) {
     for (const auto& c : cases) {
         lookUp("01001999", c.reply);
         EXPECT_EQ(address(), kTyped) << c.what;
-        EXPECT_EQ(form->stUltimoCep, "01001999") << c.what;
+        EXPECT_EQ(form->registration().stUltimoCep, "01001999") << c.what;
         form.reset();
     }
     EXPECT_EQ(stub->requests(), static_cast<int>(std::size(cases)));
@@ -286,7 +292,7 @@ TEST_F(CepLookupTest, TheFormTakesNoInputWhileItWaits) {
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     EXPECT_EQ(form->fieldText(11), "01001999");
     EXPECT_TRUE(offers.isEmpty());
-    EXPECT_EQ(form->inCampoAtivo, 11);
+    EXPECT_EQ(form->activeField(), 11);
     EXPECT_EQ(address().cidade, "SAO PAULO");
 }
 
@@ -317,7 +323,7 @@ TEST_F(CepLookupTest, AStateOrCityMissingFromTheListsIsReported) {
         EXPECT_EQ(messages[0].kind, kMsgInformacao);
         EXPECT_EQ(messages[0].flag1, "N");
         EXPECT_EQ(messages[0].flag2, "N");
-        EXPECT_EQ(messages[0].esquema, form->stIdEsquema);
+        EXPECT_EQ(messages[0].esquema, form->registration().stIdEsquema);
 
         // The list is left restricted, and the pickers still offer it whole.
         setAddress({"", "Brasil", "0055", "SP", "SP", "SAO PAULO", "0001", "", ""});
@@ -335,7 +341,7 @@ TEST_F(CepLookupTest, ANeighbourhoodMissingFromTheListIsTakenAsTheServiceNamesIt
     lookUp("01001999", {200, xmlReply("SP", "São Paulo", "Jardim Ébano", "Rua Nova"), 0, false});
     EXPECT_EQ(address(),
               (Address{"Rua Nova", "Brasil", "0055", "SP", "SP", "SAO PAULO", "0001", "Jardim Ebano", "Jardim Ebano"}));
-    EXPECT_FALSE(form->lists().cdsBairro.filtered());
+    EXPECT_FALSE(form->registration().lists.cdsBairro.filtered());
     EXPECT_TRUE(messages.isEmpty());
 }
 
@@ -344,7 +350,7 @@ TEST_F(CepLookupTest, EscapeOnTheFieldLooksUpBeforeMovingBack) {
     typeCep(QStringLiteral("01001999"));
     QTest::keyClick(form.get(), Qt::Key_Escape);
     EXPECT_EQ(address().cidade, "SAO PAULO");
-    EXPECT_EQ(form->inCampoAtivo, 5);
+    EXPECT_EQ(form->activeField(), 5);
     EXPECT_EQ(stub->requests(), 1);
 }
 

@@ -68,13 +68,13 @@ protected:
     void setAddress(const QString& pais, const QString& cdPais, const QString& uf, const QString& cidade,
                     const QString& cdMunicipio, const QString& bairro) {
         form->setFieldText(7, pais);
-        form->consumer.stCdPais = cdPais;
+        form->registration().consumer.stCdPais = cdPais;
         form->setFieldText(8, uf);
-        form->consumer.stSgEstado = uf;
+        form->registration().consumer.stSgEstado = uf;
         form->setFieldText(9, cidade);
-        form->consumer.stCdMunicipio = cdMunicipio;
+        form->registration().consumer.stCdMunicipio = cdMunicipio;
         form->setFieldText(10, bairro);
-        form->consumer.stNmBairCons = bairro;
+        form->registration().consumer.stNmBairCons = bairro;
     }
 
     // Texts of the messages shown, in order.
@@ -84,7 +84,7 @@ protected:
             out << m.text;
         return out;
     }
-    QString msg(const char* key) const { return form->msgPadrao.Msg(QLatin1String(key)); }
+    QString msg(const char* key) const { return form->registration().msgPadrao.Msg(QLatin1String(key)); }
 
     QList<Offer> offers;
     QString pickColumn;

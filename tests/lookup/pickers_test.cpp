@@ -22,8 +22,10 @@ QStringList sorted(QStringList values) {
 
 // The address fields as the form holds them: labels 7 to 10 and the four codes.
 QStringList address(const TfrmCadastroConsumidor& form) {
-    return {form.fieldText(7), form.consumer.stCdPais,      form.fieldText(8),  form.consumer.stSgEstado,
-            form.fieldText(9), form.consumer.stCdMunicipio, form.fieldText(10), form.consumer.stNmBairCons};
+    return {form.fieldText(7),  form.registration().consumer.stCdPais,
+            form.fieldText(8),  form.registration().consumer.stSgEstado,
+            form.fieldText(9),  form.registration().consumer.stCdMunicipio,
+            form.fieldText(10), form.registration().consumer.stNmBairCons};
 }
 
 TEST_F(PickerTest, MissingPreconditionsShowTheirMessageAndOpenNoList) {
@@ -48,7 +50,8 @@ TEST_F(PickerTest, MissingPreconditionsShowTheirMessageAndOpenNoList) {
         messages.clear();
         offers.clear();
         setAddress(c.pais, QStringLiteral("0055"), c.uf, c.cidade, QStringLiteral("0001"), QStringLiteral("SE"));
-        for (ClientDataSet* ds : {&form->lists().cdsEstado, &form->lists().cdsMunicipio, &form->lists().cdsBairro}) {
+        for (ClientDataSet* ds : {&form->registration().lists.cdsEstado, &form->registration().lists.cdsMunicipio,
+                                  &form->registration().lists.cdsBairro}) {
             ds->setFilter(QStringLiteral("CDPAIS = '0055'"));
             ds->setFiltered(true);
         }
@@ -56,7 +59,7 @@ TEST_F(PickerTest, MissingPreconditionsShowTheirMessageAndOpenNoList) {
 
         (form.get()->*c.handler)();
 
-        EXPECT_EQ(form->inCampoAtivo, c.field);
+        EXPECT_EQ(form->activeField(), c.field);
         EXPECT_EQ(highlightedField(*form), c.field);
         EXPECT_TRUE(offers.isEmpty());
         ASSERT_EQ(messages.size(), 1);
@@ -66,7 +69,8 @@ TEST_F(PickerTest, MissingPreconditionsShowTheirMessageAndOpenNoList) {
         EXPECT_EQ(messages[0].flag2, "N");
         EXPECT_EQ(messages[0].esquema, "002");
         EXPECT_EQ(address(*form), before);
-        for (ClientDataSet* ds : {&form->lists().cdsEstado, &form->lists().cdsMunicipio, &form->lists().cdsBairro}) {
+        for (ClientDataSet* ds : {&form->registration().lists.cdsEstado, &form->registration().lists.cdsMunicipio,
+                                  &form->registration().lists.cdsBairro}) {
             EXPECT_TRUE(ds->filtered()) << ds->name().toStdString();
             EXPECT_EQ(ds->filter(), "CDPAIS = '0055'") << ds->name().toStdString();
         }
@@ -93,7 +97,7 @@ TEST_F(PickerTest, EachListIsRestrictedToTheChosenAddressAndReleasedAfterwards) 
         offers.clear();
         setAddress(kBrasil, QStringLiteral("0055"), QStringLiteral("SP"), QStringLiteral("SAO PAULO"),
                    QStringLiteral("0001"), QString());
-        ClientDataSet& ds = form->lists().*c.dataset;
+        ClientDataSet& ds = form->registration().lists.*c.dataset;
         // A restriction left from elsewhere does not narrow the list.
         ds.setFilter(QStringLiteral("CDPAIS = 'nowhere'"));
         ds.setFiltered(true);
@@ -140,7 +144,7 @@ TEST_F(PickerTest, ACountryTypedWithoutItsCodeOffersNoStatesAndNothingCanBeChose
     form->bdsUfClick();
     EXPECT_EQ(offered, 0);
     EXPECT_EQ(address(*form), (QStringList{kBrasil, "", "SP", "SP", "SAO PAULO", "0001", "", ""}));
-    EXPECT_FALSE(form->lists().cdsEstado.filtered());
+    EXPECT_FALSE(form->registration().lists.cdsEstado.filtered());
     EXPECT_TRUE(messages.isEmpty());
 }
 
@@ -155,7 +159,7 @@ TEST_F(PickerTest, ChoosingACountryClearsStateAndCityOnlyWhenTheCountryChanges) 
     pick(QStringLiteral("CDPAIS"), QStringLiteral("0055"));
     form->bdsPaisClick();
     EXPECT_EQ(address(*form), saoPaulo);
-    EXPECT_EQ(form->inCampoAtivo, 7);
+    EXPECT_EQ(form->activeField(), 7);
 
     // Another country: state and city go, the neighbourhood stays.
     pick(QStringLiteral("CDPAIS"), QStringLiteral("X'1"));
@@ -168,7 +172,7 @@ TEST_F(PickerTest, ChoosingACountryClearsStateAndCityOnlyWhenTheCountryChanges) 
     ASSERT_EQ(offers.size(), 3);
     EXPECT_EQ(offers[2].values("NMESTADO"), QStringList{"Alta Xanadu"});
     EXPECT_EQ(form->fieldText(8), "XA");
-    EXPECT_EQ(form->consumer.stSgEstado, "XA");
+    EXPECT_EQ(form->registration().consumer.stSgEstado, "XA");
     EXPECT_TRUE(messages.isEmpty());
 }
 
@@ -183,8 +187,8 @@ TEST_F(PickerTest, ChoosingAStateClearsTheCityOnlyWhenTheStateChanges) {
     pick(QStringLiteral("SGESTADO"), QStringLiteral("MG"));
     form->bdsUfClick();
     EXPECT_EQ(address(*form), (QStringList{kBrasil, "0055", "MG", "MG", "", "", "SE", "SE"}));
-    EXPECT_FALSE(form->lists().cdsEstado.filtered());
-    EXPECT_EQ(form->lists().cdsEstado.filter(), "CDPAIS = '0055'"); // the text stays, switched off
+    EXPECT_FALSE(form->registration().lists.cdsEstado.filtered());
+    EXPECT_EQ(form->registration().lists.cdsEstado.filter(), "CDPAIS = '0055'"); // the text stays, switched off
 }
 
 TEST_F(PickerTest, ChoosingACityOrNeighbourhoodWritesItsNameAndCode) {
@@ -194,14 +198,14 @@ TEST_F(PickerTest, ChoosingACityOrNeighbourhoodWritesItsNameAndCode) {
     pick(QStringLiteral("NMBAIRRO"), QStringLiteral("OLHO D'AGUA"));
     form->bdsBairroClick();
     EXPECT_EQ(form->fieldText(10), "OLHO D'AGUA");
-    EXPECT_EQ(form->consumer.stNmBairCons, "OLHO D'AGUA"); // by name: the neighbourhood is stored so
+    EXPECT_EQ(form->registration().consumer.stNmBairCons, "OLHO D'AGUA"); // by name: the neighbourhood is stored so
 
     setAddress(kBrasil, QStringLiteral("0055"), QStringLiteral("PA"), QStringLiteral("BELEM"), QStringLiteral("0001"),
                QStringLiteral("CAMPINA"));
     pick(QStringLiteral("NMMUNICIPIO"), QStringLiteral("PAU D'ARCO"));
     form->bdsCidadeClick();
     EXPECT_EQ(address(*form), (QStringList{kBrasil, "0055", "PA", "PA", "PAU D'ARCO", "0002", "CAMPINA", "CAMPINA"}));
-    EXPECT_FALSE(form->lists().cdsMunicipio.filtered());
+    EXPECT_FALSE(form->registration().lists.cdsMunicipio.filtered());
     EXPECT_TRUE(messages.isEmpty());
 }
 
@@ -227,9 +231,10 @@ TEST_F(PickerTest, LeavingAnyDialogChangesNothingButTheRestriction) {
         QStringList s;
         for (int f = 1; f <= 24; ++f)
             s << form->fieldText(f);
-        return s << form->consumer.stCdPais << form->consumer.stSgEstado << form->consumer.stCdMunicipio
-                 << form->consumer.stNmBairCons << form->consumer.stCdTipoConsSel << form->consumer.stCdTipoVenda
-                 << form->consumer.stCdCliente;
+        return s << form->registration().consumer.stCdPais << form->registration().consumer.stSgEstado
+                 << form->registration().consumer.stCdMunicipio << form->registration().consumer.stNmBairCons
+                 << form->registration().consumer.stCdTipoConsSel << form->registration().consumer.stCdTipoVenda
+                 << form->registration().consumer.stCdCliente;
     };
     const QStringList before = state();
     for (const auto& c : cases) {
@@ -237,10 +242,10 @@ TEST_F(PickerTest, LeavingAnyDialogChangesNothingButTheRestriction) {
         offers.clear();
         (form.get()->*c.handler)();
         EXPECT_EQ(offers.size(), 1);
-        EXPECT_EQ(form->inCampoAtivo, c.field);
+        EXPECT_EQ(form->activeField(), c.field);
         EXPECT_EQ(state(), before);
-        for (ClientDataSet* ds :
-             {&form->lists().cdsPais, &form->lists().cdsEstado, &form->lists().cdsMunicipio, &form->lists().cdsBairro})
+        for (ClientDataSet* ds : {&form->registration().lists.cdsPais, &form->registration().lists.cdsEstado,
+                                  &form->registration().lists.cdsMunicipio, &form->registration().lists.cdsBairro})
             EXPECT_FALSE(ds->filtered()) << ds->name().toStdString();
     }
     EXPECT_TRUE(messages.isEmpty());
@@ -248,28 +253,28 @@ TEST_F(PickerTest, LeavingAnyDialogChangesNothingButTheRestriction) {
 
 TEST_F(PickerTest, ConsumerAndSaleTypeTakeTheChosenRow) {
     newConsumer();
-    const QString defaultType = form->consumer.stCdTipoCons;
-    form->lists().cdsTipoCons.setFilter(QStringLiteral("CDTIPOCONS = '01'"));
-    form->lists().cdsTipoCons.setFiltered(true);
+    const QString defaultType = form->registration().consumer.stCdTipoCons;
+    form->registration().lists.cdsTipoCons.setFilter(QStringLiteral("CDTIPOCONS = '01'"));
+    form->registration().lists.cdsTipoCons.setFiltered(true);
     pick(QStringLiteral("CDTIPOCONS"), QStringLiteral("03"));
     form->bdsTipoConsClick();
     ASSERT_EQ(offers.size(), 1);
     EXPECT_EQ(offers[0].rows.size(), 4); // the whole list
     EXPECT_EQ(form->fieldText(16), "DIRETORIA");
-    EXPECT_EQ(form->consumer.stCdTipoConsSel, "03");
-    EXPECT_EQ(form->consumer.stCdTipoCons, defaultType); // taken over only when saving
+    EXPECT_EQ(form->registration().consumer.stCdTipoConsSel, "03");
+    EXPECT_EQ(form->registration().consumer.stCdTipoCons, defaultType); // taken over only when saving
 
     // The sale type list is offered as it stands.
-    form->lists().cdsTipoVenda.setFilter(QStringLiteral("CDTIPOVENDA = '2'"));
-    form->lists().cdsTipoVenda.setFiltered(true);
+    form->registration().lists.cdsTipoVenda.setFilter(QStringLiteral("CDTIPOVENDA = '2'"));
+    form->registration().lists.cdsTipoVenda.setFiltered(true);
     pick(QStringLiteral("CDTIPOVENDA"), QStringLiteral("2"));
     form->bdsTipoVendaClick();
     ASSERT_EQ(offers.size(), 2);
     EXPECT_EQ(offers[1].rows.size(), 1);
-    EXPECT_TRUE(form->lists().cdsTipoVenda.filtered());
+    EXPECT_TRUE(form->registration().lists.cdsTipoVenda.filtered());
     EXPECT_EQ(form->fieldText(22), QStringLiteral("Crédito Pessoal"));
-    EXPECT_EQ(form->consumer.stCdTipoVenda, "2");
-    EXPECT_EQ(form->inCampoAtivo, 22);
+    EXPECT_EQ(form->registration().consumer.stCdTipoVenda, "2");
+    EXPECT_EQ(form->activeField(), 22);
 }
 
 TEST_F(PickerTest, TheCustomerIsChosenForANewConsumerOnly) {
@@ -280,19 +285,19 @@ TEST_F(PickerTest, TheCustomerIsChosenForANewConsumerOnly) {
     EXPECT_EQ(offers[0].dataset, "cdsClienFilial");
     EXPECT_EQ(offers[0].rows.size(), 3);
     EXPECT_EQ(form->fieldText(24), QStringLiteral("João da Silva"));
-    EXPECT_EQ(form->consumer.stCdCliente, "000000000000000000003");
+    EXPECT_EQ(form->registration().consumer.stCdCliente, "000000000000000000003");
 
     // An existing consumer keeps its customer: the field only becomes the active one.
     offers.clear();
     initialize(QStringLiteral("000000000000000000001"), QString(), QString(), QStringLiteral("A"));
-    ASSERT_EQ(form->consumer.stOperacao, "2");
-    const QString customer = form->consumer.stCdCliente;
+    ASSERT_EQ(form->registration().consumer.stOperacao, "2");
+    const QString customer = form->registration().consumer.stCdCliente;
     const QString shown = form->fieldText(24);
     form->bdsNomeClienteClick();
     EXPECT_TRUE(offers.isEmpty());
-    EXPECT_EQ(form->inCampoAtivo, 24);
+    EXPECT_EQ(form->activeField(), 24);
     EXPECT_EQ(highlightedField(*form), 24);
-    EXPECT_EQ(form->consumer.stCdCliente, customer);
+    EXPECT_EQ(form->registration().consumer.stCdCliente, customer);
     EXPECT_EQ(form->fieldText(24), shown);
     EXPECT_TRUE(messages.isEmpty());
 }
@@ -307,13 +312,14 @@ TEST_F(PickerTest, AFailingDialogIsReportedAndLeavesTheListWhole) {
     ASSERT_EQ(messages.size(), 1);
     EXPECT_EQ(messages[0].text, "search dialog unavailable");
     EXPECT_EQ(messages[0].kind, kMsgErro);
-    EXPECT_FALSE(form->lists().cdsMunicipio.filtered());
-    EXPECT_EQ(form->lists().cdsMunicipio.recordCount(), form->lists().cdsMunicipio.data().rows.size());
+    EXPECT_FALSE(form->registration().lists.cdsMunicipio.filtered());
+    EXPECT_EQ(form->registration().lists.cdsMunicipio.recordCount(),
+              form->registration().lists.cdsMunicipio.data().rows.size());
 }
 
 TEST_F(PickerTest, CustomersShowTheirRegistrationNumberUnderTheMaskOfTheirKind) {
     newConsumer();
-    ClientDataSet& customers = form->lists().cdsClienFilial;
+    ClientDataSet& customers = form->registration().lists.cdsClienFilial;
     const struct {
         const char* customer;
         const char* shown;
@@ -353,8 +359,9 @@ TEST_F(PickerTest, ARegistrationNumberTheMaskCannotHoldIsShownAsStored) {
                          {"IDTPIJURCLIE", FieldType::String, 1},
                          {"NRINSJURCLIE", FieldType::String, 20}};
         packet.rows = {{QStringLiteral("1"), QLatin1String(c.kind), QLatin1String(c.number)}};
-        form->lists().cdsClienFilial.setData(packet);
-        EXPECT_EQ(form->lists().cdsClienFilial.displayText(QStringLiteral("NRINSJURCLIE")), QLatin1String(c.shown))
+        form->registration().lists.cdsClienFilial.setData(packet);
+        EXPECT_EQ(form->registration().lists.cdsClienFilial.displayText(QStringLiteral("NRINSJURCLIE")),
+                  QLatin1String(c.shown))
             << c.kind << " " << c.number;
     }
 }

@@ -1,7 +1,7 @@
 // The form's lists on their own, without a screen: loaded from the data service on a real SQLite
 // database, and the address chain's filters judged against the tables themselves.
 
-#include "screen/lookup/registration_lists.h"
+#include "registration/registration_lists.h"
 
 #include "qt_printers.h"
 #include "service/rdm_cad_consumidor.h"
@@ -31,7 +31,6 @@ const char* const kSecondCountry[] = {
 class RegistrationListsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        saved_ = rdmCadConsumidor;
         if (qEnvironmentVariableIsSet("CADCONS_CONNECTION"))
             savedConnection_ = qgetenv("CADCONS_CONNECTION");
         qputenv("CADCONS_CONNECTION", freshDatabase(QStringLiteral("sqlite")).toUtf8());
@@ -42,10 +41,8 @@ protected:
         seedDemo(db);
         for (const char* sql : kSecondCountry)
             ASSERT_TRUE(QSqlQuery(db).exec(QLatin1String(sql))) << sql;
-        rdmCadConsumidor = service_.get();
     }
     void TearDown() override {
-        rdmCadConsumidor = saved_;
         service_.reset();
         savedConnection_ ? qputenv("CADCONS_CONNECTION", *savedConnection_) : qunsetenv("CADCONS_CONNECTION");
     }
@@ -78,7 +75,7 @@ protected:
     }
 
     void load() {
-        lists.loadPickLists(&accept, QStringLiteral("0001"));
+        lists.loadPickLists(*service_, &accept, QStringLiteral("0001"));
         lists.setPersistentFields();
     }
 
@@ -86,7 +83,6 @@ protected:
     std::unique_ptr<TrdmCadConsumidor> service_;
 
 private:
-    TrdmCadConsumidor* saved_ = nullptr;
     std::optional<QByteArray> savedConnection_;
 };
 
@@ -197,7 +193,7 @@ TEST_F(RegistrationListsTest, AFailingListStopsTheLoadingThere) {
             throw std::runtime_error("shown");
         return accept(result, operation, module, context);
     };
-    EXPECT_THROW(lists.loadPickLists(failOnStates, QStringLiteral("0001")), std::runtime_error);
+    EXPECT_THROW(lists.loadPickLists(*service_, failOnStates, QStringLiteral("0001")), std::runtime_error);
     EXPECT_EQ(asked, QStringList({"getMunicipio", "getEstado"}));
     EXPECT_FALSE(lists.cdsMunicipio.isEmpty());
     EXPECT_FALSE(lists.cdsPais.active());

@@ -1,10 +1,11 @@
 #include "host_directory.h"
 #include "message_script.h"
+#include "module/cadcons_module.h"
 #include "module/cadconsumidor.h"
 #include "qt_printers.h"
 #include "screen/cad_consumidor_form.h"
-#include "screen/module_state.h"
 #include "service/rdm_cad_consumidor.h"
+#include "shown_form.h"
 #include "widgets/dialogs.h"
 
 #include <QApplication>
@@ -37,7 +38,7 @@ public:
 
 private:
     void tick() {
-        const QPointer<TfrmCadastroConsumidor> form = frmCadastroConsumidor;
+        const QPointer<TfrmCadastroConsumidor> form = test::shownForm();
         if (form && form->isVisible()) {
             ++formsSeen;
             sinceLastForm_.restart();
@@ -120,11 +121,10 @@ protected:
         ASSERT_FALSE(connection_.isEmpty());
         qputenv("CADCONS_HOST_DIR", dir_.path().toUtf8() + '/');
         useDatabase(connection_);
-        moduleStart(); // as if the module had been loaded by a host living here
+        CadConsModule::instance().start(); // as if the module had been loaded by a host living here
     }
 
     void TearDown() override {
-        EXPECT_EQ(frmCadastroConsumidor, nullptr);
         EXPECT_FALSE(formWidgetLeft());
         for (const auto& [name, value] : savedEnv_)
             value ? qputenv(name, *value) : qunsetenv(name);
@@ -137,8 +137,7 @@ protected:
     // database closes it, so the next call connects to what the host configuration says now.
     static void useDatabase(const QString& connection) {
         qputenv("CADCONS_CONNECTION", connection.toUtf8());
-        if (rdmCadConsumidor)
-            rdmCadConsumidor->close();
+        CadConsModule::instance().closeService();
     }
 
     MessageScript script;
@@ -158,8 +157,8 @@ TEST_P(BothApis, ExitButtonHandsBackTheFieldsAndNoCustomer) {
     Operator op([&](TfrmCadastroConsumidor& form) {
         shownCode = form.findChild<QLabel*>(QStringLiteral("lblCodCons"))->text();
         shownName = form.findChild<QLabel*>(QStringLiteral("lblNome"))->text();
-        customerInForm = form.consumer.stCdCliente;
-        nameInForm = form.consumer.stNmConsumidor;
+        customerInForm = form.registration().consumer.stCdCliente;
+        nameInForm = form.registration().consumer.stNmConsumidor;
         customerName = form.findChild<QLabel*>(QStringLiteral("lblNomeCliente"))->text();
     });
     const Answer answer = call(GetParam(), "42", "Maria", "");
@@ -175,7 +174,6 @@ TEST_P(BothApis, ExitButtonHandsBackTheFieldsAndNoCustomer) {
     EXPECT_EQ(customerName, QStringLiteral("Hotel Beira Mar"));
     EXPECT_EQ(nameInForm, QStringLiteral("Maria"));
     EXPECT_TRUE(messages.empty());
-    EXPECT_FALSE(boIdCriado);
     EXPECT_STREQ(CadConsumidorLastError(), "");
 }
 
@@ -197,15 +195,15 @@ TEST_P(BothApis, TextsTravelUncutBothWays) {
         QString seenCode, seenName, seenCustomer, seenMode;
         const QString outCode = row.code + u'1', outName = row.name + u'2', outCustomer = row.customer + u'3';
         Operator op([&](TfrmCadastroConsumidor& form) {
-            seenCode = form.consumer.stCdConsumidor;
-            seenName = form.consumer.stNmConsumidor;
-            seenCustomer = form.consumer.stCdCliente;
-            seenMode = form.stModoChamada;
+            seenCode = form.registration().consumer.stCdConsumidor;
+            seenName = form.registration().consumer.stNmConsumidor;
+            seenCustomer = form.registration().consumer.stCdCliente;
+            seenMode = form.registration().stModoChamada;
             // What a successful confirm leaves behind: the fields as typed, the customer, the saved mark.
             form.findChild<QLabel*>(QStringLiteral("lblCodCons"))->setText(outCode);
             form.findChild<QLabel*>(QStringLiteral("lblNome"))->setText(outName);
-            form.consumer.stCdCliente = outCustomer;
-            form.boGravou = true;
+            form.registration().consumer.stCdCliente = outCustomer;
+            form.registration().boGravou = true;
             form.close();
         });
         const Answer answer =
@@ -261,7 +259,7 @@ TEST_F(EntryPoint, NullStringsAndNullAddresses) {
     {
         SCOPED_TRACE("NULL strings are empty ones");
         QString customerInForm;
-        Operator op([&](TfrmCadastroConsumidor& form) { customerInForm = form.consumer.stCdCliente; });
+        Operator op([&](TfrmCadastroConsumidor& form) { customerInForm = form.registration().consumer.stCdCliente; });
         char *code = nullptr, *name = nullptr, *customer = nullptr;
         EXPECT_EQ(::CriaCadConsumidor(&code, &name, &customer, nullptr), 0);
         EXPECT_EQ(op.formsSeen, 1);
@@ -330,9 +328,7 @@ TEST_F(EntryPoint, UnreachableDatabaseFailsOnceAndTheNextCallStartsAfresh) {
                       std::make_tuple(QString(), QStringLiteral("N"), QStringLiteral("N"), kMsgErro, QString(),
                                       QStringLiteral("002"), 0, static_cast<ClientDataSet*>(nullptr)));
             EXPECT_EQ(QString::fromUtf8(CadConsumidorLastError()), m.text);
-            EXPECT_EQ(frmCadastroConsumidor, nullptr);
             EXPECT_FALSE(formWidgetLeft());
-            EXPECT_FALSE(boIdCriado);
         }
         useDatabase(connection_);
         Operator op;
@@ -365,14 +361,13 @@ TEST_F(EntryPoint, ServiceErrorDuringInitializationIsShownOnce) {
 TEST_F(EntryPoint, TwoCallsShareTheServiceAndItsConnection) {
     Operator op;
     EXPECT_FALSE(call(Api::C, "", "", "").saved);
-    TrdmCadConsumidor* first = rdmCadConsumidor;
-    ASSERT_NE(first, nullptr);
+    TrdmCadConsumidor* first = &CadConsModule::instance().service();
     ASSERT_TRUE(first->connected());
     // A temporary table lives only as long as its SQLite connection.
     ASSERT_TRUE(QSqlQuery(first->adcCadConsumidor()).exec(QStringLiteral("CREATE TEMP TABLE same_connection (x)")));
     EXPECT_FALSE(call(Api::Cpp, "", "", "").saved);
     EXPECT_EQ(op.formsSeen, 2);
-    EXPECT_EQ(rdmCadConsumidor, first);
+    EXPECT_EQ(&CadConsModule::instance().service(), first);
     EXPECT_TRUE(first->connected());
     EXPECT_TRUE(QSqlQuery(first->adcCadConsumidor()).exec(QStringLiteral("SELECT x FROM same_connection")));
     EXPECT_TRUE(messages.empty());
@@ -384,19 +379,17 @@ TEST_F(EntryPoint, FormDestroyedWithoutItsCloseEventDoesNotBlockTheNextCall) {
         if (op.formsSeen == 1)
             delete &form; // gone without a close event: boIdCriado stays set
         else
-            customerInForm = form.consumer.stCdCliente;
+            customerInForm = form.registration().consumer.stCdCliente;
     });
     const Answer first = call(Api::C, "42", "Maria", "000000000000000000002");
     EXPECT_FALSE(first.saved);
     EXPECT_EQ(std::tie(first.code, first.name, first.customer),
               std::make_tuple(QByteArray("42"), QByteArray("Maria"), QByteArray("000000000000000000002")));
     EXPECT_TRUE(QByteArray(CadConsumidorLastError()).contains("destroyed"));
-    EXPECT_TRUE(boIdCriado);
 
     EXPECT_FALSE(call(Api::C, "", "", "").saved);
     EXPECT_EQ(op.formsSeen, 2);
     EXPECT_EQ(customerInForm, kParameterCustomer); // a new form, initialized, not shown half-made
-    EXPECT_FALSE(boIdCriado);
 }
 
 TEST_F(EntryPoint, CallWhileTheScreenIsOpenIsRefused) {
@@ -409,7 +402,7 @@ TEST_F(EntryPoint, CallWhileTheScreenIsOpenIsRefused) {
         EXPECT_EQ(packet, nullptr);
         serviceError = CadConsumidorLastError();
         inner = call(Api::C, "9", "Outro", "000000000000000000003");
-        formDuringInner = frmCadastroConsumidor;
+        formDuringInner = test::shownForm();
         EXPECT_TRUE(form.isVisible());
     });
     EXPECT_FALSE(call(Api::C, "42", "Maria", "").saved);
@@ -426,17 +419,18 @@ TEST_F(EntryPoint, CallWhileTheScreenIsOpenIsRefused) {
 }
 
 TEST_F(EntryPoint, NoSecretOutlivesACall) {
-    stCDSENHACONS = QStringLiteral("earlier password");
-    stDigital = QStringLiteral("earlier template");
-    QStringList atStart;
-    Operator op([&](TfrmCadastroConsumidor&) {
-        atStart = {stCDSENHACONS, stCDSENHASITE, stDigital, stDigital2};
-        stCDSENHASITE = QStringLiteral("typed password");
-        stDigital2 = QStringLiteral("captured template");
+    // The first call types a password and leaves; the second starts with nothing secret.
+    QList<QStringList> atStart;
+    Operator op([&](TfrmCadastroConsumidor& form) {
+        const Registration& r = form.registration();
+        atStart << QStringList{r.stCDSENHACONS, r.stCDSENHASITE, r.stDigital, r.stDigital2};
+        form.selectField(registration::SenhaCons);
+        form.postChar(QStringLiteral("x"));
     });
     call(Api::C, "", "", "");
-    EXPECT_EQ(atStart, QStringList({"", "", "", ""}));
-    EXPECT_EQ(QStringList({stCDSENHACONS, stCDSENHASITE, stDigital, stDigital2}), QStringList({"", "", "", ""}));
+    call(Api::Cpp, "", "", "");
+    ASSERT_EQ(atStart.size(), 2);
+    EXPECT_EQ(atStart[1], QStringList({"", "", "", ""}));
 }
 
 } // namespace
@@ -509,10 +503,10 @@ TEST_F(EntryPoint, HostCodePageCarriesTheStringsByteForByte) {
             row.encoding ? qputenv("CADCONS_HOST_ENCODING", row.encoding) : qunsetenv("CADCONS_HOST_ENCODING");
             QString seen;
             Operator op([&](TfrmCadastroConsumidor& form) {
-                seen = form.consumer.stNmConsumidor;
+                seen = form.registration().consumer.stNmConsumidor;
                 form.findChild<QLabel*>(QStringLiteral("lblNome"))
-                    ->setText(row.typed.isEmpty() ? form.consumer.stNmConsumidor : row.typed);
-                form.boGravou = true;
+                    ->setText(row.typed.isEmpty() ? form.registration().consumer.stNmConsumidor : row.typed);
+                form.registration().boGravou = true;
                 form.close();
             });
             const QByteArray customer = qstrcmp(row.encoding, "windows-1252") == 0 ? "Caf\xe9" : "Caf\xc3\xa9";

@@ -3,7 +3,6 @@
 #include "platform/packet_file.h"
 #include "platform/text.h"
 #include "routines/utility.h"
-#include "screen/module_state.h"
 #include "test_databases.h"
 
 #include <QApplication>
@@ -69,10 +68,11 @@ TEST_P(ConfirmTest, EveryStopLeavesTheFormOpenWithEverythingTypedAndWritesNothin
         {"city of another state", [this] { show("lblcidade", "SERRO"); }, "MUNICI_N_CAD", kMsgInformacao, "N", true},
         {"e-mail without a dot", [this] { show("lblEmail", "ana@exemplo"); }, "EMAIL_INV", kMsgInformacao, "N", true},
         {"code of an active consumer", [this] { show("lblCodCons", "1"); }, "Cons_Cad", kMsgErro, "N", true},
-        {"no cost centre in the parameters", [this] { form->stCdCcusClie.clear(); }, "Param_Vnd", kMsgErro, "N", false},
+        {"no cost centre in the parameters", [this] { form->registration().stCdCcusClie.clear(); }, "Param_Vnd",
+         kMsgErro, "N", false},
         {"no consumer type",
          [this] {
-             form->consumer.stCdTipoCons.clear();
+             form->registration().consumer.stCdTipoCons.clear();
              show("lblTipoCons", "");
          },
          "Param_Vnd", kMsgErro, "N", false},
@@ -87,9 +87,9 @@ TEST_P(ConfirmTest, EveryStopLeavesTheFormOpenWithEverythingTypedAndWritesNothin
         messages.clear();
         answers.clear();
         c.arrange();
-        form->boGravou = true;
+        form->registration().boGravou = true;
         const QStringList shown = fieldTexts(*form);
-        const QString senhaCons = stCDSENHACONS;
+        const QString senhaCons = form->registration().stCDSENHACONS;
 
         confirm();
 
@@ -105,10 +105,10 @@ TEST_P(ConfirmTest, EveryStopLeavesTheFormOpenWithEverythingTypedAndWritesNothin
         EXPECT_EQ(m.flag2, QLatin1String(c.flags));
         EXPECT_EQ(m.esquema, "001");
         EXPECT_TRUE(formOpen());
-        EXPECT_EQ(form->boGravou, c.gravou);
+        EXPECT_EQ(form->saved(), c.gravou);
         EXPECT_EQ(fieldTexts(*form), shown);
-        EXPECT_EQ(stCDSENHACONS, senhaCons);
-        EXPECT_EQ(stCDSENHASITE, "segredo");
+        EXPECT_EQ(form->registration().stCDSENHACONS, senhaCons);
+        EXPECT_EQ(form->registration().stCDSENHASITE, "segredo");
         EXPECT_EQ(consumerCount(), before);
         EXPECT_TRUE(consumer(kCliente1, code21(77)).isEmpty());
         EXPECT_TRUE(setConsumidorCalls.isEmpty());
@@ -177,7 +177,7 @@ TEST_P(ConfirmTest, CpfHeldByTwoConsumersListsBothOnePerLineAndSavesOnlyWhenAcce
     ASSERT_EQ(messages.size(), 1);
     EXPECT_EQ(messages[0].details.count(QLatin1String("\r\n")), 2);
     EXPECT_FALSE(formOpen());
-    EXPECT_TRUE(form->boGravou);
+    EXPECT_TRUE(form->saved());
     EXPECT_EQ(consumer(kCliente1, code21(77)).value("NRCPFRESPCON").toString(), "28491563709");
 }
 
@@ -212,7 +212,7 @@ TEST_P(ConfirmTest, EmptyCpfAndRgAreHeldByNobody) {
 
     // Editing one of them: no question either.
     open(QStringLiteral("2"), kCliente1);
-    ASSERT_EQ(form->consumer.stOperacao, "2");
+    ASSERT_EQ(form->registration().consumer.stOperacao, "2");
     confirm();
     EXPECT_TRUE(messages.isEmpty()) << messageTexts().join(u'|').toStdString();
     EXPECT_FALSE(formOpen());
@@ -345,12 +345,12 @@ TEST_P(ConfirmTest, NewConsumerIsSavedWithEveryValueInItsPlace) {
         show("lblTipoCons", QStringLiteral("DIRETORIA"));
         show("lblNMLOGINCONS", QStringLiteral("beatriz.n"));
         show("lblCDEXCONSUMID", QStringLiteral("EXT-55"));
-        form->consumer.stCdTipoVenda = QStringLiteral("3"); // as the sale-type list leaves it
+        form->registration().consumer.stCdTipoVenda = QStringLiteral("3"); // as the sale-type list leaves it
         show("lblTipovenda", QStringLiteral("A Vista"));
         typePassword(19, QStringLiteral("1234"));
         typePassword(21, QStringLiteral("nova"));
-        form->imgIDATUCPFCONSClick();  // F5 off
-        form->imgIDIMPCPFCUPOMClick(); // F7 off
+        form->optionKey(vk::F5); // off
+        form->optionKey(vk::F7); // off
         form->bldFemininoClick();
         form->sbpDigitalClick();
         ASSERT_EQ(captureCalls.size(), code - 80);
@@ -358,7 +358,7 @@ TEST_P(ConfirmTest, NewConsumerIsSavedWithEveryValueInItsPlace) {
         confirm();
         EXPECT_TRUE(messages.isEmpty()) << messageTexts().join(u'|').toStdString();
         EXPECT_FALSE(formOpen());
-        EXPECT_TRUE(form->boGravou);
+        EXPECT_TRUE(form->saved());
 
         const QVariantMap row = consumer(kCliente1, code21(code));
         ASSERT_FALSE(row.isEmpty());
@@ -436,7 +436,7 @@ TEST_P(ConfirmTest, EditedConsumerIsUpdatedUnderItsLoadedCodeWithoutAskingAboutI
         const QVariantMap before = consumer(kCliente1, code21(c.code));
         const int count = consumerCount();
         open(QString::number(c.code), kCliente1);
-        ASSERT_EQ(form->consumer.stOperacao, "2");
+        ASSERT_EQ(form->registration().consumer.stOperacao, "2");
         show("lblTelefone", QStringLiteral("1140041234"));
         messages.clear();
         confirm();
@@ -521,10 +521,10 @@ TEST_P(ConfirmTest, RetryAfterAFailedSaveStoresThePasswordsEncryptedOnce) {
     EXPECT_TRUE(formOpen());
     EXPECT_EQ(fieldTexts(*form), shown);
     EXPECT_EQ(text("lblCDSENHACONS"), "****");
-    EXPECT_EQ(stCDSENHACONS, "1234");
-    EXPECT_EQ(stCDSENHASITE, "nova");
-    EXPECT_EQ(form->consumer.stCdSenhaPosMd5, "");
-    EXPECT_EQ(form->consumer.stCdSenhaConsMd5, "");
+    EXPECT_EQ(form->registration().stCDSENHACONS, "1234");
+    EXPECT_EQ(form->registration().stCDSENHASITE, "nova");
+    EXPECT_EQ(form->registration().consumer.stCdSenhaPosMd5, "");
+    EXPECT_EQ(form->registration().consumer.stCdSenhaConsMd5, "");
 
     exec(QStringLiteral("DELETE FROM CONSUMIDOR WHERE CDCLIENTE = '000000000000000000001' AND CDCONSUMIDOR = "
                         "'000000000000000000003'"));
@@ -543,7 +543,7 @@ TEST_P(ConfirmTest, RetryAfterAFailedSaveStoresThePasswordsEncryptedOnce) {
 TEST_P(ConfirmTest, CentralPasswordRefusedAfterTheLocalSaveKeepsTheFormForAnotherTry) {
     writeParameters({{QStringLiteral("IDSENCONSCENTRAL"), QStringLiteral("S")}});
     open(QStringLiteral("1"), kCliente1);
-    ASSERT_EQ(form->consumer.stOperacao, "2");
+    ASSERT_EQ(form->registration().consumer.stOperacao, "2");
     ASSERT_EQ(text("lblNome"), "MARIA APARECIDA DOS SANTOS");
     typePassword(19, QStringLiteral("segredo"));
     show("lblTelefone", QStringLiteral("1140041234"));
@@ -556,7 +556,7 @@ TEST_P(ConfirmTest, CentralPasswordRefusedAfterTheLocalSaveKeepsTheFormForAnothe
     EXPECT_EQ(messages[0].kind, kMsgErro);
     EXPECT_EQ(messages[0].esquema, "001");
     EXPECT_TRUE(formOpen());
-    EXPECT_FALSE(form->boGravou);
+    EXPECT_FALSE(form->saved());
     EXPECT_TRUE(setConsumidorCalls.isEmpty());
     // Saved locally all the same.
     QVariantMap row = consumer(kCliente1, code21(1));
@@ -567,14 +567,14 @@ TEST_P(ConfirmTest, CentralPasswordRefusedAfterTheLocalSaveKeepsTheFormForAnothe
     EXPECT_EQ(centralCalls[0].texts, (QStringList{"0001", kCliente1, code21(1), row.value("CDSENHACONS").toString(),
                                                   "1", "1", "UPDATE_SENHA"}));
     EXPECT_EQ(centralCalls[0].arraySize, 1);
-    EXPECT_EQ(stCDSENHACONS, "segredo");
+    EXPECT_EQ(form->registration().stCDSENHACONS, "segredo");
 
     centralResult = true;
     messages.clear();
     confirm();
     EXPECT_TRUE(messages.isEmpty()) << messageTexts().join(u'|').toStdString();
     EXPECT_FALSE(formOpen());
-    EXPECT_TRUE(form->boGravou);
+    EXPECT_TRUE(form->saved());
     ASSERT_EQ(centralCalls.size(), 2);
     row = consumer(kCliente1, code21(1));
     EXPECT_EQ(centralCalls[1].texts[3], row.value("CDSENHACONS").toString());
@@ -624,9 +624,9 @@ TEST_P(ConfirmTest, CentralRegistrationRefusedKeepsTheFormOpenWithItsSecretsForA
         EXPECT_EQ(messages[0].text, "Central fora do ar");
         EXPECT_EQ(messages[0].details, QStringLiteral("Cli_Lum52816.setConsumidor (0001-") + hostDir() + u')');
         EXPECT_TRUE(formOpen());
-        EXPECT_FALSE(form->boGravou);
-        EXPECT_EQ(stCDSENHACONS, "1234");
-        EXPECT_EQ(stDigital, "TEMPLATE-1");
+        EXPECT_FALSE(form->saved());
+        EXPECT_EQ(form->registration().stCDSENHACONS, "1234");
+        EXPECT_EQ(form->registration().stDigital, "TEMPLATE-1");
         EXPECT_FALSE(consumer(kCliente1, code21(c.consumerCode)).isEmpty()); // saved locally
 
         // The second try updates the record the first one wrote: its own code, documents and badge are
@@ -637,7 +637,7 @@ TEST_P(ConfirmTest, CentralRegistrationRefusedKeepsTheFormOpenWithItsSecretsForA
         confirm();
         EXPECT_TRUE(messages.isEmpty()) << messageTexts().join(u'|').toStdString();
         EXPECT_FALSE(formOpen());
-        EXPECT_TRUE(form->boGravou);
+        EXPECT_TRUE(form->saved());
         EXPECT_EQ(consumerCount(), count);
         EXPECT_EQ(setConsumidorCalls.size(), 2);
         const QVariantMap row = consumer(kCliente1, code21(c.consumerCode));
@@ -673,25 +673,27 @@ TEST_P(ConfirmTest, SecretsAreEmptyAfterASaveAndAtTheStartOfTheNextCall) {
     typePassword(19, QStringLiteral("1234"));
     typePassword(21, QStringLiteral("nova"));
     form->sbpDigitalClick();
-    ASSERT_EQ(stDigital, "TEMPLATE-1");
+    ASSERT_EQ(form->registration().stDigital, "TEMPLATE-1");
     confirm();
     ASSERT_FALSE(formOpen());
     for (const QString* secret :
-         {&stCDSENHACONS, &stCDSENHASITE, &stDigital, &stDigital2, &form->consumer.stCdSenhaPosMd5,
-          &form->consumer.stCdSenhaConsMd5, &form->consumer.stCdSenhaConsCripto, &form->consumer.stCdSenhaSiteCripto})
+         {&form->registration().stCDSENHACONS, &form->registration().stCDSENHASITE, &form->registration().stDigital,
+          &form->registration().stDigital2, &form->registration().consumer.stCdSenhaPosMd5,
+          &form->registration().consumer.stCdSenhaConsMd5, &form->registration().consumer.stCdSenhaConsCripto,
+          &form->registration().consumer.stCdSenhaSiteCripto})
         EXPECT_TRUE(secret->isEmpty()) << secret->toStdString();
 
     // A call left without saving: nothing of it reaches the next one.
     open({}, {}, QStringLiteral("B"));
     typePassword(19, QStringLiteral("abc"));
-    stDigital = QStringLiteral("LEFT-BEHIND");
-    stDigital2 = QStringLiteral("LEFT-BEHIND");
-    stCDSENHASITE = QStringLiteral("xyz");
+    form->registration().stDigital = QStringLiteral("LEFT-BEHIND");
+    form->registration().stDigital2 = QStringLiteral("LEFT-BEHIND");
+    form->registration().stCDSENHASITE = QStringLiteral("xyz");
     open(QStringLiteral("1"), kCliente1);
-    EXPECT_EQ(stCDSENHACONS, "");
-    EXPECT_EQ(stCDSENHASITE, "");
-    EXPECT_EQ(stDigital, ""); // the stored consumer has none
-    EXPECT_EQ(stDigital2, "");
+    EXPECT_EQ(form->registration().stCDSENHACONS, "");
+    EXPECT_EQ(form->registration().stCDSENHASITE, "");
+    EXPECT_EQ(form->registration().stDigital, ""); // the stored consumer has none
+    EXPECT_EQ(form->registration().stDigital2, "");
 }
 
 TEST_P(ConfirmTest, ConfirmDoesNotStartAgainWhileItsQuestionOrItsServiceCallIsOpen) {

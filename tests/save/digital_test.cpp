@@ -1,6 +1,5 @@
 #include "save_fixture.h"
 
-#include "screen/module_state.h"
 #include "widgets/blended.h"
 
 #include <QGuiApplication>
@@ -28,7 +27,7 @@ TEST_P(DigitalTest, CaptureRunsOnlyAfterTheEntriesAreValid) {
     touchCapture(*form);
     EXPECT_TRUE(captureCalls.isEmpty());
     EXPECT_EQ(messageTexts(), QStringList{msg("Nome_Ninf")});
-    EXPECT_EQ(form->inCampoAtivo, 2);
+    EXPECT_EQ(form->activeField(), 2);
 }
 
 TEST_P(DigitalTest, CaptureGetsTheAdjustedCodeTheCustomerAndTheNameShownAndKeepsBothTemplates) {
@@ -46,8 +45,8 @@ TEST_P(DigitalTest, CaptureGetsTheAdjustedCodeTheCustomerAndTheNameShownAndKeeps
     ASSERT_EQ(captureCalls.size(), 1);
     EXPECT_EQ(captureCalls[0].texts, (QStringList{code21(55), kCliente1, "ANA LIMA"}));
     EXPECT_EQ(captureCalls[0].arraySize, 2);
-    EXPECT_EQ(stDigital, "BYTES-1");
-    EXPECT_EQ(stDigital2, "TEXT-2");
+    EXPECT_EQ(form->registration().stDigital, "BYTES-1");
+    EXPECT_EQ(form->registration().stDigital2, "TEXT-2");
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     EXPECT_TRUE(messages.isEmpty());
 }
@@ -56,11 +55,11 @@ TEST_P(DigitalTest, EmptyCaptureEmptiesTheLoadedTemplatesAndTheSaveStoresThat) {
     exec(QStringLiteral("UPDATE CONSUMIDOR SET DIGICONSUMIDOR = 'OLD-1', DIGICONSUMIDOR2 = 'OLD-2' WHERE CDCLIENTE = "
                         "'000000000000000000001' AND CDCONSUMIDOR = '000000000000000000004'"));
     open(QStringLiteral("4"), kCliente1);
-    ASSERT_EQ(stDigital, "OLD-1");
+    ASSERT_EQ(form->registration().stDigital, "OLD-1");
     captured = {QVariant(), QVariant()};
     touchCapture(*form);
-    EXPECT_EQ(stDigital, "");
-    EXPECT_EQ(stDigital2, "");
+    EXPECT_EQ(form->registration().stDigital, "");
+    EXPECT_EQ(form->registration().stDigital2, "");
     confirm();
     EXPECT_FALSE(formOpen());
     const QVariantMap row = consumer(kCliente1, code21(4));
@@ -81,8 +80,8 @@ TEST_P(DigitalTest, LoadedTemplatesAreSavedAgainWhenNoCaptureIsMade) {
 
 TEST_P(DigitalTest, FailingCaptureIsShownAndChangesNothing) {
     open(QStringLiteral("4"), kCliente1);
-    stDigital = QStringLiteral("KEEP-1");
-    stDigital2 = QStringLiteral("KEEP-2");
+    form->registration().stDigital = QStringLiteral("KEEP-1");
+    form->registration().stDigital2 = QStringLiteral("KEEP-2");
     siblingServices().DigitalConsumidor = [](const QString&, const QString&, const QString&, QVariantList& templates) {
         templates[0] = QStringLiteral("HALF");
         throw std::runtime_error("Leitor biométrico desconectado");
@@ -91,8 +90,8 @@ TEST_P(DigitalTest, FailingCaptureIsShownAndChangesNothing) {
     ASSERT_EQ(messages.size(), 1);
     EXPECT_EQ(messages[0].text, QStringLiteral("Leitor biométrico desconectado"));
     EXPECT_EQ(messages[0].kind, kMsgErro);
-    EXPECT_EQ(stDigital, "KEEP-1");
-    EXPECT_EQ(stDigital2, "KEEP-2");
+    EXPECT_EQ(form->registration().stDigital, "KEEP-1");
+    EXPECT_EQ(form->registration().stDigital2, "KEEP-2");
     EXPECT_TRUE(formOpen());
     // The failed capture does not hold the form busy.
     messages.clear();
@@ -104,7 +103,7 @@ TEST_P(DigitalTest, FailingCaptureIsShownAndChangesNothing) {
 // The options and the sex, switched on the keyboard, reach the record.
 TEST_P(DigitalTest, OptionsAndSexChosenOnTheKeyboardAreSaved) {
     open(QStringLiteral("4"), kCliente1); // stored: all four options "S", sex "M"
-    ASSERT_EQ(form->consumer.stIdSexoCons, "M");
+    ASSERT_EQ(form->registration().consumer.stIdSexoCons, "M");
     for (Qt::Key key : {Qt::Key_F5, Qt::Key_F8, Qt::Key_F8, Qt::Key_F6, Qt::Key_Left})
         QTest::keyClick(form.get(), key);
     confirm();

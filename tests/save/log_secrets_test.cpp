@@ -82,7 +82,7 @@ TEST_P(LogSecretsTest, FullRegistrationLogsNoSecret) {
     qputenv("CADCONS_CENTRAL_CONNECTION", centralConnection.toUtf8());
     siblingServices().SenhaConsCentral = nullptr;
     siblingServices().SetConsumidor = nullptr;
-    installDefaultCentralServices([] { return rdmCadConsumidor; });
+    installDefaultCentralServices([] { return &formService(); });
 
     const QString till = QStringLiteral("Till#Secret71");
     const QString site = QStringLiteral("Site#Secret93");

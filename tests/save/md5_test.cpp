@@ -1,5 +1,5 @@
 #include "qt_printers.h"
-#include "screen/save/md5.h"
+#include "registration/md5.h"
 
 #include <QRegularExpression>
 #include <gtest/gtest.h>

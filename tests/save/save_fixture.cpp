@@ -1,8 +1,8 @@
 #include "save_fixture.h"
 
 #include "config/connection.h"
+#include "config/host_config.h"
 #include "platform/packet_file.h"
-#include "screen/module_state.h"
 #include "service/rdm_cad_consumidor.h"
 #include "service/schema.h"
 #include "test_databases.h"
@@ -62,10 +62,8 @@ void SaveTest::SetUp() {
     qputenv("CADCONS_HOST_DIR", hostDir().toUtf8());
     qputenv("CADCONS_CONNECTION", connection.toUtf8());
     qputenv("CADCONS_CRYPTO_KEY", kCryptoKey);
-    moduleStart();
     // The service object outlives every form; the next initialization opens this test's database.
-    if (rdmCadConsumidor)
-        rdmCadConsumidor->close();
+    test::closeFormService();
 
     savedServices_ = siblingServices();
     siblingServices().Pesquisa = [](ClientDataSet& ds, const QString&) {
@@ -78,7 +76,7 @@ void SaveTest::SetUp() {
         centralCalls << SiblingCall{{branch, customer, consumer, value, arg5, arg6, action}, {}, answer.size()};
         if (action == QLatin1String("GET_CONS")) {
             // The central store holds what the local database holds.
-            const ServiceResult stored = getDadosConsumidor(customer, consumer);
+            const ServiceResult stored = getDadosConsumidor(test::formService(), customer, consumer);
             if (!isPacket(stored) || answer.isEmpty())
                 return false;
             answer[0] = QVariant::fromValue(std::get<DataPacket>(stored));
@@ -102,14 +100,12 @@ void SaveTest::SetUp() {
 
 void SaveTest::TearDown() {
     form.reset();
-    if (rdmCadConsumidor)
-        rdmCadConsumidor->close();
+    test::closeFormService();
     if (!connectionName_.isEmpty()) {
         QSqlDatabase::database(connectionName_, false).close();
         QSqlDatabase::removeDatabase(connectionName_);
     }
     siblingServices() = savedServices_;
-    clearCallSecrets();
     for (const auto& [name, value] : savedEnv_)
         value ? qputenv(name.constData(), *value) : qunsetenv(name.constData());
 }
@@ -126,7 +122,7 @@ void SaveTest::writeParameters(const std::map<QString, QVariant>& values) {
 
 TfrmCadastroConsumidor& SaveTest::open(const QString& code, const QString& customer, const QString& mode) {
     form.reset();
-    form = std::make_unique<TfrmCadastroConsumidor>();
+    form = std::make_unique<TfrmCadastroConsumidor>(test::formService(), hostDirectory());
     form->FormCreate();
     form->InicializaForm(code, QString(), customer, mode);
     form->show();
@@ -138,13 +134,15 @@ void SaveTest::show(int field, const QString& value) {
 }
 
 void SaveTest::show(const char* label, const QString& value) {
-    auto* target = form->findChild<QLabel*>(QLatin1String(label));
-    ASSERT_NE(target, nullptr) << label;
-    target->setText(value);
+    for (const registration::FieldSpec& spec : registration::fieldCatalogue()) {
+        if (QLatin1String(spec.textLabel) == QLatin1String(label))
+            return form->setFieldText(spec.number, value);
+    }
+    ADD_FAILURE() << "no field shows its value in " << label;
 }
 
 void SaveTest::typePassword(int field, const QString& password) {
-    form->inCampoAtivo = field;
+    form->selectField(field);
     form->mudaCor();
     for (QChar c : password) {
         QChar key = c;

@@ -69,7 +69,7 @@ protected:
 
     // The recorded messages' texts, and the texts of the message table's keys.
     QStringList messageTexts() const;
-    QString msg(const char* key) const { return form->msgPadrao.Msg(QLatin1String(key)); }
+    QString msg(const char* key) const { return form->registration().msgPadrao.Msg(QLatin1String(key)); }
 
     std::unique_ptr<TfrmCadastroConsumidor> form;
     MessageScript script;

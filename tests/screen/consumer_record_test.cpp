@@ -1,7 +1,7 @@
 #include "platform/client_data_set.h"
 #include "platform/data_packet.h"
 #include "qt_printers.h"
-#include "screen/consumer_record.h"
+#include "registration/consumer_record.h"
 #include "service/rdm_cad_consumidor.h"
 
 #include <QDateTime>
@@ -10,7 +10,7 @@
 namespace cadcons::test {
 namespace {
 
-using screen::Field;
+using registration::Field;
 
 // One stored consumer as getDadosConsumidor gives it, with the birth date `birth`.
 ClientDataSet storedRow(const QVariant& birth) {
@@ -83,41 +83,45 @@ TEST(ConsumerRecordTest, StoredRowShowsNamesAndSavesCodes) {
         QString GravaConsumidor::*argument;
         QString saved;
     } cases[] = {
-        {screen::CodCons, QStringLiteral("000000000000000000042"), &GravaConsumidor::cdConsumidor,
+        {registration::CodCons, QStringLiteral("000000000000000000042"), &GravaConsumidor::cdConsumidor,
          QStringLiteral("KEY")},
-        {screen::Nome, QStringLiteral("Ana Stored"), &GravaConsumidor::nmConsumidor, QStringLiteral("Ana Called")},
-        {screen::Nasc, QStringLiteral("05/03/1980"), &GravaConsumidor::dtNascCons, QStringLiteral("05/03/1980")},
-        {screen::Rg, QStringLiteral("12345678"), &GravaConsumidor::nrRgConsumid, QStringLiteral("12345678")},
-        {screen::Cpf, QStringLiteral("52998224725"), &GravaConsumidor::nrCpfRespCon, QStringLiteral("52998224725")},
-        {screen::Pais, QStringLiteral("Brasil"), &GravaConsumidor::cdPais, QStringLiteral("0055")},
-        {screen::Uf, QStringLiteral("SP"), &GravaConsumidor::sgEstado, QStringLiteral("SP")},
-        {screen::Cidade, QStringLiteral("São Paulo"), &GravaConsumidor::cdMunicipio, QStringLiteral("3550308")},
-        {screen::Bairro, QStringLiteral("Centro"), &GravaConsumidor::nmBairCons, QStringLiteral("Centro")},
-        {screen::Cep, QStringLiteral("01001000"), &GravaConsumidor::nrCepCons, QStringLiteral("01001000")},
-        {screen::Telefone, QStringLiteral("1133334444"), &GravaConsumidor::nrTeleCons, QStringLiteral("1133334444")},
-        {screen::TelComercial, QStringLiteral("1155556666"), &GravaConsumidor::nrTele2Cons,
+        {registration::Nome, QStringLiteral("Ana Stored"), &GravaConsumidor::nmConsumidor,
+         QStringLiteral("Ana Called")},
+        {registration::Nasc, QStringLiteral("05/03/1980"), &GravaConsumidor::dtNascCons, QStringLiteral("05/03/1980")},
+        {registration::Rg, QStringLiteral("12345678"), &GravaConsumidor::nrRgConsumid, QStringLiteral("12345678")},
+        {registration::Cpf, QStringLiteral("52998224725"), &GravaConsumidor::nrCpfRespCon,
+         QStringLiteral("52998224725")},
+        {registration::Pais, QStringLiteral("Brasil"), &GravaConsumidor::cdPais, QStringLiteral("0055")},
+        {registration::Uf, QStringLiteral("SP"), &GravaConsumidor::sgEstado, QStringLiteral("SP")},
+        {registration::Cidade, QStringLiteral("São Paulo"), &GravaConsumidor::cdMunicipio, QStringLiteral("3550308")},
+        {registration::Bairro, QStringLiteral("Centro"), &GravaConsumidor::nmBairCons, QStringLiteral("Centro")},
+        {registration::Cep, QStringLiteral("01001000"), &GravaConsumidor::nrCepCons, QStringLiteral("01001000")},
+        {registration::Telefone, QStringLiteral("1133334444"), &GravaConsumidor::nrTeleCons,
+         QStringLiteral("1133334444")},
+        {registration::TelComercial, QStringLiteral("1155556666"), &GravaConsumidor::nrTele2Cons,
          QStringLiteral("1155556666")},
-        {screen::Celular, QStringLiteral("11999998888"), &GravaConsumidor::nrCelularCons,
+        {registration::Celular, QStringLiteral("11999998888"), &GravaConsumidor::nrCelularCons,
          QStringLiteral("11999998888")},
-        {screen::Email, QStringLiteral("ana@example.com"), &GravaConsumidor::dsEmailCons,
+        {registration::Email, QStringLiteral("ana@example.com"), &GravaConsumidor::dsEmailCons,
          QStringLiteral("ana@example.com")},
         // The type chosen or loaded replaces the saved one only at Confirm.
-        {screen::TipoCons, QStringLiteral("Hóspede"), &GravaConsumidor::cdTipoCons, QStringLiteral("01")},
-        {screen::Cracha, QStringLiteral("BADGE42"), &GravaConsumidor::cdIdConsumid, QStringLiteral("BADGE42")},
-        {screen::LoginCons, QStringLiteral("ana.login"), &GravaConsumidor::nmLoginCons, QStringLiteral("ana.login")},
-        {screen::ExConsumid, QStringLiteral("EXT-9"), &GravaConsumidor::cdExConsumid, QStringLiteral("EXT-9")},
+        {registration::TipoCons, QStringLiteral("Hóspede"), &GravaConsumidor::cdTipoCons, QStringLiteral("01")},
+        {registration::Cracha, QStringLiteral("BADGE42"), &GravaConsumidor::cdIdConsumid, QStringLiteral("BADGE42")},
+        {registration::LoginCons, QStringLiteral("ana.login"), &GravaConsumidor::nmLoginCons,
+         QStringLiteral("ana.login")},
+        {registration::ExConsumid, QStringLiteral("EXT-9"), &GravaConsumidor::cdExConsumid, QStringLiteral("EXT-9")},
         // A password shows its stored form; its stored form for the save is made by CriptografaSenhas.
-        {screen::SenhaCons, QStringLiteral("stored-till-form"), &GravaConsumidor::cdSenhaCons, QString()},
-        {screen::SenhaSite, QStringLiteral("stored-site-form"), &GravaConsumidor::cdSenhaSite, QString()},
+        {registration::SenhaCons, QStringLiteral("stored-till-form"), &GravaConsumidor::cdSenhaCons, QString()},
+        {registration::SenhaSite, QStringLiteral("stored-site-form"), &GravaConsumidor::cdSenhaSite, QString()},
         // The sale type's name comes from the sale type list, and its code is saved once Confirm takes it.
-        {screen::TipoVenda, std::nullopt, &GravaConsumidor::idTpVendaCons, QString()},
-        {screen::Numero, QStringLiteral("10"), &GravaConsumidor::nrEndeCons, QStringLiteral("10")},
-        {screen::Cliente, std::nullopt, &GravaConsumidor::cdCliente, QStringLiteral("HOTEL")},
+        {registration::TipoVenda, std::nullopt, &GravaConsumidor::idTpVendaCons, QString()},
+        {registration::Numero, QStringLiteral("10"), &GravaConsumidor::nrEndeCons, QStringLiteral("10")},
+        {registration::Cliente, std::nullopt, &GravaConsumidor::cdCliente, QStringLiteral("HOTEL")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(int(c.field));
         const QString none = QStringLiteral("(nothing shown)");
-        EXPECT_EQ(storedCaption(*screen::fieldSpec(c.field), row).value_or(none), c.caption.value_or(none));
+        EXPECT_EQ(storedCaption(*registration::fieldSpec(c.field), row).value_or(none), c.caption.value_or(none));
         EXPECT_EQ(v.*c.argument, c.saved);
     }
     EXPECT_EQ(record.stCdConsumidor, QStringLiteral("42"));
@@ -143,7 +147,8 @@ TEST(ConsumerRecordTest, BirthDateShowsTheTimeOnlyWhenThereIsOne) {
         const ClientDataSet row = storedRow(c.stored);
         ConsumerRecord record = fromTheCall();
         record.loadStored(row);
-        EXPECT_EQ(storedCaption(*screen::fieldSpec(screen::Nasc), row).value_or(QStringLiteral("(nothing shown)")),
+        EXPECT_EQ(storedCaption(*registration::fieldSpec(registration::Nasc), row)
+                      .value_or(QStringLiteral("(nothing shown)")),
                   c.shown);
         EXPECT_EQ(record.stDtNascCons, c.shown);
     }

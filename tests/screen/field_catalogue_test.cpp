@@ -1,4 +1,4 @@
-#include "screen/field_catalogue.h"
+#include "registration/field_catalogue.h"
 
 #include <gtest/gtest.h>
 
@@ -49,10 +49,10 @@ const ExpectedField kExpected[] = {
 // clang-format on
 
 TEST(FieldCatalogueTest, HoldsTheTwentyFourFieldsOfTheScreen) {
-    ASSERT_EQ(std::size(kExpected), size_t(screen::kFieldCount));
+    ASSERT_EQ(std::size(kExpected), size_t(registration::kFieldCount));
     for (const ExpectedField& e : kExpected) {
         SCOPED_TRACE(e.number);
-        const screen::FieldSpec* spec = screen::fieldSpec(e.number);
+        const registration::FieldSpec* spec = registration::fieldSpec(e.number);
         ASSERT_NE(spec, nullptr);
         EXPECT_EQ(int(spec->number), e.number);
         EXPECT_STREQ(spec->captionLabel, e.captionLabel);
@@ -64,8 +64,8 @@ TEST(FieldCatalogueTest, HoldsTheTwentyFourFieldsOfTheScreen) {
         EXPECT_EQ(int(spec->escapeModeB), e.escapeModeB);
         EXPECT_EQ(int(spec->escapeOtherModes), e.escapeOtherModes);
     }
-    EXPECT_EQ(screen::fieldSpec(0), nullptr);
-    EXPECT_EQ(screen::fieldSpec(25), nullptr);
+    EXPECT_EQ(registration::fieldSpec(0), nullptr);
+    EXPECT_EQ(registration::fieldSpec(25), nullptr);
 }
 
 } // namespace

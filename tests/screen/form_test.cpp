@@ -1,5 +1,4 @@
-#include "screen/field_catalogue.h"
-#include "screen/module_state.h"
+#include "registration/field_catalogue.h"
 #include "screen_fixture.h"
 
 #include <QTest>
@@ -36,7 +35,7 @@ TEST_F(FormTest, EveryFieldHasItsCaptionFrameAndTaggedTextLabel) {
         }
     }
     EXPECT_EQ(tagged.size(), 24);
-    for (const screen::FieldSpec& field : screen::fieldCatalogue()) {
+    for (const registration::FieldSpec& field : registration::fieldCatalogue()) {
         SCOPED_TRACE(field.textLabel);
         EXPECT_EQ(tagged.value(field.number), QLatin1String(field.textLabel));
         EXPECT_EQ(form->fieldLabel(field.number), labelOf(field.textLabel));
@@ -169,7 +168,7 @@ TEST_F(FormTest, EveryKeyIsEnabled) {
 
 TEST_F(FormTest, EachCharacterKeyTypesItsCharacterIntoTheActiveField) {
     newForm();
-    form->inCampoAtivo = 6; // the street address takes every character
+    form->selectField(6); // the street address takes every character
     form->mudaCor();
     const struct {
         const char* key;
@@ -273,16 +272,20 @@ const Selection kSelections[] = {
 
 TEST_F(FormTest, ATouchOnAFieldControlMakesExactlyThatFieldActive) {
     newForm();
-    form->consumer.stOperacao = QStringLiteral("2"); // the customer field then opens no list either
+    form->registration().consumer.stOperacao = QStringLiteral("2"); // the customer field then opens no list either
+    // The address chain filled, so that its pickers open rather than ask for the place above.
+    for (const auto& [field, text] :
+         {std::pair{registration::Pais, "Brasil"}, {registration::Uf, "SP"}, {registration::Cidade, "CAMPINAS"}})
+        form->setFieldText(field, QLatin1String(text));
     for (const Selection& s : kSelections) {
         SCOPED_TRACE(s.control);
-        form->inCampoAtivo = 5;
+        form->selectField(5);
         form->mudaCor();
         QWidget* target = control(s.control);
         ASSERT_NE(target, nullptr);
         clickAt(target, s.onEdge ? QPoint(2, target->height() / 2) : target->rect().center());
         const int expected = s.field == 0 ? 5 : s.field;
-        EXPECT_EQ(form->inCampoAtivo, expected);
+        EXPECT_EQ(form->activeField(), expected);
         EXPECT_EQ(highlightedField(*form), expected);
     }
     EXPECT_TRUE(messages.isEmpty()) << messages.first().text.toStdString();
@@ -290,37 +293,35 @@ TEST_F(FormTest, ATouchOnAFieldControlMakesExactlyThatFieldActive) {
 
 TEST_F(FormTest, TheNameBorderAroundTheNameFieldHasNoAction) {
     newForm();
-    form->inCampoAtivo = 5;
+    form->selectField(5);
     form->mudaCor();
     QWidget* border = control("bdsBordaNome");
     clickAt(border, QPoint(1, border->height() / 2));
-    EXPECT_EQ(form->inCampoAtivo, 5);
+    EXPECT_EQ(form->activeField(), 5);
     EXPECT_EQ(highlightedField(*form), 5);
 }
 
 TEST_F(FormTest, APressThatLeavesTheControlBeforeReleaseIsNoClick) {
     newForm();
-    form->inCampoAtivo = 5;
+    form->selectField(5);
     form->mudaCor();
     QWidget* name = control("lblNome");
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     QTest::mousePress(form->windowHandle(), Qt::LeftButton, {}, name->mapTo(form.get(), name->rect().center()));
     QTest::mouseRelease(form->windowHandle(), Qt::LeftButton, {}, QPoint(700, 250));
-    EXPECT_EQ(form->inCampoAtivo, 5);
+    EXPECT_EQ(form->activeField(), 5);
 }
 
-TEST_F(FormTest, HighlightFollowsOnlyMudaCor) {
+TEST_F(FormTest, HighlightFollowsTheSelectedField) {
     newForm();
     for (int n : {1, 12, 24}) {
-        form->inCampoAtivo = n;
+        form->selectField(n);
         form->mudaCor();
         EXPECT_EQ(highlightedField(*form), n);
     }
-    form->inCampoAtivo = 3; // not repainted yet
-    EXPECT_EQ(highlightedField(*form), 24);
     for (int outside : {0, 25, -1}) {
-        form->inCampoAtivo = outside;
+        form->selectField(outside);
         form->mudaCor();
         EXPECT_EQ(highlightedField(*form), 0) << outside;
     }
@@ -336,23 +337,23 @@ TEST_F(FormTest, ClearEmptiesTheActiveFieldOnlyAndKeepsWhatLiesBehindIt) {
         SCOPED_TRACE(c.field);
         for (int n = 1; n <= 24; ++n)
             form->setFieldText(n, QStringLiteral("v%1").arg(n));
-        stCDSENHACONS = QStringLiteral("abc");
-        form->consumer.stCdTipoVenda = QStringLiteral("7");
-        form->inCampoAtivo = c.field;
+        form->registration().stCDSENHACONS = QStringLiteral("abc");
+        form->registration().consumer.stCdTipoVenda = QStringLiteral("7");
+        form->selectField(c.field);
         form->mudaCor();
         click("sbtLimpar");
         for (int n = 1; n <= 24; ++n)
             EXPECT_EQ(form->fieldText(n), n == c.field && c.emptied ? QString() : QStringLiteral("v%1").arg(n)) << n;
-        EXPECT_EQ(form->inCampoAtivo, c.field);
-        EXPECT_EQ(stCDSENHACONS, QStringLiteral("abc"));
-        EXPECT_EQ(form->consumer.stCdTipoVenda, QStringLiteral("7"));
+        EXPECT_EQ(form->activeField(), c.field);
+        EXPECT_EQ(form->registration().stCDSENHACONS, QStringLiteral("abc"));
+        EXPECT_EQ(form->registration().consumer.stCdTipoVenda, QStringLiteral("7"));
     }
 }
 
 TEST_F(FormTest, ClearDoesNothingWithoutAnActiveField) {
     newForm();
     form->setFieldText(2, QStringLiteral("Ana"));
-    form->inCampoAtivo = 0;
+    form->selectField(0);
     form->sbtLimparClick();
     EXPECT_EQ(form->fieldText(2), QStringLiteral("Ana"));
 }
@@ -364,10 +365,10 @@ TEST_F(FormTest, AnOptionToggledByItsImageOrCaption) {
         const char* caption;
         QString* value;
     } options[] = {
-        {"imgIDATUCPFCONS", "Label21", &stIDATUCPFCONS},
-        {"imgIDCADCONFLIBCON", "Label22", &stIDCADCONFLIBCON},
-        {"imgIDIMPCPFCUPOM", "Label23", &stIDIMPCPFCUPOM},
-        {"imgIDVERSALDCON", "Label24", &stIDVERSALDCON},
+        {"imgIDATUCPFCONS", "Label21", &form->registration().stIDATUCPFCONS},
+        {"imgIDCADCONFLIBCON", "Label22", &form->registration().stIDCADCONFLIBCON},
+        {"imgIDIMPCPFCUPOM", "Label23", &form->registration().stIDIMPCPFCUPOM},
+        {"imgIDVERSALDCON", "Label24", &form->registration().stIDVERSALDCON},
     };
     for (const auto& option : options) {
         SCOPED_TRACE(option.image);
@@ -390,9 +391,12 @@ TEST_F(FormTest, AnOptionToggledByItsImageOrCaption) {
         }
     }
     // One option does not touch the others.
-    stIDATUCPFCONS = stIDCADCONFLIBCON = stIDIMPCPFCUPOM = stIDVERSALDCON = QStringLiteral("S");
+    form->registration().stIDATUCPFCONS = form->registration().stIDCADCONFLIBCON =
+        form->registration().stIDIMPCPFCUPOM = form->registration().stIDVERSALDCON = QStringLiteral("S");
     click("imgIDCADCONFLIBCON");
-    EXPECT_EQ(stIDATUCPFCONS + stIDCADCONFLIBCON + stIDIMPCPFCUPOM + stIDVERSALDCON, QStringLiteral("SNSS"));
+    EXPECT_EQ(form->registration().stIDATUCPFCONS + form->registration().stIDCADCONFLIBCON +
+                  form->registration().stIDIMPCPFCUPOM + form->registration().stIDVERSALDCON,
+              QStringLiteral("SNSS"));
 }
 
 TEST_F(FormTest, SexChoiceMovesTheMarkOnlyFromTheOtherSex) {
@@ -412,16 +416,18 @@ TEST_F(FormTest, SexChoiceMovesTheMarkOnlyFromTheOtherSex) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.before) + " then " + c.touched);
-        form->consumer.stIdSexoCons = QString::fromLatin1(c.before);
+        form->registration().consumer.stIdSexoCons = QString::fromLatin1(c.before);
         // The pictures as the state says, or both marked as the design shows them before initialization.
-        const bool chosen =
-            form->consumer.stIdSexoCons == QLatin1String("M") || form->consumer.stIdSexoCons == QLatin1String("F");
+        const bool chosen = form->registration().consumer.stIdSexoCons == QLatin1String("M") ||
+                            form->registration().consumer.stIdSexoCons == QLatin1String("F");
         labelOf("imgFeminino")
-            ->setPixmap(!chosen || form->consumer.stIdSexoCons == QLatin1String("F") ? form->imgMarcado() : QPixmap());
+            ->setPixmap(!chosen || form->registration().consumer.stIdSexoCons == QLatin1String("F") ? form->imgMarcado()
+                                                                                                    : QPixmap());
         labelOf("imgMasculino")
-            ->setPixmap(!chosen || form->consumer.stIdSexoCons == QLatin1String("M") ? form->imgMarcado() : QPixmap());
+            ->setPixmap(!chosen || form->registration().consumer.stIdSexoCons == QLatin1String("M") ? form->imgMarcado()
+                                                                                                    : QPixmap());
         click(c.touched);
-        EXPECT_EQ(form->consumer.stIdSexoCons, QString::fromLatin1(c.after));
+        EXPECT_EQ(form->registration().consumer.stIdSexoCons, QString::fromLatin1(c.after));
         EXPECT_EQ(marked("imgFeminino"), c.femaleMarked);
         EXPECT_EQ(marked("imgMasculino"), c.maleMarked);
     }
@@ -429,39 +435,38 @@ TEST_F(FormTest, SexChoiceMovesTheMarkOnlyFromTheOtherSex) {
 
 TEST_F(FormTest, ExitClearsTheCallButNotTheFieldsAndClosesTheForm) {
     newForm();
-    form->consumer.stCdConsumidor = QStringLiteral("12");
-    form->consumer.stNmConsumidor = QStringLiteral("Ana");
-    form->consumer.stCdCliente = QStringLiteral("000000000000000000001");
-    form->boGravou = true;
+    form->registration().consumer.stCdConsumidor = QStringLiteral("12");
+    form->registration().consumer.stNmConsumidor = QStringLiteral("Ana");
+    form->registration().consumer.stCdCliente = QStringLiteral("000000000000000000001");
+    form->registration().boGravou = true;
     form->setFieldText(1, QStringLiteral("000000000000000000012"));
     form->setFieldText(2, QStringLiteral("Ana"));
-    boIdCriado = true;
     click("lblSair");
-    EXPECT_TRUE(form->consumer.stCdConsumidor.isEmpty());
-    EXPECT_TRUE(form->consumer.stNmConsumidor.isEmpty());
-    EXPECT_TRUE(form->consumer.stCdCliente.isEmpty());
-    EXPECT_FALSE(form->boGravou);
-    EXPECT_FALSE(boIdCriado);
+    EXPECT_TRUE(form->registration().consumer.stCdConsumidor.isEmpty());
+    EXPECT_TRUE(form->registration().consumer.stNmConsumidor.isEmpty());
+    EXPECT_TRUE(form->registration().consumer.stCdCliente.isEmpty());
+    EXPECT_FALSE(form->saved());
     EXPECT_FALSE(form->isVisible());
     EXPECT_EQ(form->fieldText(1), QStringLiteral("000000000000000000012"));
     EXPECT_EQ(form->fieldText(2), QStringLiteral("Ana"));
 }
 
-TEST_F(FormTest, ClosingTheFormEndsTheCall) {
+TEST_F(FormTest, ClosingTheFormEndsTheCallAndItsSecrets) {
     newForm();
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    boIdCriado = true;
+    form->registration().stCDSENHACONS = QStringLiteral("typed");
+    form->registration().stDigital = QStringLiteral("captured");
     form->close();
-    EXPECT_FALSE(boIdCriado);
     EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(form->registration().stCDSENHACONS + form->registration().stDigital, QString());
 }
 
 // A failing handler is reported once, never carried out of the event loop.
 TEST_F(FormTest, AHandlerErrorIsShownAsAnErrorMessage) {
     newForm();
-    form->stIdEsquema = QStringLiteral("001");
-    stIDATUCPFCONS = QStringLiteral("S");
+    form->registration().stIdEsquema = QStringLiteral("001");
+    form->registration().stIDATUCPFCONS = QStringLiteral("S");
     labelOf("imgIDATUCPFCONS")->setObjectName(QStringLiteral("renamed")); // the handler's image is gone
     click("Label21");
     ASSERT_EQ(messages.size(), 1);
@@ -474,7 +479,7 @@ TEST_F(FormTest, AHandlerErrorIsShownAsAnErrorMessage) {
 
 TEST_F(FormTest, MessageTableHoldsTheScreensMessagesByKey) {
     newForm();
-    const QList<MessageRow>& rows = form->msgPadrao.rows();
+    const QList<MessageRow>& rows = form->registration().msgPadrao.rows();
     const QStringList keys = {"Nome_NInf",    "Rg_NInf",      "Telefone_NInf", "Cpf_NInf",      "Celular_NInf",
                               "Cons_Cad",     "Param_Vnd",    "Ope_N_Cons",    "Cpf_Inv",       "Cpf_Cad",
                               "RG_Cad",       "PAIS_N_INF",   "ESTADO_N_INF",  "DATA_INVALIDA", "Email_NInf",
@@ -486,10 +491,11 @@ TEST_F(FormTest, MessageTableHoldsTheScreensMessagesByKey) {
         EXPECT_FALSE(row.text.isEmpty()) << row.key.toStdString();
     }
     EXPECT_EQ(actual, keys);
-    EXPECT_EQ(form->msgPadrao.Msg(QStringLiteral("Cpf_Inv")), QStringLiteral("Número do CPF inválido."));
+    EXPECT_EQ(form->registration().msgPadrao.Msg(QStringLiteral("Cpf_Inv")), QStringLiteral("Número do CPF inválido."));
     // Validation asks for "Nome_Ninf"; the row is keyed "Nome_NInf".
-    EXPECT_EQ(form->msgPadrao.Msg(QStringLiteral("Nome_Ninf")), QStringLiteral("Nome do consumidor não informado."));
-    EXPECT_EQ(form->msgPadrao.Msg(QStringLiteral("Cracha_Cad")),
+    EXPECT_EQ(form->registration().msgPadrao.Msg(QStringLiteral("Nome_Ninf")),
+              QStringLiteral("Nome do consumidor não informado."));
+    EXPECT_EQ(form->registration().msgPadrao.Msg(QStringLiteral("Cracha_Cad")),
               QStringLiteral("O número de Identificação/Crachá já está cadastrado para outro consumidor no banco de "
                              "dados. Informe outro código."));
 }
@@ -506,7 +512,7 @@ TEST_F(FormTest, KeyedMessagesCarryTheFlagsOfTheirKind) {
         form->showMessage(QLatin1String(c.key), c.kind, QStringLiteral("001"), QStringLiteral("linha"));
         ASSERT_EQ(messages.size(), 1);
         const MensagemArgs& m = messages[0];
-        EXPECT_EQ(m.text, form->msgPadrao.Msg(QLatin1String(c.key)));
+        EXPECT_EQ(m.text, form->registration().msgPadrao.Msg(QLatin1String(c.key)));
         EXPECT_EQ(m.details, QStringLiteral("linha"));
         EXPECT_EQ(m.flag1, QLatin1String(c.flag));
         EXPECT_EQ(m.flag2, QLatin1String(c.flag));

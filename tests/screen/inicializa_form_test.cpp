@@ -1,5 +1,5 @@
+#include "form_service.h"
 #include "platform/packet_file.h"
-#include "screen/module_state.h"
 #include "screen_fixture.h"
 #include "service/rdm_cad_consumidor.h"
 
@@ -31,50 +31,53 @@ QString fixtureFooter(bool fiscalPrinter) {
 TEST_F(InicializaFormTest, NewConsumerOpensWithTheOutletsDefaults) {
     initialize(QString(), QStringLiteral("Fulano de Tal"), QString(), QStringLiteral("A"));
     EXPECT_TRUE(messages.isEmpty()) << messages.first().text.toStdString();
-    EXPECT_EQ(form->consumer.stOperacao, QStringLiteral("1"));
-    EXPECT_EQ(form->consumer.stNmConsumidor, QStringLiteral("Fulano de Tal"));
-    EXPECT_EQ(form->stModoChamada, QStringLiteral("A"));
+    EXPECT_EQ(form->registration().consumer.stOperacao, QStringLiteral("1"));
+    EXPECT_EQ(form->registration().consumer.stNmConsumidor, QStringLiteral("Fulano de Tal"));
+    EXPECT_EQ(form->registration().stModoChamada, QStringLiteral("A"));
 
     // Every parameter of the file, where the form keeps it.
     const std::pair<QString, QString> parameters[] = {
-        {form->stCdFilial, "0001"},           {form->stIdEsquema, "001"},         {form->stCdCcusClie, "0000000001"},
-        {form->consumer.stCdCliente, kHotel}, {form->stStProcessamento, "CAIXA"}, {form->stIdExConsAtFil, "N"},
-        {form->stIdExConsAtGer, "N"},         {form->stIdImpMercBoca, "N"},       {form->stIdBloqCdIdCons, "S"},
-        {form->stIdSenConsCentral, "N"},
+        {form->registration().stCdFilial, "0001"},         {form->registration().stIdEsquema, "001"},
+        {form->registration().stCdCcusClie, "0000000001"}, {form->registration().consumer.stCdCliente, kHotel},
+        {form->registration().stStProcessamento, "CAIXA"}, {form->registration().stIdExConsAtFil, "N"},
+        {form->registration().stIdExConsAtGer, "N"},       {form->registration().stIdImpMercBoca, "N"},
+        {form->registration().stIdBloqCdIdCons, "S"},      {form->registration().stIdSenConsCentral, "N"},
     };
     for (const auto& [actual, expected] : parameters)
         EXPECT_EQ(actual, expected);
-    EXPECT_FALSE(form->boUtilizaImpFis);
+    EXPECT_FALSE(form->registration().boUtilizaImpFis);
 
     EXPECT_EQ(text("lblNomeCliente"), QStringLiteral("Hotel Beira Mar"));
-    EXPECT_EQ(form->consumer.stCdTipoCons, QStringLiteral("01"));
+    EXPECT_EQ(form->registration().consumer.stCdTipoCons, QStringLiteral("01"));
     EXPECT_EQ(text("lblTipoCons"), QStringLiteral("FUNCIONARIO"));
-    EXPECT_EQ(form->consumer.stCdTipoVenda, QStringLiteral("7"));
+    EXPECT_EQ(form->registration().consumer.stCdTipoVenda, QStringLiteral("7"));
     EXPECT_EQ(text("lblTipovenda"), QStringLiteral("Todos"));
     for (const char* name : kRecordLabels)
         EXPECT_EQ(text(name), QString()) << name; // the name given by the caller is not shown
 
-    EXPECT_EQ(form->inCampoAtivo, 2);
+    EXPECT_EQ(form->activeField(), 2);
     EXPECT_EQ(highlightedField(*form), 2);
-    EXPECT_FALSE(form->boCapsLock);
-    EXPECT_FALSE(form->boShift);
-    EXPECT_EQ(stIDVERSALDCON + stIDIMPCPFCUPOM + stIDCADCONFLIBCON + stIDATUCPFCONS, QStringLiteral("SSSS"));
+    EXPECT_FALSE(form->capsLock());
+    EXPECT_FALSE(form->shiftArmed());
+    EXPECT_EQ(form->registration().stIDVERSALDCON + form->registration().stIDIMPCPFCUPOM +
+                  form->registration().stIDCADCONFLIBCON + form->registration().stIDATUCPFCONS,
+              QStringLiteral("SSSS"));
     for (const char* image : kOptionImages)
         EXPECT_TRUE(marked(image)) << image;
-    EXPECT_EQ(form->consumer.stIdSexoCons, QStringLiteral("M"));
+    EXPECT_EQ(form->registration().consumer.stIdSexoCons, QStringLiteral("M"));
     EXPECT_FALSE(marked("imgFeminino"));
     EXPECT_TRUE(marked("imgMasculino"));
     EXPECT_EQ(text("lblCodTela"), fixtureFooter(false));
 
-    EXPECT_TRUE(form->lists().cdsClienFilial.active());
-    EXPECT_EQ(form->lists().cdsClienFilial.recordCount(), 3);
-    EXPECT_EQ(form->lists().cdsPais.recordCount(), 1);
-    EXPECT_EQ(form->lists().cdsEstado.recordCount(), 27);
-    EXPECT_EQ(form->lists().cdsTipoCons.recordCount(), 4);
-    EXPECT_EQ(form->lists().cdsTipoVenda.recordCount(), 7);
-    EXPECT_GT(form->lists().cdsMunicipio.recordCount(), 50);
-    EXPECT_GT(form->lists().cdsBairro.recordCount(), 50);
-    EXPECT_EQ(form->lists().cdsParaVend.recordCount(), 1);
+    EXPECT_TRUE(form->registration().lists.cdsClienFilial.active());
+    EXPECT_EQ(form->registration().lists.cdsClienFilial.recordCount(), 3);
+    EXPECT_EQ(form->registration().lists.cdsPais.recordCount(), 1);
+    EXPECT_EQ(form->registration().lists.cdsEstado.recordCount(), 27);
+    EXPECT_EQ(form->registration().lists.cdsTipoCons.recordCount(), 4);
+    EXPECT_EQ(form->registration().lists.cdsTipoVenda.recordCount(), 7);
+    EXPECT_GT(form->registration().lists.cdsMunicipio.recordCount(), 50);
+    EXPECT_GT(form->registration().lists.cdsBairro.recordCount(), 50);
+    EXPECT_EQ(form->registration().lists.cdsParaVend.recordCount(), 1);
 }
 
 TEST_F(InicializaFormTest, ExistingConsumerFillsEveryFieldFromTheStoredRecord) {
@@ -84,7 +87,7 @@ TEST_F(InicializaFormTest, ExistingConsumerFillsEveryFieldFromTheStoredRecord) {
                         "WHERE CDCLIENTE = '000000000000000000001' AND CDCONSUMIDOR = '000000000000000000001'"));
     initialize(QStringLiteral("1"), QStringLiteral("Maria"), kHotel, QString());
     EXPECT_TRUE(messages.isEmpty()) << messages.first().text.toStdString();
-    EXPECT_EQ(form->consumer.stOperacao, QStringLiteral("2"));
+    EXPECT_EQ(form->registration().consumer.stOperacao, QStringLiteral("2"));
 
     const std::pair<const char*, const char*> labels[] = {
         {"lblRg", "284573619"},
@@ -116,34 +119,34 @@ TEST_F(InicializaFormTest, ExistingConsumerFillsEveryFieldFromTheStoredRecord) {
         EXPECT_EQ(text(name), QString::fromUtf8(expected)) << name;
 
     const std::pair<QString, const char*> state[] = {
-        {form->consumer.stCdPais, "0055"},
-        {form->consumer.stSgEstado, "SP"},
-        {form->consumer.stCdMunicipio, "0001"},
-        {form->consumer.stIdSexoCons, "F"},
-        {form->consumer.stCdTipoConsSel, "01"},
-        {form->consumer.stCdIdConsumid, "1001"},
-        {form->consumer.stCdSenhaConsMd5, "md5-site"},
-        {form->consumer.stCdSenhaPosMd5, "md5-till"},
-        {stDigital, "template-1"},
-        {stDigital2, "template-2"},
-        {form->consumer.stCdTipoVenda, "1"},
-        {form->consumer.stCdCliente, "000000000000000000001"},
-        {stIDVERSALDCON, "N"},
-        {stIDIMPCPFCUPOM, "S"},
-        {stIDCADCONFLIBCON, "S"},
-        {stIDATUCPFCONS, "S"},
+        {form->registration().consumer.stCdPais, "0055"},
+        {form->registration().consumer.stSgEstado, "SP"},
+        {form->registration().consumer.stCdMunicipio, "0001"},
+        {form->registration().consumer.stIdSexoCons, "F"},
+        {form->registration().consumer.stCdTipoConsSel, "01"},
+        {form->registration().consumer.stCdIdConsumid, "1001"},
+        {form->registration().consumer.stCdSenhaConsMd5, "md5-site"},
+        {form->registration().consumer.stCdSenhaPosMd5, "md5-till"},
+        {form->registration().stDigital, "template-1"},
+        {form->registration().stDigital2, "template-2"},
+        {form->registration().consumer.stCdTipoVenda, "1"},
+        {form->registration().consumer.stCdCliente, "000000000000000000001"},
+        {form->registration().stIDVERSALDCON, "N"},
+        {form->registration().stIDIMPCPFCUPOM, "S"},
+        {form->registration().stIDCADCONFLIBCON, "S"},
+        {form->registration().stIDATUCPFCONS, "S"},
     };
     for (const auto& [actual, expected] : state)
         EXPECT_EQ(actual, QString::fromUtf8(expected));
     // The hidden passwords are only ever what the operator types.
-    EXPECT_TRUE(stCDSENHACONS.isEmpty());
-    EXPECT_TRUE(stCDSENHASITE.isEmpty());
+    EXPECT_TRUE(form->registration().stCDSENHACONS.isEmpty());
+    EXPECT_TRUE(form->registration().stCDSENHASITE.isEmpty());
 
     EXPECT_FALSE(marked("imgIDVERSALDCON"));
     EXPECT_TRUE(marked("imgIDIMPCPFCUPOM"));
     EXPECT_TRUE(marked("imgFeminino"));
     EXPECT_FALSE(marked("imgMasculino"));
-    EXPECT_EQ(form->inCampoAtivo, 2);
+    EXPECT_EQ(form->activeField(), 2);
     EXPECT_EQ(highlightedField(*form), 2);
     EXPECT_EQ(text("lblCodTela"), fixtureFooter(false));
 }
@@ -164,14 +167,16 @@ TEST_F(InicializaFormTest, ExistingConsumersShowTheirOwnFlagsSexAndEmptyColumns)
     for (const auto& c : consumers) {
         SCOPED_TRACE(c.code);
         initialize(QLatin1String(c.code), QString(), kHotel, QString());
-        EXPECT_EQ(form->consumer.stOperacao, QStringLiteral("2"));
-        EXPECT_EQ(stIDATUCPFCONS + stIDCADCONFLIBCON + stIDIMPCPFCUPOM + stIDVERSALDCON, QLatin1String(c.flags));
+        EXPECT_EQ(form->registration().consumer.stOperacao, QStringLiteral("2"));
+        EXPECT_EQ(form->registration().stIDATUCPFCONS + form->registration().stIDCADCONFLIBCON +
+                      form->registration().stIDIMPCPFCUPOM + form->registration().stIDVERSALDCON,
+                  QLatin1String(c.flags));
         for (int i = 0; i < 4; ++i)
             EXPECT_EQ(marked(kOptionImages[i]), c.flags[i] == 'S') << kOptionImages[i];
-        EXPECT_EQ(form->consumer.stIdSexoCons, QLatin1String(c.sex));
+        EXPECT_EQ(form->registration().consumer.stIdSexoCons, QLatin1String(c.sex));
         EXPECT_EQ(marked("imgFeminino"), c.sex[0] == 'F');
         EXPECT_EQ(marked("imgMasculino"), c.sex[0] == 'M');
-        EXPECT_EQ(form->consumer.stCdTipoVenda, QLatin1String(c.tipoVenda));
+        EXPECT_EQ(form->registration().consumer.stCdTipoVenda, QLatin1String(c.tipoVenda));
         EXPECT_EQ(text("lblTipovenda"), QString::fromUtf8(c.nomeTipoVenda));
         EXPECT_EQ(text("lblTipoCons"), QString::fromUtf8(c.nomeTipoCons));
     }
@@ -206,30 +211,30 @@ TEST_F(InicializaFormTest, AStoredConsumerWithoutSexOpensAsMale) {
     exec(QStringLiteral("UPDATE CONSUMIDOR SET IDSEXOCONS = NULL WHERE CDCLIENTE = '000000000000000000001' AND "
                         "CDCONSUMIDOR = '000000000000000000001'"));
     initialize(QStringLiteral("1"), QString(), kHotel, QString());
-    EXPECT_EQ(form->consumer.stOperacao, QStringLiteral("2"));
-    EXPECT_EQ(form->consumer.stIdSexoCons, QStringLiteral("M"));
+    EXPECT_EQ(form->registration().consumer.stOperacao, QStringLiteral("2"));
+    EXPECT_EQ(form->registration().consumer.stIdSexoCons, QStringLiteral("M"));
     EXPECT_FALSE(marked("imgFeminino"));
     EXPECT_TRUE(marked("imgMasculino"));
 }
 
 TEST_F(InicializaFormTest, ModeBAlwaysRegistersANewConsumerWithTheTypedCode) {
     initialize(QStringLiteral("1"), QStringLiteral("Maria"), kHotel, QStringLiteral("B"));
-    EXPECT_EQ(form->consumer.stOperacao, QStringLiteral("1"));
+    EXPECT_EQ(form->registration().consumer.stOperacao, QStringLiteral("1"));
     EXPECT_EQ(text("lblCodCons"), QStringLiteral("000000000000000000001"));
     for (const char* name : kRecordLabels) {
         if (QLatin1String(name) != QLatin1String("lblCodCons")) {
             EXPECT_EQ(text(name), QString()) << name;
         }
     }
-    EXPECT_EQ(form->inCampoAtivo, 24);
+    EXPECT_EQ(form->activeField(), 24);
     EXPECT_EQ(highlightedField(*form), 24);
-    EXPECT_EQ(form->consumer.stIdSexoCons, QStringLiteral("M"));
-    EXPECT_EQ(form->consumer.stCdTipoVenda, QStringLiteral("7"));
+    EXPECT_EQ(form->registration().consumer.stIdSexoCons, QStringLiteral("M"));
+    EXPECT_EQ(form->registration().consumer.stCdTipoVenda, QStringLiteral("7"));
     EXPECT_EQ(text("lblTipovenda"), QStringLiteral("Todos"));
     // Only an exact "B" is that mode.
     initialize(QStringLiteral("1"), QString(), kHotel, QStringLiteral("b"));
-    EXPECT_EQ(form->consumer.stOperacao, QStringLiteral("2"));
-    EXPECT_EQ(form->inCampoAtivo, 2);
+    EXPECT_EQ(form->registration().consumer.stOperacao, QStringLiteral("2"));
+    EXPECT_EQ(form->activeField(), 2);
 }
 
 TEST_F(InicializaFormTest, ACodeWithoutStoredRecordOpensANewConsumer) {
@@ -240,10 +245,10 @@ TEST_F(InicializaFormTest, ACodeWithoutStoredRecordOpensANewConsumer) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.code);
         initialize(QLatin1String(c.code), QString(), kHotel, QStringLiteral("A"));
-        EXPECT_EQ(form->consumer.stOperacao, QStringLiteral("1"));
+        EXPECT_EQ(form->registration().consumer.stOperacao, QStringLiteral("1"));
         EXPECT_EQ(text("lblCodCons"), QLatin1String(c.shown));
-        EXPECT_EQ(form->consumer.stCdConsumidor, QLatin1String(c.code));
-        EXPECT_EQ(form->inCampoAtivo, 2);
+        EXPECT_EQ(form->registration().consumer.stCdConsumidor, QLatin1String(c.code));
+        EXPECT_EQ(form->activeField(), 2);
     }
 }
 
@@ -261,7 +266,7 @@ TEST_F(InicializaFormTest, TheCallersCustomerOverridesTheParameterFileUnlessBlan
     for (const auto& c : cases) {
         SCOPED_TRACE(c.argument.toStdString());
         initialize(QString(), QString(), c.argument, QString());
-        EXPECT_EQ(form->consumer.stCdCliente, c.customer);
+        EXPECT_EQ(form->registration().consumer.stCdCliente, c.customer);
         EXPECT_EQ(text("lblNomeCliente"), QString::fromUtf8(c.name));
     }
 }
@@ -277,7 +282,7 @@ TEST_F(InicializaFormTest, DefaultConsumerTypeComesFromTheBranchElseFromTheParam
         writeParameters({{QStringLiteral("CDFILIAL"), QLatin1String(c.branch)},
                          {QStringLiteral("CDTIPOCONS"), QStringLiteral("03")}});
         initialize(QString(), QString(), QString(), QString());
-        EXPECT_EQ(form->consumer.stCdTipoCons, QLatin1String(c.tipoCons));
+        EXPECT_EQ(form->registration().consumer.stCdTipoCons, QLatin1String(c.tipoCons));
         EXPECT_EQ(text("lblTipoCons"), QLatin1String(c.name));
     }
 }
@@ -285,7 +290,7 @@ TEST_F(InicializaFormTest, DefaultConsumerTypeComesFromTheBranchElseFromTheParam
 TEST_F(InicializaFormTest, DefaultSaleTypeOutsideTheListIsKeptButNotShown) {
     exec(QStringLiteral("UPDATE PARAVEND SET IDTPVENDACONS = '9'"));
     initialize(QString(), QString(), QString(), QString());
-    EXPECT_EQ(form->consumer.stCdTipoVenda, QStringLiteral("9"));
+    EXPECT_EQ(form->registration().consumer.stCdTipoVenda, QStringLiteral("9"));
     EXPECT_EQ(text("lblTipovenda"), QString());
     EXPECT_TRUE(messages.isEmpty());
 }
@@ -293,7 +298,7 @@ TEST_F(InicializaFormTest, DefaultSaleTypeOutsideTheListIsKeptButNotShown) {
 TEST_F(InicializaFormTest, FiscalPrinterParameterReachesTheFooter) {
     writeParameters({{QStringLiteral("UTILIZAIMPFIS"), true}});
     initialize(QString(), QString(), QString(), QString());
-    EXPECT_TRUE(form->boUtilizaImpFis);
+    EXPECT_TRUE(form->registration().boUtilizaImpFis);
     EXPECT_EQ(text("lblCodTela"), fixtureFooter(true));
 }
 
@@ -302,17 +307,18 @@ TEST_F(InicializaFormTest, WithoutParameterFileAndCustomerListTheFormStillOpens)
     ASSERT_TRUE(QFile::remove(customerFile()));
     initialize(QString(), QString(), QString(), QString());
     EXPECT_TRUE(messages.isEmpty()) << messages.first().text.toStdString();
-    EXPECT_EQ(form->consumer.stOperacao, QStringLiteral("1"));
-    for (const QString& value :
-         {form->stCdFilial, form->stIdEsquema, form->stCdCcusClie, form->consumer.stCdTipoCons,
-          form->consumer.stCdCliente, form->stStProcessamento, form->stIdSenConsCentral, form->consumer.stCdTipoVenda})
+    EXPECT_EQ(form->registration().consumer.stOperacao, QStringLiteral("1"));
+    for (const QString& value : {form->registration().stCdFilial, form->registration().stIdEsquema,
+                                 form->registration().stCdCcusClie, form->registration().consumer.stCdTipoCons,
+                                 form->registration().consumer.stCdCliente, form->registration().stStProcessamento,
+                                 form->registration().stIdSenConsCentral, form->registration().consumer.stCdTipoVenda})
         EXPECT_EQ(value, QString());
-    EXPECT_FALSE(form->boUtilizaImpFis);
+    EXPECT_FALSE(form->registration().boUtilizaImpFis);
     EXPECT_EQ(text("lblNomeCliente"), QString());
     EXPECT_EQ(text("lblTipoCons"), QString());
-    EXPECT_FALSE(form->lists().cdsClienFilial.active());
-    EXPECT_EQ(form->lists().cdsClienFilial.recordCount(), 0);
-    EXPECT_EQ(form->inCampoAtivo, 2);
+    EXPECT_FALSE(form->registration().lists.cdsClienFilial.active());
+    EXPECT_EQ(form->registration().lists.cdsClienFilial.recordCount(), 0);
+    EXPECT_EQ(form->activeField(), 2);
     EXPECT_EQ(text("lblCodTela"), fixtureFooter(false));
 }
 
@@ -322,8 +328,8 @@ TEST_F(InicializaFormTest, HostFileNamesAreFoundWhateverTheirCase) {
     ASSERT_TRUE(QFile::rename(hostDir() + QStringLiteral("DADOS/Cadastros/Cad_Cliente.cds"),
                               hostDir() + QStringLiteral("DADOS/Cadastros/CAD_CLIENTE.CDS")));
     initialize(QString(), QString(), QString(), QString());
-    EXPECT_EQ(form->stCdFilial, QStringLiteral("0001"));
-    EXPECT_EQ(form->lists().cdsClienFilial.recordCount(), 3);
+    EXPECT_EQ(form->registration().stCdFilial, QStringLiteral("0001"));
+    EXPECT_EQ(form->registration().lists.cdsClienFilial.recordCount(), 3);
 }
 
 TEST_F(InicializaFormTest, TheExactlyNamedParameterFileWinsOverOtherCases) {
@@ -331,7 +337,7 @@ TEST_F(InicializaFormTest, TheExactlyNamedParameterFileWinsOverOtherCases) {
     other.rows[0][other.fieldIndex(QStringLiteral("CDFILIAL"))] = QStringLiteral("0002");
     writePacketFile(other, hostDir() + QStringLiteral("parametroskiv.cds"));
     initialize(QString(), QString(), QString(), QString());
-    EXPECT_EQ(form->stCdFilial, QStringLiteral("0001"));
+    EXPECT_EQ(form->registration().stCdFilial, QStringLiteral("0001"));
 }
 
 TEST_F(InicializaFormTest, AParameterFileWithoutOneOfItsFieldsStopsTheInitialization) {
@@ -352,9 +358,9 @@ TEST_F(InicializaFormTest, AParameterFileWithoutOneOfItsFieldsStopsTheInitializa
             EXPECT_TRUE(what.contains(parameterFile())) << e.what();
         }
         // Nothing of the bad file is taken.
-        EXPECT_EQ(form->stCdFilial, QString());
-        EXPECT_EQ(form->stIdEsquema, QString());
-        EXPECT_EQ(form->consumer.stOperacao, QString());
+        EXPECT_EQ(form->registration().stCdFilial, QString());
+        EXPECT_EQ(form->registration().stIdEsquema, QString());
+        EXPECT_EQ(form->registration().consumer.stOperacao, QString());
     }
 }
 
@@ -387,8 +393,8 @@ TEST_F(InicializaFormTest, CentralServiceRefusingLeavesTheFormEmptyWithOneMessag
     EXPECT_EQ(m.number, 0);
     EXPECT_EQ(m.dataset, nullptr);
 
-    EXPECT_EQ(form->consumer.stOperacao, QString());
-    EXPECT_EQ(form->consumer.stIdSexoCons, QString());
+    EXPECT_EQ(form->registration().consumer.stOperacao, QString());
+    EXPECT_EQ(form->registration().consumer.stIdSexoCons, QString());
     for (const char* name : kRecordLabels)
         EXPECT_EQ(text(name), QString()) << name;
     EXPECT_EQ(text("lblTipovenda"), QString());
@@ -398,7 +404,7 @@ TEST_F(InicializaFormTest, CentralServiceRefusingLeavesTheFormEmptyWithOneMessag
         EXPECT_TRUE(marked(image)) << image;
     EXPECT_TRUE(marked("imgFeminino"));
     EXPECT_TRUE(marked("imgMasculino"));
-    EXPECT_EQ(form->inCampoAtivo, 2);
+    EXPECT_EQ(form->activeField(), 2);
     EXPECT_EQ(text("lblCodTela"), fixtureFooter(false));
 }
 
@@ -406,7 +412,7 @@ TEST_F(InicializaFormTest, CentralServiceRefusingLeavesTheFormEmptyWithOneMessag
 TEST_F(InicializaFormTest, CentralServiceRecordOpensTheConsumerForEditing) {
     writeParameters({{QStringLiteral("IDSENCONSCENTRAL"), QStringLiteral("S")}});
     const auto storedRecord = [] {
-        DataPacket packet = std::get<DataPacket>(getDadosConsumidor(kHotel, QStringLiteral("1")));
+        DataPacket packet = std::get<DataPacket>(getDadosConsumidor(test::formService(), kHotel, QStringLiteral("1")));
         packet.rows[0][packet.fieldIndex(QStringLiteral("CDCLIENTE"))] = kMetalurgica;
         return packet;
     };
@@ -423,10 +429,10 @@ TEST_F(InicializaFormTest, CentralServiceRecordOpensTheConsumerForEditing) {
         scriptCentral(true, f.element0);
         initialize(QStringLiteral("1"), QString(), kHotel, QString());
         EXPECT_TRUE(messages.isEmpty()) << messages.first().text.toStdString();
-        EXPECT_EQ(form->consumer.stOperacao, QStringLiteral("2"));
+        EXPECT_EQ(form->registration().consumer.stOperacao, QStringLiteral("2"));
         EXPECT_EQ(text("lblNome"), QStringLiteral("MARIA APARECIDA DOS SANTOS"));
         EXPECT_EQ(text("lblNasc"), QStringLiteral("12/03/1985"));
-        EXPECT_EQ(form->consumer.stCdCliente, kHotel);
+        EXPECT_EQ(form->registration().consumer.stCdCliente, kHotel);
     }
 }
 
@@ -434,18 +440,19 @@ TEST_F(InicializaFormTest, CentralServiceAnswersThatHoldNoRecord) {
     writeParameters({{QStringLiteral("IDSENCONSCENTRAL"), QStringLiteral("S")}});
     // An empty packet: a new consumer.
     scriptCentral(true, [] {
-        DataPacket packet = std::get<DataPacket>(getDadosConsumidor(kHotel, QStringLiteral("999")));
+        DataPacket packet =
+            std::get<DataPacket>(getDadosConsumidor(test::formService(), kHotel, QStringLiteral("999")));
         return QVariant::fromValue(packet);
     });
     initialize(QStringLiteral("999"), QString(), kHotel, QString());
     EXPECT_TRUE(messages.isEmpty());
-    EXPECT_EQ(form->consumer.stOperacao, QStringLiteral("1"));
+    EXPECT_EQ(form->registration().consumer.stOperacao, QStringLiteral("1"));
     // Nothing usable: reported, and the form opens as after any failure there.
     scriptCentral(true, [] { return QVariant(42); });
     initialize(QStringLiteral("1"), QString(), kHotel, QString());
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].text.contains(QStringLiteral("SenhaConsCentral")));
-    EXPECT_EQ(form->consumer.stOperacao, QString());
+    EXPECT_EQ(form->registration().consumer.stOperacao, QString());
 }
 
 // Each read goes through MensagemMetodo under its own operation and module name; its error is shown
@@ -473,17 +480,17 @@ TEST_F(InicializaFormTest, AServiceErrorIsShownOnceUnderTheOperationsName) {
         exec(QLatin1String(c.sabotage));
         newForm();
         if (c.stops) {
-            EXPECT_THROW(form->InicializaForm(QStringLiteral("1"), QString(), kHotel, QString()), MensagemMetodoError);
+            EXPECT_THROW(form->InicializaForm(QStringLiteral("1"), QString(), kHotel, QString()), ShownError);
         } else {
             EXPECT_NO_THROW(form->InicializaForm(QStringLiteral("1"), QString(), kHotel, QString()));
-            EXPECT_EQ(form->inCampoAtivo, 2);
+            EXPECT_EQ(form->activeField(), 2);
             EXPECT_EQ(text("lblCodTela"), fixtureFooter(false));
         }
         ASSERT_EQ(messages.size(), 1);
         EXPECT_EQ(messages[0].details, QLatin1String(c.details));
         EXPECT_EQ(messages[0].kind, kMsgErro);
         EXPECT_EQ(messages[0].esquema, QStringLiteral("001"));
-        EXPECT_EQ(form->consumer.stOperacao, QString());
+        EXPECT_EQ(form->registration().consumer.stOperacao, QString());
     }
 }
 
@@ -494,41 +501,42 @@ TEST_F(InicializaFormTest, AConnectionThatCannotOpenStopsTheInitializationAndThe
     EXPECT_THROW(initialize(QString(), QString(), QString(), QString()), std::exception);
     qputenv("CADCONS_CONNECTION", good);
     initialize(QString(), QString(), QString(), QString());
-    EXPECT_EQ(form->consumer.stOperacao, QStringLiteral("1"));
+    EXPECT_EQ(form->registration().consumer.stOperacao, QStringLiteral("1"));
 }
 
 TEST_F(InicializaFormTest, TheDataServiceObjectServesEveryCall) {
     initialize(QString(), QString(), QString(), QString());
-    TrdmCadConsumidor* first = rdmCadConsumidor;
-    ASSERT_NE(first, nullptr);
+    TrdmCadConsumidor* first = &form->registration().service();
     EXPECT_TRUE(first->connected());
     initialize(QStringLiteral("1"), QString(), kHotel, QString());
-    EXPECT_EQ(rdmCadConsumidor, first);
-    EXPECT_EQ(form->consumer.stOperacao, QStringLiteral("2"));
+    EXPECT_EQ(&form->registration().service(), first);
+    EXPECT_EQ(form->registration().consumer.stOperacao, QStringLiteral("2"));
 }
 
-TEST_F(InicializaFormTest, SecretsOfAnEarlierCallAreNotInherited) {
+TEST_F(InicializaFormTest, SecretsOfAnEarlierOpeningAreNotInherited) {
     exec(QStringLiteral("UPDATE CONSUMIDOR SET DIGICONSUMIDOR = 'stored', DIGICONSUMIDOR2 = 'stored' "
                         "WHERE CDCLIENTE = '000000000000000000001' AND CDCONSUMIDOR = '000000000000000000001'"));
     const struct {
         const char* code;
         const char* digital;
     } cases[] = {{"", ""}, {"999", ""}, {"1", "stored"}};
+    initialize(QString(), QString(), kHotel, QString());
+    Registration& r = form->registration();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.code);
-        stCDSENHACONS = stCDSENHASITE = stDigital = stDigital2 = QStringLiteral("earlier");
-        initialize(QLatin1String(c.code), QString(), kHotel, QString());
-        EXPECT_EQ(stCDSENHACONS, QString());
-        EXPECT_EQ(stCDSENHASITE, QString());
-        EXPECT_EQ(stDigital, QLatin1String(c.digital));
-        EXPECT_EQ(stDigital2, QLatin1String(c.digital));
+        r.stCDSENHACONS = r.stCDSENHASITE = r.stDigital = r.stDigital2 = QStringLiteral("earlier");
+        form->InicializaForm(QLatin1String(c.code), QString(), kHotel, QString());
+        EXPECT_EQ(r.stCDSENHACONS, QString());
+        EXPECT_EQ(r.stCDSENHASITE, QString());
+        EXPECT_EQ(r.stDigital, QLatin1String(c.digital));
+        EXPECT_EQ(r.stDigital2, QLatin1String(c.digital));
     }
-    // Even when initialization stops early.
-    stCDSENHACONS = stDigital = QStringLiteral("earlier");
+    // Even when the opening stops early.
+    r.stCDSENHACONS = r.stDigital = QStringLiteral("earlier");
     writeParameters({}, QStringLiteral("CDLOJA"));
-    EXPECT_THROW(initialize(QString(), QString(), QString(), QString()), std::exception);
-    EXPECT_EQ(stCDSENHACONS, QString());
-    EXPECT_EQ(stDigital, QString());
+    EXPECT_THROW(form->InicializaForm(QString(), QString(), QString(), QString()), std::exception);
+    EXPECT_EQ(r.stCDSENHACONS, QString());
+    EXPECT_EQ(r.stDigital, QString());
 }
 
 TEST_F(InicializaFormTest, PickListsShowTheirColumnsUnderTheirOwnTitles) {
@@ -539,25 +547,25 @@ TEST_F(InicializaFormTest, PickListsShowTheirColumnsUnderTheirOwnTitles) {
         const char* label;
         bool visible;
     } columns[] = {
-        {&form->lists().cdsClienFilial, "CDCLIENTE", "CDCLIENTE", false},
-        {&form->lists().cdsClienFilial, "NRINSJURCLIE", "Inscrição", true},
-        {&form->lists().cdsClienFilial, "NMRAZSOCCLIE", "Razão Social", false},
-        {&form->lists().cdsClienFilial, "NMFANTCLIE", "Nome Fantasia", true},
-        {&form->lists().cdsMunicipio, "CDPAIS", "Pais", false},
-        {&form->lists().cdsMunicipio, "NMMUNICIPIO", "Nome", true},
-        {&form->lists().cdsEstado, "SGESTADO", "Sigla", true},
-        {&form->lists().cdsPais, "CDPAIS", "Código", true},
-        {&form->lists().cdsBairro, "CDPAIS", "País", true},
-        {&form->lists().cdsBairro, "CDMUNICIPIO", "Cidade", true},
-        {&form->lists().cdsTipoVenda, "CDTIPOVENDA", "Código", true},
-        {&form->lists().cdsTipoConsPadrao, "CDTIPOCONS", "Código", true},
+        {&form->registration().lists.cdsClienFilial, "CDCLIENTE", "CDCLIENTE", false},
+        {&form->registration().lists.cdsClienFilial, "NRINSJURCLIE", "Inscrição", true},
+        {&form->registration().lists.cdsClienFilial, "NMRAZSOCCLIE", "Razão Social", false},
+        {&form->registration().lists.cdsClienFilial, "NMFANTCLIE", "Nome Fantasia", true},
+        {&form->registration().lists.cdsMunicipio, "CDPAIS", "Pais", false},
+        {&form->registration().lists.cdsMunicipio, "NMMUNICIPIO", "Nome", true},
+        {&form->registration().lists.cdsEstado, "SGESTADO", "Sigla", true},
+        {&form->registration().lists.cdsPais, "CDPAIS", "Código", true},
+        {&form->registration().lists.cdsBairro, "CDPAIS", "País", true},
+        {&form->registration().lists.cdsBairro, "CDMUNICIPIO", "Cidade", true},
+        {&form->registration().lists.cdsTipoVenda, "CDTIPOVENDA", "Código", true},
+        {&form->registration().lists.cdsTipoConsPadrao, "CDTIPOCONS", "Código", true},
     };
     for (const auto& c : columns) {
         const FieldDisplay display = c.dataset->display(QLatin1String(c.field));
         EXPECT_EQ(display.label, QString::fromUtf8(c.label)) << c.dataset->name().toStdString() << "." << c.field;
         EXPECT_EQ(display.visible, c.visible) << c.dataset->name().toStdString() << "." << c.field;
     }
-    EXPECT_EQ(form->lists().cdsMunicipio.display(QStringLiteral("NMMUNICIPIO")).width, 50);
+    EXPECT_EQ(form->registration().lists.cdsMunicipio.display(QStringLiteral("NMMUNICIPIO")).width, 50);
 }
 
 } // namespace

@@ -1,7 +1,8 @@
 #include "screen_fixture.h"
 
+#include "config/host_config.h"
+#include "form_service.h"
 #include "platform/packet_file.h"
-#include "screen/module_state.h"
 #include "service/rdm_cad_consumidor.h"
 #include "service/schema.h"
 
@@ -61,24 +62,20 @@ void ScreenTest::SetUp() {
 
     // The service object outlives every form, as it does in the host; the next initialization opens it
     // on this test's database.
-    if (rdmCadConsumidor)
-        rdmCadConsumidor->close();
+    test::closeFormService();
 }
 
 void ScreenTest::TearDown() {
     form.reset();
-    if (rdmCadConsumidor)
-        rdmCadConsumidor->close();
+    test::closeFormService();
     siblingServices().SenhaConsCentral = savedCentral_;
     siblingServices().Pesquisa = savedPesquisa_;
-    clearCallSecrets();
     for (const auto& [name, value] : savedEnv_)
         value ? qputenv(name.constData(), *value) : qunsetenv(name.constData());
 }
 
 void ScreenTest::recreateDatabase() {
-    if (rdmCadConsumidor)
-        rdmCadConsumidor->close();
+    test::closeFormService();
     const QString database = hostDir() + QStringLiteral("cadcons.db");
     ASSERT_TRUE(!QFile::exists(database) || QFile::remove(database));
     FixtureConnection connection(database);
@@ -124,7 +121,7 @@ void ScreenTest::scriptCentral(bool result, std::function<QVariant()> element0) 
 
 TfrmCadastroConsumidor& ScreenTest::newForm() {
     form.reset();
-    form = std::make_unique<TfrmCadastroConsumidor>();
+    form = std::make_unique<TfrmCadastroConsumidor>(test::formService(), hostDirectory());
     form->FormCreate();
     return *form;
 }

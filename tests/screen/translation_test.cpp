@@ -1,4 +1,4 @@
-#include "screen/field_catalogue.h"
+#include "registration/field_catalogue.h"
 #include "screen_fixture.h"
 
 #include <QCoreApplication>
@@ -14,7 +14,7 @@ namespace {
 // the consumer's record), the screen code and one-character keys (letters, digits, signs) are no captions.
 std::map<QString, QString> captions(QWidget& form) {
     std::set<QString> values = {QStringLiteral("lblCodTela")};
-    for (const auto& field : screen::fieldCatalogue())
+    for (const auto& field : registration::fieldCatalogue())
         values.insert(QLatin1String(field.textLabel));
     std::map<QString, QString> out;
     for (QLabel* label : form.findChildren<QLabel*>())

@@ -15,21 +15,25 @@ const QString kBranch = QStringLiteral("0001");
 // A reference list, and a change to its table as another till or an administrator makes it.
 struct ListCase {
     const char* list;
-    std::function<ServiceResult()> read;
+    std::function<ServiceResult(TrdmCadConsumidor&)> read;
     const char* change;
 };
 
 const ListCase kCases[] = {
-    {"getPais", getPais, "UPDATE PAIS SET NMPAIS = 'Brasil (BR)' WHERE CDPAIS = '0055'"},
-    {"getEstado", getEstado, "DELETE FROM ESTADO WHERE SGESTADO = 'MG'"},
-    {"getMunicipio", getMunicipio,
+    {"getPais", [](TrdmCadConsumidor& s) { return getPais(s); },
+     "UPDATE PAIS SET NMPAIS = 'Brasil (BR)' WHERE CDPAIS = '0055'"},
+    {"getEstado", [](TrdmCadConsumidor& s) { return getEstado(s); }, "DELETE FROM ESTADO WHERE SGESTADO = 'MG'"},
+    {"getMunicipio", [](TrdmCadConsumidor& s) { return getMunicipio(s); },
      "INSERT INTO MUNICIPIO (CDPAIS, SGESTADO, CDMUNICIPIO, NMMUNICIPIO) VALUES ('0055', 'SP', '0002', 'SANTOS')"},
-    {"getBairro", getBairro, "UPDATE BAIRRO SET NMBAIRRO = 'SE (CENTRO)' WHERE CDBAIRRO = '1'"},
-    {"getTipoCons", getTipoCons, "INSERT INTO TIPOCONS (CDTIPOCONS, NMTIPOCONS) VALUES ('03', 'VISITANTE')"},
-    {"getTipoConsPadrao", [] { return getTipoConsPadrao(kBranch); },
+    {"getBairro", [](TrdmCadConsumidor& s) { return getBairro(s); },
+     "UPDATE BAIRRO SET NMBAIRRO = 'SE (CENTRO)' WHERE CDBAIRRO = '1'"},
+    {"getTipoCons", [](TrdmCadConsumidor& s) { return getTipoCons(s); },
+     "INSERT INTO TIPOCONS (CDTIPOCONS, NMTIPOCONS) VALUES ('03', 'VISITANTE')"},
+    {"getTipoConsPadrao", [](TrdmCadConsumidor& s) { return getTipoConsPadrao(s, kBranch); },
      "UPDATE TIPOCONS SET NMTIPOCONS = 'HOSPEDE VIP' WHERE CDTIPOCONS = '02'"},
-    {"getParaVend", [] { return getParaVend(kBranch); }, "UPDATE PARAVEND SET IDTPVENDACONS = '1'"},
-    {"getNomeCliente", [] { return getNomeCliente(kCustomer); },
+    {"getParaVend", [](TrdmCadConsumidor& s) { return getParaVend(s, kBranch); },
+     "UPDATE PARAVEND SET IDTPVENDACONS = '1'"},
+    {"getNomeCliente", [](TrdmCadConsumidor& s) { return getNomeCliente(s, kCustomer); },
      "UPDATE CLIENTE SET NMFANTCLIE = 'Hotel Beira-Mar' WHERE CDCLIENTE = '000000000000000000001'"},
 };
 
@@ -57,36 +61,36 @@ TEST_P(ListCacheTest, AListIsReadAgainOnlyAfterAnotherConnectionChangedItsTable)
     for (const ListCase& c : kCases) {
         SCOPED_TRACE(c.list);
         service_->open(); // as each opening does: reads the versions
-        const ServiceResult first = c.read();
+        const ServiceResult first = c.read(*service_);
         ASSERT_TRUE(isPacket(first));
         const int readsBefore = reads();
 
         service_->open(); // as each opening does: reads the versions
-        EXPECT_EQ(c.read(), first);
+        EXPECT_EQ(c.read(*service_), first);
         EXPECT_EQ(reads(), readsBefore) << "an unchanged list was read again";
 
         execElsewhere(QString::fromUtf8(c.change));
         service_->open(); // as each opening does: reads the versions
-        const ServiceResult changed = c.read();
+        const ServiceResult changed = c.read(*service_);
         EXPECT_EQ(reads(), readsBefore + 1) << "a changed list was not read again";
         EXPECT_NE(changed, first);
         // Exactly what a fresh read gives.
         service_->lists().suspend();
-        EXPECT_EQ(c.read(), changed);
+        EXPECT_EQ(c.read(*service_), changed);
     }
 }
 
 TEST_P(ListCacheTest, WithoutVersionsOrWithoutACheckEveryListIsReadAfresh) {
     insertFixtureData();
     // No check at all: the lists of this process are not trusted blindly.
-    getBairro();
-    getBairro();
+    getBairro(*service_);
+    getBairro(*service_);
     EXPECT_EQ(reads(), 2);
     // A schema that keeps no versions (a chain's own): read every time, as ever.
     execElsewhere(QStringLiteral("DROP TABLE LISTVERSION"));
     for (int i = 0; i < 2; ++i) {
         service_->open(); // as each opening does: reads the versions
-        EXPECT_TRUE(isPacket(getBairro()));
+        EXPECT_TRUE(isPacket(getBairro(*service_)));
     }
     EXPECT_EQ(reads(), 4);
 }

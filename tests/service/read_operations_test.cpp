@@ -56,7 +56,7 @@ protected:
 };
 
 TEST_P(ReadOperations, SaleTypesAreTheSevenConstantRowsInCodeOrder) {
-    const DataPacket p = packetOf(getTipoVenda());
+    const DataPacket p = packetOf(getTipoVenda(*service_));
     ASSERT_EQ(names(p), (QStringList{"CDTIPOVENDA", "NMTIPOVENDA"}));
     const QStringList expected{
         "Débito Consumidor",         "Crédito Pessoal",         "A Vista", "Débito Consumidor/Crédito Pessoal",
@@ -76,15 +76,18 @@ TEST_P(ReadOperations, ReferenceListsCarryTheirColumns) {
         int rows;
     };
     const Case cases[] = {
-        {"getPais", getPais(), {"CDPAIS", "NMPAIS"}, 1},
-        {"getEstado", getEstado(), {"CDPAIS", "SGESTADO", "NMESTADO"}, 2},
-        {"getMunicipio", getMunicipio(), {"CDPAIS", "SGESTADO", "CDMUNICIPIO", "NMMUNICIPIO"}, 2},
-        {"getBairro", getBairro(), {"CDBAIRRO", "NMBAIRRO", "CDPAIS", "SGESTADO", "CDMUNICIPIO"}, 1},
-        {"getTipoCons", getTipoCons(), {"CDTIPOCONS", "NMTIPOCONS"}, 2},
-        {"getTipoConsPadrao", getTipoConsPadrao("0001"), {"CDTIPOCONS", "CDCLIENTE", "CDFILIAL", "NMTIPOCONS"}, 1},
-        {"getParaVend", getParaVend("0001"), {"IDTPVENDACONS"}, 1},
-        {"getParaVend other branch", getParaVend("0002"), {"IDTPVENDACONS"}, 0},
-        {"getNomeCliente", getNomeCliente(kC2), {"CDCLIENTE", "NMFANTCLIE"}, 1},
+        {"getPais", getPais(*service_), {"CDPAIS", "NMPAIS"}, 1},
+        {"getEstado", getEstado(*service_), {"CDPAIS", "SGESTADO", "NMESTADO"}, 2},
+        {"getMunicipio", getMunicipio(*service_), {"CDPAIS", "SGESTADO", "CDMUNICIPIO", "NMMUNICIPIO"}, 2},
+        {"getBairro", getBairro(*service_), {"CDBAIRRO", "NMBAIRRO", "CDPAIS", "SGESTADO", "CDMUNICIPIO"}, 1},
+        {"getTipoCons", getTipoCons(*service_), {"CDTIPOCONS", "NMTIPOCONS"}, 2},
+        {"getTipoConsPadrao",
+         getTipoConsPadrao(*service_, "0001"),
+         {"CDTIPOCONS", "CDCLIENTE", "CDFILIAL", "NMTIPOCONS"},
+         1},
+        {"getParaVend", getParaVend(*service_, "0001"), {"IDTPVENDACONS"}, 1},
+        {"getParaVend other branch", getParaVend(*service_, "0002"), {"IDTPVENDACONS"}, 0},
+        {"getNomeCliente", getNomeCliente(*service_, kC2), {"CDCLIENTE", "NMFANTCLIE"}, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.operation);
@@ -92,11 +95,11 @@ TEST_P(ReadOperations, ReferenceListsCarryTheirColumns) {
         EXPECT_EQ(names(p), c.columns);
         EXPECT_EQ(p.rows.size(), c.rows);
     }
-    EXPECT_EQ(cell(packetOf(getEstado()), 0, "NMESTADO").isEmpty(), false);
-    EXPECT_EQ(column(packetOf(getEstado()), "NMESTADO"), (QStringList{"Minas Gerais", "São Paulo"}));
-    EXPECT_EQ(cell(packetOf(getTipoConsPadrao("0001")), 0, "NMTIPOCONS"), "HOSPEDE");
-    EXPECT_EQ(cell(packetOf(getParaVend("0001")), 0, "IDTPVENDACONS"), "3");
-    EXPECT_EQ(cell(packetOf(getNomeCliente(kC2)), 0, "NMFANTCLIE"), "Metalúrgica");
+    EXPECT_EQ(cell(packetOf(getEstado(*service_)), 0, "NMESTADO").isEmpty(), false);
+    EXPECT_EQ(column(packetOf(getEstado(*service_)), "NMESTADO"), (QStringList{"Minas Gerais", "São Paulo"}));
+    EXPECT_EQ(cell(packetOf(getTipoConsPadrao(*service_, "0001")), 0, "NMTIPOCONS"), "HOSPEDE");
+    EXPECT_EQ(cell(packetOf(getParaVend(*service_, "0001")), 0, "IDTPVENDACONS"), "3");
+    EXPECT_EQ(cell(packetOf(getNomeCliente(*service_, kC2)), 0, "NMFANTCLIE"), "Metalúrgica");
 }
 
 TEST_P(ReadOperations, ConsumerRecordIsFoundByEveryKey) {
@@ -122,7 +125,7 @@ TEST_P(ReadOperations, ConsumerRecordIsFoundByEveryKey) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.why);
-        const DataPacket p = packetOf(getDadosConsumidor(c.customer, c.key));
+        const DataPacket p = packetOf(getDadosConsumidor(*service_, c.customer, c.key));
         ASSERT_EQ(p.fields.size(), 36);
         if (c.expectedName.isEmpty()) {
             EXPECT_TRUE(p.rows.isEmpty());
@@ -139,18 +142,18 @@ TEST_P(ReadOperations, BlankKeyFindsNobodyWhenDocumentsAreBlank) {
                         "NRCPFRESPCON = '' WHERE CDCLIENTE = '%1'")
              .arg(kC1));
     for (const QString& key : {QStringLiteral(""), QStringLiteral("   ")}) {
-        const DataPacket p = packetOf(getDadosConsumidor(kC1, key));
+        const DataPacket p = packetOf(getDadosConsumidor(*service_, kC1, key));
         ASSERT_EQ(p.fields.size(), 36);
         EXPECT_TRUE(p.rows.isEmpty()) << "key \"" << key.toStdString() << "\" found " << p.rows.size() << " rows";
     }
-    const DataPacket p = packetOf(getDadosConsumidor(kC1, "123"));
+    const DataPacket p = packetOf(getDadosConsumidor(*service_, kC1, "123"));
     ASSERT_EQ(p.rows.size(), 1);
     EXPECT_EQ(cell(p, 0, "NMCONSUMIDOR"), "Ana Souza");
 }
 
 TEST_P(ReadOperations, ConsumerRecordHasTheColumnsInOrderWithNamesJoined) {
     exec(QStringLiteral("UPDATE CONSUMIDOR SET DTNASCCONS = '1984-07-09 00:00:00' WHERE NRCPFRESPCON = '52998224725'"));
-    const DataPacket p = packetOf(getDadosConsumidor(kC1, "123"));
+    const DataPacket p = packetOf(getDadosConsumidor(*service_, kC1, "123"));
     const QStringList expected{
         "CDCONSUMIDOR", "NMCONSUMIDOR",  "NRRGCONSUMID",   "NRCPFRESPCON",    "DSENDECONS",     "NMBAIRCONS",
         "CDPAIS",       "NMPAIS",        "SGESTADO",       "CDMUNICIPIO",     "NMMUNICIPIO",    "NRCEPCONS",
@@ -180,7 +183,7 @@ TEST_P(ReadOperations, ConsumerRecordHasTheColumnsInOrderWithNamesJoined) {
 }
 
 TEST_P(ReadOperations, ConsumerWithMissingCityCountryAndTypeIsStillReturned) {
-    const DataPacket p = packetOf(getDadosConsumidor(kC1, "789"));
+    const DataPacket p = packetOf(getDadosConsumidor(*service_, kC1, "789"));
     ASSERT_EQ(p.rows.size(), 1);
     EXPECT_EQ(cell(p, 0, "NMCONSUMIDOR"), "Davi Reis");
     for (const char* joined : {"NMPAIS", "NMMUNICIPIO", "NMTIPOCONS"})
@@ -206,7 +209,7 @@ TEST_P(ReadOperations, CodeCheckFindsOnlyActiveConsumersOfTheCustomer) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.why);
-        const DataPacket p = packetOf(getValidaCons(c.code, c.customer));
+        const DataPacket p = packetOf(getValidaCons(*service_, c.code, c.customer));
         EXPECT_EQ(names(p), (QStringList{"CDCLIENTE", "CDCONSUMIDOR", "NMCONSUMIDOR", "CDCONSUMID"}));
         ASSERT_EQ(p.rows.size(), c.rows);
         if (c.rows) {
@@ -223,19 +226,23 @@ TEST_P(ReadOperations, DocumentChecksExcludeTheConsumerBeingSaved) {
     };
     const QString code = QStringLiteral("000000000000000000123");
     const Case cases[] = {
-        {"CPF of the consumer being edited", getExisteCPF(kC1, code, "52998224725"), {}},
+        {"CPF of the consumer being edited", getExisteCPF(*service_, kC1, code, "52998224725"), {}},
         {"CPF held by the same code under another customer",
-         getExisteCPF(kC2, code, "52998224725"),
+         getExisteCPF(*service_, kC2, code, "52998224725"),
          {kC1 + "/" + code}},
-        {"CPF held by someone else", getExisteCPF(kC1, "000000000000000000999", "52998224725"), {kC1 + "/" + code}},
-        {"CPF of nobody", getExisteCPF(kC1, code, "47393545608"), {}},
-        {"RG of the consumer being edited", getExisteRG(kC1, code, "123456789"), {}},
-        {"RG held under another customer", getExisteRG(kC1, code, "987654321"), {kC2 + "/" + code}},
+        {"CPF held by someone else",
+         getExisteCPF(*service_, kC1, "000000000000000000999", "52998224725"),
+         {kC1 + "/" + code}},
+        {"CPF of nobody", getExisteCPF(*service_, kC1, code, "47393545608"), {}},
+        {"RG of the consumer being edited", getExisteRG(*service_, kC1, code, "123456789"), {}},
+        {"RG held under another customer", getExisteRG(*service_, kC1, code, "987654321"), {kC2 + "/" + code}},
         {"badge of another customer's consumer",
-         getExisteIdent("000000000000000000999", "BADGE-2"),
+         getExisteIdent(*service_, "000000000000000000999", "BADGE-2"),
          {kC2 + "/" + code}},
-        {"badge held by the same code, any customer", getExisteIdent(code, "BADGE-2"), {}},
-        {"badge of a consumer in situation 2", getExisteIdent(code, "BADGE-3"), {kC1 + "/000000000000000000456"}},
+        {"badge held by the same code, any customer", getExisteIdent(*service_, code, "BADGE-2"), {}},
+        {"badge of a consumer in situation 2",
+         getExisteIdent(*service_, code, "BADGE-3"),
+         {kC1 + "/000000000000000000456"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.why);
@@ -263,14 +270,14 @@ TEST_P(ReadOperations, PostalCodeLookUpNeedsEveryJoinedRow) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.why);
         bool ok = false;
-        const DataPacket p = packetOf(getInfCEP(c.cep, ok));
+        const DataPacket p = packetOf(getInfCEP(*service_, c.cep, ok));
         EXPECT_TRUE(ok);
         EXPECT_EQ(names(p), (QStringList{"CDPAIS", "NMPAIS", "NRCEP", "DSLOGCEP", "SGESTADO", "CDMUNICIPIO",
                                          "NMMUNICIPIO", "CDBAIRRO", "NMBAIRRO"}));
         EXPECT_EQ(p.rows.size(), c.rows);
     }
     bool ok = false;
-    const DataPacket p = packetOf(getInfCEP("01001000", ok));
+    const DataPacket p = packetOf(getInfCEP(*service_, "01001000", ok));
     EXPECT_EQ(cell(p, 0, "DSLOGCEP"), "Praça da Sé");
     EXPECT_EQ(cell(p, 0, "NMBAIRRO"), "SE");
 }
@@ -278,43 +285,36 @@ TEST_P(ReadOperations, PostalCodeLookUpNeedsEveryJoinedRow) {
 TEST_P(ReadOperations, EveryReadReturnsATextWhenTheConnectionIsGone) {
     service_->close();
     const ServiceResult results[] = {
-        getMunicipio(),
-        getEstado(),
-        getPais(),
-        getBairro(),
-        getTipoCons(),
-        getTipoVenda(),
-        getTipoConsPadrao("0001"),
-        getParaVend("0001"),
-        getNomeCliente(kC1),
-        getDadosConsumidor(kC1, "123"),
-        getValidaCons("123", kC1),
-        getExisteCPF(kC1, "1", "52998224725"),
-        getExisteRG(kC1, "1", "1"),
-        getExisteIdent("1", "BADGE-1"),
+        getMunicipio(*service_),
+        getEstado(*service_),
+        getPais(*service_),
+        getBairro(*service_),
+        getTipoCons(*service_),
+        getTipoVenda(*service_),
+        getTipoConsPadrao(*service_, "0001"),
+        getParaVend(*service_, "0001"),
+        getNomeCliente(*service_, kC1),
+        getDadosConsumidor(*service_, kC1, "123"),
+        getValidaCons(*service_, "123", kC1),
+        getExisteCPF(*service_, kC1, "1", "52998224725"),
+        getExisteRG(*service_, kC1, "1", "1"),
+        getExisteIdent(*service_, "1", "BADGE-1"),
     };
     for (const ServiceResult& r : results) {
         ASSERT_TRUE(std::holds_alternative<QString>(r));
         EXPECT_FALSE(std::get<QString>(r).isEmpty());
     }
     bool ok = false;
-    const ServiceResult cep = getInfCEP("01001000", ok);
+    const ServiceResult cep = getInfCEP(*service_, "01001000", ok);
     EXPECT_TRUE(ok);
     ASSERT_TRUE(std::holds_alternative<QString>(cep));
     EXPECT_FALSE(std::get<QString>(cep).isEmpty());
 }
 
-TEST_P(ReadOperations, ReadsWithoutAServiceObjectReturnAText) {
-    rdmCadConsumidor = nullptr;
-    const ServiceResult r = getPais();
-    ASSERT_TRUE(std::holds_alternative<QString>(r));
-    EXPECT_TRUE(std::get<QString>(r).contains("not been created"));
-}
-
 TEST_P(ReadOperations, AReadSeesTheDatabaseAtTheMomentOfTheCall) {
-    EXPECT_EQ(packetOf(getTipoCons()).rows.size(), 2);
+    EXPECT_EQ(packetOf(getTipoCons(*service_)).rows.size(), 2);
     exec(QStringLiteral("INSERT INTO TIPOCONS (CDTIPOCONS, NMTIPOCONS) VALUES ('03', 'DIRETORIA')"));
-    EXPECT_EQ(packetOf(getTipoCons()).rows.size(), 3);
+    EXPECT_EQ(packetOf(getTipoCons(*service_)).rows.size(), 3);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, ReadOperations, ::testing::ValuesIn(backendLabels()), backendName);

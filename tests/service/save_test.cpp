@@ -81,7 +81,7 @@ protected:
 
 TEST_P(Save, InsertWritesEveryColumnAndItsConstants) {
     const QDateTime before = QDateTime::currentDateTime().addSecs(-2);
-    expectSaved(setGravaConsumidor(consumer("1")));
+    expectSaved(setGravaConsumidor(*service_, consumer("1")));
     const QDateTime after = QDateTime::currentDateTime().addSecs(2);
 
     const GravaConsumidor v = consumer("1");
@@ -156,7 +156,7 @@ TEST_P(Save, InsertMarkerAndSaleTypeDefaults) {
         GravaConsumidor v = consumer("1");
         v.stProcessamento = c.processamento;
         v.idTpVendaCons = c.tipoVenda;
-        expectSaved(setGravaConsumidor(v));
+        expectSaved(setGravaConsumidor(*service_, v));
         EXPECT_EQ(column("IDATUCONSUMI"), c.marker);
         EXPECT_EQ(column("IDTPVENDACONS"), c.storedTipoVenda);
     }
@@ -168,17 +168,17 @@ TEST_P(Save, UpdateKeepsInsertMarkerAndOtherwiseMarksChanged) {
         QString expected;
     };
     const Case cases[] = {{"I", "I"}, {"S", "A"}, {"A", "A"}, {"", "A"}, {QString(), "A"}};
-    expectSaved(setGravaConsumidor(consumer("1")));
+    expectSaved(setGravaConsumidor(*service_, consumer("1")));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stored.isNull() ? "NULL" : c.stored.toStdString());
         storeMarker(c.stored);
-        expectSaved(setGravaConsumidor(consumer("2")));
+        expectSaved(setGravaConsumidor(*service_, consumer("2")));
         EXPECT_EQ(column("IDATUCONSUMI"), c.expected);
     }
 }
 
 TEST_P(Save, AnyOperationOtherThanOneUpdatesByCustomerAndCode) {
-    expectSaved(setGravaConsumidor(consumer("1")));
+    expectSaved(setGravaConsumidor(*service_, consumer("1")));
     for (const char* operacao : {"2", "", "X", "11"}) {
         SCOPED_TRACE(operacao);
         GravaConsumidor v = consumer(operacao);
@@ -187,7 +187,7 @@ TEST_P(Save, AnyOperationOtherThanOneUpdatesByCustomerAndCode) {
         v.dtNascCons.clear();
         v.cdFilial = QStringLiteral("anything");
         v.dsDirCad = QStringLiteral("C:\\whatever\\");
-        expectSaved(setGravaConsumidor(v));
+        expectSaved(setGravaConsumidor(*service_, v));
         EXPECT_EQ(consumerCount(), 1);
         EXPECT_EQ(column("NMCONSUMIDOR"), v.nmConsumidor);
         EXPECT_EQ(column("IDTPVENDACONS"), ""); // unchanged on update, also when empty
@@ -198,19 +198,19 @@ TEST_P(Save, AnyOperationOtherThanOneUpdatesByCustomerAndCode) {
 }
 
 TEST_P(Save, UpdateOfAMissingConsumerChangesNothing) {
-    expectSaved(setGravaConsumidor(consumer("2")));
+    expectSaved(setGravaConsumidor(*service_, consumer("2")));
     EXPECT_EQ(consumerCount(), 0);
 }
 
 TEST_P(Save, EmptyBirthDateIsStoredAsNullOnInsert) {
     GravaConsumidor v = consumer("1");
     v.dtNascCons.clear();
-    expectSaved(setGravaConsumidor(v));
+    expectSaved(setGravaConsumidor(*service_, v));
     EXPECT_EQ(column("DTNASCCONS"), "<NULL>");
 }
 
 TEST_P(Save, AFailedSaveWritesNothingAndReturnsTheText) {
-    expectSaved(setGravaConsumidor(consumer("1")));
+    expectSaved(setGravaConsumidor(*service_, consumer("1")));
     const QString storedName = column("NMCONSUMIDOR");
     struct Case {
         const char* why;
@@ -228,7 +228,7 @@ TEST_P(Save, AFailedSaveWritesNothingAndReturnsTheText) {
         GravaConsumidor v = consumer(c.operacao);
         v.nmConsumidor = QStringLiteral("Must not be stored");
         v.dtNascCons = c.birth;
-        expectError(setGravaConsumidor(v));
+        expectError(setGravaConsumidor(*service_, v));
         EXPECT_EQ(consumerCount(), 1);
         EXPECT_EQ(column("NMCONSUMIDOR"), storedName);
         EXPECT_FALSE(service_->inTransaction());
@@ -238,13 +238,13 @@ TEST_P(Save, AFailedSaveWritesNothingAndReturnsTheText) {
 TEST_P(Save, AValueWiderThanItsColumnIsRefusedWhole) {
     GravaConsumidor v = consumer("1");
     v.nmConsumidor = QString(51, QLatin1Char('N'));
-    expectError(setGravaConsumidor(v));
+    expectError(setGravaConsumidor(*service_, v));
     EXPECT_EQ(consumerCount(), 0);
 }
 
 TEST_P(Save, ASaveWithTheConnectionGoneReturnsTheText) {
     service_->close();
-    expectError(setGravaConsumidor(consumer("1")));
+    expectError(setGravaConsumidor(*service_, consumer("1")));
     service_->open();
     EXPECT_EQ(consumerCount(), 0);
 }
@@ -252,7 +252,7 @@ TEST_P(Save, ASaveWithTheConnectionGoneReturnsTheText) {
 TEST_P(Save, ATransactionAlreadyOpenIsEndedByTheSave) {
     service_->StartTrans();
     exec(QStringLiteral("INSERT INTO TIPOCONS (CDTIPOCONS, NMTIPOCONS) VALUES ('05', 'EXTRA')"));
-    expectSaved(setGravaConsumidor(consumer("1")));
+    expectSaved(setGravaConsumidor(*service_, consumer("1")));
     EXPECT_FALSE(service_->inTransaction());
     service_->close();
     service_->open();
@@ -264,8 +264,8 @@ TEST_P(Save, ATransactionAlreadyOpenIsEndedByTheSave) {
 }
 
 TEST_P(Save, SavedConsumerReadsBackThroughTheRecordQuery) {
-    expectSaved(setGravaConsumidor(consumer("1")));
-    const ServiceResult r = getDadosConsumidor(kC1, "321");
+    expectSaved(setGravaConsumidor(*service_, consumer("1")));
+    const ServiceResult r = getDadosConsumidor(*service_, kC1, "321");
     ASSERT_TRUE(std::holds_alternative<DataPacket>(r));
     const DataPacket& p = std::get<DataPacket>(r);
     ASSERT_EQ(p.rows.size(), 1);
@@ -299,8 +299,8 @@ protected:
 };
 
 TEST_P(ZoneAhead, BirthDateReadsBackAsSaved) {
-    expectSaved(setGravaConsumidor(consumer("1")));
-    const ServiceResult r = getDadosConsumidor(kC1, "321");
+    expectSaved(setGravaConsumidor(*service_, consumer("1")));
+    const ServiceResult r = getDadosConsumidor(*service_, kC1, "321");
     ASSERT_TRUE(std::holds_alternative<DataPacket>(r));
     const DataPacket& p = std::get<DataPacket>(r);
     ASSERT_EQ(p.rows.size(), 1);

@@ -42,7 +42,7 @@ TEST_P(Schema, DemonstrationDataLoadsAndEveryPostalCodeResolves) {
     int resolved = 0;
     while (q.next()) {
         bool ok = false;
-        const ServiceResult r = getInfCEP(q.value(0).toString(), ok);
+        const ServiceResult r = getInfCEP(*service_, q.value(0).toString(), ok);
         if (std::holds_alternative<DataPacket>(r) && std::get<DataPacket>(r).rows.size() == 1)
             ++resolved;
     }

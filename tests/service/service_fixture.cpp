@@ -21,11 +21,9 @@ void ServiceTest::SetUp() {
     service_->open();
     QSqlDatabase adc = service_->adcCadConsumidor();
     createSchema(adc);
-    rdmCadConsumidor = service_.get();
 }
 
 void ServiceTest::TearDown() {
-    rdmCadConsumidor = nullptr;
     service_.reset();
     qunsetenv("CADCONS_CONNECTION");
 }

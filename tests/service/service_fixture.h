@@ -12,7 +12,7 @@
 
 namespace cadcons::test {
 
-// A fresh database of one backend with the schema, a connected service object in rdmCadConsumidor, and
+// A fresh database of one backend with the schema, a connected service object (service_), and
 // CADCONS_CONNECTION pointing at it. Tests add the rows they need.
 class ServiceTest : public ::testing::TestWithParam<QString> {
 protected:

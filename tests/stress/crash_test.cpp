@@ -165,15 +165,12 @@ public:
         : service_(QStringLiteral("stress-service")) {
         qputenv("CADCONS_CONNECTION", sqliteConnection(path).toUtf8());
         service_.open();
-        rdmCadConsumidor = &service_;
     }
-    ~ServiceOn() {
-        rdmCadConsumidor = nullptr;
-        qunsetenv("CADCONS_CONNECTION");
-    }
+    ~ServiceOn() { qunsetenv("CADCONS_CONNECTION"); }
     ServiceOn(const ServiceOn&) = delete;
     ServiceOn& operator=(const ServiceOn&) = delete;
     QSqlDatabase db() const { return service_.adcCadConsumidor(); }
+    TrdmCadConsumidor& service() { return service_; }
 
 private:
     TrdmCadConsumidor service_;
@@ -201,8 +198,8 @@ struct SaveOutcome {
     QString error;
 };
 
-SaveOutcome save(const GravaConsumidor& values) {
-    const ServiceResult result = setGravaConsumidor(values);
+SaveOutcome save(ServiceOn& on, const GravaConsumidor& values) {
+    const ServiceResult result = setGravaConsumidor(on.service(), values);
     if (const auto* text = std::get_if<QString>(&result))
         return {false, *text};
     return {std::holds_alternative<bool>(result) && std::get<bool>(result), QString()};
@@ -231,7 +228,7 @@ TEST(FullDisk, ASaveOnAFullTmpfsReportsAnErrorTextAndLeavesNothingPartial) {
         ServiceOn service(dbPath);
         // Two registrations saved with room to spare: the updates below work on them.
         for (qint64 n : {1, 2}) {
-            const SaveOutcome first = save(registration(n, 1, 8000));
+            const SaveOutcome first = save(service, registration(n, 1, 8000));
             ASSERT_TRUE(first.saved) << first.error.toStdString();
         }
 
@@ -247,7 +244,7 @@ TEST(FullDisk, ASaveOnAFullTmpfsReportsAnErrorTextAndLeavesNothingPartial) {
             const qint64 n = next++;
             const qint64 updated = n % 2 + 1;
             for (const GravaConsumidor& values : {registration(n, 1, 8000), registration(updated, 2, 8000 + n)}) {
-                const SaveOutcome outcome = save(values);
+                const SaveOutcome outcome = save(service, values);
                 const qint64 code = values.cdConsumidor.toLongLong();
                 ++saves;
                 if (outcome.saved) {
@@ -281,7 +278,7 @@ TEST(FullDisk, ASaveOnAFullTmpfsReportsAnErrorTextAndLeavesNothingPartial) {
         // Space again: the same connection takes the refused registrations.
         ASSERT_TRUE(QFile::remove(filler));
         for (auto it = refused.cbegin(); it != refused.cend(); ++it) {
-            const SaveOutcome again = save(it.value());
+            const SaveOutcome again = save(service, it.value());
             EXPECT_TRUE(again.saved) << again.error.toStdString();
             EXPECT_EQ(differences(storedColumns(service.db(), kCliente, code21(it.key())), expectedColumns(it.value())),
                       QString());
@@ -327,7 +324,7 @@ TEST(FullDisk, ASaveBeyondTheFileSizeLimitReportsAnErrorTextAndLeavesNothingPart
             EXPECT_FALSE(report.errors.value(n).trimmed().isEmpty());
             EXPECT_TRUE(stored.isEmpty()) << "consumer " << n << " was refused and is there";
             // Without the limit the same registration goes in.
-            const SaveOutcome again = save(values);
+            const SaveOutcome again = save(service, values);
             EXPECT_TRUE(again.saved) << again.error.toStdString();
             EXPECT_EQ(differences(storedColumns(service.db(), kCliente, code21(n)), expectedColumns(values)),
                       QString());

@@ -88,7 +88,7 @@ GravaConsumidor hostileSave(const QString& text, const QString& code, const QStr
 
 class HostileInputTest : public SaveTest {
 protected:
-    QSqlDatabase db() const { return rdmCadConsumidor->adcCadConsumidor(); }
+    QSqlDatabase db() const { return formService().adcCadConsumidor(); }
 
     QMap<QString, int> tableCounts() {
         QMap<QString, int> counts;
@@ -114,7 +114,7 @@ TEST_P(HostileInputTest, TheServiceStoresEveryArgumentVerbatimAndRunsNothing) {
         SCOPED_TRACE(text.toStdString());
         const QString code = (QString::number(++n) + text).left(21);
         const GravaConsumidor inserted = hostileSave(text, code, QStringLiteral("1"));
-        ServiceResult result = setGravaConsumidor(inserted);
+        ServiceResult result = setGravaConsumidor(formService(), inserted);
         ASSERT_TRUE(std::holds_alternative<bool>(result)) << std::get<QString>(result).toStdString();
         EXPECT_EQ(differences(storedColumns(db(), inserted.cdCliente, code), expectedColumns(inserted)), QString());
 
@@ -123,20 +123,20 @@ TEST_P(HostileInputTest, TheServiceStoresEveryArgumentVerbatimAndRunsNothing) {
         std::reverse(reversed.begin(), reversed.end());
         GravaConsumidor updated = hostileSave(reversed, code, text);
         updated.cdCliente = inserted.cdCliente;
-        result = setGravaConsumidor(updated);
+        result = setGravaConsumidor(formService(), updated);
         ASSERT_TRUE(std::holds_alternative<bool>(result)) << std::get<QString>(result).toStdString();
         EXPECT_EQ(differences(storedColumns(db(), updated.cdCliente, code), expectedColumns(updated)), QString());
 
         // The reads take the text as a value too: the record is found by its code and by its CPF.
         for (const QString& key : {code, updated.nrCpfRespCon}) {
-            const ServiceResult read = getDadosConsumidor(updated.cdCliente, key);
+            const ServiceResult read = getDadosConsumidor(formService(), updated.cdCliente, key);
             ASSERT_TRUE(isPacket(read)) << std::get<QString>(read).toStdString();
             const DataPacket& packet = std::get<DataPacket>(read);
             ASSERT_EQ(packet.rows.size(), 1);
             EXPECT_EQ(packet.rows[0][packet.fieldIndex(QStringLiteral("NMCONSUMIDOR"))].toString(),
                       updated.nmConsumidor);
         }
-        const ServiceResult cpf = getExisteCPF(updated.cdCliente, QString(), updated.nrCpfRespCon);
+        const ServiceResult cpf = getExisteCPF(formService(), updated.cdCliente, QString(), updated.nrCpfRespCon);
         ASSERT_TRUE(isPacket(cpf));
         EXPECT_EQ(std::get<DataPacket>(cpf).rows.size(), 1);
     }
@@ -157,7 +157,7 @@ TEST_P(HostileInputTest, ANulInsideAValueIsStoredWholeOrRefusedWhole) {
     values.cdCliente = kCliente1;
     values.nmConsumidor = text;
     values.dsEndeCons = text;
-    const ServiceResult result = setGravaConsumidor(values);
+    const ServiceResult result = setGravaConsumidor(formService(), values);
     const QVariantMap stored = storedColumns(db(), kCliente1, code21(990));
     if (GetParam() == QLatin1String("postgres")) {
         ASSERT_TRUE(std::holds_alternative<QString>(result));

@@ -121,7 +121,7 @@ TEST_P(LoadTest, RegistrationsThroughTheServiceAreAllSavedWithoutGrowth) {
     const int before = consumerCount();
     const Figures f = measure(count, [](int i) {
         const GravaConsumidor values = stress::registration(1000000 + i, 1, 600);
-        const ServiceResult result = setGravaConsumidor(values);
+        const ServiceResult result = setGravaConsumidor(formService(), values);
         if (!std::holds_alternative<bool>(result))
             FAIL() << "save " << i << ": " << std::get<QString>(result).toStdString();
     });
@@ -131,9 +131,9 @@ TEST_P(LoadTest, RegistrationsThroughTheServiceAreAllSavedWithoutGrowth) {
     // A sample of what was saved reads back whole.
     for (int i = 0; i < warmUp + count; i += std::max(1, count / 20)) {
         const GravaConsumidor values = stress::registration(1000000 + i, 1, 600);
-        EXPECT_EQ(stress::differences(stress::storedColumns(rdmCadConsumidor->adcCadConsumidor(), values.cdCliente,
-                                                            values.cdConsumidor),
-                                      stress::expectedColumns(values)),
+        EXPECT_EQ(stress::differences(
+                      stress::storedColumns(formService().adcCadConsumidor(), values.cdCliente, values.cdConsumidor),
+                      stress::expectedColumns(values)),
                   QString())
             << i;
     }

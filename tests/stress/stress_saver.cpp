@@ -58,7 +58,6 @@ int main(int argc, char** argv) {
         return usage();
 
     cadcons::TrdmCadConsumidor service(QStringLiteral("stress-saver"));
-    cadcons::rdmCadConsumidor = &service;
     try {
         service.open();
     } catch (const std::exception& e) {
@@ -72,13 +71,14 @@ int main(int argc, char** argv) {
         const qint64 first = args[1].toLongLong();
         const int templateChars = args[2].toInt();
         for (qint64 n = first;; ++n) {
-            if (!saved(cadcons::setGravaConsumidor(cadcons::stress::registration(n, 1, templateChars)), error)) {
+            if (!saved(cadcons::setGravaConsumidor(service, cadcons::stress::registration(n, 1, templateChars)),
+                       error)) {
                 say(QStringLiteral("E %1 %2").arg(n).arg(error.simplified()));
                 return 1;
             }
             say(QStringLiteral("I %1").arg(n));
             if ((n - first) % 3 == 2) {
-                if (!saved(cadcons::setGravaConsumidor(cadcons::stress::registration(n - 1, 2, templateChars)),
+                if (!saved(cadcons::setGravaConsumidor(service, cadcons::stress::registration(n - 1, 2, templateChars)),
                            error)) {
                     say(QStringLiteral("E %1 %2").arg(n - 1).arg(error.simplified()));
                     return 1;
@@ -101,7 +101,9 @@ int main(int argc, char** argv) {
         }
         for (int i = 0; i < count; ++i) {
             const qint64 n = first + i;
-            if (saved(cadcons::setGravaConsumidor(cadcons::stress::registration(n, 1, templateChars * (i + 1))), error))
+            if (saved(
+                    cadcons::setGravaConsumidor(service, cadcons::stress::registration(n, 1, templateChars * (i + 1))),
+                    error))
                 say(QStringLiteral("I %1").arg(n));
             else
                 say(QStringLiteral("E %1 %2").arg(n).arg(error.simplified()));
