@@ -53,15 +53,17 @@ void RegistrationLists::loadDefaultConsumerType(TrdmCadConsumidor& rdm, const Ac
 }
 
 void RegistrationLists::loadPickLists(TrdmCadConsumidor& rdm, const Accept& accept, const QString& cdFilial) {
-    const auto list = [&accept](ClientDataSet& dataset, const ServiceResult& result, const QString& operation) {
-        dataset.setData(accept(result, operation, kModuloLista, QString()));
+    const std::pair<ClientDataSet*, ListRead> lists[] = {
+        {&cdsMunicipio, getMunicipio}, {&cdsEstado, getEstado}, {&cdsPais, getPais},
+        {&cdsTipoCons, getTipoCons},   {&cdsBairro, getBairro}, {&cdsTipoVenda, getTipoVenda},
     };
-    list(cdsMunicipio, getMunicipio(rdm), QStringLiteral("getMunicipio"));
-    list(cdsEstado, getEstado(rdm), QStringLiteral("getEstado"));
-    list(cdsPais, getPais(rdm), QStringLiteral("getPais"));
-    list(cdsTipoCons, getTipoCons(rdm), QStringLiteral("getTipoCons"));
-    list(cdsBairro, getBairro(rdm), QStringLiteral("getBairro   "));
-    list(cdsTipoVenda, getTipoVenda(rdm), QStringLiteral("getTipoVenda"));
+    for (const auto& [dataset, read] : lists) {
+        QString operation = QLatin1String(listOperationName(read));
+        // The message tools know the neighbourhoods' failure by this name, three blanks and all.
+        if (read == getBairro)
+            operation += QStringLiteral("   ");
+        dataset->setData(accept(read(rdm), operation, kModuloLista, QString()));
+    }
 
     cdsParaVend.setData(accept(getParaVend(rdm, cdFilial), QStringLiteral("getParaVend"), kModuloLista, cdFilial));
 }

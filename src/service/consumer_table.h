@@ -8,7 +8,7 @@
 #include <span>
 #include <string_view>
 
-// The consumer table CONSUMIDOR, described once: the save's bindings and call order, the widths, the
+// The consumer table CONSUMIDOR, described once: the save's bindings, the widths, the
 // secrets, the seeded and published columns follow from it, and so do the record statement's secrets
 // and the updates' SET lists (catalogue.h). The schema scripts under db/ declare the same widths, and
 // the inserts and the central selects stay fixed texts, as the shared database's other programs run
@@ -33,7 +33,6 @@ struct ConsumerColumn {
     bool key;                           // the update's WHERE, not its SET
     Saved saved;                        // how the local save writes it
     QString GravaConsumidor::*argument; // the save argument, for Text, BirthDate and SaleKind
-    int argumentNumber;                 // 1-based position of that argument in the save's call
     const char* literal;                // for Literal: the insert's fixed value
 };
 
@@ -42,59 +41,59 @@ namespace consumer_table_detail {
 using G = GravaConsumidor;
 using S = Saved;
 
-// A column the save writes from argument `number` of its call.
-constexpr ConsumerColumn arg(const char* name, int width, QString G::*member, int number, S saved = S::Text) {
-    return {name, width, false, false, false, saved, member, number, nullptr};
+// A column the save writes from the argument `member` of its call.
+constexpr ConsumerColumn arg(const char* name, int width, QString G::*member, S saved = S::Text) {
+    return {name, width, false, false, false, saved, member, nullptr};
 }
-constexpr ConsumerColumn key(const char* name, int width, QString G::*member, int number) {
-    return {name, width, false, false, true, S::Text, member, number, nullptr};
+constexpr ConsumerColumn key(const char* name, int width, QString G::*member) {
+    return {name, width, false, false, true, S::Text, member, nullptr};
 }
-constexpr ConsumerColumn secret(const char* name, int width, QString G::*member, int number, bool longText = false) {
-    return {name, width, longText, true, false, S::Text, member, number, nullptr};
+constexpr ConsumerColumn secret(const char* name, int width, QString G::*member, bool longText = false) {
+    return {name, width, longText, true, false, S::Text, member, nullptr};
 }
 constexpr ConsumerColumn computed(const char* name, int width, S saved) {
-    return {name, width, false, false, false, saved, nullptr, 0, nullptr};
+    return {name, width, false, false, false, saved, nullptr, nullptr};
 }
 constexpr ConsumerColumn fixed(const char* name, const char* literal, int width) {
-    return {name, width, false, false, false, S::Literal, nullptr, 0, literal};
+    return {name, width, false, false, false, S::Literal, nullptr, literal};
 }
 
 inline constexpr ConsumerColumn kColumns[] = {
-    key("CDCLIENTE", 21, &G::cdCliente, 1),
-    key("CDCONSUMIDOR", 21, &G::cdConsumidor, 3),
-    arg("NMCONSUMIDOR", 50, &G::nmConsumidor, 2),
+    key("CDCLIENTE", 21, &G::cdCliente),
+    key("CDCONSUMIDOR", 21, &G::cdConsumidor),
+    arg("NMCONSUMIDOR", 50, &G::nmConsumidor),
     fixed("IDSITCONSUMI", "'1'", 1),
-    arg("CDIDCONSUMID", 21, &G::cdIdConsumid, 4),
-    arg("CDEXCONSUMID", 21, &G::cdExConsumid, 28),
-    arg("CDCCUSCLIE", 10, &G::cdCcusClie, 5),
-    arg("CDTIPOCONS", 2, &G::cdTipoCons, 6),
-    arg("NRRGCONSUMID", 20, &G::nrRgConsumid, 7),
-    arg("NRCPFRESPCON", 11, &G::nrCpfRespCon, 8),
-    arg("NRTELECONS", 25, &G::nrTeleCons, 9),
-    arg("NRTELE2CONS", 25, &G::nrTele2Cons, 10),
-    arg("NRCELULARCONS", 25, &G::nrCelularCons, 25),
-    arg("DSENDECONS", 50, &G::dsEndeCons, 18),
-    arg("NRENDECONS", 10, &G::nrEndeCons, 19),
-    arg("NMBAIRCONS", 30, &G::nmBairCons, 20),
-    arg("CDPAIS", 4, &G::cdPais, 15),
-    arg("SGESTADO", 2, &G::sgEstado, 16),
-    arg("CDMUNICIPIO", 4, &G::cdMunicipio, 17),
-    arg("NRCEPCONS", 15, &G::nrCepCons, 21),
-    arg("DSEMAILCONS", 50, &G::dsEmailCons, 22),
-    arg("IDSEXOCONS", 1, &G::idSexoCons, 23),
-    arg("DTNASCCONS", 0, &G::dtNascCons, 24, S::BirthDate),
-    secret("DIGICONSUMIDOR", 0, &G::digital, 26, true),
-    secret("DIGICONSUMIDOR2", 0, &G::digital2, 27, true),
-    secret("CDSENHACONS", 40, &G::cdSenhaCons, 29),
-    secret("CDSENHASITE", 250, &G::cdSenhaSite, 30),
-    arg("NMLOGINCONS", 200, &G::nmLoginCons, 31),
-    secret("CDSENHACONSMD5", 200, &G::cdSenhaConsMd5, 37),
-    secret("CDSENHAPOSMD5", 200, &G::cdSenhaPosMd5, 38),
-    arg("IDIMPCPFCUPOM", 1, &G::idImpCpfCupom, 32),
-    arg("IDCADCONFLIBCON", 1, &G::idCadConfLibCon, 33),
-    arg("IDATUCPFCONS", 1, &G::idAtuCpfCons, 34),
-    arg("IDVERSALDCON", 1, &G::idVerSaldCon, 35),
-    arg("IDTPVENDACONS", 1, &G::idTpVendaCons, 36, S::SaleKind),
+    arg("CDIDCONSUMID", 21, &G::cdIdConsumid),
+    arg("CDEXCONSUMID", 21, &G::cdExConsumid),
+    arg("CDCCUSCLIE", 10, &G::cdCcusClie),
+    arg("CDTIPOCONS", 2, &G::cdTipoCons),
+    arg("NRRGCONSUMID", 20, &G::nrRgConsumid),
+    arg("NRCPFRESPCON", 11, &G::nrCpfRespCon),
+    arg("NRTELECONS", 25, &G::nrTeleCons),
+    arg("NRTELE2CONS", 25, &G::nrTele2Cons),
+    arg("NRCELULARCONS", 25, &G::nrCelularCons),
+    arg("DSENDECONS", 50, &G::dsEndeCons),
+    arg("NRENDECONS", 10, &G::nrEndeCons),
+    arg("NMBAIRCONS", 30, &G::nmBairCons),
+    arg("CDPAIS", 4, &G::cdPais),
+    arg("SGESTADO", 2, &G::sgEstado),
+    arg("CDMUNICIPIO", 4, &G::cdMunicipio),
+    arg("NRCEPCONS", 15, &G::nrCepCons),
+    arg("DSEMAILCONS", 50, &G::dsEmailCons),
+    arg("IDSEXOCONS", 1, &G::idSexoCons),
+    arg("DTNASCCONS", 0, &G::dtNascCons, S::BirthDate),
+    secret("DIGICONSUMIDOR", 0, &G::digital, true),
+    secret("DIGICONSUMIDOR2", 0, &G::digital2, true),
+    secret("CDSENHACONS", 40, &G::cdSenhaCons),
+    secret("CDSENHASITE", 250, &G::cdSenhaSite),
+    arg("NMLOGINCONS", 200, &G::nmLoginCons),
+    secret("CDSENHACONSMD5", 200, &G::cdSenhaConsMd5),
+    secret("CDSENHAPOSMD5", 200, &G::cdSenhaPosMd5),
+    arg("IDIMPCPFCUPOM", 1, &G::idImpCpfCupom),
+    arg("IDCADCONFLIBCON", 1, &G::idCadConfLibCon),
+    arg("IDATUCPFCONS", 1, &G::idAtuCpfCons),
+    arg("IDVERSALDCON", 1, &G::idVerSaldCon),
+    arg("IDTPVENDACONS", 1, &G::idTpVendaCons, S::SaleKind),
     computed("DTULTATUCSUM", 0, S::SaveTime),
     computed("IDATUCONSUMI", 1, S::Marker),
     fixed("IDCONSUMIDOR", "'C'", 1),

@@ -12,14 +12,29 @@
 
 namespace cadcons {
 
+namespace {
+
+QStringList saveArgumentNames() {
+    QStringList names;
+    for (const SaveArgument& argument : kSaveArguments)
+        names << QLatin1String(argument.name);
+    return names;
+}
+
+// The reference lists' operations, which take no argument, then `others`.
+std::vector<ServiceOperation> withListOperations(std::vector<ServiceOperation> others) {
+    std::vector<ServiceOperation> operations;
+    for (const ListOperation& list : kListOperations)
+        operations.push_back(
+            {list.name, {}, [read = list.read](TrdmCadConsumidor& rdm, const QStringList&) { return read(rdm); }});
+    operations.insert(operations.end(), others.begin(), others.end());
+    return operations;
+}
+
+} // namespace
+
 const std::vector<ServiceOperation>& serviceOperations() {
-    static const std::vector<ServiceOperation> list = {
-        {"getMunicipio", {}, [](TrdmCadConsumidor& rdm, const QStringList&) { return getMunicipio(rdm); }},
-        {"getEstado", {}, [](TrdmCadConsumidor& rdm, const QStringList&) { return getEstado(rdm); }},
-        {"getPais", {}, [](TrdmCadConsumidor& rdm, const QStringList&) { return getPais(rdm); }},
-        {"getBairro", {}, [](TrdmCadConsumidor& rdm, const QStringList&) { return getBairro(rdm); }},
-        {"getTipoCons", {}, [](TrdmCadConsumidor& rdm, const QStringList&) { return getTipoCons(rdm); }},
-        {"getTipoVenda", {}, [](TrdmCadConsumidor& rdm, const QStringList&) { return getTipoVenda(rdm); }},
+    static const std::vector<ServiceOperation> list = withListOperations({
         {"getTipoConsPadrao",
          {"BRANCH"},
          [](TrdmCadConsumidor& rdm, const QStringList& a) { return getTipoConsPadrao(rdm, a[0]); }},
@@ -53,19 +68,14 @@ const std::vector<ServiceOperation>& serviceOperations() {
                  return QStringLiteral("getInfCEP failed");
              return r;
          }},
-        {"setGravaConsumidor",
-         {"CUSTOMER", "NAME",       "CODE",        "BADGE",     "COSTCENTRE", "TYPE",         "RG",      "CPF",
-          "PHONE",    "PHONE2",     "PROCESSING",  "OPERATION", "BRANCH",     "HOSTDIR",      "COUNTRY", "STATE",
-          "CITY",     "STREET",     "NUMBER",      "DISTRICT",  "POSTALCODE", "EMAIL",        "SEX",     "BIRTHDATE",
-          "MOBILE",   "FINGER1",    "FINGER2",     "EXTERNAL",  "PASSWORD",   "SITEPASSWORD", "LOGIN",   "FLAGCPF",
-          "FLAGCONF", "FLAGUPDCPF", "FLAGBALANCE", "SALETYPE",  "SITEMD5",    "TILLMD5"},
+        {"setGravaConsumidor", saveArgumentNames(),
          [](TrdmCadConsumidor& rdm, const QStringList& a) {
              GravaConsumidor v;
-             for (int i = 0; i < GravaConsumidor::kArgumentCount; ++i)
-                 v.*GravaConsumidor::kArguments[i] = a[i];
+             for (qsizetype i = 0; i < a.size(); ++i)
+                 v.*kSaveArguments[i].member = a[i];
              return setGravaConsumidor(rdm, v);
          }},
-    };
+    });
     return list;
 }
 

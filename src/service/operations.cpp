@@ -112,28 +112,28 @@ QVariant birthDate(const QString& value) {
 } // namespace
 
 ServiceResult getMunicipio(TrdmCadConsumidor& rdm) {
-    const TimedCall timed(lcService, "getMunicipio");
+    const TimedCall timed(lcService, listOperationName(getMunicipio));
     return readList(rdm, "adqMunicipio", QString::fromUtf8(sql::adqMunicipio), {QStringLiteral("MUNICIPIO")});
 }
 ServiceResult getEstado(TrdmCadConsumidor& rdm) {
-    const TimedCall timed(lcService, "getEstado");
+    const TimedCall timed(lcService, listOperationName(getEstado));
     return readList(rdm, "adqEstado", QString::fromUtf8(sql::adqEstado), {QStringLiteral("ESTADO")});
 }
 ServiceResult getPais(TrdmCadConsumidor& rdm) {
-    const TimedCall timed(lcService, "getPais");
+    const TimedCall timed(lcService, listOperationName(getPais));
     return readList(rdm, "adqPais", QString::fromUtf8(sql::adqPais), {QStringLiteral("PAIS")});
 }
 ServiceResult getBairro(TrdmCadConsumidor& rdm) {
-    const TimedCall timed(lcService, "getBairro");
+    const TimedCall timed(lcService, listOperationName(getBairro));
     return readList(rdm, "adqBairro", QString::fromUtf8(sql::adqBairro), {QStringLiteral("BAIRRO")});
 }
 ServiceResult getTipoCons(TrdmCadConsumidor& rdm) {
-    const TimedCall timed(lcService, "getTipoCons");
+    const TimedCall timed(lcService, listOperationName(getTipoCons));
     return readList(rdm, "adqTipoCons", QString::fromUtf8(sql::adqTipoCons), {QStringLiteral("TIPOCONS")});
 }
 
 ServiceResult getTipoVenda(TrdmCadConsumidor& rdm) {
-    const TimedCall timed(lcService, "getTipoVenda");
+    const TimedCall timed(lcService, listOperationName(getTipoVenda));
     const bool oracle = rdm.isOracle();
     // A fixed list: it changes with the program, not with the database.
     return readList(rdm, "adqTipoVenda", QString::fromUtf8(oracle ? sql::adqTipoVendaOracle : sql::adqTipoVendaMssql),

@@ -108,50 +108,113 @@ ServiceResult getExisteIdent(TrdmCadConsumidor& rdm, const QString& cdConsumidor
 // `ok` is false only when something other than a database failure escaped; the result is then empty.
 ServiceResult getInfCEP(TrdmCadConsumidor& rdm, const QString& cep, bool& ok);
 
-// The 38 values of a save, in the order of the call.
-struct GravaConsumidor {
-    QString cdCliente;       // 1
-    QString nmConsumidor;    // 2
-    QString cdConsumidor;    // 3, already adjusted to 21 characters
-    QString cdIdConsumid;    // 4
-    QString cdCcusClie;      // 5
-    QString cdTipoCons;      // 6
-    QString nrRgConsumid;    // 7
-    QString nrCpfRespCon;    // 8
-    QString nrTeleCons;      // 9
-    QString nrTele2Cons;     // 10
-    QString stProcessamento; // 11: "SERVIDOR" marks an insert "S"
-    QString operacao;        // 12: "1" inserts, anything else updates
-    QString cdFilial;        // 13, not used
-    QString dsDirCad;        // 14, not used
-    QString cdPais;          // 15
-    QString sgEstado;        // 16
-    QString cdMunicipio;     // 17
-    QString dsEndeCons;      // 18
-    QString nrEndeCons;      // 19
-    QString nmBairCons;      // 20
-    QString nrCepCons;       // 21
-    QString dsEmailCons;     // 22
-    QString idSexoCons;      // 23
-    QString dtNascCons;      // 24, dd/MM/yyyy or empty
-    QString nrCelularCons;   // 25
-    QString digital;         // 26
-    QString digital2;        // 27
-    QString cdExConsumid;    // 28
-    QString cdSenhaCons;     // 29
-    QString cdSenhaSite;     // 30
-    QString nmLoginCons;     // 31
-    QString idImpCpfCupom;   // 32
-    QString idCadConfLibCon; // 33
-    QString idAtuCpfCons;    // 34
-    QString idVerSaldCon;    // 35
-    QString idTpVendaCons;   // 36
-    QString cdSenhaConsMd5;  // 37
-    QString cdSenhaPosMd5;   // 38
+// The reference lists read whole, each with its operation: the one place their names are written. Hosts
+// call the operations by these names, and a failure is reported under them.
+using ListRead = ServiceResult (*)(TrdmCadConsumidor& rdm);
+struct ListOperation {
+    const char* name;
+    ListRead read;
+};
+inline constexpr ListOperation kListOperations[] = {
+    {"getMunicipio", getMunicipio}, {"getEstado", getEstado},     {"getPais", getPais},
+    {"getBairro", getBairro},       {"getTipoCons", getTipoCons}, {"getTipoVenda", getTipoVenda},
+};
+// The name of the list operation `read`.
+constexpr const char* listOperationName(ListRead read) {
+    for (const ListOperation& operation : kListOperations)
+        if (operation.read == read)
+            return operation.name;
+    return "";
+}
 
-    static constexpr int kArgumentCount = 38;
-    // The values in call order, for tools that take them as a list.
-    static const std::array<QString GravaConsumidor::*, kArgumentCount> kArguments;
+// The values of a save. Their order in a call is kSaveArguments'.
+struct GravaConsumidor {
+    QString cdCliente;
+    QString nmConsumidor;
+    QString cdConsumidor; // already adjusted to 21 characters
+    QString cdIdConsumid;
+    QString cdCcusClie;
+    QString cdTipoCons;
+    QString nrRgConsumid;
+    QString nrCpfRespCon;
+    QString nrTeleCons;
+    QString nrTele2Cons;
+    QString stProcessamento; // "SERVIDOR" marks an insert "S"
+    QString operacao;        // "1" inserts, anything else updates
+    QString cdFilial;        // not used
+    QString dsDirCad;        // not used
+    QString cdPais;
+    QString sgEstado;
+    QString cdMunicipio;
+    QString dsEndeCons;
+    QString nrEndeCons;
+    QString nmBairCons;
+    QString nrCepCons;
+    QString dsEmailCons;
+    QString idSexoCons;
+    QString dtNascCons; // dd/MM/yyyy (or dd/MM/yy), or empty
+    QString nrCelularCons;
+    QString digital;
+    QString digital2;
+    QString cdExConsumid;
+    QString cdSenhaCons;
+    QString cdSenhaSite;
+    QString nmLoginCons;
+    QString idImpCpfCupom;
+    QString idCadConfLibCon;
+    QString idAtuCpfCons;
+    QString idVerSaldCon;
+    QString idTpVendaCons;
+    QString cdSenhaConsMd5;
+    QString cdSenhaPosMd5;
+};
+
+// One value of a save's call: its member, and its name where the call is made by name (cadcons-service).
+struct SaveArgument {
+    QString GravaConsumidor::*member;
+    const char* name;
+};
+
+// The save's call, in order: the one place that order is written.
+inline constexpr SaveArgument kSaveArguments[] = {
+    {&GravaConsumidor::cdCliente, "CUSTOMER"},
+    {&GravaConsumidor::nmConsumidor, "NAME"},
+    {&GravaConsumidor::cdConsumidor, "CODE"},
+    {&GravaConsumidor::cdIdConsumid, "BADGE"},
+    {&GravaConsumidor::cdCcusClie, "COSTCENTRE"},
+    {&GravaConsumidor::cdTipoCons, "TYPE"},
+    {&GravaConsumidor::nrRgConsumid, "RG"},
+    {&GravaConsumidor::nrCpfRespCon, "CPF"},
+    {&GravaConsumidor::nrTeleCons, "PHONE"},
+    {&GravaConsumidor::nrTele2Cons, "PHONE2"},
+    {&GravaConsumidor::stProcessamento, "PROCESSING"},
+    {&GravaConsumidor::operacao, "OPERATION"},
+    {&GravaConsumidor::cdFilial, "BRANCH"},
+    {&GravaConsumidor::dsDirCad, "HOSTDIR"},
+    {&GravaConsumidor::cdPais, "COUNTRY"},
+    {&GravaConsumidor::sgEstado, "STATE"},
+    {&GravaConsumidor::cdMunicipio, "CITY"},
+    {&GravaConsumidor::dsEndeCons, "STREET"},
+    {&GravaConsumidor::nrEndeCons, "NUMBER"},
+    {&GravaConsumidor::nmBairCons, "DISTRICT"},
+    {&GravaConsumidor::nrCepCons, "POSTALCODE"},
+    {&GravaConsumidor::dsEmailCons, "EMAIL"},
+    {&GravaConsumidor::idSexoCons, "SEX"},
+    {&GravaConsumidor::dtNascCons, "BIRTHDATE"},
+    {&GravaConsumidor::nrCelularCons, "MOBILE"},
+    {&GravaConsumidor::digital, "FINGER1"},
+    {&GravaConsumidor::digital2, "FINGER2"},
+    {&GravaConsumidor::cdExConsumid, "EXTERNAL"},
+    {&GravaConsumidor::cdSenhaCons, "PASSWORD"},
+    {&GravaConsumidor::cdSenhaSite, "SITEPASSWORD"},
+    {&GravaConsumidor::nmLoginCons, "LOGIN"},
+    {&GravaConsumidor::idImpCpfCupom, "FLAGCPF"},
+    {&GravaConsumidor::idCadConfLibCon, "FLAGCONF"},
+    {&GravaConsumidor::idAtuCpfCons, "FLAGUPDCPF"},
+    {&GravaConsumidor::idVerSaldCon, "FLAGBALANCE"},
+    {&GravaConsumidor::idTpVendaCons, "SALETYPE"},
+    {&GravaConsumidor::cdSenhaConsMd5, "SITEMD5"},
+    {&GravaConsumidor::cdSenhaPosMd5, "TILLMD5"},
 };
 
 // Inserts or updates one consumer in one transaction: true, or the error text with nothing written. When
