@@ -346,7 +346,7 @@ void typePassword(TfrmCadastroConsumidor& form, int field, const QString& passwo
     form.mudaCor();
     for (QChar c : password) {
         QChar key = c;
-        form.FormKeyPress(key);
+        form.entry().FormKeyPress(key);
     }
 }
 
@@ -558,7 +558,7 @@ void BuscaEnderecoCEPWeb(benchmark::State& state, Backend* b) {
             messages.clear();
             state.ResumeTiming();
             const auto start = Clock::now();
-            form->BuscaEnderecoCEP();
+            form->lookups().BuscaEnderecoCEP();
             const auto end = Clock::now();
             state.PauseTiming();
             overhead += seconds(end - start - kServiceDelay) * 1000;
@@ -671,7 +671,7 @@ void PesquisaCidadeDoEstado(benchmark::State& state, Backend* b) {
         };
         for (auto _ : state) {
             shown = false;
-            form->bdsCidadeClick();
+            form->lookups().bdsCidadeClick();
             if (!shown)
                 state.PauseTiming();
             if (!shown || rows != b->pickerCities || !messages.isEmpty()) {

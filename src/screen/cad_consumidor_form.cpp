@@ -128,6 +128,72 @@ protected:
     }
 };
 
+// The named label of the form; throws std::logic_error when the form has none.
+QLabel* namedLabel(const QWidget* form, const char* objectName) {
+    auto* found = form->findChild<QLabel*>(QLatin1String(objectName));
+    if (!found)
+        throw std::logic_error(std::string("The registration form has no label ") + objectName);
+    return found;
+}
+
+// Sex and the four option flags.
+void buildChoices(QWidget* form) {
+    const QColor gray = colorFromBgr(kClGray);
+    const QColor white = colorFromBgr(kClWhite);
+    // Sex: two rounded buttons, each inside a border, holding a mark image and its caption.
+    const QPixmap mark = glyphs::checkMark();
+    makeCaption(form, "lblSexo", QStringLiteral("Sexo"), QRect(10, 65, 40, 18));
+    makeShape(form, "blsBordaSexoFem", QRect(52, 56, 118, 30), gray);
+    makeShape(form, "bldFeminino", QRect(54, 58, 114, 26), white);
+    makeMarkImage(form, "imgFeminino", QPoint(58, 60), mark);
+    makeCaption(form, "lblFeminino", QStringLiteral("Feminino"), QRect(84, 58, 82, 26));
+    makeShape(form, "blsBordaSexoMasc", QRect(176, 56, 118, 30), gray);
+    makeShape(form, "bldMasculino", QRect(178, 58, 114, 26), white);
+    makeMarkImage(form, "imgMasculino", QPoint(182, 60), mark);
+    makeCaption(form, "lblMasculino", QStringLiteral("Masculino"), QRect(208, 58, 84, 26));
+
+    // Option flags: two rows of two, each a caption followed by its mark image.
+    for (const registration::OptionSpec& option : registration::optionCatalogue()) {
+        makeCaption(form, option.caption, QString::fromUtf8(option.captionText), option.captionGeometry);
+        makeMarkImage(form, option.image, option.imageAt, mark);
+    }
+}
+
+// The mark pictures, the screen code and the border.
+void buildFooter(QWidget* form) {
+    const QPixmap mark = glyphs::checkMark();
+    // The two pictures a mark image copies from; never shown themselves.
+    auto* marked = new QLabel(form);
+    marked->setObjectName(QStringLiteral("imgMarcado"));
+    marked->setGeometry(0, 0, 43, 29);
+    marked->setPixmap(mark);
+    marked->hide();
+    auto* unmarked = new QLabel(form);
+    unmarked->setObjectName(QStringLiteral("imgDesmarcado"));
+    unmarked->setGeometry(0, 0, 43, 29);
+    unmarked->hide();
+
+    // The screen code sits at the bottom right of the fields' area: the keyboard takes the whole width of
+    // the form's last rows, where a label would hide under the keys.
+    makeLabel(form, "lblCodTela", QStringLiteral("Lum52816"), QRect(380, 371, 350, 14), arial(11, false),
+              colorFromBgr(kClGray), Qt::AlignRight | Qt::AlignVCenter);
+
+    auto* border = new FormBorder(form);
+    border->setObjectName(QStringLiteral("Shape1"));
+    border->setGeometry(form->rect());
+}
+
+// The glyphs and the confirm key's colour.
+void decorateKeys(QWidget* form) {
+    form->findChild<TBlendedBitBtn*>(QStringLiteral("sbpDigital"))->setGlyph(glyphs::fingerprint());
+    form->findChild<TBlendedBitBtn*>(QStringLiteral("sbtBackSpace"))->setGlyph(glyphs::backspace());
+    form->findChild<TBlendedBitBtn*>(QStringLiteral("sbtLimpar"))->setGlyph(glyphs::clearField());
+    form->findChild<TBlendedBitBtn*>(QStringLiteral("lblSair"))->setGlyph(glyphs::exitDoor());
+    auto* confirm = form->findChild<TBlendedBitBtn*>(QStringLiteral("sbtConfirma"));
+    confirm->setGlyph(glyphs::confirm());
+    confirm->setColor(colorFromBgr(kConfirmColour));
+}
+
 } // namespace
 
 TfrmCadastroConsumidor::TfrmCadastroConsumidor(TrdmCadConsumidor& service, const QString& hostDirectory,
@@ -194,53 +260,8 @@ void TfrmCadastroConsumidor::buildForm() {
         text->setProperty("Tag", field.number);
         fieldLabels_[index] = text;
     }
-    buildChoices();
-    buildFooter();
-}
-
-void TfrmCadastroConsumidor::buildChoices() {
-    const QColor gray = colorFromBgr(kClGray);
-    const QColor white = colorFromBgr(kClWhite);
-    // Sex: two rounded buttons, each inside a border, holding a mark image and its caption.
-    const QPixmap mark = glyphs::checkMark();
-    makeCaption(this, "lblSexo", QStringLiteral("Sexo"), QRect(10, 65, 40, 18));
-    makeShape(this, "blsBordaSexoFem", QRect(52, 56, 118, 30), gray);
-    makeShape(this, "bldFeminino", QRect(54, 58, 114, 26), white);
-    makeMarkImage(this, "imgFeminino", QPoint(58, 60), mark);
-    makeCaption(this, "lblFeminino", QStringLiteral("Feminino"), QRect(84, 58, 82, 26));
-    makeShape(this, "blsBordaSexoMasc", QRect(176, 56, 118, 30), gray);
-    makeShape(this, "bldMasculino", QRect(178, 58, 114, 26), white);
-    makeMarkImage(this, "imgMasculino", QPoint(182, 60), mark);
-    makeCaption(this, "lblMasculino", QStringLiteral("Masculino"), QRect(208, 58, 84, 26));
-
-    // Option flags: two rows of two, each a caption followed by its mark image.
-    for (const registration::OptionSpec& option : registration::optionCatalogue()) {
-        makeCaption(this, option.caption, QString::fromUtf8(option.captionText), option.captionGeometry);
-        makeMarkImage(this, option.image, option.imageAt, mark);
-    }
-}
-
-void TfrmCadastroConsumidor::buildFooter() {
-    const QPixmap mark = glyphs::checkMark();
-    // The two pictures a mark image copies from; never shown themselves.
-    auto* marked = new QLabel(this);
-    marked->setObjectName(QStringLiteral("imgMarcado"));
-    marked->setGeometry(0, 0, 43, 29);
-    marked->setPixmap(mark);
-    marked->hide();
-    auto* unmarked = new QLabel(this);
-    unmarked->setObjectName(QStringLiteral("imgDesmarcado"));
-    unmarked->setGeometry(0, 0, 43, 29);
-    unmarked->hide();
-
-    // The screen code sits at the bottom right of the fields' area: the keyboard takes the whole width of
-    // the form's last rows, where a label would hide under the keys.
-    makeLabel(this, "lblCodTela", QStringLiteral("Lum52816"), QRect(380, 371, 350, 14), arial(11, false),
-              colorFromBgr(kClGray), Qt::AlignRight | Qt::AlignVCenter);
-
-    auto* border = new FormBorder(this);
-    border->setObjectName(QStringLiteral("Shape1"));
-    border->setGeometry(rect());
+    buildChoices(this);
+    buildFooter(this);
 }
 
 void TfrmCadastroConsumidor::buildKeyboard() {
@@ -253,10 +274,11 @@ void TfrmCadastroConsumidor::buildKeyboard() {
         int fontSize;
         std::function<void()> handler;
     };
-    const auto post = [this](const char* ch) { return [this, ch] { postChar(QString::fromUtf8(ch)); }; };
+    const auto post = [this](const char* ch) { return [this, ch] { entry_.postChar(QString::fromUtf8(ch)); }; };
     const auto call = [this](void (TfrmCadastroConsumidor::*handler)()) {
         return [this, handler] { (this->*handler)(); };
     };
+    const auto type = [this](void (FormEntry::*handler)()) { return [this, handler] { (entry_.*handler)(); }; };
 
     std::vector<Key> keys;
     const auto row = [&](const KeyRow& keyRow) {
@@ -268,17 +290,17 @@ void TfrmCadastroConsumidor::buildKeyboard() {
     row(kKeyRows[0]);
     keys.push_back({"sbpDigital", "Cap. Digital", 610, 398, 124, 13, call(&TfrmCadastroConsumidor::sbpDigitalClick)});
     row(kKeyRows[1]);
-    keys.push_back({"sbtArroba", "@", 610, 446, 60, 21, call(&TfrmCadastroConsumidor::sbtArrobaClick)});
-    keys.push_back({"sbtBackSpace", "", 670, 446, 64, 24, call(&TfrmCadastroConsumidor::sbtBackSpaceClick)});
+    keys.push_back({"sbtArroba", "@", 610, 446, 60, 21, type(&FormEntry::sbtArrobaClick)});
+    keys.push_back({"sbtBackSpace", "", 670, 446, 64, 24, type(&FormEntry::sbtBackSpaceClick)});
     row(kKeyRows[2]);
-    keys.push_back({"sbt_", "_", 610, 494, 60, 24, call(&TfrmCadastroConsumidor::sbt_Click)});
-    keys.push_back({"sbtLimpar", "", 670, 494, 64, 24, call(&TfrmCadastroConsumidor::sbtLimparClick)});
+    keys.push_back({"sbt_", "_", 610, 494, 60, 24, type(&FormEntry::sbt_Click)});
+    keys.push_back({"sbtLimpar", "", 670, 494, 64, 24, type(&FormEntry::sbtLimparClick)});
     row(kKeyRows[3]);
-    keys.push_back({"sbtEnter", "Enter", 610, 542, 124, 21, call(&TfrmCadastroConsumidor::sbtEnterClick)});
+    keys.push_back({"sbtEnter", "Enter", 610, 542, 124, 21, type(&FormEntry::sbtEnterClick)});
     keys.push_back({"lblSair", "", 10, 590, 60, 24, call(&TfrmCadastroConsumidor::lblSairClick)});
-    keys.push_back({"sbtShift", "Shift", 70, 590, 60, 16, call(&TfrmCadastroConsumidor::sbtShiftClick)});
-    keys.push_back({"sbtespaco", "", 130, 590, 300, 24, call(&TfrmCadastroConsumidor::sbtEspacoClick)});
-    keys.push_back({"sbtCapsLock", "Caps Lock", 430, 590, 120, 16, call(&TfrmCadastroConsumidor::sbtCapsLockClick)});
+    keys.push_back({"sbtShift", "Shift", 70, 590, 60, 16, type(&FormEntry::sbtShiftClick)});
+    keys.push_back({"sbtespaco", "", 130, 590, 300, 24, type(&FormEntry::sbtEspacoClick)});
+    keys.push_back({"sbtCapsLock", "Caps Lock", 430, 590, 120, 16, type(&FormEntry::sbtCapsLockClick)});
     keys.push_back({"sbtContraBarra", "\\", 550, 590, 60, 24, post("\\")});
     keys.push_back({"sbtConfirma", "", 610, 590, 124, 24, call(&TfrmCadastroConsumidor::sbtConfirmaClick)});
 
@@ -292,17 +314,7 @@ void TfrmCadastroConsumidor::buildKeyboard() {
         button->setColor(grey);
         connect(button, &TBlendedBitBtn::clicked, this, [this, handler = std::move(key.handler)] { guarded(handler); });
     }
-    decorateKeys();
-}
-
-void TfrmCadastroConsumidor::decorateKeys() {
-    findChild<TBlendedBitBtn*>(QStringLiteral("sbpDigital"))->setGlyph(glyphs::fingerprint());
-    findChild<TBlendedBitBtn*>(QStringLiteral("sbtBackSpace"))->setGlyph(glyphs::backspace());
-    findChild<TBlendedBitBtn*>(QStringLiteral("sbtLimpar"))->setGlyph(glyphs::clearField());
-    findChild<TBlendedBitBtn*>(QStringLiteral("lblSair"))->setGlyph(glyphs::exitDoor());
-    auto* confirm = findChild<TBlendedBitBtn*>(QStringLiteral("sbtConfirma"));
-    confirm->setGlyph(glyphs::confirm());
-    confirm->setColor(colorFromBgr(kConfirmColour));
+    decorateKeys(this);
 }
 
 void TfrmCadastroConsumidor::bindClicks() {
@@ -360,10 +372,7 @@ bool TfrmCadastroConsumidor::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TfrmCadastroConsumidor::guarded(const std::function<void()>& handler) {
-    guarded(handler, registration_->stIdEsquema);
-}
-
-void TfrmCadastroConsumidor::guarded(const std::function<void()>& handler, const QString& schema) {
+    const QString& schema = registration_->stIdEsquema;
     try {
         handler();
     } catch (const ShownError&) {
@@ -397,8 +406,8 @@ void TfrmCadastroConsumidor::lblSairClick() {
 
 void TfrmCadastroConsumidor::InicializaForm(const QString& code, const QString& name, const QString& customer,
                                             const QString& mode) {
-    boCapsLock = false;
-    boShift = false;
+    entry_.setCapsLock(false);
+    entry_.setShift(false);
     try {
         registration_->InicializaForm(code, name, customer, mode);
     } catch (...) {
@@ -406,7 +415,7 @@ void TfrmCadastroConsumidor::InicializaForm(const QString& code, const QString& 
         throw;
     }
     showRegistration();
-    QLabel* footer = label("lblCodTela");
+    QLabel* footer = namedLabel(this, "lblCodTela");
     footer->setText(MontaRodapeGeral(registration_->boUtilizaImpFis, footer->text(), QStringLiteral("S")));
 }
 
@@ -416,14 +425,22 @@ void TfrmCadastroConsumidor::showRegistration() {
     if (consumer.stIdSexoCons.isEmpty())
         return; // the opening stopped before the consumer: options and sex as the form was built
     for (const registration::OptionSpec& option : registration::optionCatalogue())
-        label(option.image)->setPixmap(registration_->optionOn(option) ? imgMarcado() : imgDesmarcado());
+        namedLabel(this, option.image)->setPixmap(mark(registration_->optionOn(option)));
     showSex();
 }
 
 void TfrmCadastroConsumidor::showSex() {
     const bool female = consumer.stIdSexoCons == QLatin1String("F");
-    label("imgFeminino")->setPixmap(female ? imgMarcado() : imgDesmarcado());
-    label("imgMasculino")->setPixmap(female ? imgDesmarcado() : imgMarcado());
+    namedLabel(this, "imgFeminino")->setPixmap(mark(female));
+    namedLabel(this, "imgMasculino")->setPixmap(mark(!female));
+}
+
+void TfrmCadastroConsumidor::keyPressEvent(QKeyEvent* event) {
+    entry_.keyPress(event);
+}
+
+void TfrmCadastroConsumidor::inputMethodEvent(QInputMethodEvent* event) {
+    entry_.inputMethod(event);
 }
 
 bool TfrmCadastroConsumidor::ask(const QString& text, const QString& details, const QString& esquema) {
@@ -446,13 +463,6 @@ bool TfrmCadastroConsumidor::showMessage(const QString& key, int kind, const QSt
 }
 
 // --- fields and highlight
-
-QLabel* TfrmCadastroConsumidor::label(const char* objectName) const {
-    auto* found = findChild<QLabel*>(QLatin1String(objectName));
-    if (!found)
-        throw std::logic_error(std::string("The registration form has no label ") + objectName);
-    return found;
-}
 
 QLabel* TfrmCadastroConsumidor::fieldLabel(int number) const {
     return fieldSpec(number) ? fieldLabels_[static_cast<size_t>(number - 1)] : nullptr;
@@ -487,11 +497,6 @@ void TfrmCadastroConsumidor::mudaCor() {
         QGuiApplication::inputMethod()->update(Qt::ImHints | Qt::ImCursorRectangle);
 }
 
-void TfrmCadastroConsumidor::sbtLimparClick() {
-    if (const FieldSpec* spec = fieldSpec(inCampoAtivo); spec && registration::clearable(*spec))
-        setFieldText(inCampoAtivo, QString());
-}
-
 void TfrmCadastroConsumidor::selectField(int number) {
     inCampoAtivo = number;
     mudaCor();
@@ -500,20 +505,21 @@ void TfrmCadastroConsumidor::selectField(int number) {
 // A touch on a field: a field chosen from a list opens its picker, which selects the field first.
 void TfrmCadastroConsumidor::fieldTouched(registration::Field field) {
     if (const FieldSpec* spec = fieldSpec(field); spec && spec->picker != registration::Picker::None)
-        openPicker(spec->picker);
+        lookups_.openPicker(spec->picker);
     else
         selectField(field);
 }
 
 // --- option flags and sex
 
-QPixmap TfrmCadastroConsumidor::imgMarcado() const {
-    return label("imgMarcado")->pixmap();
+// The mark picture, or the empty one.
+QPixmap TfrmCadastroConsumidor::mark(bool on) const {
+    return on ? namedLabel(this, "imgMarcado")->pixmap() : QPixmap();
 }
 
 void TfrmCadastroConsumidor::toggleOption(const registration::OptionSpec& option) {
     registration_->toggleOption(option);
-    label(option.image)->setPixmap(registration_->optionOn(option) ? imgMarcado() : imgDesmarcado());
+    namedLabel(this, option.image)->setPixmap(mark(registration_->optionOn(option)));
 }
 
 void TfrmCadastroConsumidor::bldFemininoClick() {

@@ -51,8 +51,8 @@ TEST_F(OnScreenKeyboardTest, ShiftAndCapsLockSetTheCaseAndTheKeyCaptions) {
         touchKeys(c.touches);
         const std::string what = c.touches.toStdString();
         EXPECT_EQ(text(2), c.typed) << what;
-        EXPECT_EQ(form->shiftArmed(), c.shift) << what;
-        EXPECT_EQ(form->capsLock(), c.caps) << what;
+        EXPECT_EQ(form->entry().shiftArmed(), c.shift) << what;
+        EXPECT_EQ(form->entry().capsLock(), c.caps) << what;
         EXPECT_EQ(letterCaptions(), c.captions) << what;
         EXPECT_EQ(key("sbtShift")->caption(), "Shift");
         EXPECT_EQ(key("sbtCapsLock")->caption(), "Caps Lock");
@@ -101,14 +101,14 @@ TEST_F(OnScreenKeyboardTest, PasswordsTypedOnTheScreenStayHidden) {
         }
         EXPECT_EQ(hidden, c.hidden) << what;
         EXPECT_TRUE(other.isEmpty()) << what;
-        EXPECT_FALSE(form->shiftArmed()) << what;
+        EXPECT_FALSE(form->entry().shiftArmed()) << what;
     }
 }
 
 TEST_F(OnScreenKeyboardTest, RefusedPasswordCharacterKeepsShiftArmed) {
     activate(19);
     touchKeys(QString(kShift) + "@");
-    EXPECT_TRUE(form->shiftArmed());
+    EXPECT_TRUE(form->entry().shiftArmed());
     EXPECT_EQ(text(19), "");
     EXPECT_EQ(form->registration().stCDSENHACONS, "");
 }

@@ -45,7 +45,7 @@ protected:
     // The pick lists open from the pickers' own handlers; a build may not have them yet.
     bool pickListsBuiltIn() {
         preparePickers();
-        form->bdsPaisClick();
+        form->lookups().bdsPaisClick();
         const bool builtIn = !pickLists.isEmpty();
         reset();
         loadLists();
@@ -279,7 +279,7 @@ TEST_F(PhysicalKeyboardTest, PickerFieldsEatEveryCharacter) {
         EXPECT_EQ(text(field), "V") << field;
         for (QChar typed : QStringLiteral("a1 \b")) {
             QChar k = typed;
-            form->FormKeyPress(k);
+            form->entry().FormKeyPress(k);
             EXPECT_TRUE(k.isNull()) << "consumed in " << field;
         }
         EXPECT_EQ(text(field), "V") << field;
@@ -341,7 +341,7 @@ TEST_F(PhysicalKeyboardTest, ShiftTwoAndShiftMinusTypeOnceOnAnyLayout) {
         const std::string what = std::to_string(c.field) + " " + c.text.toStdString();
         EXPECT_EQ(text(c.field), c.shown) << what;
         EXPECT_EQ(form->registration().stCDSENHACONS, c.hidden) << what;
-        EXPECT_EQ(form->shiftArmed(), c.shiftAfter) << what;
+        EXPECT_EQ(form->entry().shiftArmed(), c.shiftAfter) << what;
     }
 }
 
@@ -387,7 +387,7 @@ TEST_F(PhysicalKeyboardTest, CharacterFilterPerField) {
         activate(c.field);
         typeText(c.typed);
         EXPECT_EQ(text(c.field), c.shown) << c.field << " " << c.impMercBoca << " " << c.typed.toStdString();
-        EXPECT_FALSE(form->capsLock());
+        EXPECT_FALSE(form->entry().capsLock());
     }
     EXPECT_TRUE(messages.isEmpty());
 }
@@ -418,7 +418,7 @@ TEST_F(PhysicalKeyboardTest, TypedTextOnUsAndAbnt2Layouts) {
             typeOn(c.layout, c.typed);
             held << (field == 21 ? form->registration().stCDSENHASITE : text(field));
             // Shift is spent by every letter the name takes (a refused one elsewhere leaves it armed).
-            EXPECT_TRUE(field != 2 || !form->shiftArmed()) << c.typed.toStdString();
+            EXPECT_TRUE(field != 2 || !form->entry().shiftArmed()) << c.typed.toStdString();
         }
         EXPECT_EQ(held, QStringList({c.name, c.cpf, c.badge, c.password})) << c.layout << " " << c.typed.toStdString();
         EXPECT_EQ(text(21), QString(c.password.size(), u'*'));
@@ -439,13 +439,13 @@ TEST_F(PhysicalKeyboardTest, LettersFollowTheOnScreenCaseAndForcedUpperRestoresC
     for (const auto& c : cases) {
         reset();
         form->registration().stIdImpMercBoca = "S";
-        form->setCapsLock(c.caps);
-        form->setShift(c.shift);
+        form->entry().setCapsLock(c.caps);
+        form->entry().setShift(c.shift);
         activate(c.field);
         typeText(c.typed);
         EXPECT_EQ(text(c.field), c.shown) << c.field;
-        EXPECT_EQ(form->capsLock(), c.caps) << c.field;
-        EXPECT_EQ(form->shiftArmed(), c.shiftAfter) << c.field;
+        EXPECT_EQ(form->entry().capsLock(), c.caps) << c.field;
+        EXPECT_EQ(form->entry().shiftArmed(), c.shiftAfter) << c.field;
     }
     reset();
     pressShifted(Qt::Key_A, "A");
@@ -459,7 +459,7 @@ TEST_F(PhysicalKeyboardTest, PasswordsTakeCharactersAsTypedAndShowAsterisks) {
     typeText("b1");
     EXPECT_EQ(text(19), "***");
     EXPECT_EQ(form->registration().stCDSENHACONS, "Ab1");
-    EXPECT_FALSE(form->shiftArmed());
+    EXPECT_FALSE(form->entry().shiftArmed());
     typeText("\b");
     EXPECT_EQ(text(19), "**");
     EXPECT_EQ(form->registration().stCDSENHACONS, "Ab");
@@ -471,7 +471,7 @@ TEST_F(PhysicalKeyboardTest, PasswordsTakeCharactersAsTypedAndShowAsterisks) {
     QString all = " ,-./0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ\\_abcdefghijklmnopqrstuvwxyz\u00c7\u00e7";
     ASSERT_EQ(all.size(), 71);
     activate(21);
-    form->setCapsLock(true); // the on-screen case does not apply to the physical keyboard
+    form->entry().setCapsLock(true); // the on-screen case does not apply to the physical keyboard
     typeText(all);
     EXPECT_EQ(form->registration().stCDSENHASITE, all);
     EXPECT_EQ(text(21), QString(71, u'*'));
@@ -490,22 +490,22 @@ TEST_F(PhysicalKeyboardTest, ClearThenTypingShowsEveryHiddenCharacter) {
 
 TEST_F(PhysicalKeyboardTest, ShiftAndCapsLockToggleOncePerPressNotPerRepeat) {
     press(Qt::Key_Shift, Qt::ShiftModifier);
-    EXPECT_TRUE(form->shiftArmed());
+    EXPECT_TRUE(form->entry().shiftArmed());
     EXPECT_EQ(letterCaptions(), kUpper);
     for (int i = 0; i < 3; ++i)
         press(Qt::Key_Shift, Qt::ShiftModifier, {}, 50, true);
-    EXPECT_TRUE(form->shiftArmed());
+    EXPECT_TRUE(form->entry().shiftArmed());
     press(Qt::Key_Shift, Qt::ShiftModifier);
-    EXPECT_FALSE(form->shiftArmed());
+    EXPECT_FALSE(form->entry().shiftArmed());
     EXPECT_EQ(letterCaptions(), kLower);
 
     press(Qt::Key_CapsLock);
     for (int i = 0; i < 3; ++i)
         press(Qt::Key_CapsLock, {}, {}, 66, true);
-    EXPECT_TRUE(form->capsLock());
+    EXPECT_TRUE(form->entry().capsLock());
     EXPECT_EQ(letterCaptions(), kUpper);
     press(Qt::Key_CapsLock);
-    EXPECT_FALSE(form->capsLock());
+    EXPECT_FALSE(form->entry().capsLock());
 
     press(Qt::Key_Backspace, {}, "\b"); // other keys still repeat
     form->setFieldText(2, "abc");
@@ -583,9 +583,9 @@ TEST(VirtualKey, QtKeysMapToTheCodesTheHandlersTest) {
     };
     for (const auto& c : cases) {
         const QKeyEvent e(QEvent::KeyPress, c.key, c.mods, c.keycode, 0, 0);
-        EXPECT_EQ(TfrmCadastroConsumidor::virtualKey(&e), c.vk)
+        EXPECT_EQ(FormEntry::virtualKey(&e), c.vk)
             << std::hex << c.key << " keycode " << std::dec << c.keycode;
-        EXPECT_EQ(TfrmCadastroConsumidor::shiftState(&e), c.shift) << std::hex << c.key;
+        EXPECT_EQ(FormEntry::shiftState(&e), c.shift) << std::hex << c.key;
     }
 }
 

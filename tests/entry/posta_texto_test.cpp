@@ -81,25 +81,25 @@ TEST_F(PostaTextoTest, AddingFollowsCommaLengthDateAndCaseRules) {
     for (const PostCase& c : cases) {
         activate(c.field);
         form->setFieldText(c.field, c.before);
-        form->setCapsLock(c.caps);
-        form->setShift(c.shift);
-        form->PostaTexto(c.field, c.typed, false);
+        form->entry().setCapsLock(c.caps);
+        form->entry().setShift(c.shift);
+        form->entry().PostaTexto(c.field, c.typed, false);
         const std::string where =
             "field " + std::to_string(c.field) + " '" + c.before.toStdString() + "' + '" + c.typed.toStdString() + "'";
         EXPECT_EQ(text(c.field), c.after) << where;
-        EXPECT_EQ(form->shiftArmed(), c.shiftAfter) << where;
-        EXPECT_EQ(form->capsLock(), c.caps) << where;
+        EXPECT_EQ(form->entry().shiftArmed(), c.shiftAfter) << where;
+        EXPECT_EQ(form->entry().capsLock(), c.caps) << where;
         EXPECT_EQ(form->activeField(), c.field) << where;
     }
     EXPECT_TRUE(messages.isEmpty());
 }
 
 TEST_F(PostaTextoTest, ShiftReleasedByACharacterShowsLowerCaseKeys) {
-    form->sbtShiftClick();
+    form->entry().sbtShiftClick();
     EXPECT_EQ(letterCaptions(), kUpper);
-    form->PostaTexto(2, "b", false);
+    form->entry().PostaTexto(2, "b", false);
     EXPECT_EQ(text(2), "B");
-    EXPECT_FALSE(form->shiftArmed());
+    EXPECT_FALSE(form->entry().shiftArmed());
     EXPECT_EQ(letterCaptions(), kLower);
 }
 
@@ -112,24 +112,24 @@ TEST_F(PostaTextoTest, ErasingRemovesTheLastCharacterOnly) {
     };
     for (const auto& c : cases) {
         form->setFieldText(c.field, c.before);
-        form->setShift(true);
-        form->PostaTexto(c.field, QString(), true);
+        form->entry().setShift(true);
+        form->entry().PostaTexto(c.field, QString(), true);
         EXPECT_EQ(text(c.field), c.after) << c.field;
-        EXPECT_TRUE(form->shiftArmed()) << "erasing spends no Shift";
+        EXPECT_TRUE(form->entry().shiftArmed()) << "erasing spends no Shift";
     }
 }
 
 TEST_F(PostaTextoTest, EightDigitsMakeADate) {
     for (QChar d : QStringLiteral("25121990"))
-        form->PostaTexto(3, QString(d), false);
+        form->entry().PostaTexto(3, QString(d), false);
     EXPECT_EQ(text(3), "25/12/1990");
 }
 
 TEST_F(PostaTextoTest, AFieldNumberOutsideTheCatalogueChangesNothing) {
     form->setFieldText(2, "a");
     for (int field : {0, 25, -1}) {
-        form->PostaTexto(field, "b", false);
-        form->PostaTexto(field, QString(), true);
+        form->entry().PostaTexto(field, "b", false);
+        form->entry().PostaTexto(field, QString(), true);
     }
     EXPECT_EQ(text(2), "a");
 }

@@ -103,7 +103,7 @@ protected:
         typeCep(QLatin1String(cep));
         QElapsedTimer clock;
         clock.start();
-        form->BuscaEnderecoCEP();
+        form->lookups().BuscaEnderecoCEP();
         return clock.elapsed();
     }
 
@@ -154,7 +154,7 @@ TEST_F(CepLookupTest, CodesTheWebIsNotAskedFor) {
     for (const char* cep : codes) {
         typeCep(QLatin1String(cep));
         form->registration().stUltimoCep = QStringLiteral("earlier");
-        form->BuscaEnderecoCEP();
+        form->lookups().BuscaEnderecoCEP();
         EXPECT_EQ(address(), kTyped) << cep;
         EXPECT_EQ(form->registration().stUltimoCep, "earlier") << cep;
     }
@@ -261,7 +261,7 @@ TEST_F(CepLookupTest, TheWaitIsBoundedAndALateReplyIsNotUsed) {
 TEST_F(CepLookupTest, ARefusedConnectionFillsNothing) {
     qputenv("CADCONS_CEP_URL", "http://127.0.0.1:1"); // nothing listens there
     typeCep(QStringLiteral("01001999"));
-    form->BuscaEnderecoCEP();
+    form->lookups().BuscaEnderecoCEP();
     EXPECT_EQ(address(), kTyped);
     EXPECT_TRUE(messages.isEmpty());
 }
@@ -286,7 +286,7 @@ TEST_F(CepLookupTest, TheFormTakesNoInputWhileItWaits) {
         QCoreApplication::postEvent(pais, new QMouseEvent(QEvent::MouseButtonRelease, centre, pais->mapToGlobal(centre),
                                                           Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
     });
-    form->BuscaEnderecoCEP();
+    form->lookups().BuscaEnderecoCEP();
     EXPECT_TRUE(fired);
     EXPECT_TRUE(waitCursor);
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
@@ -328,8 +328,8 @@ TEST_F(CepLookupTest, AStateOrCityMissingFromTheListsIsReported) {
         // The list is left restricted, and the pickers still offer it whole.
         setAddress({"", "Brasil", "0055", "SP", "SP", "SAO PAULO", "0001", "", ""});
         offers.clear();
-        form->bdsUfClick();
-        form->bdsCidadeClick();
+        form->lookups().bdsUfClick();
+        form->lookups().bdsCidadeClick();
         ASSERT_EQ(offers.size(), 2);
         EXPECT_EQ(offers[0].rows.size(), 27) << c.what;
         EXPECT_EQ(offers[1].rows.size(), 4) << c.what;

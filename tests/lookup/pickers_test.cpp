@@ -7,7 +7,7 @@ namespace cadcons::test {
 namespace {
 
 using PickerTest = LookupTest;
-using Handler = void (TfrmCadastroConsumidor::*)();
+using Handler = void (FormLookups::*)();
 
 const QString kBrasil = QStringLiteral("Brasil");
 
@@ -36,12 +36,12 @@ TEST_F(PickerTest, MissingPreconditionsShowTheirMessageAndOpenNoList) {
         QString pais, uf, cidade; // label texts
         const char* message;
     } cases[] = {
-        {"state", &TfrmCadastroConsumidor::bdsUfClick, 8, "", "SP", "SAO PAULO", "PAIS_N_INF"},
-        {"city", &TfrmCadastroConsumidor::bdsCidadeClick, 9, "", "SP", "SAO PAULO", "PAIS_N_INF"},
-        {"city", &TfrmCadastroConsumidor::bdsCidadeClick, 9, kBrasil, "", "SAO PAULO", "ESTADO_N_INF"},
-        {"neighbourhood", &TfrmCadastroConsumidor::bdsBairroClick, 10, "", "", "", "PAIS_N_INF"},
-        {"neighbourhood", &TfrmCadastroConsumidor::bdsBairroClick, 10, kBrasil, "", "SAO PAULO", "ESTADO_N_INF"},
-        {"neighbourhood", &TfrmCadastroConsumidor::bdsBairroClick, 10, kBrasil, "SP", "", "MUNICIPIO_N_INF"},
+        {"state", &FormLookups::bdsUfClick, 8, "", "SP", "SAO PAULO", "PAIS_N_INF"},
+        {"city", &FormLookups::bdsCidadeClick, 9, "", "SP", "SAO PAULO", "PAIS_N_INF"},
+        {"city", &FormLookups::bdsCidadeClick, 9, kBrasil, "", "SAO PAULO", "ESTADO_N_INF"},
+        {"neighbourhood", &FormLookups::bdsBairroClick, 10, "", "", "", "PAIS_N_INF"},
+        {"neighbourhood", &FormLookups::bdsBairroClick, 10, kBrasil, "", "SAO PAULO", "ESTADO_N_INF"},
+        {"neighbourhood", &FormLookups::bdsBairroClick, 10, kBrasil, "SP", "", "MUNICIPIO_N_INF"},
     };
     newConsumer();
     pick(QStringLiteral("SGESTADO"), QStringLiteral("RJ")); // a dialog, were one opened, would choose
@@ -57,7 +57,7 @@ TEST_F(PickerTest, MissingPreconditionsShowTheirMessageAndOpenNoList) {
         }
         const QStringList before = address(*form);
 
-        (form.get()->*c.handler)();
+        (form->lookups().*c.handler)();
 
         EXPECT_EQ(form->activeField(), c.field);
         EXPECT_EQ(highlightedField(*form), c.field);
@@ -87,10 +87,10 @@ TEST_F(PickerTest, EachListIsRestrictedToTheChosenAddressAndReleasedAfterwards) 
         QString value;
         int rows; // of the demonstration data
     } cases[] = {
-        {"country", &TfrmCadastroConsumidor::bdsPaisClick, &RegistrationLists::cdsPais, "CDPAIS", "0055", 1},
-        {"state", &TfrmCadastroConsumidor::bdsUfClick, &RegistrationLists::cdsEstado, "CDPAIS", "0055", 27},
-        {"city", &TfrmCadastroConsumidor::bdsCidadeClick, &RegistrationLists::cdsMunicipio, "SGESTADO", "SP", 4},
-        {"neighbourhood", &TfrmCadastroConsumidor::bdsBairroClick, &RegistrationLists::cdsBairro, "SGESTADO", "SP", 13},
+        {"country", &FormLookups::bdsPaisClick, &RegistrationLists::cdsPais, "CDPAIS", "0055", 1},
+        {"state", &FormLookups::bdsUfClick, &RegistrationLists::cdsEstado, "CDPAIS", "0055", 27},
+        {"city", &FormLookups::bdsCidadeClick, &RegistrationLists::cdsMunicipio, "SGESTADO", "SP", 4},
+        {"neighbourhood", &FormLookups::bdsBairroClick, &RegistrationLists::cdsBairro, "SGESTADO", "SP", 13},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.picker);
@@ -102,7 +102,7 @@ TEST_F(PickerTest, EachListIsRestrictedToTheChosenAddressAndReleasedAfterwards) 
         ds.setFilter(QStringLiteral("CDPAIS = 'nowhere'"));
         ds.setFiltered(true);
 
-        (form.get()->*c.handler)();
+        (form->lookups().*c.handler)();
 
         ASSERT_EQ(offers.size(), 1);
         EXPECT_EQ(offers[0].dataset, ds.name());
@@ -122,8 +122,8 @@ TEST_F(PickerTest, AStateKeptInLowerCaseStillFindsItsCitiesAndNeighbourhoods) {
     newConsumer();
     setAddress(kBrasil, QStringLiteral("0055"), QStringLiteral("mg"), QStringLiteral("BELO HORIZONTE"),
                QStringLiteral("0001"), QString());
-    form->bdsCidadeClick();
-    form->bdsBairroClick();
+    form->lookups().bdsCidadeClick();
+    form->lookups().bdsBairroClick();
     ASSERT_EQ(offers.size(), 2);
     EXPECT_EQ(sorted(offers[0].values("NMMUNICIPIO")),
               (QStringList{"BELO HORIZONTE", "JUIZ DE FORA", "SERRO", "UBERLANDIA"}));
@@ -141,7 +141,7 @@ TEST_F(PickerTest, ACountryTypedWithoutItsCodeOffersNoStatesAndNothingCanBeChose
         offered = ds.recordCount();
         return true;
     };
-    form->bdsUfClick();
+    form->lookups().bdsUfClick();
     EXPECT_EQ(offered, 0);
     EXPECT_EQ(address(*form), (QStringList{kBrasil, "", "SP", "SP", "SAO PAULO", "0001", "", ""}));
     EXPECT_FALSE(form->registration().lists.cdsEstado.filtered());
@@ -157,18 +157,18 @@ TEST_F(PickerTest, ChoosingACountryClearsStateAndCityOnlyWhenTheCountryChanges) 
     setAddress(kBrasil, QStringLiteral("0055"), QStringLiteral("SP"), QStringLiteral("SAO PAULO"),
                QStringLiteral("0001"), QStringLiteral("SE"));
     pick(QStringLiteral("CDPAIS"), QStringLiteral("0055"));
-    form->bdsPaisClick();
+    form->lookups().bdsPaisClick();
     EXPECT_EQ(address(*form), saoPaulo);
     EXPECT_EQ(form->activeField(), 7);
 
     // Another country: state and city go, the neighbourhood stays.
     pick(QStringLiteral("CDPAIS"), QStringLiteral("X'1"));
-    form->bdsPaisClick();
+    form->lookups().bdsPaisClick();
     EXPECT_EQ(address(*form), (QStringList{"Xanadu", "X'1", "", "", "", "", "SE", "SE"}));
 
     // The new country's code, apostrophe and all, restricts the state list.
     pick(QStringLiteral("SGESTADO"), QStringLiteral("XA"));
-    form->bdsUfClick();
+    form->lookups().bdsUfClick();
     ASSERT_EQ(offers.size(), 3);
     EXPECT_EQ(offers[2].values("NMESTADO"), QStringList{"Alta Xanadu"});
     EXPECT_EQ(form->fieldText(8), "XA");
@@ -181,11 +181,11 @@ TEST_F(PickerTest, ChoosingAStateClearsTheCityOnlyWhenTheStateChanges) {
     setAddress(kBrasil, QStringLiteral("0055"), QStringLiteral("SP"), QStringLiteral("SAO PAULO"),
                QStringLiteral("0001"), QStringLiteral("SE"));
     pick(QStringLiteral("SGESTADO"), QStringLiteral("SP"));
-    form->bdsUfClick();
+    form->lookups().bdsUfClick();
     EXPECT_EQ(address(*form), (QStringList{kBrasil, "0055", "SP", "SP", "SAO PAULO", "0001", "SE", "SE"}));
 
     pick(QStringLiteral("SGESTADO"), QStringLiteral("MG"));
-    form->bdsUfClick();
+    form->lookups().bdsUfClick();
     EXPECT_EQ(address(*form), (QStringList{kBrasil, "0055", "MG", "MG", "", "", "SE", "SE"}));
     EXPECT_FALSE(form->registration().lists.cdsEstado.filtered());
     EXPECT_EQ(form->registration().lists.cdsEstado.filter(), "CDPAIS = '0055'"); // the text stays, switched off
@@ -196,14 +196,14 @@ TEST_F(PickerTest, ChoosingACityOrNeighbourhoodWritesItsNameAndCode) {
     setAddress(kBrasil, QStringLiteral("0055"), QStringLiteral("MA"), QStringLiteral("SAO LUIS"),
                QStringLiteral("0001"), QString());
     pick(QStringLiteral("NMBAIRRO"), QStringLiteral("OLHO D'AGUA"));
-    form->bdsBairroClick();
+    form->lookups().bdsBairroClick();
     EXPECT_EQ(form->fieldText(10), "OLHO D'AGUA");
     EXPECT_EQ(form->registration().consumer.stNmBairCons, "OLHO D'AGUA"); // by name: the neighbourhood is stored so
 
     setAddress(kBrasil, QStringLiteral("0055"), QStringLiteral("PA"), QStringLiteral("BELEM"), QStringLiteral("0001"),
                QStringLiteral("CAMPINA"));
     pick(QStringLiteral("NMMUNICIPIO"), QStringLiteral("PAU D'ARCO"));
-    form->bdsCidadeClick();
+    form->lookups().bdsCidadeClick();
     EXPECT_EQ(address(*form), (QStringList{kBrasil, "0055", "PA", "PA", "PAU D'ARCO", "0002", "CAMPINA", "CAMPINA"}));
     EXPECT_FALSE(form->registration().lists.cdsMunicipio.filtered());
     EXPECT_TRUE(messages.isEmpty());
@@ -215,13 +215,13 @@ TEST_F(PickerTest, LeavingAnyDialogChangesNothingButTheRestriction) {
         Handler handler;
         int field;
     } cases[] = {
-        {"country", &TfrmCadastroConsumidor::bdsPaisClick, 7},
-        {"state", &TfrmCadastroConsumidor::bdsUfClick, 8},
-        {"city", &TfrmCadastroConsumidor::bdsCidadeClick, 9},
-        {"neighbourhood", &TfrmCadastroConsumidor::bdsBairroClick, 10},
-        {"consumer type", &TfrmCadastroConsumidor::bdsTipoConsClick, 16},
-        {"sale type", &TfrmCadastroConsumidor::bdsTipoVendaClick, 22},
-        {"customer", &TfrmCadastroConsumidor::bdsNomeClienteClick, 24},
+        {"country", &FormLookups::bdsPaisClick, 7},
+        {"state", &FormLookups::bdsUfClick, 8},
+        {"city", &FormLookups::bdsCidadeClick, 9},
+        {"neighbourhood", &FormLookups::bdsBairroClick, 10},
+        {"consumer type", &FormLookups::bdsTipoConsClick, 16},
+        {"sale type", &FormLookups::bdsTipoVendaClick, 22},
+        {"customer", &FormLookups::bdsNomeClienteClick, 24},
     };
     newConsumer();
     leave();
@@ -240,7 +240,7 @@ TEST_F(PickerTest, LeavingAnyDialogChangesNothingButTheRestriction) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.picker);
         offers.clear();
-        (form.get()->*c.handler)();
+        (form->lookups().*c.handler)();
         EXPECT_EQ(offers.size(), 1);
         EXPECT_EQ(form->activeField(), c.field);
         EXPECT_EQ(state(), before);
@@ -257,7 +257,7 @@ TEST_F(PickerTest, ConsumerAndSaleTypeTakeTheChosenRow) {
     form->registration().lists.cdsTipoCons.setFilter(QStringLiteral("CDTIPOCONS = '01'"));
     form->registration().lists.cdsTipoCons.setFiltered(true);
     pick(QStringLiteral("CDTIPOCONS"), QStringLiteral("03"));
-    form->bdsTipoConsClick();
+    form->lookups().bdsTipoConsClick();
     ASSERT_EQ(offers.size(), 1);
     EXPECT_EQ(offers[0].rows.size(), 4); // the whole list
     EXPECT_EQ(form->fieldText(16), "DIRETORIA");
@@ -268,7 +268,7 @@ TEST_F(PickerTest, ConsumerAndSaleTypeTakeTheChosenRow) {
     form->registration().lists.cdsTipoVenda.setFilter(QStringLiteral("CDTIPOVENDA = '2'"));
     form->registration().lists.cdsTipoVenda.setFiltered(true);
     pick(QStringLiteral("CDTIPOVENDA"), QStringLiteral("2"));
-    form->bdsTipoVendaClick();
+    form->lookups().bdsTipoVendaClick();
     ASSERT_EQ(offers.size(), 2);
     EXPECT_EQ(offers[1].rows.size(), 1);
     EXPECT_TRUE(form->registration().lists.cdsTipoVenda.filtered());
@@ -280,7 +280,7 @@ TEST_F(PickerTest, ConsumerAndSaleTypeTakeTheChosenRow) {
 TEST_F(PickerTest, TheCustomerIsChosenForANewConsumerOnly) {
     newConsumer();
     pick(QStringLiteral("CDCLIENTE"), QStringLiteral("000000000000000000003"));
-    form->bdsNomeClienteClick();
+    form->lookups().bdsNomeClienteClick();
     ASSERT_EQ(offers.size(), 1);
     EXPECT_EQ(offers[0].dataset, "cdsClienFilial");
     EXPECT_EQ(offers[0].rows.size(), 3);
@@ -293,7 +293,7 @@ TEST_F(PickerTest, TheCustomerIsChosenForANewConsumerOnly) {
     ASSERT_EQ(form->registration().consumer.stOperacao, "2");
     const QString customer = form->registration().consumer.stCdCliente;
     const QString shown = form->fieldText(24);
-    form->bdsNomeClienteClick();
+    form->lookups().bdsNomeClienteClick();
     EXPECT_TRUE(offers.isEmpty());
     EXPECT_EQ(form->activeField(), 24);
     EXPECT_EQ(highlightedField(*form), 24);
@@ -332,7 +332,7 @@ TEST_F(PickerTest, CustomersShowTheirRegistrationNumberUnderTheMaskOfTheirKind) 
         ASSERT_TRUE(customers.locate(QStringLiteral("CDCLIENTE"), QLatin1String(c.customer)));
         EXPECT_EQ(customers.displayText(QStringLiteral("NRINSJURCLIE")), QLatin1String(c.shown)) << c.customer;
         QString text = QStringLiteral("stale");
-        form->cdsClienFilialNRINSJURCLIEGetText(customers, text, false); // editing shows the same
+        form->lookups().cdsClienFilialNRINSJURCLIEGetText(customers, text, false); // editing shows the same
         EXPECT_EQ(text, QLatin1String(c.shown));
         EXPECT_TRUE(customers.asString(QStringLiteral("NRINSJURCLIE")).front().isDigit());
         EXPECT_FALSE(customers.asString(QStringLiteral("NRINSJURCLIE")).contains(u'.'));

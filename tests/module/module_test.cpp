@@ -425,7 +425,7 @@ TEST_F(EntryPoint, NoSecretOutlivesACall) {
         const Registration& r = form.registration();
         atStart << QStringList{r.stCDSENHACONS, r.stCDSENHASITE, r.stDigital, r.stDigital2};
         form.selectField(registration::SenhaCons);
-        form.postChar(QStringLiteral("x"));
+        form.entry().postChar(QStringLiteral("x"));
     });
     call(Api::C, "", "", "");
     call(Api::Cpp, "", "", "");

@@ -349,8 +349,8 @@ TEST_P(ConfirmTest, NewConsumerIsSavedWithEveryValueInItsPlace) {
         show("lblTipovenda", QStringLiteral("A Vista"));
         typePassword(19, QStringLiteral("1234"));
         typePassword(21, QStringLiteral("nova"));
-        form->optionKey(vk::F5); // off
-        form->optionKey(vk::F7); // off
+        form->entry().optionKey(vk::F5); // off
+        form->entry().optionKey(vk::F7); // off
         form->bldFemininoClick();
         form->sbpDigitalClick();
         ASSERT_EQ(captureCalls.size(), code - 80);

@@ -146,7 +146,7 @@ void SaveTest::typePassword(int field, const QString& password) {
     form->mudaCor();
     for (QChar c : password) {
         QChar key = c;
-        form->FormKeyPress(key);
+        form->entry().FormKeyPress(key);
     }
 }
 

@@ -354,7 +354,7 @@ TEST_F(FormTest, ClearDoesNothingWithoutAnActiveField) {
     newForm();
     form->setFieldText(2, QStringLiteral("Ana"));
     form->selectField(0);
-    form->sbtLimparClick();
+    form->entry().sbtLimparClick();
     EXPECT_EQ(form->fieldText(2), QStringLiteral("Ana"));
 }
 
@@ -421,11 +421,13 @@ TEST_F(FormTest, SexChoiceMovesTheMarkOnlyFromTheOtherSex) {
         const bool chosen = form->registration().consumer.stIdSexoCons == QLatin1String("M") ||
                             form->registration().consumer.stIdSexoCons == QLatin1String("F");
         labelOf("imgFeminino")
-            ->setPixmap(!chosen || form->registration().consumer.stIdSexoCons == QLatin1String("F") ? form->imgMarcado()
-                                                                                                    : QPixmap());
+            ->setPixmap(!chosen || form->registration().consumer.stIdSexoCons == QLatin1String("F")
+                            ? labelOf("imgMarcado")->pixmap()
+                            : QPixmap());
         labelOf("imgMasculino")
-            ->setPixmap(!chosen || form->registration().consumer.stIdSexoCons == QLatin1String("M") ? form->imgMarcado()
-                                                                                                    : QPixmap());
+            ->setPixmap(!chosen || form->registration().consumer.stIdSexoCons == QLatin1String("M")
+                            ? labelOf("imgMarcado")->pixmap()
+                            : QPixmap());
         click(c.touched);
         EXPECT_EQ(form->registration().consumer.stIdSexoCons, QString::fromLatin1(c.after));
         EXPECT_EQ(marked("imgFeminino"), c.femaleMarked);

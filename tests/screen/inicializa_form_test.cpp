@@ -57,8 +57,8 @@ TEST_F(InicializaFormTest, NewConsumerOpensWithTheOutletsDefaults) {
 
     EXPECT_EQ(form->activeField(), 2);
     EXPECT_EQ(highlightedField(*form), 2);
-    EXPECT_FALSE(form->capsLock());
-    EXPECT_FALSE(form->shiftArmed());
+    EXPECT_FALSE(form->entry().capsLock());
+    EXPECT_FALSE(form->entry().shiftArmed());
     EXPECT_EQ(form->registration().stIDVERSALDCON + form->registration().stIDIMPCPFCUPOM +
                   form->registration().stIDCADCONFLIBCON + form->registration().stIDATUCPFCONS,
               QStringLiteral("SSSS"));

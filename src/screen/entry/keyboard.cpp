@@ -144,58 +144,41 @@ bool takesDigitsOnly(int field) {
 } // namespace
 
 // A pick-list field's frame opens its list.
-void TfrmCadastroConsumidor::openPicker(registration::Picker picker) {
-    using Handler = void (TfrmCadastroConsumidor::*)();
-    static const std::pair<Picker, Handler> pickers[] = {
-        {Picker::Pais, &TfrmCadastroConsumidor::bdsPaisClick},
-        {Picker::Uf, &TfrmCadastroConsumidor::bdsUfClick},
-        {Picker::Cidade, &TfrmCadastroConsumidor::bdsCidadeClick},
-        {Picker::Bairro, &TfrmCadastroConsumidor::bdsBairroClick},
-        {Picker::TipoCons, &TfrmCadastroConsumidor::bdsTipoConsClick},
-        {Picker::TipoVenda, &TfrmCadastroConsumidor::bdsTipoVendaClick},
-        {Picker::Cliente, &TfrmCadastroConsumidor::bdsNomeClienteClick},
-    };
-    for (const auto& [kind, handler] : pickers) {
-        if (kind == picker)
-            (this->*handler)();
-    }
+void FormEntry::lookUpTypedCode() {
+    const QString country = filterTerm(QStringLiteral("CDPAIS"), form_.consumer.stCdPais);
+    if (form_.inCampoAtivo == Pais)
+        takeTypedCode(form_.lists_.cdsPais, QString(), form_.fieldText(Pais));
+    else if (form_.inCampoAtivo == Uf)
+        takeTypedCode(form_.lists_.cdsEstado, country, asciiUpper(form_.fieldText(Uf)));
+    else if (form_.inCampoAtivo == Cidade)
+        takeTypedCode(form_.lists_.cdsMunicipio,
+                      both(country, filterTerm(QStringLiteral("SGESTADO"), asciiUpper(form_.consumer.stSgEstado))),
+                      form_.fieldText(Cidade));
+    else if (form_.inCampoAtivo == CodCons)
+        form_.consumer.stCdConsumidor = form_.fieldText(CodCons);
 }
 
-void TfrmCadastroConsumidor::lookUpTypedCode() {
-    const QString country = filterTerm(QStringLiteral("CDPAIS"), consumer.stCdPais);
-    if (inCampoAtivo == Pais)
-        takeTypedCode(lists_.cdsPais, QString(), fieldText(Pais));
-    else if (inCampoAtivo == Uf)
-        takeTypedCode(lists_.cdsEstado, country, asciiUpper(fieldText(Uf)));
-    else if (inCampoAtivo == Cidade)
-        takeTypedCode(lists_.cdsMunicipio,
-                      both(country, filterTerm(QStringLiteral("SGESTADO"), asciiUpper(consumer.stSgEstado))),
-                      fieldText(Cidade));
-    else if (inCampoAtivo == CodCons)
-        consumer.stCdConsumidor = fieldText(CodCons);
-}
-
-void TfrmCadastroConsumidor::takeTypedCode(ClientDataSet& list, const QString& scope, const QString& code) {
+void FormEntry::takeTypedCode(ClientDataSet& list, const QString& scope, const QString& code) {
     if (code.isEmpty())
         return;
-    const FieldSpec& spec = *fieldSpec(inCampoAtivo);
+    const FieldSpec& spec = *fieldSpec(form_.inCampoAtivo);
     const QString column = QLatin1String(spec.column);
     const QString term = filterTerm(column, code);
     FilterOff off(list);
     if (!filteredFind(list, scope.isEmpty() ? term : both(scope, term)))
         return;
-    consumer.*spec.value = list.asString(column);
-    setFieldText(spec.number, list.asString(spec.nameColumn ? QLatin1String(spec.nameColumn) : column));
+    form_.consumer.*spec.value = list.asString(column);
+    form_.setFieldText(spec.number, list.asString(spec.nameColumn ? QLatin1String(spec.nameColumn) : column));
 }
 
-void TfrmCadastroConsumidor::optionKey(int key) {
+void FormEntry::optionKey(int key) {
     for (const OptionSpec& option : optionCatalogue()) {
         if (option.key == key)
-            toggleOption(option);
+            form_.toggleOption(option);
     }
 }
 
-bool TfrmCadastroConsumidor::FormKeyDown(int& key, ShiftState shift) {
+bool FormEntry::FormKeyDown(int& key, ShiftState shift) {
     bool posted = false;
 
     if (key == vk::Return)
@@ -204,28 +187,29 @@ bool TfrmCadastroConsumidor::FormKeyDown(int& key, ShiftState shift) {
     optionKey(key);
 
     if (key == vk::Return) {
-        if (inCampoAtivo == Cep)
-            BuscaEnderecoCEP();
-        if (inCampoAtivo == CodCons) {
+        if (form_.inCampoAtivo == Cep)
+            form_.lookups_.BuscaEnderecoCEP();
+        if (form_.inCampoAtivo == CodCons) {
             // A new consumer's badge follows its code; an existing one keeps a badge it already has.
-            const QString code = fieldText(CodCons);
-            if ((fieldText(Cracha).isEmpty() || consumer.stOperacao == QLatin1String("1")) && !code.isEmpty())
-                setFieldText(Cracha, code);
+            const QString code = form_.fieldText(CodCons);
+            if ((form_.fieldText(Cracha).isEmpty() || form_.consumer.stOperacao == QLatin1String("1")) &&
+                !code.isEmpty())
+                form_.setFieldText(Cracha, code);
         }
-        if (const registration::FieldSpec* spec = registration::fieldSpec(inCampoAtivo))
-            inCampoAtivo = spec->nextOnEnter;
+        if (const registration::FieldSpec* spec = registration::fieldSpec(form_.inCampoAtivo))
+            form_.inCampoAtivo = spec->nextOnEnter;
     }
 
     if (key == vk::Escape) {
-        if (inCampoAtivo == Cep)
-            BuscaEnderecoCEP();
-        if (const registration::FieldSpec* spec = registration::fieldSpec(inCampoAtivo))
-            inCampoAtivo =
-                registration_->stModoChamada == QLatin1String("B") ? spec->escapeModeB : spec->escapeOtherModes;
+        if (form_.inCampoAtivo == Cep)
+            form_.lookups_.BuscaEnderecoCEP();
+        if (const registration::FieldSpec* spec = registration::fieldSpec(form_.inCampoAtivo))
+            form_.inCampoAtivo =
+                form_.registration_->stModoChamada == QLatin1String("B") ? spec->escapeModeB : spec->escapeOtherModes;
     }
 
     if (key == vk::F9)
-        openPicker(pickerOf(inCampoAtivo));
+        form_.lookups_.openPicker(pickerOf(form_.inCampoAtivo));
 
     if (key == vk::OemMinus && shift == ssShift) {
         sbt_Click();
@@ -233,16 +217,16 @@ bool TfrmCadastroConsumidor::FormKeyDown(int& key, ShiftState shift) {
     }
 
     if (key == vk::Return && shift == ssCtrl)
-        sbtConfirmaClick();
+        form_.sbtConfirmaClick();
 
     if (key == vk::Capital)
         sbtCapsLockClick();
     if (key == vk::Shift)
         sbtShiftClick();
     if (key == vk::Right)
-        bldMasculinoClick();
+        form_.bldMasculinoClick();
     if (key == vk::Left)
-        bldFemininoClick();
+        form_.bldFemininoClick();
 
     if (key == vk::Key2 && shift == ssShift) {
         // Through the "@" key's own path, so a password field never shows it.
@@ -250,18 +234,18 @@ bool TfrmCadastroConsumidor::FormKeyDown(int& key, ShiftState shift) {
         posted = true;
     }
 
-    mudaCor();
+    form_.mudaCor();
     return posted;
 }
 
-void TfrmCadastroConsumidor::FormKeyPress(QChar& key) {
-    const int field = inCampoAtivo;
+void FormEntry::FormKeyPress(QChar& key) {
+    const int field = form_.inCampoAtivo;
 
     // Picker fields are chosen from their list, never typed; space opens the list where one is offered.
     if (const Picker picker = pickerOf(field); picker != Picker::None) {
         // Sale type and customer open only on F9 or a touch.
         if (key == u' ' && picker != Picker::TipoVenda && picker != Picker::Cliente) {
-            openPicker(picker);
+            form_.lookups_.openPicker(picker);
         }
         key = QChar(0);
         return;
@@ -290,9 +274,9 @@ void TfrmCadastroConsumidor::FormKeyPress(QChar& key) {
     typeSign(field, ch);
 }
 
-void TfrmCadastroConsumidor::typeSign(int field, QChar ch) {
+void FormEntry::typeSign(int field, QChar ch) {
     const auto post = [this, field](const QString& text) { PostaTexto(field, text, false); };
-    const QString& mercBoca = registration_->stIdImpMercBoca;
+    const QString& mercBoca = form_.registration_->stIdImpMercBoca;
     const bool forcedUpper = (field == CodCons || field == Cracha) && mercBoca == QLatin1String("S");
     const bool general = !takesDigitsOnly(field) && !(field == Cracha && mercBoca == QLatin1String("N"));
     if (general) {
@@ -331,7 +315,7 @@ void TfrmCadastroConsumidor::typeSign(int field, QChar ch) {
     }
 }
 
-void TfrmCadastroConsumidor::keyPressEvent(QKeyEvent* event) {
+void FormEntry::keyPress(QKeyEvent* event) {
     event->accept();
     int key = virtualKey(event);
     const ShiftState shift = shiftState(event);
@@ -358,7 +342,7 @@ void TfrmCadastroConsumidor::keyPressEvent(QKeyEvent* event) {
     }
 
     bool posted = false;
-    guarded([&] { posted = FormKeyDown(key, shift); });
+    form_.guarded([&] { posted = FormKeyDown(key, shift); });
     if (key == vk::Shift && deadKeyShift_) {
         // Shift pressed again after the accent: the on-screen Shift, still armed, is now the letter's.
         deadKeyShift_ = false;
@@ -383,21 +367,21 @@ void TfrmCadastroConsumidor::keyPressEvent(QKeyEvent* event) {
 
     if (key == vk::Back) {
         QChar ch(8);
-        guarded([&] { FormKeyPress(ch); });
+        form_.guarded([&] { FormKeyPress(ch); });
         return;
     }
     typeText(event->text());
 }
 
-void TfrmCadastroConsumidor::typeText(const QString& text) {
+void FormEntry::typeText(const QString& text) {
     for (QChar c : text) {
         if (c.unicode() < 32 || c.unicode() == 127) // Enter, Escape, Tab and other control characters
             continue;
-        guarded([&] { FormKeyPress(c); });
+        form_.guarded([&] { FormKeyPress(c); });
     }
 }
 
-void TfrmCadastroConsumidor::inputMethodEvent(QInputMethodEvent* event) {
+void FormEntry::inputMethod(QInputMethodEvent* event) {
     event->accept();
     const QString text = event->commitString();
     if (text.isEmpty())
@@ -412,7 +396,7 @@ void TfrmCadastroConsumidor::inputMethodEvent(QInputMethodEvent* event) {
         sbtShiftClick();
     deadKeyShift_ = false;
     typeText(text);
-    mudaCor();
+    form_.mudaCor();
 }
 
 QVariant TfrmCadastroConsumidor::inputMethodQuery(Qt::InputMethodQuery query) const {
@@ -435,7 +419,7 @@ QVariant TfrmCadastroConsumidor::inputMethodQuery(Qt::InputMethodQuery query) co
     }
 }
 
-int TfrmCadastroConsumidor::virtualKey(const QKeyEvent* event) {
+int FormEntry::virtualKey(const QKeyEvent* event) {
     const bool keypad = event->modifiers() & Qt::KeypadModifier;
     const int qtKey = event->key();
 
@@ -465,7 +449,7 @@ int TfrmCadastroConsumidor::virtualKey(const QKeyEvent* event) {
     return namedVirtualKey(qtKey);
 }
 
-ShiftState TfrmCadastroConsumidor::shiftState(const QKeyEvent* event) {
+ShiftState FormEntry::shiftState(const QKeyEvent* event) {
     const Qt::KeyboardModifiers m = event->modifiers();
     ShiftState state = 0;
     if (m & Qt::ShiftModifier)

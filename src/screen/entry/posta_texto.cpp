@@ -52,15 +52,15 @@ int typingLimit(const registration::FieldSpec& spec) {
 
 } // namespace
 
-void TfrmCadastroConsumidor::PostaTexto(int field, const QString& text, bool erase) {
+void FormEntry::PostaTexto(int field, const QString& text, bool erase) {
     const registration::FieldSpec* spec = registration::fieldSpec(field);
-    if (!spec || !fieldLabel(field))
+    if (!spec || !form_.fieldLabel(field))
         return;
-    const QString caption = fieldText(field);
+    const QString caption = form_.fieldText(field);
 
     if (erase) {
         if (!caption.isEmpty())
-            setFieldText(field, caption.left(caption.size() - 1));
+            form_.setFieldText(field, caption.left(caption.size() - 1));
         return;
     }
 
@@ -70,7 +70,7 @@ void TfrmCadastroConsumidor::PostaTexto(int field, const QString& text, bool era
             return;
         if (caption.isEmpty()) {
             // A value typed as ",5" reads as "0,5".
-            setFieldText(field, QStringLiteral("0,"));
+            form_.setFieldText(field, QStringLiteral("0,"));
             return;
         }
     }
@@ -88,27 +88,27 @@ void TfrmCadastroConsumidor::PostaTexto(int field, const QString& text, bool era
     }
 
     if (boCapsLock || boShift) {
-        setFieldText(field, caption + asciiUpper(piece));
+        form_.setFieldText(field, caption + asciiUpper(piece));
         if (boShift)
             sbtShiftClick(); // one-shot: released exactly as its key would
     } else {
-        setFieldText(field, caption + asciiLower(piece));
+        form_.setFieldText(field, caption + asciiLower(piece));
     }
 }
 
-void TfrmCadastroConsumidor::postChar(const QString& ch) {
+void FormEntry::postChar(const QString& ch) {
     // A password typed on the screen goes where the physical keyboard puts it: never into the caption,
     // whose text the save would store as an already encrypted password.
-    if (isPasswordField(inCampoAtivo)) {
+    if (isPasswordField(form_.inCampoAtivo)) {
         if (ch.size() == 1)
-            appendPassword(inCampoAtivo, ch[0], true);
+            appendPassword(form_.inCampoAtivo, ch[0], true);
         return;
     }
-    PostaTexto(inCampoAtivo, ch, false);
+    PostaTexto(form_.inCampoAtivo, ch, false);
 }
 
-bool TfrmCadastroConsumidor::appendPassword(int field, QChar ch, bool screenCase) {
-    QString* hidden = hiddenPassword(*registration_, field);
+bool FormEntry::appendPassword(int field, QChar ch, bool screenCase) {
+    QString* hidden = hiddenPassword(*form_.registration_, field);
     if (!hidden || !isPasswordChar(ch))
         return false;
     if (screenCase)
@@ -123,8 +123,8 @@ bool TfrmCadastroConsumidor::appendPassword(int field, QChar ch, bool screenCase
     return true;
 }
 
-void TfrmCadastroConsumidor::erasePassword(int field) {
-    QString* hidden = hiddenPassword(*registration_, field);
+void FormEntry::erasePassword(int field) {
+    QString* hidden = hiddenPassword(*form_.registration_, field);
     if (!hidden)
         return;
     if (!hidden->isEmpty())
@@ -132,42 +132,42 @@ void TfrmCadastroConsumidor::erasePassword(int field) {
     showPasswordMask(field);
 }
 
-void TfrmCadastroConsumidor::showPasswordMask(int field) {
-    if (const QString* hidden = hiddenPassword(*registration_, field))
-        setFieldText(field, Replicate(QStringLiteral("*"), static_cast<int>(hidden->size())));
+void FormEntry::showPasswordMask(int field) {
+    if (const QString* hidden = hiddenPassword(*form_.registration_, field))
+        form_.setFieldText(field, Replicate(QStringLiteral("*"), static_cast<int>(hidden->size())));
 }
 
-void TfrmCadastroConsumidor::sbtBackSpaceClick() {
-    if (isPasswordField(inCampoAtivo))
-        erasePassword(inCampoAtivo);
+void FormEntry::sbtBackSpaceClick() {
+    if (isPasswordField(form_.inCampoAtivo))
+        erasePassword(form_.inCampoAtivo);
     else
-        PostaTexto(inCampoAtivo, QString(), true);
+        PostaTexto(form_.inCampoAtivo, QString(), true);
 }
 
-void TfrmCadastroConsumidor::sbtEspacoClick() {
+void FormEntry::sbtEspacoClick() {
     postChar(QStringLiteral(" "));
 }
 
-void TfrmCadastroConsumidor::sbt_Click() {
+void FormEntry::sbt_Click() {
     postChar(QStringLiteral("_"));
 }
 
-void TfrmCadastroConsumidor::sbtArrobaClick() {
+void FormEntry::sbtArrobaClick() {
     postChar(QStringLiteral("@"));
 }
 
-void TfrmCadastroConsumidor::sbtCapsLockClick() {
+void FormEntry::sbtCapsLockClick() {
     boCapsLock = !boCapsLock;
     setLetterCaptions(boCapsLock);
 }
 
-void TfrmCadastroConsumidor::sbtShiftClick() {
+void FormEntry::sbtShiftClick() {
     boShift = !boShift;
     setLetterCaptions(boShift);
 }
 
-void TfrmCadastroConsumidor::setLetterCaptions(bool upper) {
-    const QList<TBlendedBitBtn*> keys = findChildren<TBlendedBitBtn*>();
+void FormEntry::setLetterCaptions(bool upper) {
+    const QList<TBlendedBitBtn*> keys = form_.findChildren<TBlendedBitBtn*>();
     auto find = [&keys](const QString& name) -> TBlendedBitBtn* {
         for (TBlendedBitBtn* key : keys) {
             if (key->objectName().compare(name, Qt::CaseInsensitive) == 0)
@@ -184,10 +184,16 @@ void TfrmCadastroConsumidor::setLetterCaptions(bool upper) {
         key->setCaption(upper ? QStringLiteral("\u00C7") : QStringLiteral("\u00E7"));
 }
 
-void TfrmCadastroConsumidor::sbtEnterClick() {
+void FormEntry::sbtEnterClick() {
     // Alt alone: the full Enter handling, but never the Ctrl+Enter confirm.
     int key = vk::Return;
-    guarded([&] { FormKeyDown(key, ssAlt); });
+    form_.guarded([&] { FormKeyDown(key, ssAlt); });
+}
+
+void FormEntry::sbtLimparClick() {
+    if (const registration::FieldSpec* spec = registration::fieldSpec(form_.inCampoAtivo);
+        spec && registration::clearable(*spec))
+        form_.setFieldText(form_.inCampoAtivo, QString());
 }
 
 } // namespace cadcons

@@ -84,39 +84,39 @@ void fillAddress(TfrmCadastroConsumidor& form, const lookup::CepAddress& reply) 
 
 } // namespace
 
-void TfrmCadastroConsumidor::BuscaEnderecoCEP() {
-    if (inCampoAtivo != Cep || EmptyString(fieldText(Cep)) || cepLookupRunning_)
+void FormLookups::BuscaEnderecoCEP() {
+    if (form_.inCampoAtivo != Cep || EmptyString(form_.fieldText(Cep)) || cepLookupRunning_)
         return;
     const TimedCall timed(lcScreen, "BuscaEnderecoCEP");
-    const QString cep = fieldText(Cep);
+    const QString cep = form_.fieldText(Cep);
 
     bool ok = true;
-    const ServiceResult answer = getInfCEP(registration_->service(), cep, ok);
+    const ServiceResult answer = getInfCEP(form_.registration_->service(), cep, ok);
     if (!ok)
         throw std::runtime_error("getInfCEP: the data service failed without an error text");
-    ClientDataSet& cdsInfCep = lists_.cdsInfCep;
-    cdsInfCep.setData(registration_->accept(answer, 0, QStringLiteral("getInfCEP"), QStringLiteral("Cli_Pax73305"),
-                                            cep + QStringLiteral("_")));
+    ClientDataSet& cdsInfCep = form_.lists_.cdsInfCep;
+    cdsInfCep.setData(form_.registration_->accept(answer, 0, QStringLiteral("getInfCEP"),
+                                                  QStringLiteral("Cli_Pax73305"), cep + QStringLiteral("_")));
 
     if (!cdsInfCep.isEmpty()) {
         cdsInfCep.first();
-        registration_->stUltimoCep = cep;
-        setFieldText(Pais, column(cdsInfCep, "NMPAIS"));
-        consumer.stCdPais = column(cdsInfCep, "CDPAIS");
-        setFieldText(Uf, column(cdsInfCep, "SGESTADO"));
-        consumer.stSgEstado = column(cdsInfCep, "SGESTADO");
-        setFieldText(Cidade, column(cdsInfCep, "NMMUNICIPIO"));
-        consumer.stCdMunicipio = column(cdsInfCep, "CDMUNICIPIO");
-        setFieldText(Endereco, column(cdsInfCep, "DSLOGCEP"));
+        form_.registration_->stUltimoCep = cep;
+        form_.setFieldText(Pais, column(cdsInfCep, "NMPAIS"));
+        form_.consumer.stCdPais = column(cdsInfCep, "CDPAIS");
+        form_.setFieldText(Uf, column(cdsInfCep, "SGESTADO"));
+        form_.consumer.stSgEstado = column(cdsInfCep, "SGESTADO");
+        form_.setFieldText(Cidade, column(cdsInfCep, "NMMUNICIPIO"));
+        form_.consumer.stCdMunicipio = column(cdsInfCep, "CDMUNICIPIO");
+        form_.setFieldText(Endereco, column(cdsInfCep, "DSLOGCEP"));
         // The list's neighbourhood column is wider than the consumer's.
-        setFieldText(Bairro, lookup::fitToColumn(column(cdsInfCep, "NMBAIRRO"), QStringLiteral("NMBAIRCONS")));
+        form_.setFieldText(Bairro, lookup::fitToColumn(column(cdsInfCep, "NMBAIRRO"), QStringLiteral("NMBAIRCONS")));
         return;
     }
 
-    if (cep == registration_->stUltimoCep || cep.size() != 8)
+    if (cep == form_.registration_->stUltimoCep || cep.size() != 8)
         return;
     // Set before the attempt: a failed attempt is not repeated for the same code.
-    registration_->stUltimoCep = cep;
+    form_.registration_->stUltimoCep = cep;
 
     // The web part is a convenience: whatever goes wrong in it leaves the fields to the operator,
     // without a message.
@@ -127,12 +127,12 @@ void TfrmCadastroConsumidor::BuscaEnderecoCEP() {
         lookup::CepFetch fetched;
         {
             const BusyFlag running(cepLookupRunning_);
-            fetched = lookup::fetchCepReply(cepNetwork(this), url);
+            fetched = lookup::fetchCepReply(cepNetwork(&form_), url);
         }
         if (fetched.outcome != lookup::CepFetch::Outcome::Reply)
             return;
         if (const std::optional<lookup::CepAddress> address = lookup::readCepReply(fetched.body))
-            fillAddress(*this, *address);
+            fillAddress(form_, *address);
     } catch (const std::exception&) {
     }
 }

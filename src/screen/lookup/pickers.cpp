@@ -56,94 +56,110 @@ void offerPlaces(TfrmCadastroConsumidor& form, int above, ClientDataSet& list,
 
 } // namespace
 
-void TfrmCadastroConsumidor::bdsPaisClick() {
-    selectField(Pais);
-    ClientDataSet& countries = lists_.cdsPais;
-    countries.setFiltered(false);
-    const QString before = consumer.stCdPais;
-    if (!choose(countries))
-        return;
-    setFieldText(Pais, column(countries, "NMPAIS"));
-    consumer.stCdPais = column(countries, "CDPAIS");
-    // State and city belong to the country; the neighbourhood is kept, as it is stored by name.
-    if (consumer.stCdPais != before) {
-        setFieldText(Uf, QString());
-        consumer.stSgEstado.clear();
-        setFieldText(Cidade, QString());
-        consumer.stCdMunicipio.clear();
+void FormLookups::openPicker(registration::Picker picker) {
+    using Handler = void (FormLookups::*)();
+    static const std::pair<Picker, Handler> pickers[] = {
+        {Picker::Pais, &FormLookups::bdsPaisClick},           {Picker::Uf, &FormLookups::bdsUfClick},
+        {Picker::Cidade, &FormLookups::bdsCidadeClick},       {Picker::Bairro, &FormLookups::bdsBairroClick},
+        {Picker::TipoCons, &FormLookups::bdsTipoConsClick},   {Picker::TipoVenda, &FormLookups::bdsTipoVendaClick},
+        {Picker::Cliente, &FormLookups::bdsNomeClienteClick},
+    };
+    for (const auto& [kind, handler] : pickers) {
+        if (kind == picker)
+            (this->*handler)();
     }
 }
 
-void TfrmCadastroConsumidor::bdsUfClick() {
-    selectField(Uf);
-    const QString before = consumer.stSgEstado;
+void FormLookups::bdsPaisClick() {
+    form_.selectField(Pais);
+    ClientDataSet& countries = form_.lists_.cdsPais;
+    countries.setFiltered(false);
+    const QString before = form_.consumer.stCdPais;
+    if (!choose(countries))
+        return;
+    form_.setFieldText(Pais, column(countries, "NMPAIS"));
+    form_.consumer.stCdPais = column(countries, "CDPAIS");
+    // State and city belong to the country; the neighbourhood is kept, as it is stored by name.
+    if (form_.consumer.stCdPais != before) {
+        form_.setFieldText(Uf, QString());
+        form_.consumer.stSgEstado.clear();
+        form_.setFieldText(Cidade, QString());
+        form_.consumer.stCdMunicipio.clear();
+    }
+}
+
+void FormLookups::bdsUfClick() {
+    form_.selectField(Uf);
+    const QString before = form_.consumer.stSgEstado;
     offerPlaces(
-        *this, 1, lists_.cdsEstado, [this] { lists_.statesOf(consumer.stCdPais); },
+        form_, 1, form_.lists_.cdsEstado, [this] { form_.lists_.statesOf(form_.consumer.stCdPais); },
         [this, &before](const ClientDataSet& states) {
-            consumer.stSgEstado = column(states, "SGESTADO");
-            setFieldText(Uf, consumer.stSgEstado);
-            if (consumer.stSgEstado != before) {
-                setFieldText(Cidade, QString());
-                consumer.stCdMunicipio.clear();
+            form_.consumer.stSgEstado = column(states, "SGESTADO");
+            form_.setFieldText(Uf, form_.consumer.stSgEstado);
+            if (form_.consumer.stSgEstado != before) {
+                form_.setFieldText(Cidade, QString());
+                form_.consumer.stCdMunicipio.clear();
             }
         });
 }
 
 // The state is compared in upper case: an abbreviation kept in lower case still finds its cities and
 // neighbourhoods.
-void TfrmCadastroConsumidor::bdsCidadeClick() {
-    selectField(Cidade);
+void FormLookups::bdsCidadeClick() {
+    form_.selectField(Cidade);
     offerPlaces(
-        *this, 2, lists_.cdsMunicipio,
-        [this] { lists_.citiesOf(consumer.stCdPais, entry::asciiUpper(consumer.stSgEstado)); },
+        form_, 2, form_.lists_.cdsMunicipio,
+        [this] { form_.lists_.citiesOf(form_.consumer.stCdPais, entry::asciiUpper(form_.consumer.stSgEstado)); },
         [this](const ClientDataSet& cities) {
-            setFieldText(Cidade, column(cities, "NMMUNICIPIO"));
-            consumer.stCdMunicipio = column(cities, "CDMUNICIPIO");
+            form_.setFieldText(Cidade, column(cities, "NMMUNICIPIO"));
+            form_.consumer.stCdMunicipio = column(cities, "CDMUNICIPIO");
         });
 }
 
-void TfrmCadastroConsumidor::bdsBairroClick() {
-    selectField(Bairro);
+void FormLookups::bdsBairroClick() {
+    form_.selectField(Bairro);
     const auto restrictList = [this] {
-        lists_.neighbourhoodsOf(consumer.stCdPais, entry::asciiUpper(consumer.stSgEstado), consumer.stCdMunicipio);
+        form_.lists_.neighbourhoodsOf(form_.consumer.stCdPais, entry::asciiUpper(form_.consumer.stSgEstado),
+                                      form_.consumer.stCdMunicipio);
     };
-    offerPlaces(*this, 3, lists_.cdsBairro, restrictList, [this](const ClientDataSet& neighbourhoods) {
+    offerPlaces(form_, 3, form_.lists_.cdsBairro, restrictList, [this](const ClientDataSet& neighbourhoods) {
         // The neighbourhood is stored by its name, in a column narrower than the list's.
-        consumer.stNmBairCons = lookup::fitToColumn(column(neighbourhoods, "NMBAIRRO"), QStringLiteral("NMBAIRCONS"));
-        setFieldText(Bairro, consumer.stNmBairCons);
+        form_.consumer.stNmBairCons =
+            lookup::fitToColumn(column(neighbourhoods, "NMBAIRRO"), QStringLiteral("NMBAIRCONS"));
+        form_.setFieldText(Bairro, form_.consumer.stNmBairCons);
     });
 }
 
-void TfrmCadastroConsumidor::bdsTipoConsClick() {
-    selectField(TipoCons);
-    ClientDataSet& types = lists_.cdsTipoCons;
+void FormLookups::bdsTipoConsClick() {
+    form_.selectField(TipoCons);
+    ClientDataSet& types = form_.lists_.cdsTipoCons;
     types.setFiltered(false);
     if (!choose(types))
         return;
-    setFieldText(TipoCons, column(types, "NMTIPOCONS"));
-    consumer.stCdTipoConsSel = column(types, "CDTIPOCONS");
+    form_.setFieldText(TipoCons, column(types, "NMTIPOCONS"));
+    form_.consumer.stCdTipoConsSel = column(types, "CDTIPOCONS");
 }
 
-void TfrmCadastroConsumidor::bdsTipoVendaClick() {
-    selectField(TipoVenda);
-    if (!choose(lists_.cdsTipoVenda))
+void FormLookups::bdsTipoVendaClick() {
+    form_.selectField(TipoVenda);
+    if (!choose(form_.lists_.cdsTipoVenda))
         return;
-    setFieldText(TipoVenda, column(lists_.cdsTipoVenda, "NMTIPOVENDA"));
-    consumer.stCdTipoVenda = column(lists_.cdsTipoVenda, "CDTIPOVENDA");
+    form_.setFieldText(TipoVenda, column(form_.lists_.cdsTipoVenda, "NMTIPOVENDA"));
+    form_.consumer.stCdTipoVenda = column(form_.lists_.cdsTipoVenda, "CDTIPOVENDA");
 }
 
 // An existing consumer keeps the customer it belongs to.
-void TfrmCadastroConsumidor::bdsNomeClienteClick() {
-    selectField(Cliente);
-    if (consumer.stOperacao != QLatin1String("1"))
+void FormLookups::bdsNomeClienteClick() {
+    form_.selectField(Cliente);
+    if (form_.consumer.stOperacao != QLatin1String("1"))
         return;
-    if (!choose(lists_.cdsClienFilial))
+    if (!choose(form_.lists_.cdsClienFilial))
         return;
-    setFieldText(Cliente, column(lists_.cdsClienFilial, "NMFANTCLIE"));
-    consumer.stCdCliente = column(lists_.cdsClienFilial, "CDCLIENTE");
+    form_.setFieldText(Cliente, column(form_.lists_.cdsClienFilial, "NMFANTCLIE"));
+    form_.consumer.stCdCliente = column(form_.lists_.cdsClienFilial, "CDCLIENTE");
 }
 
-void TfrmCadastroConsumidor::cdsClienFilialNRINSJURCLIEGetText(const ClientDataSet& sender, QString& text, bool) {
+void FormLookups::cdsClienFilialNRINSJURCLIEGetText(const ClientDataSet& sender, QString& text, bool) {
     text = RegistrationLists::registrationNumberText(sender);
 }
 
