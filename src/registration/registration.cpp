@@ -92,13 +92,11 @@ DataPacket Registration::accept(const ServiceResult& result, int number, const Q
                                 const QString& module, const QString& context) {
     if (const auto* packet = std::get_if<DataPacket>(&result))
         return *packet;
-    const QString where = module + QLatin1Char('.') + operation;
-    const QString text = serviceFailureText(result, where);
-    if (text.isEmpty())
+    const std::optional<ServiceFailure> failure = serviceFailure(result, operation, module, context);
+    if (!failure)
         return {}; // true: a save that went through
-    operator_.tell(text, context.isEmpty() ? where : QStringLiteral("%1 (%2)").arg(where, context), kMsgErro,
-                   stIdEsquema, number);
-    throw ShownError(text.toStdString());
+    operator_.tell(failure->text, failure->details, kMsgErro, stIdEsquema, number);
+    throw ShownError(failure->text.toStdString());
 }
 
 } // namespace cadcons

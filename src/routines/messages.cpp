@@ -41,14 +41,22 @@ bool TMessages::contains(const QString& key) const {
     return false;
 }
 
-QString serviceFailureText(const ServiceResult& result, const QString& where) {
+std::optional<ServiceFailure> serviceFailure(const ServiceResult& result, const QString& operation,
+                                             const QString& module, const QString& context) {
+    const QString where = module + QLatin1Char('.') + operation;
     const QString noReason = QStringLiteral("A operação %1 falhou sem informar o motivo.").arg(where);
-    if (const auto* ok = std::get_if<bool>(&result))
+    QString text;
+    if (const auto* ok = std::get_if<bool>(&result)) {
+        if (*ok)
+            return std::nullopt;
         // A service that says "no" without saying why has still failed; going on would lose data.
-        return *ok ? QString() : noReason;
-    if (const auto* text = std::get_if<QString>(&result))
-        return text->trimmed().isEmpty() ? noReason : *text;
-    return {};
+        text = noReason;
+    } else if (const auto* error = std::get_if<QString>(&result)) {
+        text = error->trimmed().isEmpty() ? noReason : *error;
+    } else {
+        return std::nullopt;
+    }
+    return ServiceFailure{text, context.isEmpty() ? where : QStringLiteral("%1 (%2)").arg(where, context)};
 }
 
 } // namespace cadcons

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <optional>
 #include <stdexcept>
 
 namespace cadcons {
@@ -19,9 +20,15 @@ inline constexpr int kMsgInformacao = 0; // a notice
 inline constexpr int kMsgPergunta = 1;   // a question: "Sim" / "Não"
 inline constexpr int kMsgErro = 3;       // an error
 
-// What the operator is told of a failed service answer made at `where` (module.operation): its error
-// text, or that it failed without a reason when it gave none or said "false"; "" for a packet or true.
-QString serviceFailureText(const ServiceResult& result, const QString& where);
+// What the operator is told of a failed service answer of `operation` in `module`, about `context`: its
+// error text (or that it failed without a reason, when it gave none or said "false"), and details that
+// name where it failed. Nothing for a packet or true.
+struct ServiceFailure {
+    QString text;
+    QString details;
+};
+std::optional<ServiceFailure> serviceFailure(const ServiceResult& result, const QString& operation,
+                                             const QString& module, const QString& context);
 
 // One row of a message table.
 struct MessageRow {

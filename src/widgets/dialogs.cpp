@@ -395,25 +395,13 @@ DataPacket MensagemMetodo(const ServiceResult& result, bool show, int number, co
                           const QString& module, const QString& context, const QString& esquema) {
     if (const auto* packet = std::get_if<DataPacket>(&result))
         return *packet;
-
-    const QString where = module + QLatin1Char('.') + operation;
-    QString text;
-    if (const auto* ok = std::get_if<bool>(&result)) {
-        if (*ok)
-            return {};
-        // A service that says "no" without saying why has still failed; going on would lose data.
-        text = QStringLiteral("A operação %1 falhou sem informar o motivo.").arg(where);
-    } else {
-        text = std::get<QString>(result);
-        if (text.trimmed().isEmpty())
-            text = QStringLiteral("A operação %1 falhou sem informar o motivo.").arg(where);
-    }
-    if (show) {
-        const QString details = context.isEmpty() ? where : QStringLiteral("%1 (%2)").arg(where, context);
-        Mensagem(text, details, QStringLiteral("N"), QStringLiteral("N"), kMsgErro, QString(), esquema, number,
-                 nullptr);
-    }
-    throw MensagemMetodoError(text.toStdString());
+    const std::optional<ServiceFailure> failure = serviceFailure(result, operation, module, context);
+    if (!failure)
+        return {};
+    if (show)
+        Mensagem(failure->text, failure->details, QStringLiteral("N"), QStringLiteral("N"), kMsgErro, QString(),
+                 esquema, number, nullptr);
+    throw MensagemMetodoError(failure->text.toStdString());
 }
 
 // "S" adds the module's version, any other flag leaves it out; with a fiscal printer " - ECF" follows.
