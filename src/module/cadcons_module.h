@@ -30,6 +30,7 @@ public:
 
 private:
     CadConsModule();
+    ~CadConsModule();
     QString stDsDirCad_;
     std::unique_ptr<TrdmCadConsumidor> rdmCadConsumidor_;
     std::atomic<bool> screenOpen_{false};

@@ -28,30 +28,6 @@
 
 namespace cadcons {
 
-CadConsModule::CadConsModule() {
-    start();
-}
-
-void CadConsModule::start() {
-    stDsDirCad_ = hostDirectory();
-}
-
-CadConsModule& CadConsModule::instance() {
-    static CadConsModule* const module = new CadConsModule;
-    return *module;
-}
-
-TrdmCadConsumidor& CadConsModule::service() {
-    if (!rdmCadConsumidor_)
-        rdmCadConsumidor_ = std::make_unique<TrdmCadConsumidor>();
-    return *rdmCadConsumidor_;
-}
-
-void CadConsModule::closeService() {
-    if (rdmCadConsumidor_)
-        rdmCadConsumidor_->close();
-}
-
 namespace {
 
 // The module starts when it is loaded, as it always has: the host directory is the one of that moment.
