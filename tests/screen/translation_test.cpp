@@ -57,9 +57,10 @@ TEST_F(TranslationTest, EnglishSwitchesEveryCaptionAndPortugueseStaysTheDefault)
         }
         EXPECT_EQ(shown.at(name), translation) << name.toStdString();
         // A longer English caption still fits the label the Portuguese one was sized for.
-        if (auto* label = form.findChild<QLabel*>(name))
+        if (auto* label = form.findChild<QLabel*>(name)) {
             EXPECT_LE(QFontMetrics(label->font()).horizontalAdvance(label->text()), label->contentsRect().width())
                 << name.toStdString() << " " << label->text().toStdString();
+        }
     }
     EXPECT_TRUE(untranslated.isEmpty()) << "captions left untranslated:\n" << untranslated.join(u'\n').toStdString();
     EXPECT_EQ(shown.at(QStringLiteral("lblNmCons")), QStringLiteral("Name"));
