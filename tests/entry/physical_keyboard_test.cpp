@@ -583,8 +583,7 @@ TEST(VirtualKey, QtKeysMapToTheCodesTheHandlersTest) {
     };
     for (const auto& c : cases) {
         const QKeyEvent e(QEvent::KeyPress, c.key, c.mods, c.keycode, 0, 0);
-        EXPECT_EQ(FormEntry::virtualKey(&e), c.vk)
-            << std::hex << c.key << " keycode " << std::dec << c.keycode;
+        EXPECT_EQ(FormEntry::virtualKey(&e), c.vk) << std::hex << c.key << " keycode " << std::dec << c.keycode;
         EXPECT_EQ(FormEntry::shiftState(&e), c.shift) << std::hex << c.key;
     }
 }
