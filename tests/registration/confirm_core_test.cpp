@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -31,11 +32,10 @@ protected:
         if (const QString missing = backendMissing(GetParam()); !missing.isEmpty())
             GTEST_SKIP() << missing.toStdString();
         ASSERT_TRUE(QDir(dir_.path()).mkpath(QStringLiteral("Dados/Cadastros")));
-        for (const char* file : {"PARAMETROSKIV.CDS", "Cad_Cliente.cds"})
-            ASSERT_TRUE(QFile::copy(QStringLiteral(CADCONS_TEST_DATA_DIR "/") + QLatin1String(file),
-                                    dir_.filePath(QStringLiteral("Dados/Cadastros/") + QLatin1String(file))));
-        ASSERT_TRUE(
-            QFile::rename(dir_.filePath("Dados/Cadastros/PARAMETROSKIV.CDS"), dir_.filePath("PARAMETROSKIV.CDS")));
+        for (const char* file : {"PARAMETROSKIV.CDS", "Dados/Cadastros/Cad_Cliente.cds"})
+            ASSERT_TRUE(
+                QFile::copy(QStringLiteral(CADCONS_TEST_DATA_DIR "/") + QFileInfo(QLatin1String(file)).fileName(),
+                            dir_.filePath(QLatin1String(file))));
         qputenv("CADCONS_HOST_DIR", dir_.path().toUtf8() + '/');
         qputenv("CADCONS_CONNECTION", freshDatabase(GetParam()).toUtf8());
         qputenv("CADCONS_CRYPTO_KEY", kCryptoKey);
