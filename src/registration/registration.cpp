@@ -25,7 +25,10 @@ Registration::Registration(TrdmCadConsumidor& service, RegistrationOperator& op,
     : stDsDirCad(std::move(hostDirectory))
     , msgPadrao(msgPadraoRows())
     , service_(service)
-    , operator_(op) {}
+    , operator_(op) {
+    // The lists carry their columns' titles and widths whoever shows them.
+    lists.setPersistentFields();
+}
 
 Registration::~Registration() {
     clearSecrets();

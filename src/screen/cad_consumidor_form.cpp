@@ -213,7 +213,6 @@ TfrmCadastroConsumidor::TfrmCadastroConsumidor(TrdmCadConsumidor& service, const
     buildForm();
     buildKeyboard();
     bindClicks();
-    lists_.setPersistentFields();
 
     // The form takes every key itself; no child may hold the focus.
     for (QWidget* child : findChildren<QWidget*>())

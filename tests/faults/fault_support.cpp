@@ -97,7 +97,7 @@ QStringList fieldTexts(const TfrmCadastroConsumidor& form) {
 
 void reconnectTestSessions() {
     for (const QString& name : QSqlDatabase::connectionNames()) {
-        if (!name.startsWith(QLatin1String("save-fixture-")))
+        if (!name.startsWith(QLatin1String("host-fixture-")))
             continue;
         QSqlDatabase db = QSqlDatabase::database(name, false);
         db.close();

@@ -187,26 +187,6 @@ TEST_F(InicializaFormTest, ExistingConsumersShowTheirOwnFlagsSexAndEmptyColumns)
     EXPECT_EQ(text("lblNMLOGINCONS"), QString());
 }
 
-TEST_F(InicializaFormTest, BirthDateShowsTheTimeOnlyWhenThereIsOne) {
-    const struct {
-        const char* stored;
-        const char* shown;
-    } cases[] = {
-        {"'1985-03-12 00:00:00'", "12/03/1985"},
-        {"'1985-03-12 14:05:09'", "12/03/1985 14:05:09"},
-        {"'1985-03-12 00:00:01'", "12/03/1985 00:00:01"},
-        {"NULL", ""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.stored);
-        exec(QStringLiteral("UPDATE CONSUMIDOR SET DTNASCCONS = %1 WHERE CDCLIENTE = '000000000000000000001' AND "
-                            "CDCONSUMIDOR = '000000000000000000001'")
-                 .arg(QLatin1String(c.stored)));
-        initialize(QStringLiteral("1"), QString(), kHotel, QString());
-        EXPECT_EQ(text("lblNasc"), QLatin1String(c.shown));
-    }
-}
-
 TEST_F(InicializaFormTest, AStoredConsumerWithoutSexOpensAsMale) {
     exec(QStringLiteral("UPDATE CONSUMIDOR SET IDSEXOCONS = NULL WHERE CDCLIENTE = '000000000000000000001' AND "
                         "CDCONSUMIDOR = '000000000000000000001'"));
@@ -237,139 +217,11 @@ TEST_F(InicializaFormTest, ModeBAlwaysRegistersANewConsumerWithTheTypedCode) {
     EXPECT_EQ(form->activeField(), 2);
 }
 
-TEST_F(InicializaFormTest, ACodeWithoutStoredRecordOpensANewConsumer) {
-    const struct {
-        const char* code;
-        const char* shown;
-    } cases[] = {{"999", "000000000000000000999"}, {"", ""}, {"000000000000000000999", "000000000000000000999"}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.code);
-        initialize(QLatin1String(c.code), QString(), kHotel, QStringLiteral("A"));
-        EXPECT_EQ(form->registration().consumer.stOperacao, QStringLiteral("1"));
-        EXPECT_EQ(text("lblCodCons"), QLatin1String(c.shown));
-        EXPECT_EQ(form->registration().consumer.stCdConsumidor, QLatin1String(c.code));
-        EXPECT_EQ(form->activeField(), 2);
-    }
-}
-
-TEST_F(InicializaFormTest, TheCallersCustomerOverridesTheParameterFileUnlessBlank) {
-    const struct {
-        QString argument;
-        QString customer;
-        const char* name;
-    } cases[] = {
-        {kMetalurgica, kMetalurgica, "Metalúrgica São João"},
-        {QString(), kHotel, "Hotel Beira Mar"},
-        {QStringLiteral("   "), kHotel, "Hotel Beira Mar"},
-        {QStringLiteral("000000000000000000099"), QStringLiteral("000000000000000000099"), ""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.argument.toStdString());
-        initialize(QString(), QString(), c.argument, QString());
-        EXPECT_EQ(form->registration().consumer.stCdCliente, c.customer);
-        EXPECT_EQ(text("lblNomeCliente"), QString::fromUtf8(c.name));
-    }
-}
-
-TEST_F(InicializaFormTest, DefaultConsumerTypeComesFromTheBranchElseFromTheParameterFile) {
-    const struct {
-        const char* branch;
-        const char* tipoCons;
-        const char* name;
-    } cases[] = {{"0001", "01", "FUNCIONARIO"}, {"0009", "03", ""}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.branch);
-        writeParameters({{QStringLiteral("CDFILIAL"), QLatin1String(c.branch)},
-                         {QStringLiteral("CDTIPOCONS"), QStringLiteral("03")}});
-        initialize(QString(), QString(), QString(), QString());
-        EXPECT_EQ(form->registration().consumer.stCdTipoCons, QLatin1String(c.tipoCons));
-        EXPECT_EQ(text("lblTipoCons"), QLatin1String(c.name));
-    }
-}
-
-TEST_F(InicializaFormTest, DefaultSaleTypeOutsideTheListIsKeptButNotShown) {
-    exec(QStringLiteral("UPDATE PARAVEND SET IDTPVENDACONS = '9'"));
-    initialize(QString(), QString(), QString(), QString());
-    EXPECT_EQ(form->registration().consumer.stCdTipoVenda, QStringLiteral("9"));
-    EXPECT_EQ(text("lblTipovenda"), QString());
-    EXPECT_TRUE(messages.isEmpty());
-}
-
 TEST_F(InicializaFormTest, FiscalPrinterParameterReachesTheFooter) {
     writeParameters({{QStringLiteral("UTILIZAIMPFIS"), true}});
     initialize(QString(), QString(), QString(), QString());
     EXPECT_TRUE(form->registration().boUtilizaImpFis);
     EXPECT_EQ(text("lblCodTela"), fixtureFooter(true));
-}
-
-TEST_F(InicializaFormTest, WithoutParameterFileAndCustomerListTheFormStillOpens) {
-    ASSERT_TRUE(QFile::remove(parameterFile()));
-    ASSERT_TRUE(QFile::remove(customerFile()));
-    initialize(QString(), QString(), QString(), QString());
-    EXPECT_TRUE(messages.isEmpty()) << messages.first().text.toStdString();
-    EXPECT_EQ(form->registration().consumer.stOperacao, QStringLiteral("1"));
-    for (const QString& value : {form->registration().stCdFilial, form->registration().stIdEsquema,
-                                 form->registration().stCdCcusClie, form->registration().consumer.stCdTipoCons,
-                                 form->registration().consumer.stCdCliente, form->registration().stStProcessamento,
-                                 form->registration().stIdSenConsCentral, form->registration().consumer.stCdTipoVenda})
-        EXPECT_EQ(value, QString());
-    EXPECT_FALSE(form->registration().boUtilizaImpFis);
-    EXPECT_EQ(text("lblNomeCliente"), QString());
-    EXPECT_EQ(text("lblTipoCons"), QString());
-    EXPECT_FALSE(form->registration().lists.cdsClienFilial.active());
-    EXPECT_EQ(form->registration().lists.cdsClienFilial.recordCount(), 0);
-    EXPECT_EQ(form->activeField(), 2);
-    EXPECT_EQ(text("lblCodTela"), fixtureFooter(false));
-}
-
-TEST_F(InicializaFormTest, HostFileNamesAreFoundWhateverTheirCase) {
-    ASSERT_TRUE(QFile::rename(parameterFile(), hostDir() + QStringLiteral("parametroskiv.cds")));
-    ASSERT_TRUE(QDir(hostDir()).rename(QStringLiteral("Dados"), QStringLiteral("DADOS")));
-    ASSERT_TRUE(QFile::rename(hostDir() + QStringLiteral("DADOS/Cadastros/Cad_Cliente.cds"),
-                              hostDir() + QStringLiteral("DADOS/Cadastros/CAD_CLIENTE.CDS")));
-    initialize(QString(), QString(), QString(), QString());
-    EXPECT_EQ(form->registration().stCdFilial, QStringLiteral("0001"));
-    EXPECT_EQ(form->registration().lists.cdsClienFilial.recordCount(), 3);
-}
-
-TEST_F(InicializaFormTest, TheExactlyNamedParameterFileWinsOverOtherCases) {
-    DataPacket other = readPacketFile(parameterFile());
-    other.rows[0][other.fieldIndex(QStringLiteral("CDFILIAL"))] = QStringLiteral("0002");
-    writePacketFile(other, hostDir() + QStringLiteral("parametroskiv.cds"));
-    initialize(QString(), QString(), QString(), QString());
-    EXPECT_EQ(form->registration().stCdFilial, QStringLiteral("0001"));
-}
-
-TEST_F(InicializaFormTest, AParameterFileWithoutOneOfItsFieldsStopsTheInitialization) {
-    const char* const fields[] = {"CDFILIAL",        "CDLOJA",        "IDESQUEMA",       "CDCCUSCLIE",
-                                  "CDTIPOCONS",      "CDCLIENTE",     "STPROCESSAMENTO", "UTILIZAIMPFIS",
-                                  "IDEXCONSATFIL",   "IDEXCONSATGER", "IDIMPMERCBOCA",   "IDBLOQCDIDCONS",
-                                  "IDSENCONSCENTRAL"};
-    for (const char* field : fields) {
-        SCOPED_TRACE(field);
-        writeParameters({}, QLatin1String(field));
-        newForm();
-        try {
-            form->InicializaForm(QString(), QString(), QString(), QString());
-            ADD_FAILURE() << "no error";
-        } catch (const std::exception& e) {
-            const QString what = QString::fromUtf8(e.what());
-            EXPECT_TRUE(what.contains(QLatin1String(field))) << e.what();
-            EXPECT_TRUE(what.contains(parameterFile())) << e.what();
-        }
-        // Nothing of the bad file is taken.
-        EXPECT_EQ(form->registration().stCdFilial, QString());
-        EXPECT_EQ(form->registration().stIdEsquema, QString());
-        EXPECT_EQ(form->registration().consumer.stOperacao, QString());
-    }
-}
-
-TEST_F(InicializaFormTest, AnUnreadableParameterFileStopsTheInitialization) {
-    QFile file(parameterFile());
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write("not a data packet");
-    file.close();
-    EXPECT_THROW(initialize(QString(), QString(), QString(), QString()), std::exception);
 }
 
 TEST_F(InicializaFormTest, CentralServiceRefusingLeavesTheFormEmptyWithOneMessage) {
@@ -378,8 +230,8 @@ TEST_F(InicializaFormTest, CentralServiceRefusingLeavesTheFormEmptyWithOneMessag
     initialize(QStringLiteral("1"), QString(), kHotel, QString());
 
     ASSERT_EQ(centralCalls.size(), 1);
-    EXPECT_EQ(centralCalls[0].arguments, QStringList({"0001", kHotel, "1", "X", "1", "1", "GET_CONS"}));
-    EXPECT_EQ(centralCalls[0].answerSize, 1);
+    EXPECT_EQ(centralCalls[0].texts, QStringList({"0001", kHotel, "1", "X", "1", "1", "GET_CONS"}));
+    EXPECT_EQ(centralCalls[0].arraySize, 1);
 
     ASSERT_EQ(messages.size(), 1);
     const MensagemArgs& m = messages[0];
@@ -406,166 +258,6 @@ TEST_F(InicializaFormTest, CentralServiceRefusingLeavesTheFormEmptyWithOneMessag
     EXPECT_TRUE(marked("imgMasculino"));
     EXPECT_EQ(form->activeField(), 2);
     EXPECT_EQ(text("lblCodTela"), fixtureFooter(false));
-}
-
-// The central service's record is the one used; the customer stays the caller's.
-TEST_F(InicializaFormTest, CentralServiceRecordOpensTheConsumerForEditing) {
-    writeParameters({{QStringLiteral("IDSENCONSCENTRAL"), QStringLiteral("S")}});
-    const auto storedRecord = [] {
-        DataPacket packet = std::get<DataPacket>(getDadosConsumidor(test::formService(), kHotel, QStringLiteral("1")));
-        packet.rows[0][packet.fieldIndex(QStringLiteral("CDCLIENTE"))] = kMetalurgica;
-        return packet;
-    };
-    const struct {
-        const char* as;
-        std::function<QVariant()> element0;
-    } forms[] = {
-        {"packet", [&] { return QVariant::fromValue(storedRecord()); }},
-        {"packet XML", [&] { return QVariant(writePacketXml(storedRecord())); }},
-    };
-    for (const auto& f : forms) {
-        SCOPED_TRACE(f.as);
-        messages.clear();
-        scriptCentral(true, f.element0);
-        initialize(QStringLiteral("1"), QString(), kHotel, QString());
-        EXPECT_TRUE(messages.isEmpty()) << messages.first().text.toStdString();
-        EXPECT_EQ(form->registration().consumer.stOperacao, QStringLiteral("2"));
-        EXPECT_EQ(text("lblNome"), QStringLiteral("MARIA APARECIDA DOS SANTOS"));
-        EXPECT_EQ(text("lblNasc"), QStringLiteral("12/03/1985"));
-        EXPECT_EQ(form->registration().consumer.stCdCliente, kHotel);
-    }
-}
-
-TEST_F(InicializaFormTest, CentralServiceAnswersThatHoldNoRecord) {
-    writeParameters({{QStringLiteral("IDSENCONSCENTRAL"), QStringLiteral("S")}});
-    // An empty packet: a new consumer.
-    scriptCentral(true, [] {
-        DataPacket packet =
-            std::get<DataPacket>(getDadosConsumidor(test::formService(), kHotel, QStringLiteral("999")));
-        return QVariant::fromValue(packet);
-    });
-    initialize(QStringLiteral("999"), QString(), kHotel, QString());
-    EXPECT_TRUE(messages.isEmpty());
-    EXPECT_EQ(form->registration().consumer.stOperacao, QStringLiteral("1"));
-    // Nothing usable: reported, and the form opens as after any failure there.
-    scriptCentral(true, [] { return QVariant(42); });
-    initialize(QStringLiteral("1"), QString(), kHotel, QString());
-    ASSERT_EQ(messages.size(), 1);
-    EXPECT_TRUE(messages[0].text.contains(QStringLiteral("SenhaConsCentral")));
-    EXPECT_EQ(form->registration().consumer.stOperacao, QString());
-}
-
-// Each read goes through MensagemMetodo under its own operation and module name; its error is shown
-// once. Before the stored record it stops the initialization; from the stored record on, the form
-// still opens.
-TEST_F(InicializaFormTest, AServiceErrorIsShownOnceUnderTheOperationsName) {
-    const struct {
-        const char* sabotage;
-        const char* details;
-        bool stops;
-    } cases[] = {
-        {"DROP TABLE CLIENTE", "Lum52816.getNomeCliente (000000000000000000001)", true},
-        {"DROP TABLE PARAVEND", "Lum52816.getTipoConsPadrao (0001)", true},
-        {"DROP TABLE MUNICIPIO", "Cli_Lum52816.getMunicipio", true},
-        {"DROP TABLE ESTADO", "Cli_Lum52816.getEstado", true},
-        {"DROP TABLE PAIS", "Cli_Lum52816.getPais", true},
-        {"DROP TABLE BAIRRO", "Cli_Lum52816.getBairro   ", true},
-        {"ALTER TABLE PARAVEND DROP COLUMN IDTPVENDACONS", "Cli_Lum52816.getParaVend (0001)", true},
-        {"DROP TABLE CONSUMIDOR", "Cli_Lum52816.getDadosConsumidor (000000000000000000001-1)", false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.sabotage);
-        ASSERT_NO_FATAL_FAILURE(recreateDatabase());
-        messages.clear();
-        exec(QLatin1String(c.sabotage));
-        newForm();
-        if (c.stops) {
-            EXPECT_THROW(form->InicializaForm(QStringLiteral("1"), QString(), kHotel, QString()), ShownError);
-        } else {
-            EXPECT_NO_THROW(form->InicializaForm(QStringLiteral("1"), QString(), kHotel, QString()));
-            EXPECT_EQ(form->activeField(), 2);
-            EXPECT_EQ(text("lblCodTela"), fixtureFooter(false));
-        }
-        ASSERT_EQ(messages.size(), 1);
-        EXPECT_EQ(messages[0].details, QLatin1String(c.details));
-        EXPECT_EQ(messages[0].kind, kMsgErro);
-        EXPECT_EQ(messages[0].esquema, QStringLiteral("001"));
-        EXPECT_EQ(form->registration().consumer.stOperacao, QString());
-    }
-}
-
-TEST_F(InicializaFormTest, AConnectionThatCannotOpenStopsTheInitializationAndTheNextCallRetries) {
-    const QByteArray good = qgetenv("CADCONS_CONNECTION");
-    qputenv("CADCONS_CONNECTION",
-            QStringLiteral("Provider=QSQLITE;Data Source=%1no-such-dir/x.db").arg(hostDir()).toUtf8());
-    EXPECT_THROW(initialize(QString(), QString(), QString(), QString()), std::exception);
-    qputenv("CADCONS_CONNECTION", good);
-    initialize(QString(), QString(), QString(), QString());
-    EXPECT_EQ(form->registration().consumer.stOperacao, QStringLiteral("1"));
-}
-
-TEST_F(InicializaFormTest, TheDataServiceObjectServesEveryCall) {
-    initialize(QString(), QString(), QString(), QString());
-    TrdmCadConsumidor* first = &form->registration().service();
-    EXPECT_TRUE(first->connected());
-    initialize(QStringLiteral("1"), QString(), kHotel, QString());
-    EXPECT_EQ(&form->registration().service(), first);
-    EXPECT_EQ(form->registration().consumer.stOperacao, QStringLiteral("2"));
-}
-
-TEST_F(InicializaFormTest, SecretsOfAnEarlierOpeningAreNotInherited) {
-    exec(QStringLiteral("UPDATE CONSUMIDOR SET DIGICONSUMIDOR = 'stored', DIGICONSUMIDOR2 = 'stored' "
-                        "WHERE CDCLIENTE = '000000000000000000001' AND CDCONSUMIDOR = '000000000000000000001'"));
-    const struct {
-        const char* code;
-        const char* digital;
-    } cases[] = {{"", ""}, {"999", ""}, {"1", "stored"}};
-    initialize(QString(), QString(), kHotel, QString());
-    Registration& r = form->registration();
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.code);
-        r.stCDSENHACONS = r.stCDSENHASITE = r.stDigital = r.stDigital2 = QStringLiteral("earlier");
-        form->InicializaForm(QLatin1String(c.code), QString(), kHotel, QString());
-        EXPECT_EQ(r.stCDSENHACONS, QString());
-        EXPECT_EQ(r.stCDSENHASITE, QString());
-        EXPECT_EQ(r.stDigital, QLatin1String(c.digital));
-        EXPECT_EQ(r.stDigital2, QLatin1String(c.digital));
-    }
-    // Even when the opening stops early.
-    r.stCDSENHACONS = r.stDigital = QStringLiteral("earlier");
-    writeParameters({}, QStringLiteral("CDLOJA"));
-    EXPECT_THROW(form->InicializaForm(QString(), QString(), QString(), QString()), std::exception);
-    EXPECT_EQ(r.stCDSENHACONS, QString());
-    EXPECT_EQ(r.stDigital, QString());
-}
-
-TEST_F(InicializaFormTest, PickListsShowTheirColumnsUnderTheirOwnTitles) {
-    initialize(QString(), QString(), QString(), QString());
-    const struct {
-        const ClientDataSet* dataset;
-        const char* field;
-        const char* label;
-        bool visible;
-    } columns[] = {
-        {&form->registration().lists.cdsClienFilial, "CDCLIENTE", "CDCLIENTE", false},
-        {&form->registration().lists.cdsClienFilial, "NRINSJURCLIE", "Inscrição", true},
-        {&form->registration().lists.cdsClienFilial, "NMRAZSOCCLIE", "Razão Social", false},
-        {&form->registration().lists.cdsClienFilial, "NMFANTCLIE", "Nome Fantasia", true},
-        {&form->registration().lists.cdsMunicipio, "CDPAIS", "Pais", false},
-        {&form->registration().lists.cdsMunicipio, "NMMUNICIPIO", "Nome", true},
-        {&form->registration().lists.cdsEstado, "SGESTADO", "Sigla", true},
-        {&form->registration().lists.cdsPais, "CDPAIS", "Código", true},
-        {&form->registration().lists.cdsBairro, "CDPAIS", "País", true},
-        {&form->registration().lists.cdsBairro, "CDMUNICIPIO", "Cidade", true},
-        {&form->registration().lists.cdsTipoVenda, "CDTIPOVENDA", "Código", true},
-        {&form->registration().lists.cdsTipoConsPadrao, "CDTIPOCONS", "Código", true},
-    };
-    for (const auto& c : columns) {
-        const FieldDisplay display = c.dataset->display(QLatin1String(c.field));
-        EXPECT_EQ(display.label, QString::fromUtf8(c.label)) << c.dataset->name().toStdString() << "." << c.field;
-        EXPECT_EQ(display.visible, c.visible) << c.dataset->name().toStdString() << "." << c.field;
-    }
-    EXPECT_EQ(form->registration().lists.cdsMunicipio.display(QStringLiteral("NMMUNICIPIO")).width, 50);
 }
 
 } // namespace
