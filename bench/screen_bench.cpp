@@ -409,8 +409,12 @@ template <typename F> void guarded(benchmark::State& state, F&& body) {
     }
 }
 
-// The lists as they are when the tables behind them changed since the last opening: every kept one read again.
-enum class Lists { Kept, Changed };
+// Where the opening finds its lists. Kept: in the process, unchanged. Changed: the tables behind them changed
+// since the last opening, so every kept one is read again. KeptFile and NoFile: the first opening of a new
+// process (a data service of its own, connecting), with the till's kept file current, or with none (it then
+// reads every list, and writes the file). KeptFileRead: the same with the file read while the host started
+// (as the module starts reading it when it is loaded), before the first opening.
+enum class Lists { Kept, Changed, KeptFile, KeptFileRead, NoFile };
 
 // From the call to the form on screen: the form made, initialized as the entry point does it, shown and
 // painted. A new consumer: mode "B" and no code, as a till registers one; an existing one: its code.
@@ -428,7 +432,22 @@ void InicializaForm(benchmark::State& state, Backend* b, bool existing, Lists li
             messages.clear();
             link.start();
             state.ResumeTiming();
-            auto form = std::make_unique<TfrmCadastroConsumidor>(service(), hostDirectory());
+            const bool newProcess = lists != Lists::Kept && lists != Lists::Changed;
+            state.PauseTiming();
+            std::unique_ptr<TrdmCadConsumidor> own;
+            std::unique_ptr<QTemporaryDir> noFile;
+            if (newProcess)
+                own = std::make_unique<TrdmCadConsumidor>(QStringLiteral("bench-new-process"));
+            if (lists == Lists::KeptFileRead) {
+                own->useListFile();
+                QThread::msleep(300); // the host starting up
+            }
+            if (lists == Lists::NoFile) {
+                noFile = std::make_unique<QTemporaryDir>();
+                qputenv("CADCONS_CACHE_DIR", noFile->path().toUtf8());
+            }
+            state.ResumeTiming();
+            auto form = std::make_unique<TfrmCadastroConsumidor>(own ? *own : service(), hostDirectory());
             form->FormCreate();
             form->InicializaForm(existing ? b->existingConsumer : QString(), QString(), b->customer,
                                  existing ? QString() : QStringLiteral("B"));
@@ -436,11 +455,13 @@ void InicializaForm(benchmark::State& state, Backend* b, bool existing, Lists li
             QCoreApplication::processEvents();
             state.PauseTiming();
             link.stop();
+            qunsetenv("CADCONS_CACHE_DIR");
             if (form->registration().consumer.stOperacao != (existing ? u"2" : u"1") || !messages.isEmpty()) {
                 state.SkipWithError(("the form did not open as expected: " + messageTexts()).toStdString().c_str());
                 break;
             }
             form.reset(); // the form goes after the call, when the host has its answer
+            own.reset();
             state.ResumeTiming();
         }
         setCounters(state, *b);
@@ -770,6 +791,9 @@ int main(int argc, char** argv) {
         add("InicializaForm/new", InicializaForm, false, Lists::Kept);
         add("InicializaForm/existing", InicializaForm, true, Lists::Kept);
         add("InicializaForm/changedLists/existing", InicializaForm, true, Lists::Changed);
+        add("InicializaForm/newProcess/keptFile/existing", InicializaForm, true, Lists::KeptFile);
+        add("InicializaForm/newProcess/keptFileRead/existing", InicializaForm, true, Lists::KeptFileRead);
+        add("InicializaForm/newProcess/noFile/existing", InicializaForm, true, Lists::NoFile);
         add("Confirm/new", ConfirmNew);
         add("Confirm/existing", ConfirmExisting);
         add("BuscaEnderecoCEP/web50ms", BuscaEnderecoCEPWeb);

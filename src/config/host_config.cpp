@@ -144,8 +144,8 @@ struct KnownSetting {
     const char* name;
 };
 constexpr KnownSetting kSettings[] = {
-    {"database", "connection"}, {"central", "connection"}, {"cep", "url"},
-    {"crypto", "key_file"},     {"screen", "language"},    {"host", "encoding"},
+    {"database", "connection"}, {"central", "connection"}, {"cep", "url"},   {"crypto", "key_file"},
+    {"screen", "language"},     {"host", "encoding"},      {"cache", "dir"}, {"cache", "enabled"},
 };
 
 QString settingName(const QString& section, const QString& name) {
@@ -282,6 +282,43 @@ CodePage hostCodePage() {
     return page;
 }
 
+namespace {
+
+// "yes" or "no" in any letter case; false when it is neither.
+bool switchOf(const QString& value, bool& on) {
+    if (value.isEmpty() || value.compare(QLatin1String("yes"), Qt::CaseInsensitive) == 0)
+        on = true;
+    else if (value.compare(QLatin1String("no"), Qt::CaseInsensitive) == 0)
+        on = false;
+    else
+        return false;
+    return true;
+}
+
+QString cacheSwitchProblem(const QString& value) {
+    return QStringLiteral("%1 in %2: \"%3\" is neither yes nor no")
+        .arg(settingName(QStringLiteral("cache"), QStringLiteral("enabled")), hostConfigPath(), value);
+}
+
+} // namespace
+
+ListDirectory listDirectory() {
+    const QList<ConfigLine> lines = configLines();
+    const QString enabled = valueIn(lines, QStringLiteral("cache"), QStringLiteral("enabled")).trimmed();
+    bool on = true;
+    if (!switchOf(enabled, on))
+        throw ConfigError(cacheSwitchProblem(enabled).toStdString());
+    const Sourced dir = sourced(lines, "CADCONS_CACHE_DIR", "cache", "dir");
+    if (!on)
+        return {QString(), dir.setting};
+    if (dir.value.isEmpty())
+        return {hostDirectory(), QStringLiteral("the host directory")};
+    QString path = hostPath(dir.value);
+    if (!path.endsWith(u'/'))
+        path += u'/';
+    return {path, dir.setting};
+}
+
 QString hostLanguage() {
     return sourced("CADCONS_LANGUAGE", "screen", "language").value;
 }
@@ -331,7 +368,7 @@ void checkLines(const QString& path, const QList<ConfigLine>& lines, QStringList
     }
 }
 
-// The postal-code address, the language and the host's code page, each when set.
+// The postal-code address, the language, the host's code page and the kept lists' settings, each when set.
 void checkValues(const QList<ConfigLine>& lines, QStringList& problems) {
     if (const Sourced cep = sourced(lines, "CADCONS_CEP_URL", "cep", "url"); !cep.value.isEmpty()) {
         const QUrl url(cep.value, QUrl::StrictMode);
@@ -352,6 +389,14 @@ void checkValues(const QList<ConfigLine>& lines, QStringList& problems) {
     const Sourced encoding = sourced(lines, "CADCONS_HOST_ENCODING", "host", "encoding");
     if (CodePage page = CodePage::Utf8; !codePageOf(encoding.value, page))
         problems << encodingProblem(encoding);
+    const QString enabled = valueIn(lines, QStringLiteral("cache"), QStringLiteral("enabled")).trimmed();
+    if (bool on = true; !switchOf(enabled, on))
+        problems << cacheSwitchProblem(enabled);
+    if (const Sourced dir = sourced(lines, "CADCONS_CACHE_DIR", "cache", "dir");
+        !dir.value.isEmpty() && !QFileInfo(hostPath(dir.value)).isDir())
+        problems << QStringLiteral("%1: %2 is not a directory; expected the directory where the till keeps its "
+                                   "lists")
+                        .arg(dir.setting, hostPath(dir.value));
 }
 
 // The key is checked where it is: the variable holding it, or its file (when one was named, or the

@@ -17,10 +17,12 @@
 //   [screen]    language=<language of the captions, e.g. en; Portuguese by default>
 //   [host]      encoding=<code page of the host's strings at the entry points: utf-8 (the default) or
 //               windows-1252>
+//   [cache]     dir=<directory of the till's kept lists; the host directory by default>
+//               enabled=<yes (the default) or no>
 //
 // Environment variables override it: CADCONS_HOST_DIR, CADCONS_CONNECTION, CADCONS_CENTRAL_CONNECTION,
 // CADCONS_CEP_URL, CADCONS_CRYPTO_KEY_FILE (or the key itself in CADCONS_CRYPTO_KEY), CADCONS_LANGUAGE,
-// CADCONS_HOST_ENCODING.
+// CADCONS_HOST_ENCODING, CADCONS_CACHE_DIR.
 namespace cadcons {
 
 // Directory of the host executable with a trailing "/"; CADCONS_HOST_DIR overrides it.
@@ -60,6 +62,15 @@ QString hostLanguage();
 // else encoding of [host]); UTF-8 when neither is set. Throws ConfigError naming the setting for any
 // value but utf-8 or windows-1252 (in any letter case).
 CodePage hostCodePage();
+
+// The directory where the till keeps the reference lists it has read (CADCONS_CACHE_DIR, else dir of
+// [cache], else the host directory), with the setting that chose it; an empty directory when enabled of
+// [cache] is "no". Throws ConfigError naming the setting for an enabled that is neither yes nor no.
+struct ListDirectory {
+    QString path; // with a trailing "/"
+    QString setting;
+};
+ListDirectory listDirectory();
 
 // Every wrong setting of the configuration file and the environment, each naming the setting and what
 // was expected; empty when all is well. Reads the key file (and forgets it) to check it.

@@ -31,4 +31,11 @@ DataPacket readPacketFile(const QString& path);
 QByteArray writePacketXml(const DataPacket& packet, CodePage page = CodePage::Utf8);
 void writePacketFile(const DataPacket& packet, const QString& path);
 
+// A packet in a compact binary form for a program's own files, not for exchange: every value keeps its
+// exact type, so what is read back equals what was written. Reading checks every length against what is
+// there and throws PacketFileError naming `source` for bytes that are not such a packet; it does not
+// tell a damaged value of the right shape (keep a digest beside it for that).
+QByteArray writePacketBinary(const DataPacket& packet);
+DataPacket readPacketBinary(const QByteArray& bytes, const QString& source);
+
 } // namespace cadcons

@@ -44,10 +44,43 @@ bool ListCache::check(const QSqlDatabase& db) {
     if (database != database_) {
         kept_.clear();
         database_ = database;
+        fileRead_ = false;
+    }
+    if (file_ && !fileRead_) {
+        // A new process, or a file newly named: start from what the till kept.
+        for (ListFile::Entry& entry : file_->load(database_)) {
+            if (!kept_.contains(entry.key))
+                kept_.insert(entry.key, Kept{entry.versions, std::move(entry.packet)});
+        }
+        fileRead_ = true;
     }
     versions_ = std::move(versions);
     checked_ = true;
     return true;
+}
+
+void ListCache::useFile(const QString& path) {
+    if (path.isEmpty()) {
+        file_.reset();
+        return;
+    }
+    if (file_ && file_->path() == path)
+        return;
+    file_ = std::make_unique<ListFile>(path);
+    file_->prefetch();
+    fileRead_ = false;
+    dirty_ = !kept_.isEmpty();
+}
+
+void ListCache::flush() {
+    if (!file_ || !dirty_ || database_.isEmpty())
+        return;
+    QList<ListFile::Entry> entries;
+    for (auto it = kept_.cbegin(); it != kept_.cend(); ++it)
+        entries << ListFile::Entry{it.key(), it->versions, it->packet};
+    file_->save(database_, entries);
+    // A file that cannot be written is not tried again until another list is read.
+    dirty_ = false;
 }
 
 bool ListCache::versionsOf(const QStringList& tables, QList<qint64>& versions) const {
@@ -74,10 +107,12 @@ const DataPacket* ListCache::find(const QString& key, const QStringList& tables)
 void ListCache::keep(const QString& key, const QStringList& tables, const DataPacket& packet) {
     ++reads_;
     QList<qint64> versions;
-    if (versionsOf(tables, versions))
+    if (versionsOf(tables, versions)) {
         kept_.insert(key, Kept{versions, packet});
-    else
-        kept_.remove(key);
+        dirty_ = true;
+    } else {
+        dirty_ = kept_.remove(key) > 0 || dirty_;
+    }
 }
 
 } // namespace cadcons

@@ -1,17 +1,20 @@
 #pragma once
 
 #include "platform/data_packet.h"
+#include "service/list_file.h"
 
 #include <QHash>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 namespace cadcons {
 
 // The reference lists kept between openings, each beside the versions of its tables it was read at. The
 // versions come from LISTVERSION, which the schema's triggers count up with every change to a table. A
-// database without that table cannot tell: every list is then read afresh, as it always was.
+// database without that table cannot tell: every list is then read afresh, as it always was. With a
+// ListFile, what is kept also outlives the process: a new process starts from the file's lists.
 class ListCache {
 public:
     // Reads every version in one statement. Until the next check, a list whose tables still have the
@@ -37,6 +40,12 @@ public:
     // How many lists came from the database rather than from what is kept.
     int readsFromDatabase() const { return reads_; }
 
+    // Keeps the lists in the file at `path` from now on ("" for none). A new path starts being read at
+    // once, on a thread of its own, and is taken at the next check of a database; written at the next flush.
+    void useFile(const QString& path);
+    // Writes what is kept to the file when a list was read since the last write. Never throws.
+    void flush();
+
 private:
     // The versions of `tables` as the last check read them; false when one is not known.
     bool versionsOf(const QStringList& tables, QList<qint64>& versions) const;
@@ -48,6 +57,9 @@ private:
     QString database_; // the connection and the database's own token the kept lists came from
     QHash<QString, qint64> versions_;
     QHash<QString, Kept> kept_;
+    std::unique_ptr<ListFile> file_;
+    bool fileRead_ = false; // the file was read for database_
+    bool dirty_ = false;    // a list was kept since the file was written
     bool checked_ = false;
     bool noVersions_ = false;
     int reads_ = 0;

@@ -1,6 +1,7 @@
 #include "service/rdm_cad_consumidor.h"
 
 #include "config/connection.h"
+#include "config/host_config.h"
 #include "config/logging.h"
 
 #include <QSqlDriver>
@@ -25,7 +26,20 @@ bool TrdmCadConsumidor::connected() const {
     return QSqlDatabase::contains(connectionName_) && adcCadConsumidor().isOpen();
 }
 
+void TrdmCadConsumidor::useListFile() {
+    QString path;
+    try {
+        if (const ListDirectory directory = listDirectory(); !directory.path.isEmpty())
+            path = directory.path + ListFile::fileName();
+    } catch (const ConfigError& e) {
+        // A wrong setting costs the kept file, not the call; the configuration check names it.
+        qCWarning(lcService, "%s: the lists are not kept on disk", e.what());
+    }
+    lists_.useFile(path);
+}
+
 void TrdmCadConsumidor::open() {
+    useListFile();
     // A driver may keep reporting a connection open after the server dropped it; only a statement tells.
     // Reading the list versions is that statement where the database keeps them: one round trip for both.
     if (connected()) {

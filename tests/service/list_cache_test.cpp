@@ -2,6 +2,7 @@
 #include "service_fixture.h"
 #include "test_databases.h"
 
+#include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <functional>
@@ -93,6 +94,36 @@ TEST_P(ListCacheTest, WithoutVersionsOrWithoutACheckEveryListIsReadAfresh) {
         EXPECT_TRUE(isPacket(getBairro(*service_)));
     }
     EXPECT_EQ(reads(), 4);
+}
+
+// The next process of the till starts from the lists this one kept on disk: nothing travels but what
+// changed, and what it serves equals a fresh read.
+TEST_P(ListCacheTest, ANewProcessStartsFromTheKeptFileAndReadsOnlyTheListThatChanged) {
+    insertFixtureData();
+    const auto readAll = [this](bool fresh = false) {
+        if (fresh)
+            service_->lists().suspend(); // nothing served from what is kept until the next check
+        else
+            service_->open(); // as each opening does: reads the versions
+        QList<ServiceResult> lists;
+        for (const ListCase& c : kCases)
+            lists << c.read(*service_);
+        return lists;
+    };
+    const QList<ServiceResult> first = readAll();
+    service_->lists().flush();
+    const QString name = service_->adcCadConsumidor().connectionName();
+    service_.reset(); // the process ends, its file written
+    const QString file = listDir_.filePath(ListFile::fileName());
+    EXPECT_EQ(QFileInfo(file).permissions(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+
+    service_ = std::make_unique<TrdmCadConsumidor>(name);
+    EXPECT_EQ(readAll(), first);
+    EXPECT_EQ(reads(), 0);
+    execElsewhere(QString::fromUtf8(kCases[3].change));
+    const QList<ServiceResult> changed = readAll();
+    EXPECT_EQ(reads(), 1);
+    EXPECT_EQ(changed, readAll(true)) << "a kept list differs from a fresh read";
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, ListCacheTest, ::testing::ValuesIn(backendLabels()), backendName);

@@ -16,6 +16,7 @@ void ServiceTest::SetUp() {
     }
     connectionString_ = freshDatabase(GetParam());
     qputenv("CADCONS_CONNECTION", connectionString_.toUtf8());
+    qputenv("CADCONS_CACHE_DIR", listDir_.path().toUtf8());
     static int n = 0;
     service_ = std::make_unique<TrdmCadConsumidor>(QStringLiteral("test-%1").arg(++n));
     service_->open();
@@ -26,6 +27,7 @@ void ServiceTest::SetUp() {
 void ServiceTest::TearDown() {
     service_.reset();
     qunsetenv("CADCONS_CONNECTION");
+    qunsetenv("CADCONS_CACHE_DIR");
 }
 
 void ServiceTest::exec(const QString& sql) {

@@ -6,6 +6,7 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <QTemporaryDir>
 #include <QVariant>
 #include <gtest/gtest.h>
 #include <memory>
@@ -13,7 +14,8 @@
 namespace cadcons::test {
 
 // A fresh database of one backend with the schema, a connected service object (service_), and
-// CADCONS_CONNECTION pointing at it. Tests add the rows they need.
+// CADCONS_CONNECTION pointing at it; the kept lists' file in a directory of the test's own
+// (CADCONS_CACHE_DIR, listDir_). Tests add the rows they need.
 class ServiceTest : public ::testing::TestWithParam<QString> {
 protected:
     void SetUp() override;
@@ -33,6 +35,7 @@ protected:
                         const QString& pais = QStringLiteral("0055"), const QString& uf = QStringLiteral("SP"),
                         const QString& municipio = QStringLiteral("0001"), const QString& tipo = QStringLiteral("01"));
 
+    QTemporaryDir listDir_;
     QString connectionString_;
     std::unique_ptr<TrdmCadConsumidor> service_;
 };

@@ -1,0 +1,129 @@
+#include "platform/packet_file.h"
+#include "qt_printers.h"
+#include "service/list_file.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <atomic>
+#include <functional>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <thread>
+
+namespace cadcons::test {
+namespace {
+
+DataPacket sample(int rows) {
+    DataPacket p;
+    p.fields = {{QStringLiteral("CODE"), FieldType::String, 10},
+                {QStringLiteral("NAME"), FieldType::WideString, 40},
+                {QStringLiteral("N"), FieldType::Int64},
+                {QStringLiteral("R"), FieldType::Float},
+                {QStringLiteral("WHEN"), FieldType::DateTime}};
+    for (int i = 0; i < rows; ++i)
+        p.rows << QVariantList{QStringLiteral("%1").arg(i / 3),
+                               i % 4 ? QStringLiteral("SÃO JOÃO ☃ %1").arg(i) : QVariant(), qint64(i) << 33, i / 7.0,
+                               QDateTime(QDate(2026, 12, 9), QTime(i % 24, 0))};
+    p.rows << QVariantList{QString(), QString(), QVariant(), QVariant(), QVariant()}; // nulls after values
+    return p;
+}
+
+TEST(BinaryPacket, ReadsBackExactlyAndRefusesEveryTruncation) {
+    const DataPacket packet = sample(50);
+    const QByteArray bytes = writePacketBinary(packet);
+    EXPECT_EQ(readPacketBinary(bytes, QStringLiteral("t")), packet);
+    for (qsizetype size = 0; size < bytes.size(); size += 7)
+        EXPECT_THROW(readPacketBinary(bytes.left(size), QStringLiteral("t")), PacketFileError) << size;
+    EXPECT_THROW(readPacketBinary(bytes + 'x', QStringLiteral("t")), PacketFileError);
+}
+
+void execOn(const QString& path, const char* sql) {
+    sqlite3* db = nullptr;
+    sqlite3_open(QFile::encodeName(path).constData(), &db);
+    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_close(db);
+}
+
+// A kept file that cannot be trusted gives no list, and the next save makes it whole again.
+TEST(ListFile, AFileThatCannotBeTrustedIsIgnoredAndWrittenAnew) {
+    const QList<ListFile::Entry> entries{{QStringLiteral("adqBairro"), {7}, sample(2000)},
+                                         {QStringLiteral("adqTipoVenda"), {}, sample(3)}};
+    const auto flip = [](const QString& path, qint64 at) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        f.seek(at >= 0 ? at : f.size() + at);
+        char c = 0;
+        f.getChar(&c);
+        f.seek(f.pos() - 1);
+        f.putChar(char(c ^ 0x5A));
+    };
+    const struct {
+        const char* fault;
+        std::function<void(const QString&)> damage;
+        const char* database;
+    } cases[] = {
+        {"truncated", [](const QString& p) { QFile::resize(p, QFileInfo(p).size() / 2); }, "DB-1"},
+        {"a byte changed inside a list", [&](const QString& p) { flip(p, -3000); }, "DB-1"},
+        {"the header damaged", [&](const QString& p) { flip(p, 20); }, "DB-1"},
+        {"an older format", [](const QString& p) { execOn(p, "UPDATE META SET VALUE = '0' WHERE NAME = 'FORMAT'"); },
+         "DB-1"},
+        {"a list's versions changed", [](const QString& p) { execOn(p, "UPDATE LISTS SET VERSIONS = '8'"); }, "DB-1"},
+        {"another database's", [](const QString&) {}, "DB-2"},
+        {"not a file", [](const QString& p) { QFile::remove(p), QDir().mkpath(p); }, "DB-1"},
+        {"not there", [](const QString& p) { QFile::remove(p); }, "DB-1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(ListFile::fileName());
+        ListFile file(path);
+        ASSERT_TRUE(file.save(QStringLiteral("DB-1"), entries));
+        EXPECT_EQ(QFile::permissions(path), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+        c.damage(path);
+        EXPECT_TRUE(file.load(QLatin1String(c.database)).isEmpty());
+        if (QFileInfo(path).isDir())
+            QDir(path).removeRecursively();
+        ASSERT_TRUE(file.save(QLatin1String(c.database), entries));
+        const QList<ListFile::Entry> again = file.load(QLatin1String(c.database));
+        ASSERT_EQ(again.size(), 2);
+        EXPECT_EQ(again[0].packet, entries[0].packet);
+        EXPECT_EQ(again[0].versions, entries[0].versions);
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{ListFile::fileName()}) << "a temporary left";
+    }
+    // A directory that cannot take the file: no file, and no error beyond the log.
+    QTemporaryDir dir;
+    QFile(dir.filePath(QStringLiteral("plain"))).open(QIODevice::WriteOnly);
+    EXPECT_FALSE(ListFile(dir.filePath(QStringLiteral("plain/lists.sqlite"))).save(QStringLiteral("DB-1"), entries));
+}
+
+// Two processes writing the file while a third reads it: every read sees one whole file.
+TEST(ListFile, WritersAndAReaderAtOnceNeverSeeHalfAFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(ListFile::fileName());
+    const QList<ListFile::Entry> a{{QStringLiteral("L"), {1}, sample(3000)}}, b{{QStringLiteral("L"), {2}, sample(10)}};
+    ListFile(path).save(QStringLiteral("DB"), a);
+    std::atomic<bool> done{false};
+    const auto writer = [&](const QList<ListFile::Entry>& entries) {
+        ListFile file(path);
+        for (int i = 0; i < 15; ++i)
+            EXPECT_TRUE(file.save(QStringLiteral("DB"), entries));
+    };
+    std::thread one(writer, a), two(writer, b);
+    std::thread reader([&] {
+        ListFile file(path);
+        while (!done) {
+            const QList<ListFile::Entry> read = file.load(QStringLiteral("DB"));
+            ASSERT_EQ(read.size(), 1);
+            EXPECT_EQ(read[0].packet, read[0].versions == QList<qint64>{1} ? a[0].packet : b[0].packet);
+        }
+    });
+    one.join();
+    two.join();
+    done = true;
+    reader.join();
+}
+
+} // namespace
+} // namespace cadcons::test
