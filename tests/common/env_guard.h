@@ -9,9 +9,9 @@
 class HostEnvironment {
 public:
     HostEnvironment() {
-        for (const char* name :
-             {"CADCONS_HOST_DIR", "CADCONS_CONNECTION", "CADCONS_CRYPTO_KEY", "CADCONS_CRYPTO_KEY_FILE",
-              "CADCONS_CENTRAL_CONNECTION", "CADCONS_CEP_URL", "CADCONS_LANGUAGE", "CADCONS_HOST_ENCODING"}) {
+        for (const char* name : {"CADCONS_HOST_DIR", "CADCONS_CONNECTION", "CADCONS_CRYPTO_KEY",
+                                 "CADCONS_CRYPTO_KEY_FILE", "CADCONS_CENTRAL_CONNECTION", "CADCONS_CEP_URL",
+                                 "CADCONS_LANGUAGE", "CADCONS_HOST_ENCODING", "CADCONS_CACHE_DIR"}) {
             saved_[name] = qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt;
             qunsetenv(name);
         }

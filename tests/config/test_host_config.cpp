@@ -36,7 +36,8 @@ TEST(HostConfigTest, WrongSettingsAreNamedWithWhatWasExpected) {
     const std::vector<ConfigCase> cases = {
         {"a sound file",
          "[database]\nconnection=Provider=QSQLITE;Data Source=/tmp/x.db\n[cep]\nurl=https://cep.example/\n"
-         "[screen]\nlanguage=en\n[host]\nencoding=Windows-1252\n; a comment\n# another\n",
+         "[screen]\nlanguage=en\n[host]\nencoding=Windows-1252\n[cache]\ndir=/tmp\nenabled=No\n; a comment\n# "
+         "another\n",
          {},
          {}},
         {"typo in a name",
@@ -71,6 +72,11 @@ TEST(HostConfigTest, WrongSettingsAreNamedWithWhatWasExpected) {
          "[host]\nencoding=utf-8\n",
          {{"CADCONS_HOST_ENCODING", "cp1252"}},
          {"CADCONS_HOST_ENCODING", "utf-8 or windows-1252"}},
+        {"kept lists switched by neither yes nor no", "[cache]\nenabled=maybe\n", {}, {"[cache] enabled", "maybe"}},
+        {"kept lists in a directory that is none",
+         "[cache]\ndir=/nonexistent/lists\n",
+         {},
+         {"[cache] dir", "/nonexistent/lists", "not a directory"}},
         {"a missing host directory",
          "",
          {{"CADCONS_HOST_DIR", "/nonexistent/till/"}},

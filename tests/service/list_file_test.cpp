@@ -7,10 +7,13 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <atomic>
+#include <csignal>
 #include <functional>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 namespace cadcons::test {
 namespace {
@@ -123,6 +126,28 @@ TEST(ListFile, WritersAndAReaderAtOnceNeverSeeHalfAFile) {
     two.join();
     done = true;
     reader.join();
+}
+
+// A writer killed at any moment leaves the file it replaces whole: the next process finds one list or the
+// other, never a part, and the temporary it left is no list.
+TEST(ListFile, AWriterKilledAtAnyMomentLeavesAWholeFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(ListFile::fileName());
+    const QList<ListFile::Entry> a{{QStringLiteral("L"), {1}, sample(20000)}}, b{{QStringLiteral("L"), {2}, sample(5)}};
+    ASSERT_TRUE(ListFile(path).save(QStringLiteral("DB"), a));
+    for (int round = 0; round < 20; ++round) {
+        const pid_t child = fork();
+        if (child == 0) {
+            for (ListFile file(path);;)
+                file.save(QStringLiteral("DB"), round % 2 ? a : b);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(3 + round * 7 % 40));
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        const QList<ListFile::Entry> read = ListFile(path).load(QStringLiteral("DB"));
+        ASSERT_EQ(read.size(), 1) << round;
+        EXPECT_EQ(read[0].packet, read[0].versions == QList<qint64>{1} ? a[0].packet : b[0].packet);
+    }
 }
 
 } // namespace
