@@ -9,6 +9,7 @@
 #include "config/connection.h"
 #include "routines/utility.h"
 #include "service/consumer_table.h"
+#include "service/list_file.h"
 #include "service/rdm_cad_consumidor.h"
 
 #include <QElapsedTimer>
@@ -359,6 +360,55 @@ TEST_P(CutLink, ConfirmCutAtAnyByteNeverHalfWritesNorDoublesAndTheNextConfirmSav
                 f.secondTouch, qint64(clock.elapsed()));
     for (const auto& [text, n] : f.messages)
         std::printf("[ figures  ] %d x %s\n", n, text.toUtf8().constData());
+}
+
+// The link dropping at any byte of an opening that reads every list anew: no part of a list is kept, in
+// memory or in the till's file, and the next opening serves every list whole.
+TEST_P(CutLink, ListReadsCutAtAnyByteKeepNoPartOfAList) {
+    const QString file = hostDir() + ListFile::fileName();
+    const auto kept = [&file] {
+        std::map<QString, DataPacket> lists;
+        for (ListFile::Entry& entry : ListFile::readFile(file).entries)
+            lists[entry.key] = std::move(entry.packet);
+        return lists;
+    };
+    // False when the opening failed (thrown, or told the operator).
+    const auto openTolerant = [this] {
+        messages.clear();
+        try {
+            open({}, {}, QStringLiteral("B"));
+        } catch (const std::exception&) {
+            return false;
+        }
+        return messages.isEmpty();
+    };
+    const auto changeEveryList = [this] {
+        exec(QStringLiteral("UPDATE LISTVERSION SET VERSION = VERSION + 1 WHERE TABLENAME <> 'DATABASE'"));
+    };
+    open({}, {}, QStringLiteral("B"));
+    const std::map<QString, DataPacket> whole = kept();
+    ASSERT_EQ(whole.size(), 9u);
+    changeEveryList();
+    const qint64 server = bytesOf([&] { open({}, {}, QStringLiteral("B")); }).second;
+    QRandomGenerator random(seed());
+    int failed = 0;
+    const int n = std::max(2, runs(GetParam()) / 10);
+    for (int run = 0; run < n; ++run) {
+        const qint64 k = qint64(random.bounded(quint64(server)));
+        SCOPED_TRACE(QStringLiteral("run %1: cut server %2 of %3").arg(run).arg(k).arg(server).toStdString());
+        changeEveryList();
+        proxy_->command(QStringLiteral("cut server %1").arg(k));
+        proxy_->counts();
+        failed += openTolerant() ? 0 : 1;
+        for (const auto& [key, packet] : kept())
+            EXPECT_EQ(packet, whole.at(key)) << key.toStdString();
+        EXPECT_TRUE(openTolerant()) << messageTexts().join(u'|').toStdString(); // the link whole again
+        EXPECT_EQ(kept(), whole);
+        EXPECT_EQ(form->registration().lists.cdsBairro.data(), whole.at(QStringLiteral("adqBairro")));
+    }
+    std::printf("[ link cut ] an opening reading every list moves %lld server bytes; %d of %d cut openings failed\n",
+                server, failed, n);
+    EXPECT_GT(failed, 0) << "no cut fell inside an opening";
 }
 
 // The commit reaches the server, its answer is cut, and no new session is taken until the operator
