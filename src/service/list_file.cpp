@@ -67,9 +67,12 @@ struct Refused {
 class File {
 public:
     File(const QString& path, int flags) {
-        const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db_, flags, nullptr);
-        if (rc != SQLITE_OK)
-            fail();
+        if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db_, flags, nullptr) != SQLITE_OK) {
+            // A handle that failed to open is still a handle: closed here, since no destructor will run.
+            const Refused refused{db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QStringLiteral("out of memory")};
+            sqlite3_close_v2(db_);
+            throw refused;
+        }
         sqlite3_busy_timeout(db_, 2000);
     }
     ~File() { sqlite3_close_v2(db_); }
