@@ -905,8 +905,9 @@ DataPacket readPacketBinary(const QByteArray& bytes, const QString& source) {
         packet.fields << field;
     }
     const qint64 rowCount = in.number<qint64>();
-    // Every value takes at least its tag byte, so the count cannot exceed what is there.
-    if (rowCount < 0 || (fieldCount > 0 && rowCount * fieldCount > bytes.size()) ||
+    // Every value takes at least its tag byte, so the count cannot exceed what is there. Bounded first, so
+    // that the products below cannot overflow.
+    if (rowCount < 0 || rowCount > kMaxPacketCells || (fieldCount > 0 && rowCount * fieldCount > bytes.size()) ||
         rowCount * std::max(fieldCount, 1) > kMaxPacketCells)
         in.fail(QStringLiteral("declares %1 rows").arg(rowCount));
     packet.rows.reserve(rowCount);
