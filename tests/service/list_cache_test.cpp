@@ -112,12 +112,10 @@ TEST_P(ListCacheTest, ANewProcessStartsFromTheKeptFileAndReadsOnlyTheListThatCha
     };
     const QList<ServiceResult> first = readAll();
     service_->lists().flush();
-    const QString name = service_->adcCadConsumidor().connectionName();
-    service_.reset(); // the process ends, its file written
     const QString file = listDir_.filePath(ListFile::fileName());
     EXPECT_EQ(QFileInfo(file).permissions(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
 
-    service_ = std::make_unique<TrdmCadConsumidor>(name);
+    service_ = std::make_unique<TrdmCadConsumidor>(QStringLiteral("next-process")); // the next process
     EXPECT_EQ(readAll(), first);
     EXPECT_EQ(reads(), 0);
     execElsewhere(QString::fromUtf8(kCases[3].change));

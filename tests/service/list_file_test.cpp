@@ -44,8 +44,7 @@ TEST(BinaryPacket, ReadsBackExactlyAndRefusesEveryTruncation) {
 
 void execOn(const QString& path, const char* sql) {
     sqlite3* db = nullptr;
-    sqlite3_open(QFile::encodeName(path).constData(), &db);
-    EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    EXPECT_EQ(sqlite3_open(QFile::encodeName(path).constData(), &db) | sqlite3_exec(db, sql, 0, 0, 0), SQLITE_OK);
     sqlite3_close(db);
 }
 
@@ -53,14 +52,13 @@ void execOn(const QString& path, const char* sql) {
 TEST(ListFile, AFileThatCannotBeTrustedIsIgnoredAndWrittenAnew) {
     const QList<ListFile::Entry> entries{{QStringLiteral("adqBairro"), {7}, sample(2000)},
                                          {QStringLiteral("adqTipoVenda"), {}, sample(3)}};
-    const auto flip = [](const QString& path, qint64 at) {
+    const auto flip = [](const QString& path, qint64 at) { // the byte at `at` (from the end when negative)
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-        f.seek(at >= 0 ? at : f.size() + at);
-        char c = 0;
-        f.getChar(&c);
-        f.seek(f.pos() - 1);
-        f.putChar(char(c ^ 0x5A));
+        const qint64 where = at >= 0 ? at : f.size() + at;
+        f.seek(where);
+        const char c = f.read(1).at(0);
+        f.seek(where), f.putChar(char(c ^ 0x5A));
     };
     const struct {
         const char* fault;
