@@ -412,9 +412,8 @@ template <typename F> void guarded(benchmark::State& state, F&& body) {
 // Where the opening finds its lists. Kept: in the process, unchanged. Changed: the tables behind them changed
 // since the last opening, so every kept one is read again. KeptFile and NoFile: the first opening of a new
 // process (a data service of its own, connecting), with the till's kept file current, or with none (it then
-// reads every list, and writes the file). KeptFileRead: the same with the file read while the host started
-// (as the module starts reading it when it is loaded), before the first opening.
-enum class Lists { Kept, Changed, KeptFile, KeptFileRead, NoFile };
+// reads every list, and writes the file).
+enum class Lists { Kept, Changed, KeptFile, NoFile };
 
 // From the call to the form on screen: the form made, initialized as the entry point does it, shown and
 // painted. A new consumer: mode "B" and no code, as a till registers one; an existing one: its code.
@@ -438,10 +437,6 @@ void InicializaForm(benchmark::State& state, Backend* b, bool existing, Lists li
             std::unique_ptr<QTemporaryDir> noFile;
             if (newProcess)
                 own = std::make_unique<TrdmCadConsumidor>(QStringLiteral("bench-new-process"));
-            if (lists == Lists::KeptFileRead) {
-                own->useListFile();
-                QThread::msleep(300); // the host starting up
-            }
             if (lists == Lists::NoFile) {
                 noFile = std::make_unique<QTemporaryDir>();
                 qputenv("CADCONS_CACHE_DIR", noFile->path().toUtf8());
@@ -792,7 +787,6 @@ int main(int argc, char** argv) {
         add("InicializaForm/existing", InicializaForm, true, Lists::Kept);
         add("InicializaForm/changedLists/existing", InicializaForm, true, Lists::Changed);
         add("InicializaForm/newProcess/keptFile/existing", InicializaForm, true, Lists::KeptFile);
-        add("InicializaForm/newProcess/keptFileRead/existing", InicializaForm, true, Lists::KeptFileRead);
         add("InicializaForm/newProcess/noFile/existing", InicializaForm, true, Lists::NoFile);
         add("Confirm/new", ConfirmNew);
         add("Confirm/existing", ConfirmExisting);

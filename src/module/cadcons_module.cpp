@@ -13,8 +13,6 @@ CadConsModule::~CadConsModule() = default;
 
 void CadConsModule::start() {
     stDsDirCad_ = hostDirectory();
-    // The till's kept lists are read while the host starts up, not when the operator waits.
-    service().useListFile();
 }
 
 CadConsModule& CadConsModule::instance() {

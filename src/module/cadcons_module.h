@@ -17,8 +17,7 @@ public:
     // (the connection's driver) may be gone by the time a static would be.
     static CadConsModule& instance();
 
-    // Module start: records the host directory, as the module finds it when loaded, and starts reading the
-    // till's kept lists.
+    // Module start: records the host directory, as the module finds it when loaded.
     void start();
     // stDsDirCad: the host directory recorded at the start, with its trailing "/".
     const QString& hostDirectory() const { return stDsDirCad_; }

@@ -67,7 +67,6 @@ void ListCache::useFile(const QString& path) {
     if (file_ && file_->path() == path)
         return;
     file_ = std::make_unique<ListFile>(path);
-    file_->prefetch();
     fileRead_ = false;
     dirty_ = !kept_.isEmpty();
 }

@@ -40,8 +40,8 @@ public:
     // How many lists came from the database rather than from what is kept.
     int readsFromDatabase() const { return reads_; }
 
-    // Keeps the lists in the file at `path` from now on ("" for none). A new path starts being read at
-    // once, on a thread of its own, and is taken at the next check of a database; written at the next flush.
+    // Keeps the lists in the file at `path` from now on ("" for none). A new path is read at the next check
+    // of a database, and written at the next flush.
     void useFile(const QString& path);
     // Writes what is kept to the file when a list was read since the last write. Never throws.
     void flush();

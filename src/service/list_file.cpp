@@ -62,8 +62,8 @@ struct Refused {
     QString why;
 };
 
-// The file through SQLite's own interface: no Qt driver, so it serves on any thread and before the host
-// has made its application object.
+// The file through SQLite's own interface: no Qt driver, and no connection name to keep apart from the
+// host's own.
 class File {
 public:
     File(const QString& path, int flags) {
@@ -214,18 +214,8 @@ ListFile::Contents ListFile::readFile(const QString& path) {
     return {};
 }
 
-ListFile::~ListFile() {
-    if (read_.valid())
-        read_.wait();
-}
-
-void ListFile::prefetch() {
-    if (!read_.valid())
-        read_ = std::async(std::launch::async, &ListFile::readFile, path_);
-}
-
 QList<ListFile::Entry> ListFile::load(const QString& database) {
-    Contents contents = read_.valid() ? read_.get() : readFile(path_);
+    Contents contents = readFile(path_);
     if (contents.database.isEmpty())
         return {};
     if (contents.database != database) {

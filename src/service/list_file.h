@@ -4,7 +4,6 @@
 
 #include <QList>
 #include <QString>
-#include <future>
 
 namespace cadcons {
 
@@ -28,7 +27,7 @@ public:
 
     explicit ListFile(QString path)
         : path_(std::move(path)) {}
-    ~ListFile();
+    ~ListFile() = default;
     ListFile(const ListFile&) = delete;
     ListFile& operator=(const ListFile&) = delete;
     const QString& path() const { return path_; }
@@ -38,10 +37,8 @@ public:
         QString database;
         QList<Entry> entries;
     };
-    // Reads the file at `path`; any thread, no Qt application needed.
+    // Reads the file at `path`; no Qt application needed.
     static Contents readFile(const QString& path);
-    // Starts reading the file on a thread of its own; the next load() takes what it read.
-    void prefetch();
     // The lists kept for `database` (the identity ListCache gives it); empty when there are none to trust.
     QList<Entry> load(const QString& database);
     // Replaces what is kept with `entries` of `database`. False when the file could not be written.
@@ -53,7 +50,6 @@ public:
 private:
     QString path_;
     bool toldUnwritable_ = false;
-    std::future<Contents> read_;
 };
 
 } // namespace cadcons

@@ -70,15 +70,14 @@ public:
 
     // The reference lists this process has read, kept between openings.
     ListCache& lists() { return lists_; }
-    // Starts reading the till's kept lists, where the host configuration says they are, so that the first
-    // opening finds them read (the module does it when it is loaded).
-    void useListFile();
     // The save whose commit answer was lost, until settleUncertainSave has told what became of it.
     std::optional<UncertainSave>& uncertainSave() { return uncertainSave_; }
     const std::optional<UncertainSave>& uncertainSave() const { return uncertainSave_; }
 
 private:
     bool answers() const;
+    // The till's kept lists' file, where the host configuration says now.
+    void useListFile();
     void closeConnection();
 
     QString connectionName_;
