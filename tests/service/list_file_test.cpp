@@ -93,32 +93,35 @@ TEST(ListFile, AFileThatCannotBeTrustedIsIgnoredAndWrittenAnew) {
         EXPECT_EQ(again[0].versions, entries[0].versions);
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{ListFile::fileName()}) << "a temporary left";
     }
-    // A directory that cannot take the file: no file, and no error beyond the log.
-    QTemporaryDir dir;
-    QFile(dir.filePath(QStringLiteral("plain"))).open(QIODevice::WriteOnly);
-    EXPECT_FALSE(ListFile(dir.filePath(QStringLiteral("plain/lists.sqlite"))).save(QStringLiteral("DB-1"), entries));
+    // A directory that cannot take the file (it is no directory): no file, and no error beyond the log.
+    EXPECT_FALSE(ListFile(QStringLiteral("/dev/null/lists.sqlite")).save(QStringLiteral("DB-1"), entries));
 }
 
-// Two processes writing the file while a third reads it: every read sees one whole file.
-TEST(ListFile, WritersAndAReaderAtOnceNeverSeeHalfAFile) {
+// Two forms of one list, and a file that must hold one of them whole whenever it is read.
+class TwoLists : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(ListFile(path).save(QStringLiteral("DB"), a)); }
+    void expectOneWhole() const {
+        const QList<ListFile::Entry> read = ListFile(path).load(QStringLiteral("DB"));
+        ASSERT_EQ(read.size(), 1);
+        EXPECT_EQ(read[0].packet, read[0].versions == QList<qint64>{1} ? a[0].packet : b[0].packet);
+    }
     QTemporaryDir dir;
     const QString path = dir.filePath(ListFile::fileName());
-    const QList<ListFile::Entry> a{{QStringLiteral("L"), {1}, sample(3000)}}, b{{QStringLiteral("L"), {2}, sample(10)}};
-    ListFile(path).save(QStringLiteral("DB"), a);
+    const QList<ListFile::Entry> a{{QStringLiteral("L"), {1}, sample(20000)}}, b{{QStringLiteral("L"), {2}, sample(5)}};
+};
+
+// Two processes writing the file while a third reads it: every read sees one whole file.
+TEST_F(TwoLists, WritersAndAReaderAtOnceNeverSeeHalfAFile) {
     std::atomic<bool> done{false};
     const auto writer = [&](const QList<ListFile::Entry>& entries) {
         ListFile file(path);
         for (int i = 0; i < 15; ++i)
             EXPECT_TRUE(file.save(QStringLiteral("DB"), entries));
     };
-    std::thread one(writer, a), two(writer, b);
-    std::thread reader([&] {
-        ListFile file(path);
-        while (!done) {
-            const QList<ListFile::Entry> read = file.load(QStringLiteral("DB"));
-            ASSERT_EQ(read.size(), 1);
-            EXPECT_EQ(read[0].packet, read[0].versions == QList<qint64>{1} ? a[0].packet : b[0].packet);
-        }
+    std::thread one(writer, a), two(writer, b), reader([&] {
+        while (!done)
+            expectOneWhole();
     });
     one.join();
     two.join();
@@ -128,12 +131,9 @@ TEST(ListFile, WritersAndAReaderAtOnceNeverSeeHalfAFile) {
 
 // A writer killed at any moment leaves the file it replaces whole: the next process finds one list or the
 // other, never a part, and the temporary it left is no list.
-TEST(ListFile, AWriterKilledAtAnyMomentLeavesAWholeFile) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(ListFile::fileName());
-    const QList<ListFile::Entry> a{{QStringLiteral("L"), {1}, sample(20000)}}, b{{QStringLiteral("L"), {2}, sample(5)}};
-    ASSERT_TRUE(ListFile(path).save(QStringLiteral("DB"), a));
+TEST_F(TwoLists, AWriterKilledAtAnyMomentLeavesAWholeFile) {
     for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE(round);
         const pid_t child = fork();
         if (child == 0) {
             for (ListFile file(path);;)
@@ -142,9 +142,7 @@ TEST(ListFile, AWriterKilledAtAnyMomentLeavesAWholeFile) {
         std::this_thread::sleep_for(std::chrono::milliseconds(3 + round * 7 % 40));
         kill(child, SIGKILL);
         waitpid(child, nullptr, 0);
-        const QList<ListFile::Entry> read = ListFile(path).load(QStringLiteral("DB"));
-        ASSERT_EQ(read.size(), 1) << round;
-        EXPECT_EQ(read[0].packet, read[0].versions == QList<qint64>{1} ? a[0].packet : b[0].packet);
+        expectOneWhole();
     }
 }
 
