@@ -39,7 +39,6 @@ void TrdmCadConsumidor::useListFile() {
 }
 
 void TrdmCadConsumidor::open() {
-    useListFile();
     // A driver may keep reporting a connection open after the server dropped it; only a statement tells.
     // Reading the list versions is that statement where the database keeps them: one round trip for both.
     if (connected()) {
@@ -65,6 +64,8 @@ void TrdmCadConsumidor::open() {
                                   << db.userName();
     }
     lists_.connectionMade();
+    // Where the lists are kept is read with the rest of the configuration, when the connection is made.
+    useListFile();
     lists_.check(adcCadConsumidor());
     suspect_ = false;
 }
