@@ -26,8 +26,10 @@ TEST_P(ServerStops, MidSaveTheOperatorIsToldNothingIsWrittenAndTheConfirmAfterTh
     messages.clear();
     ServerBack back;
     {
+        // Immediate: a fast stop ends the lock holder first, and on a loaded machine the save may take the
+        // lock and commit before its own session is told to end.
         FaultDuringSave fault(qEnvironmentVariable("CADCONS_CONNECTION"),
-                              [](QSqlDatabase&, qint64) { EXPECT_TRUE(serverControl("stop")); });
+                              [](QSqlDatabase&, qint64) { EXPECT_TRUE(serverControl("kill")); });
         ASSERT_EQ(fault.lockError(), "");
         confirm();
         EXPECT_TRUE(fault.join()) << "the save never waited on the table";
@@ -35,7 +37,7 @@ TEST_P(ServerStops, MidSaveTheOperatorIsToldNothingIsWrittenAndTheConfirmAfterTh
     ASSERT_EQ(messages.size(), 1) << messageTexts().join(u'|').toStdString();
     EXPECT_EQ(messages[0].kind, kMsgErro);
     // The server's own notice, or, when the socket closed before libpq read it, libpq's.
-    EXPECT_TRUE(messages[0].text.contains(QLatin1String("terminating connection due to administrator command")) ||
+    EXPECT_TRUE(messages[0].text.contains(QLatin1String("terminating connection due to immediate shutdown")) ||
                 messages[0].text.contains(QLatin1String("server closed the connection unexpectedly")))
         << messages[0].text.toStdString();
     EXPECT_TRUE(formOpen());
