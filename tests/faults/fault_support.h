@@ -42,7 +42,7 @@ QStringList fieldTexts(const TfrmCadastroConsumidor& form);
 // Sessions the server ended are opened again; only the test's own (the service is left alone).
 void reconnectTestSessions();
 
-// Runs `$CADCONS_TEST_PG_CTL stop|start`; false when it failed.
+// Runs `$CADCONS_TEST_PG_CTL stop|kill|start`; false when it failed.
 bool serverControl(const char* action);
 
 // The process id of the service's own session.
