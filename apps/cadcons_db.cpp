@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <unistd.h>
 
 using namespace cadcons;
@@ -38,6 +39,13 @@ Commands:
                 --consumers N       1000000
               Progress goes to standard error: a bar on a terminal, otherwise
               a line at every tenth.
+  trim-list-changes
+              trim the log of changed list rows that lets tills read only
+              what changed; tills whose lists are older than what is left
+              read those lists whole. For a scheduled job. Options (at least
+              one):
+                --days N            remove what is older than N days
+                --versions N        keep the last N versions of each list
 
 The connection string comes from --connection, else CADCONS_CONNECTION, else the
 host configuration (cadcons.ini in the host directory), else an SQLite file
@@ -50,20 +58,16 @@ cadcons.db in the host directory. Examples:
 const char* const kTables[] = {"PAIS",     "ESTADO",  "MUNICIPIO", "BAIRRO",    "CEP",
                                "TIPOCONS", "CLIENTE", "PARAVEND",  "CONSUMIDOR"};
 
-ScaleOptions takeScaleOptions(QStringList& args) {
-    ScaleOptions options;
-    const struct {
-        const char* name;
-        qint64 ScaleOptions::*wide;
-        int ScaleOptions::*narrow;
-    } known[] = {
-        {"--states", nullptr, &ScaleOptions::states},
-        {"--cities", nullptr, &ScaleOptions::cities},
-        {"--neighbourhoods", nullptr, &ScaleOptions::neighbourhoods},
-        {"--ceps", &ScaleOptions::ceps, nullptr},
-        {"--customers", nullptr, &ScaleOptions::customers},
-        {"--consumers", &ScaleOptions::consumers, nullptr},
-    };
+// A numeric option of a command, with the largest value it takes.
+struct NumberOption {
+    const char* name;
+    qint64 largest;
+    std::function<void(qint64)> set;
+};
+
+// Takes the command's options from `args`, as --name N or --name=N; anything else starting with -- is
+// refused.
+void takeNumberOptions(QStringList& args, const QList<NumberOption>& known) {
     for (qsizetype i = 0; i < args.size();) {
         const QString arg = args[i];
         if (!arg.startsWith(QLatin1String("--"))) {
@@ -72,9 +76,9 @@ ScaleOptions takeScaleOptions(QStringList& args) {
         }
         const qsizetype eq = arg.indexOf(u'=');
         const QString name = eq < 0 ? arg : arg.left(eq);
-        const auto option = std::find_if(std::begin(known), std::end(known),
-                                         [&](const auto& k) { return name == QLatin1String(k.name); });
-        if (option == std::end(known))
+        const auto option = std::find_if(known.cbegin(), known.cend(),
+                                         [&](const NumberOption& k) { return name == QLatin1String(k.name); });
+        if (option == known.cend())
             throw cli::UsageError(("unknown option " + name).toStdString());
         QString value;
         if (eq >= 0) {
@@ -88,13 +92,41 @@ ScaleOptions takeScaleOptions(QStringList& args) {
         }
         bool ok = false;
         const qint64 n = value.toLongLong(&ok);
-        if (!ok || n < 0 || (option->narrow && n > std::numeric_limits<int>::max()))
+        if (!ok || n < 0 || n > option->largest)
             throw cli::UsageError((name + " needs a number, not \"" + value + "\"").toStdString());
-        if (option->wide)
-            options.*(option->wide) = n;
-        else
-            options.*(option->narrow) = static_cast<int>(n);
+        option->set(n);
     }
+}
+
+ScaleOptions takeScaleOptions(QStringList& args) {
+    ScaleOptions options;
+    const qint64 wide = std::numeric_limits<qint64>::max(), narrow = std::numeric_limits<int>::max();
+    const auto count = [](int& to) { return [&to](qint64 n) { to = static_cast<int>(n); }; };
+    takeNumberOptions(args, {
+                                {"--states", narrow, count(options.states)},
+                                {"--cities", narrow, count(options.cities)},
+                                {"--neighbourhoods", narrow, count(options.neighbourhoods)},
+                                {"--ceps", wide, [&](qint64 n) { options.ceps = n; }},
+                                {"--customers", narrow, count(options.customers)},
+                                {"--consumers", wide, [&](qint64 n) { options.consumers = n; }},
+                            });
+    return options;
+}
+
+struct TrimOptions {
+    std::optional<int> days;
+    std::optional<qint64> versions;
+};
+
+TrimOptions takeTrimOptions(QStringList& args) {
+    TrimOptions options;
+    takeNumberOptions(args,
+                      {
+                          {"--days", 100000, [&](qint64 n) { options.days = static_cast<int>(n); }},
+                          {"--versions", std::numeric_limits<qint64>::max(), [&](qint64 n) { options.versions = n; }},
+                      });
+    if (!options.days && !options.versions)
+        throw cli::UsageError("trim-list-changes needs --days or --versions");
     return options;
 }
 
@@ -174,12 +206,14 @@ int main(int argc, char** argv) {
         }
         cli::takeConnectionOption(args);
         const bool scale = args.contains(QLatin1String("seed-scale"));
+        const bool trim = args.contains(QLatin1String("trim-list-changes"));
         const ScaleOptions scaleOptions = scale ? takeScaleOptions(args) : ScaleOptions();
+        const TrimOptions trimOptions = trim ? takeTrimOptions(args) : TrimOptions();
         if (args.size() != 1)
             throw cli::UsageError(args.isEmpty() ? "a command is needed" : "exactly one command is expected");
         const QString command = args.first();
         if (command != QLatin1String("init") && command != QLatin1String("seed-demo") &&
-            command != QLatin1String("seed-scale"))
+            command != QLatin1String("seed-scale") && command != QLatin1String("trim-list-changes"))
             throw cli::UsageError(("unknown command " + command).toStdString());
 
         TrdmCadConsumidor service;
@@ -190,6 +224,9 @@ int main(int argc, char** argv) {
                 createSchema(db);
             } else if (command == QLatin1String("seed-demo")) {
                 seedDemo(db);
+            } else if (trim) {
+                const qint64 removed = trimListChanges(db, trimOptions.days, trimOptions.versions);
+                cli::out(QStringLiteral("%1 list changes removed\n").arg(removed));
             } else {
                 prepareForScale(db);
                 ProgressReport report;

@@ -2,6 +2,8 @@
 
 #include "config/logging.h"
 
+#include <QRegularExpression>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
@@ -11,48 +13,220 @@ namespace cadcons {
 namespace {
 
 const QString kDatabaseRow = QStringLiteral("DATABASE");
+const QChar kSeparator(0x1F);
+constexpr int kKeyColumns = 4; // LISTCHANGE's K1 to K4
+constexpr int kFirstData = 2 + kKeyColumns;
 
 QString connectionIdentity(const QSqlDatabase& db) {
     return QStringList{db.driverName(), db.hostName(), QString::number(db.port()), db.databaseName(), db.userName()}
-        .join(QChar(0x1F));
+        .join(kSeparator);
+}
+
+// The lists read whole from one table, with no value bound, whose rows the change log can name.
+struct ChangingList {
+    const char* key;
+    const char* table;
+    QStringList keyColumns;
+};
+const ChangingList kChangingLists[] = {
+    {"adqPais", "PAIS", {QStringLiteral("CDPAIS")}},
+    {"adqEstado", "ESTADO", {QStringLiteral("CDPAIS"), QStringLiteral("SGESTADO")}},
+    {"adqMunicipio",
+     "MUNICIPIO",
+     {QStringLiteral("CDPAIS"), QStringLiteral("SGESTADO"), QStringLiteral("CDMUNICIPIO")}},
+    {"adqBairro",
+     "BAIRRO",
+     {QStringLiteral("CDPAIS"), QStringLiteral("SGESTADO"), QStringLiteral("CDMUNICIPIO"), QStringLiteral("CDBAIRRO")}},
+    {"adqTipoCons", "TIPOCONS", {QStringLiteral("CDTIPOCONS")}},
+};
+
+bool isText(FieldType type) {
+    return type == FieldType::String || type == FieldType::WideString || type == FieldType::Memo;
+}
+
+// A kept list's column names go into the statement: only plain names do (the file could be another's).
+bool plainName(const QString& name) {
+    static const QRegularExpression plain(QStringLiteral("^[A-Z][A-Z0-9_]{0,29}$"));
+    return plain.match(name).hasMatch();
+}
+
+QString keyText(const QVariantList& row, const QList<int>& columns) {
+    QStringList key;
+    for (const int column : columns)
+        key << row.value(column).toString();
+    return key.join(kSeparator);
 }
 
 } // namespace
+
+QList<ListCache::ChangeRead> ListCache::changeReads(const QString& connection) const {
+    QList<ChangeRead> reads;
+    if (noChangeLog_ || !database_.startsWith(connection + kSeparator))
+        return reads;
+    for (const ChangingList& list : kChangingLists) {
+        const auto kept = kept_.constFind(QLatin1String(list.key));
+        if (kept == kept_.cend() || kept->versions.size() != 1)
+            continue;
+        ChangeRead read{QLatin1String(list.key), QLatin1String(list.table), list.keyColumns, {}, kept->versions[0]};
+        bool usable = true;
+        for (const FieldDef& field : kept->packet.fields) {
+            usable = usable && isText(field.type) && plainName(field.name);
+            read.columns << field.name;
+        }
+        for (const QString& column : list.keyColumns)
+            usable = usable && read.columns.contains(column);
+        if (usable)
+            reads << read;
+    }
+    return reads;
+}
+
+bool ListCache::merge(const ChangeRead& read, qint64 version, const QList<QVariantList>& changes, int offset) {
+    Kept& kept = kept_[read.key];
+    QList<int> keptKey;
+    for (const QString& column : read.keyColumns)
+        keptKey << read.columns.indexOf(column);
+    QList<int> changeKey;
+    for (int i = 0; i < read.keyColumns.size(); ++i)
+        changeKey << 2 + i;
+    // A key still in the table takes the place its row had (a renamed neighbourhood stays where it was
+    // in the list); a new one goes last; one no longer there goes.
+    QHash<QString, QVariantList> current;
+    QSet<QString> changed;
+    for (const QVariantList& change : changes) {
+        if (change.value(2).isNull())
+            return false; // the log does not reach back to the list's version
+        const QString key = keyText(change, changeKey);
+        changed.insert(key);
+        if (change.value(offset + keptKey[0]).isNull())
+            continue;
+        QVariantList row;
+        for (int i = 0; i < read.columns.size(); ++i) {
+            const QVariant value = change.value(offset + i);
+            row << (value.isNull() ? QVariant() : QVariant(value.toString()));
+        }
+        current.insert(key, std::move(row));
+    }
+    QList<QVariantList> rows;
+    rows.reserve(kept.packet.rows.size() + current.size());
+    for (QVariantList& row : kept.packet.rows) {
+        const QString key = keyText(row, keptKey);
+        if (!changed.contains(key))
+            rows << std::move(row);
+        else if (const auto it = current.find(key); it != current.end())
+            rows << std::move(*it), current.erase(it);
+    }
+    for (const QVariantList& change : changes) // in the order the statement gave them
+        if (const auto it = current.find(keyText(change, changeKey)); it != current.end())
+            rows << std::move(*it), current.erase(it);
+    kept.packet.rows = std::move(rows);
+    kept.versions = {version};
+    qCDebug(lcService, "%s: %lld changed keys brought from the database", qUtf8Printable(read.key),
+            qlonglong(changed.size()));
+    return true;
+}
 
 bool ListCache::check(const QSqlDatabase& db) {
     checked_ = false;
     if (noVersions_)
         return false;
+    const QString connection = connectionIdentity(db);
+    if (file_ && !fileRead_) {
+        // A new process, or a file newly named: start from what the till kept, at this connection.
+        fileRead_ = true;
+        ListFile::Contents contents = file_->loadAt(connection);
+        if (!contents.database.isEmpty()) {
+            if (contents.database != database_) {
+                kept_.clear();
+                database_ = contents.database;
+            }
+            for (ListFile::Entry& entry : contents.entries) {
+                if (!kept_.contains(entry.key))
+                    kept_.insert(entry.key, Kept{entry.versions, std::move(entry.packet)});
+            }
+        }
+    }
+    QList<ChangeRead> reads = changeReads(connection);
+    QStringList branches;
+    int width = kFirstData;
+    for (const ChangeRead& read : reads)
+        width += int(read.columns.size());
+    const auto nulls = [](int n) { return QStringList(n, QStringLiteral("NULL")); };
+    // With lists to bring up to date, every row has the same columns: the table's name, its version (NULL
+    // on a changed row), the four keys, then each list's columns in turn, NULL where a row has none.
+    if (!reads.isEmpty())
+        branches << QStringLiteral("SELECT TABLENAME, VERSION, %1 FROM LISTVERSION")
+                        .arg(nulls(width - 2).join(QLatin1String(", ")));
+    QList<int> offsets;
+    for (int offset = kFirstData; const ChangeRead& read : reads) {
+        QStringList columns{u'\'' + read.table + u'\'', QStringLiteral("NULL")};
+        QStringList on;
+        for (int i = 0; i < kKeyColumns; ++i)
+            columns << (i < read.keyColumns.size() ? QStringLiteral("C.K%1").arg(i + 1) : QStringLiteral("NULL"));
+        for (int i = 0; i < read.keyColumns.size(); ++i)
+            on << QStringLiteral("T.%1 = C.K%2").arg(read.keyColumns[i]).arg(i + 1);
+        columns << nulls(offset - kFirstData);
+        for (const QString& column : read.columns)
+            columns << QStringLiteral("T.") + column;
+        offsets << offset;
+        offset += int(read.columns.size());
+        columns << nulls(width - offset);
+        branches << QStringLiteral("SELECT %1 FROM (SELECT DISTINCT K1, K2, K3, K4 FROM LISTCHANGE WHERE TABLENAME = "
+                                   "'%2' AND VERSION > %3) C LEFT JOIN %2 T ON %4")
+                        .arg(columns.join(QLatin1String(", ")), read.table, QString::number(read.from),
+                             on.join(QLatin1String(" AND ")));
+    }
     QHash<QString, qint64> versions;
-    {
+    QHash<QString, QList<QVariantList>> changes;
+    for (;;) {
         // A plain statement: one round trip, where a prepared one takes three.
         QSqlQuery query(db);
         query.setForwardOnly(true);
-        if (!query.exec(QStringLiteral("SELECT TABLENAME, VERSION FROM LISTVERSION"))) {
+        const QString statement = reads.isEmpty() ? QStringLiteral("SELECT TABLENAME, VERSION FROM LISTVERSION")
+                                                  : branches.join(QLatin1String(" UNION ALL "));
+        if (query.exec(statement)) {
+            while (query.next()) {
+                const QString table = query.value(0).toString().trimmed().toUpper();
+                if (!query.isNull(1)) {
+                    versions.insert(table, query.value(1).toLongLong());
+                    continue;
+                }
+                QVariantList row;
+                for (int i = 0; i < width; ++i)
+                    row << query.value(i);
+                changes[table] << std::move(row);
+            }
+            break;
+        }
+        if (reads.isEmpty()) {
             qCDebug(lcService, "no list versions (%s): every list is read afresh",
                     qUtf8Printable(query.lastError().text()));
             return false;
         }
-        while (query.next())
-            versions.insert(query.value(0).toString().trimmed().toUpper(), query.value(1).toLongLong());
+        // No change log here (a database made before it, or a chain's own): versions alone, as before.
+        qCDebug(lcService, "no list change log (%s): a changed list is read whole",
+                qUtf8Printable(query.lastError().text()));
+        noChangeLog_ = true;
+        reads.clear();
+        changes.clear();
+        versions.clear();
     }
     if (!versions.contains(kDatabaseRow)) {
         qCDebug(lcService, "LISTVERSION has no DATABASE row: every list is read afresh");
         return true;
     }
-    const QString database = connectionIdentity(db) + QChar(0x1F) + QString::number(versions.value(kDatabaseRow));
+    const QString database = connection + kSeparator + QString::number(versions.value(kDatabaseRow));
     if (database != database_) {
         kept_.clear();
         database_ = database;
-        fileRead_ = false;
+        reads.clear();
     }
-    if (file_ && !fileRead_) {
-        // A new process, or a file newly named: start from what the till kept.
-        for (ListFile::Entry& entry : file_->load(database_)) {
-            if (!kept_.contains(entry.key))
-                kept_.insert(entry.key, Kept{entry.versions, std::move(entry.packet)});
-        }
-        fileRead_ = true;
+    for (qsizetype i = 0; i < reads.size(); ++i) {
+        const ChangeRead& read = reads[i];
+        const qint64 version = versions.value(read.table, -1);
+        // Versions that went back (a database restored from a copy) are no change to apply: read whole.
+        if (version > read.from && merge(read, version, changes.value(read.table), offsets[i]))
+            dirty_ = true;
     }
     versions_ = std::move(versions);
     checked_ = true;

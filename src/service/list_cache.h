@@ -15,6 +15,12 @@ namespace cadcons {
 // versions come from LISTVERSION, which the schema's triggers count up with every change to a table. A
 // database without that table cannot tell: every list is then read afresh, as it always was. With a
 // ListFile, what is kept also outlives the process: a new process starts from the file's lists.
+//
+// Where the database also keeps LISTCHANGE (the keys each version changed), a kept list of one table that
+// fell behind is brought up to date from the rows of the changed keys, read in the same statement as the
+// versions: one round trip, and the versions and the rows seen at one moment. It is read whole instead when
+// the log no longer reaches back to its version (a row without keys above it: the log trimmed, the table
+// truncated, the log newer than the list).
 class ListCache {
 public:
     // Reads every version in one statement. Until the next check, a list whose tables still have the
@@ -27,7 +33,7 @@ public:
     // next connection, a check asks it nothing (no failing statement at every opening).
     void noVersionsHere() { noVersions_ = true; }
     // A connection made anew may reach a database that keeps them.
-    void connectionMade() { noVersions_ = false; }
+    void connectionMade() { noVersions_ = noChangeLog_ = false; }
     // Nothing is served from here until the next check (after a failure, inside a transaction).
     void suspend() { checked_ = false; }
 
@@ -49,6 +55,15 @@ public:
 private:
     // The versions of `tables` as the last check read them; false when one is not known.
     bool versionsOf(const QStringList& tables, QList<qint64>& versions) const;
+    // A list that the check can bring up to date: its table's changed rows, from its version on.
+    struct ChangeRead {
+        QString key, table;
+        QStringList keyColumns, columns;
+        qint64 from = 0;
+    };
+    QList<ChangeRead> changeReads(const QString& connection) const;
+    // Applies the rows a check read for `read`; false when the list must be read whole.
+    bool merge(const ChangeRead& read, qint64 version, const QList<QVariantList>& changes, int offset);
 
     struct Kept {
         QList<qint64> versions;
@@ -62,6 +77,7 @@ private:
     bool dirty_ = false;    // a list was kept since the file was written
     bool checked_ = false;
     bool noVersions_ = false;
+    bool noChangeLog_ = false; // the database keeps no LISTCHANGE: until the next connection, not asked
     int reads_ = 0;
 };
 

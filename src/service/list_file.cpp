@@ -214,16 +214,16 @@ ListFile::Contents ListFile::readFile(const QString& path) {
     return {};
 }
 
-QList<ListFile::Entry> ListFile::load(const QString& database) {
+ListFile::Contents ListFile::loadAt(const QString& connection) {
     Contents contents = readFile(path_);
     if (contents.database.isEmpty())
         return {};
-    if (contents.database != database) {
+    if (!contents.database.startsWith(connection + QChar(0x1F))) {
         tellNotUsed(path_, QStringLiteral("the lists of another database"));
         return {};
     }
     qCDebug(lcService, "%lld kept lists read from %s", qlonglong(contents.entries.size()), qUtf8Printable(path_));
-    return std::move(contents.entries);
+    return contents;
 }
 
 namespace {

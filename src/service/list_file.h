@@ -39,8 +39,9 @@ public:
     };
     // Reads the file at `path`; no Qt application needed.
     static Contents readFile(const QString& path);
-    // The lists kept for `database` (the identity ListCache gives it); empty when there are none to trust.
-    QList<Entry> load(const QString& database);
+    // The lists kept for a database reached through `connection` (the first part of that identity, before
+    // the database's own token), with the identity they were kept for; nothing when there are none.
+    Contents loadAt(const QString& connection);
     // Replaces what is kept with `entries` of `database`. False when the file could not be written.
     bool save(const QString& database, const QList<Entry>& entries);
 

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QSqlDriver>
 #include <QSqlQuery>
+#include <algorithm>
 #include <stdexcept>
 
 static void initDbResources() {
@@ -98,6 +99,75 @@ void createSchema(QSqlDatabase& db) {
     const QString dialect = schemaDialect(db);
     runSqlScript(db, resourceText(QStringLiteral(":/db/schema/%1.sql").arg(dialect)),
                  QStringLiteral("schema/%1.sql").arg(dialect));
+}
+
+namespace {
+
+const char* const kLoggedTables[] = {"PAIS", "ESTADO", "MUNICIPIO", "BAIRRO", "TIPOCONS"};
+
+// The moment `days` days ago, in the clock each schema's CHANGED default writes.
+QString daysAgo(const QString& dialect, int days) {
+    if (dialect == QLatin1String("sqlite"))
+        return QStringLiteral("datetime('now', '-%1 days')").arg(days);
+    if (dialect == QLatin1String("postgresql"))
+        return QStringLiteral("LOCALTIMESTAMP - %1 * INTERVAL '1 day'").arg(days);
+    if (dialect == QLatin1String("sqlserver"))
+        return QStringLiteral("DATEADD(day, -%1, CURRENT_TIMESTAMP)").arg(days);
+    return QStringLiteral("LOCALTIMESTAMP - NUMTODSINTERVAL(%1, 'DAY')").arg(days);
+}
+
+qint64 oneNumber(QSqlDatabase& db, const QString& sql) {
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.exec(sql))
+        throw DatabaseError(QStringLiteral("trim-list-changes: %1").arg(sql), query.lastError());
+    return query.next() && !query.isNull(0) ? query.value(0).toLongLong() : -1;
+}
+
+} // namespace
+
+qint64 trimListChanges(QSqlDatabase& db, std::optional<int> days, std::optional<qint64> versions) {
+    const QString dialect = schemaDialect(db);
+    if (!db.transaction())
+        throw DatabaseError(QStringLiteral("trim-list-changes: could not begin a transaction"), db.lastError());
+    qint64 removed = 0;
+    try {
+        for (const char* table : kLoggedTables) {
+            const QString name = QLatin1String(table);
+            qint64 cut = -1;
+            if (versions)
+                cut =
+                    oneNumber(db, QStringLiteral("SELECT VERSION FROM LISTVERSION WHERE TABLENAME = '%1'").arg(name)) -
+                    *versions;
+            if (days)
+                cut =
+                    std::max(cut, oneNumber(db, QStringLiteral("SELECT MAX(VERSION) FROM LISTCHANGE WHERE TABLENAME = "
+                                                               "'%1' AND CHANGED < %2")
+                                                    .arg(name, daysAgo(dialect, *days))));
+            if (cut < 0)
+                continue;
+            QSqlQuery query(db);
+            if (!query.exec(QStringLiteral("DELETE FROM LISTCHANGE WHERE TABLENAME = '%1' AND VERSION <= %2")
+                                .arg(name)
+                                .arg(cut)))
+                throw DatabaseError(QStringLiteral("trim-list-changes: the log of %1").arg(name), query.lastError());
+            if (const int rows = query.numRowsAffected(); rows > 0) {
+                removed += rows;
+                if (!query.exec(QStringLiteral("INSERT INTO LISTCHANGE (TABLENAME, VERSION) VALUES ('%1', %2)")
+                                    .arg(name)
+                                    .arg(cut)))
+                    throw DatabaseError(QStringLiteral("trim-list-changes: the mark of %1").arg(name),
+                                        query.lastError());
+                --removed; // the mark put back
+            }
+        }
+        if (!db.commit())
+            throw DatabaseError(QStringLiteral("trim-list-changes: could not commit"), db.lastError());
+    } catch (...) {
+        db.rollback();
+        throw;
+    }
+    return removed;
 }
 
 void seedDemo(QSqlDatabase& db) {

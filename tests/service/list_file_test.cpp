@@ -42,6 +42,11 @@ TEST(BinaryPacket, ReadsBackExactlyAndRefusesEveryTruncation) {
     EXPECT_THROW(readPacketBinary(bytes + 'x', QStringLiteral("t")), PacketFileError);
 }
 
+// What ListCache labels a file with: the connection, then the database's own token.
+QString label(const char* connection) {
+    return QLatin1String(connection) + QChar(0x1F) + QStringLiteral("7");
+}
+
 void execOn(const QString& path, const char* sql) {
     sqlite3* db = nullptr;
     EXPECT_EQ(sqlite3_open(QFile::encodeName(path).constData(), &db) | sqlite3_exec(db, sql, 0, 0, 0), SQLITE_OK);
@@ -63,46 +68,48 @@ TEST(ListFile, AFileThatCannotBeTrustedIsIgnoredAndWrittenAnew) {
     const struct {
         const char* fault;
         std::function<void(const QString&)> damage;
-        const char* database;
+        const char* connection;
     } cases[] = {
-        {"truncated", [](const QString& p) { QFile::resize(p, QFileInfo(p).size() / 2); }, "DB-1"},
-        {"a byte changed inside a list", [&](const QString& p) { flip(p, -3000); }, "DB-1"},
-        {"the header damaged", [&](const QString& p) { flip(p, 20); }, "DB-1"},
+        {"truncated", [](const QString& p) { QFile::resize(p, QFileInfo(p).size() / 2); }, "C"},
+        {"a byte changed inside a list", [&](const QString& p) { flip(p, -3000); }, "C"},
+        {"the header damaged", [&](const QString& p) { flip(p, 20); }, "C"},
         {"an older format", [](const QString& p) { execOn(p, "UPDATE META SET VALUE = '0' WHERE NAME = 'FORMAT'"); },
-         "DB-1"},
-        {"a list's versions changed", [](const QString& p) { execOn(p, "UPDATE LISTS SET VERSIONS = '8'"); }, "DB-1"},
-        {"another database's", [](const QString&) {}, "DB-2"},
-        {"not a file", [](const QString& p) { QFile::remove(p), QDir().mkpath(p); }, "DB-1"},
-        {"not there", [](const QString& p) { QFile::remove(p); }, "DB-1"},
+         "C"},
+        {"a list's versions changed", [](const QString& p) { execOn(p, "UPDATE LISTS SET VERSIONS = '8'"); }, "C"},
+        {"another connection's", [](const QString&) {}, "D"},
+        {"not a file", [](const QString& p) { QFile::remove(p), QDir().mkpath(p); }, "C"},
+        {"not there", [](const QString& p) { QFile::remove(p); }, "C"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fault);
         QTemporaryDir dir;
         const QString path = dir.filePath(ListFile::fileName());
         ListFile file(path);
-        ASSERT_TRUE(file.save(QStringLiteral("DB-1"), entries));
+        ASSERT_TRUE(file.save(label("C"), entries));
         EXPECT_EQ(QFile::permissions(path), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
         c.damage(path);
-        EXPECT_TRUE(file.load(QLatin1String(c.database)).isEmpty());
+        EXPECT_TRUE(file.loadAt(QLatin1String(c.connection)).entries.isEmpty());
         if (QFileInfo(path).isDir())
             QDir(path).removeRecursively();
-        ASSERT_TRUE(file.save(QLatin1String(c.database), entries));
-        const QList<ListFile::Entry> again = file.load(QLatin1String(c.database));
+        ASSERT_TRUE(file.save(label(c.connection), entries));
+        const ListFile::Contents read = file.loadAt(QLatin1String(c.connection));
+        EXPECT_EQ(read.database, label(c.connection));
+        const QList<ListFile::Entry>& again = read.entries;
         ASSERT_EQ(again.size(), 2);
         EXPECT_EQ(again[0].packet, entries[0].packet);
         EXPECT_EQ(again[0].versions, entries[0].versions);
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{ListFile::fileName()}) << "a temporary left";
     }
     // A directory that cannot take the file (it is no directory): no file, and no error beyond the log.
-    EXPECT_FALSE(ListFile(QStringLiteral("/dev/null/lists.sqlite")).save(QStringLiteral("DB-1"), entries));
+    EXPECT_FALSE(ListFile(QStringLiteral("/dev/null/lists.sqlite")).save(label("C"), entries));
 }
 
 // Two forms of one list, and a file that must hold one of them whole whenever it is read.
 class TwoLists : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(ListFile(path).save(QStringLiteral("DB"), a)); }
+    void SetUp() override { ASSERT_TRUE(ListFile(path).save(label("C"), a)); }
     void expectOneWhole() const {
-        const QList<ListFile::Entry> read = ListFile(path).load(QStringLiteral("DB"));
+        const QList<ListFile::Entry> read = ListFile(path).loadAt(QStringLiteral("C")).entries;
         ASSERT_EQ(read.size(), 1);
         EXPECT_EQ(read[0].packet, read[0].versions == QList<qint64>{1} ? a[0].packet : b[0].packet);
     }
@@ -117,7 +124,7 @@ TEST_F(TwoLists, WritersAndAReaderAtOnceNeverSeeHalfAFile) {
     const auto writer = [&](const QList<ListFile::Entry>& entries) {
         ListFile file(path);
         for (int i = 0; i < 15; ++i)
-            EXPECT_TRUE(file.save(QStringLiteral("DB"), entries));
+            EXPECT_TRUE(file.save(label("C"), entries));
     };
     std::thread one(writer, a), two(writer, b), reader([&] {
         while (!done)
@@ -137,7 +144,7 @@ TEST_F(TwoLists, AWriterKilledAtAnyMomentLeavesAWholeFile) {
         const pid_t child = fork();
         if (child == 0) {
             for (ListFile file(path);;)
-                file.save(QStringLiteral("DB"), round % 2 ? a : b);
+                file.save(label("C"), round % 2 ? a : b);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(3 + round * 7 % 40));
         kill(child, SIGKILL);
