@@ -196,7 +196,13 @@ bool ListCache::check(const QSqlDatabase& db) {
                     row << query.value(i);
                 changes[table] << std::move(row);
             }
-            break;
+            // Rows come as the server sends them: a link lost half-way ends them early, and half the changes
+            // merged with the whole version would be a list that never was.
+            if (!query.lastError().isValid())
+                break;
+            qCDebug(lcService, "list versions cut off (%s): nothing kept is served",
+                    qUtf8Printable(query.lastError().text()));
+            return false;
         }
         if (reads.isEmpty()) {
             qCDebug(lcService, "no list versions (%s): every list is read afresh",

@@ -382,12 +382,15 @@ TEST_P(CutLink, ListReadsCutAtAnyByteKeepNoPartOfAList) {
         }
         return messages.isEmpty();
     };
-    const QString changeEveryList = QStringLiteral("UPDATE LISTVERSION SET VERSION = VERSION + 1 WHERE TABLENAME <> "
-                                                   "'DATABASE'");
+    // Every version moves, and the change log no longer reaches back: every list is read whole.
+    const auto changeEveryList = [this] {
+        exec(QStringLiteral("UPDATE LISTVERSION SET VERSION = VERSION + 1 WHERE TABLENAME <> 'DATABASE'"));
+        exec(QStringLiteral("INSERT INTO LISTCHANGE (TABLENAME, VERSION) SELECT TABLENAME, VERSION FROM LISTVERSION"));
+    };
     open({}, {}, QStringLiteral("B"));
-    const std::map<QString, DataPacket> whole = kept();
+    std::map<QString, DataPacket> whole = kept();
     ASSERT_EQ(whole.size(), 9u);
-    exec(changeEveryList);
+    changeEveryList();
     const qint64 server = bytesOf([&] { open({}, {}, QStringLiteral("B")); }).second;
     QRandomGenerator random(seed());
     int failed = 0;
@@ -395,7 +398,7 @@ TEST_P(CutLink, ListReadsCutAtAnyByteKeepNoPartOfAList) {
     for (int run = 0; run < n; ++run) {
         const qint64 k = qint64(random.bounded(quint64(server)));
         SCOPED_TRACE(QStringLiteral("run %1: cut server %2 of %3").arg(run).arg(k).arg(server).toStdString());
-        exec(changeEveryList);
+        changeEveryList();
         proxy_->command(QStringLiteral("cut server %1").arg(k));
         proxy_->counts();
         failed += openTolerant() ? 0 : 1;
@@ -407,6 +410,43 @@ TEST_P(CutLink, ListReadsCutAtAnyByteKeepNoPartOfAList) {
     }
     std::printf("[ link cut ] an opening reading every list moves %lld server bytes; %d of %d cut openings failed\n",
                 server, failed, n);
+    EXPECT_GT(failed, 0) << "no cut fell inside an opening";
+
+    // A neighbourhood renamed: the opening reads only its row, with the versions. Cut anywhere in it, the
+    // kept list stays as it was; the next opening renames that row and nothing else.
+    DataPacket& neighbourhoods = whole.at(QStringLiteral("adqBairro"));
+    const int name = neighbourhoods.fieldIndex(QStringLiteral("NMBAIRRO"));
+    QVariantList& renamed = neighbourhoods.rows[neighbourhoods.rows.size() / 2];
+    const auto rename = [&](int run) {
+        renamed[name] = QStringLiteral("CUT %1").arg(run);
+        exec(QStringLiteral("UPDATE BAIRRO SET NMBAIRRO = '%1' WHERE CDBAIRRO = '%2' AND CDMUNICIPIO = '%3' AND "
+                            "SGESTADO = '%4'")
+                 .arg(renamed[name].toString(),
+                      renamed[neighbourhoods.fieldIndex(QStringLiteral("CDBAIRRO"))].toString(),
+                      renamed[neighbourhoods.fieldIndex(QStringLiteral("CDMUNICIPIO"))].toString(),
+                      renamed[neighbourhoods.fieldIndex(QStringLiteral("SGESTADO"))].toString()));
+    };
+    rename(-1);
+    const qint64 changeRead = bytesOf([&] { open({}, {}, QStringLiteral("B")); }).second;
+    ASSERT_EQ(kept(), whole);
+    failed = 0;
+    for (int run = 0; run < n; ++run) {
+        const qint64 k = qint64(random.bounded(quint64(changeRead)));
+        SCOPED_TRACE(
+            QStringLiteral("change run %1: cut server %2 of %3").arg(run).arg(k).arg(changeRead).toStdString());
+        const std::map<QString, DataPacket> before = whole;
+        rename(run);
+        proxy_->command(QStringLiteral("cut server %1").arg(k));
+        proxy_->counts();
+        failed += openTolerant() ? 0 : 1;
+        const std::map<QString, DataPacket> cut = kept();
+        EXPECT_TRUE(cut == before || cut == whole) << "part of a change kept";
+        EXPECT_TRUE(openTolerant()) << messageTexts().join(u'|').toStdString();
+        EXPECT_EQ(kept(), whole);
+        EXPECT_EQ(form->registration().lists.cdsBairro.data(), whole.at(QStringLiteral("adqBairro")));
+    }
+    std::printf("[ link cut ] an opening after one rename moves %lld server bytes; %d of %d cut openings failed\n",
+                changeRead, failed, n);
     EXPECT_GT(failed, 0) << "no cut fell inside an opening";
 }
 
