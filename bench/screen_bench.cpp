@@ -410,15 +410,16 @@ template <typename F> void guarded(benchmark::State& state, F&& body) {
 }
 
 // Where the opening finds its lists. Kept: in the process, unchanged. Changed: the tables behind them changed
-// since the last opening, so every kept one is read again. KeptFile and NoFile: the first opening of a new
-// process (a data service of its own, connecting), with the till's kept file current, or with none (it then
-// reads every list, and writes the file).
-enum class Lists { Kept, Changed, KeptFile, NoFile };
+// since the last opening, beyond what the change log reaches, so every kept one is read again. OneRow: one
+// neighbourhood renamed since the last opening (only its row travels). KeptFile and NoFile: the first opening
+// of a new process (a data service of its own, connecting), with the till's kept file current, or with none
+// (it then reads every list, and writes the file).
+enum class Lists { Kept, Changed, OneRow, KeptFile, NoFile };
 
 // From the call to the form on screen: the form made, initialized as the entry point does it, shown and
 // painted. A new consumer: mode "B" and no code, as a till registers one; an existing one: its code.
-// Lists::Changed counts a version of every list table up before each opening (not timed), as an
-// administrator's change does: the opening then reads every list, as the first one of a process does.
+// Lists::Changed counts a version of every list table up before each opening (not timed), past what the
+// change log reaches: the opening then reads every list, as the first one of a process without a file does.
 void InicializaForm(benchmark::State& state, Backend* b, bool existing, Lists lists) {
     guarded(state, [&] {
         activate(*b);
@@ -426,12 +427,20 @@ void InicializaForm(benchmark::State& state, Backend* b, bool existing, Lists li
         LinkMeter link;
         for (auto _ : state) {
             state.PauseTiming();
-            if (lists == Lists::Changed)
+            if (lists == Lists::Changed) {
                 run(*b, QStringLiteral("UPDATE LISTVERSION SET VERSION = VERSION + 1 WHERE TABLENAME <> 'DATABASE'"));
+                run(*b, QStringLiteral("INSERT INTO LISTCHANGE (TABLENAME, VERSION) SELECT TABLENAME, VERSION FROM "
+                                       "LISTVERSION"));
+            } else if (lists == Lists::OneRow) {
+                run(*b, QStringLiteral("UPDATE BAIRRO SET NMBAIRRO = CASE WHEN NMBAIRRO = 'BENCH A' THEN 'BENCH B' "
+                                       "ELSE 'BENCH A' END WHERE (CDPAIS, SGESTADO, CDMUNICIPIO, CDBAIRRO) = (SELECT "
+                                       "CDPAIS, SGESTADO, CDMUNICIPIO, CDBAIRRO FROM BAIRRO ORDER BY CDPAIS, SGESTADO, "
+                                       "CDMUNICIPIO, CDBAIRRO LIMIT 1)"));
+            }
             messages.clear();
             link.start();
             state.ResumeTiming();
-            const bool newProcess = lists != Lists::Kept && lists != Lists::Changed;
+            const bool newProcess = lists == Lists::KeptFile || lists == Lists::NoFile;
             state.PauseTiming();
             std::unique_ptr<TrdmCadConsumidor> own;
             std::unique_ptr<QTemporaryDir> noFile;
@@ -786,6 +795,7 @@ int main(int argc, char** argv) {
         add("InicializaForm/new", InicializaForm, false, Lists::Kept);
         add("InicializaForm/existing", InicializaForm, true, Lists::Kept);
         add("InicializaForm/changedLists/existing", InicializaForm, true, Lists::Changed);
+        add("InicializaForm/oneNeighbourhoodRenamed/existing", InicializaForm, true, Lists::OneRow);
         add("InicializaForm/newProcess/keptFile/existing", InicializaForm, true, Lists::KeptFile);
         add("InicializaForm/newProcess/noFile/existing", InicializaForm, true, Lists::NoFile);
         add("Confirm/new", ConfirmNew);

@@ -1,7 +1,9 @@
 -- cadcons schema for Oracle.
--- Applied by the deployer, for example with SQL*Plus. Widths count characters (CHAR semantics),
--- DATE carries the time of day. Oracle stores an empty text as NULL.
+-- Applied by the deployer, for example with cadcons-db init (SQL*Plus: see the triggers below).
+-- Widths count characters (CHAR semantics), DATE carries the time of day. Oracle stores an empty
+-- text as NULL.
 -- Text columns are variable width: fixed-width ones would pad values with blanks.
+-- Not tested: the tests have no Oracle and run only the SQLite and PostgreSQL scripts.
 
 CREATE TABLE PAIS (
     CDPAIS VARCHAR2(4 CHAR) NOT NULL,
@@ -127,3 +129,59 @@ CREATE INDEX IX_CONSUMIDOR_CPF ON CONSUMIDOR (NRCPFRESPCON);
 CREATE INDEX IX_CONSUMIDOR_RG ON CONSUMIDOR (NRRGCONSUMID);
 CREATE INDEX IX_CONSUMIDOR_IDENT ON CONSUMIDOR (CDIDCONSUMID);
 CREATE INDEX IX_CONSUMIDOR_EXT ON CONSUMIDOR (CDEXCONSUMID);
+
+-- The version of each reference table the screen keeps between openings: a change to a table, by any
+-- connection, counts its row up in the same transaction, so a till reads a list again only when it
+-- changed. DATABASE is drawn at random when the schema is made: a database made anew at the same place
+-- never passes for the old one. To give an existing database the versions and the change log below, run
+-- this script from here on.
+-- A trigger's line ends in two semicolons: cadcons-db takes the last one off as the end of the statement,
+-- and PL/SQL needs the one before it to close the block. SQL*Plus runs a CREATE TRIGGER only at a line
+-- holding a slash, which these files cannot carry: apply this part with cadcons-db init, or by hand with
+-- a slash line after each trigger and the trigger's last semicolon dropped.
+-- The count-up fires before each statement, even one that changes no row, as PostgreSQL's does: at worst
+-- a till reads a list it did not need.
+-- TRUNCATE is DDL in Oracle and fires no DML trigger: it would leave the versions, and every till's list,
+-- behind. Empty these tables with DELETE, or after a TRUNCATE count the table's LISTVERSION row up by hand
+-- and, for the five tables of the change log, add a row without keys at the new version, as the INSERT
+-- INTO LISTCHANGE below does for all five.
+CREATE TABLE LISTVERSION (
+    TABLENAME VARCHAR2(30 CHAR) NOT NULL,
+    VERSION   NUMBER(19)        NOT NULL,
+    CONSTRAINT PK_LISTVERSION PRIMARY KEY (TABLENAME)
+);
+INSERT INTO LISTVERSION (TABLENAME, VERSION) VALUES ('DATABASE', TRUNC(DBMS_RANDOM.VALUE(0, 1000000000000)));
+INSERT INTO LISTVERSION (TABLENAME, VERSION) VALUES ('PAIS', 0);
+INSERT INTO LISTVERSION (TABLENAME, VERSION) VALUES ('ESTADO', 0);
+INSERT INTO LISTVERSION (TABLENAME, VERSION) VALUES ('MUNICIPIO', 0);
+INSERT INTO LISTVERSION (TABLENAME, VERSION) VALUES ('BAIRRO', 0);
+INSERT INTO LISTVERSION (TABLENAME, VERSION) VALUES ('TIPOCONS', 0);
+INSERT INTO LISTVERSION (TABLENAME, VERSION) VALUES ('PARAVEND', 0);
+INSERT INTO LISTVERSION (TABLENAME, VERSION) VALUES ('CLIENTE', 0);
+CREATE OR REPLACE TRIGGER TR_PARAVEND_VERSION BEFORE INSERT OR UPDATE OR DELETE ON PARAVEND BEGIN UPDATE LISTVERSION SET VERSION = VERSION + 1 WHERE TABLENAME = 'PARAVEND'; END;;
+CREATE OR REPLACE TRIGGER TR_CLIENTE_VERSION BEFORE INSERT OR UPDATE OR DELETE ON CLIENTE BEGIN UPDATE LISTVERSION SET VERSION = VERSION + 1 WHERE TABLENAME = 'CLIENTE'; END;;
+-- The change log: the keys each version of a list's table changed, so a till whose list is a few versions
+-- behind reads only those rows. A row without keys at version V tells a till below V to read the whole list:
+-- one is written here (the log starts now) and by cadcons-db trim-list-changes. Each table has a compound
+-- trigger (Oracle 11g or later): before the statement it counts the version up, which locks the
+-- LISTVERSION row to the commit, and keeps the new value, and after each row it logs the row's key at
+-- that version. So writers of one table take their versions in commit order, and a version a till reads
+-- has all its keys logged. An update logs the old key and the new one. Oracle stores an empty text as
+-- NULL, but the key columns are NOT NULL, so keys are NULL only in a row that marks a whole reread. To
+-- give a database that has LISTVERSION the log, run this script from here on.
+CREATE TABLE LISTCHANGE (
+    TABLENAME VARCHAR2(30 CHAR) NOT NULL,
+    VERSION   NUMBER(19)        NOT NULL,
+    K1        VARCHAR2(50 CHAR),
+    K2        VARCHAR2(50 CHAR),
+    K3        VARCHAR2(50 CHAR),
+    K4        VARCHAR2(50 CHAR),
+    CHANGED   TIMESTAMP         DEFAULT LOCALTIMESTAMP NOT NULL
+);
+CREATE INDEX IX_LISTCHANGE ON LISTCHANGE (TABLENAME, VERSION);
+INSERT INTO LISTCHANGE (TABLENAME, VERSION) SELECT TABLENAME, VERSION FROM LISTVERSION WHERE TABLENAME IN ('PAIS', 'ESTADO', 'MUNICIPIO', 'BAIRRO', 'TIPOCONS');
+CREATE OR REPLACE TRIGGER TR_PAIS_CHANGE FOR INSERT OR UPDATE OR DELETE ON PAIS COMPOUND TRIGGER v NUMBER(19); BEFORE STATEMENT IS BEGIN UPDATE LISTVERSION SET VERSION = VERSION + 1 WHERE TABLENAME = 'PAIS' RETURNING VERSION INTO v; END BEFORE STATEMENT; AFTER EACH ROW IS BEGIN IF NOT INSERTING THEN INSERT INTO LISTCHANGE (TABLENAME, VERSION, K1) VALUES ('PAIS', v, :OLD.CDPAIS); END IF; IF NOT DELETING THEN INSERT INTO LISTCHANGE (TABLENAME, VERSION, K1) VALUES ('PAIS', v, :NEW.CDPAIS); END IF; END AFTER EACH ROW; END;;
+CREATE OR REPLACE TRIGGER TR_ESTADO_CHANGE FOR INSERT OR UPDATE OR DELETE ON ESTADO COMPOUND TRIGGER v NUMBER(19); BEFORE STATEMENT IS BEGIN UPDATE LISTVERSION SET VERSION = VERSION + 1 WHERE TABLENAME = 'ESTADO' RETURNING VERSION INTO v; END BEFORE STATEMENT; AFTER EACH ROW IS BEGIN IF NOT INSERTING THEN INSERT INTO LISTCHANGE (TABLENAME, VERSION, K1, K2) VALUES ('ESTADO', v, :OLD.CDPAIS, :OLD.SGESTADO); END IF; IF NOT DELETING THEN INSERT INTO LISTCHANGE (TABLENAME, VERSION, K1, K2) VALUES ('ESTADO', v, :NEW.CDPAIS, :NEW.SGESTADO); END IF; END AFTER EACH ROW; END;;
+CREATE OR REPLACE TRIGGER TR_MUNICIPIO_CHANGE FOR INSERT OR UPDATE OR DELETE ON MUNICIPIO COMPOUND TRIGGER v NUMBER(19); BEFORE STATEMENT IS BEGIN UPDATE LISTVERSION SET VERSION = VERSION + 1 WHERE TABLENAME = 'MUNICIPIO' RETURNING VERSION INTO v; END BEFORE STATEMENT; AFTER EACH ROW IS BEGIN IF NOT INSERTING THEN INSERT INTO LISTCHANGE (TABLENAME, VERSION, K1, K2, K3) VALUES ('MUNICIPIO', v, :OLD.CDPAIS, :OLD.SGESTADO, :OLD.CDMUNICIPIO); END IF; IF NOT DELETING THEN INSERT INTO LISTCHANGE (TABLENAME, VERSION, K1, K2, K3) VALUES ('MUNICIPIO', v, :NEW.CDPAIS, :NEW.SGESTADO, :NEW.CDMUNICIPIO); END IF; END AFTER EACH ROW; END;;
+CREATE OR REPLACE TRIGGER TR_BAIRRO_CHANGE FOR INSERT OR UPDATE OR DELETE ON BAIRRO COMPOUND TRIGGER v NUMBER(19); BEFORE STATEMENT IS BEGIN UPDATE LISTVERSION SET VERSION = VERSION + 1 WHERE TABLENAME = 'BAIRRO' RETURNING VERSION INTO v; END BEFORE STATEMENT; AFTER EACH ROW IS BEGIN IF NOT INSERTING THEN INSERT INTO LISTCHANGE (TABLENAME, VERSION, K1, K2, K3, K4) VALUES ('BAIRRO', v, :OLD.CDPAIS, :OLD.SGESTADO, :OLD.CDMUNICIPIO, :OLD.CDBAIRRO); END IF; IF NOT DELETING THEN INSERT INTO LISTCHANGE (TABLENAME, VERSION, K1, K2, K3, K4) VALUES ('BAIRRO', v, :NEW.CDPAIS, :NEW.SGESTADO, :NEW.CDMUNICIPIO, :NEW.CDBAIRRO); END IF; END AFTER EACH ROW; END;;
+CREATE OR REPLACE TRIGGER TR_TIPOCONS_CHANGE FOR INSERT OR UPDATE OR DELETE ON TIPOCONS COMPOUND TRIGGER v NUMBER(19); BEFORE STATEMENT IS BEGIN UPDATE LISTVERSION SET VERSION = VERSION + 1 WHERE TABLENAME = 'TIPOCONS' RETURNING VERSION INTO v; END BEFORE STATEMENT; AFTER EACH ROW IS BEGIN IF NOT INSERTING THEN INSERT INTO LISTCHANGE (TABLENAME, VERSION, K1) VALUES ('TIPOCONS', v, :OLD.CDTIPOCONS); END IF; IF NOT DELETING THEN INSERT INTO LISTCHANGE (TABLENAME, VERSION, K1) VALUES ('TIPOCONS', v, :NEW.CDTIPOCONS); END IF; END AFTER EACH ROW; END;;

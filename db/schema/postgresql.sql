@@ -152,7 +152,7 @@ CREATE TRIGGER TR_CLIENTE_VERSION AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE O
 -- one is written here (the log starts now), at every TRUNCATE, and by cadcons-db trim-list-changes. The
 -- version moves before the statement's rows are logged, and its row stays locked to the commit: writers of
 -- one table take their versions in commit order, and a version a till reads has all its keys logged. To
--- give a database that has LISTVERSION the log, run this script from here on; it replaces the five
+-- give a database that has LISTVERSION the log, run this script from here on: it replaces the five
 -- tables' triggers (CREATE OR REPLACE TRIGGER: PostgreSQL 14 or later).
 CREATE TABLE LISTCHANGE (
     TABLENAME VARCHAR(30) NOT NULL,

@@ -153,7 +153,7 @@ CREATE TRIGGER TR_CLIENTE_D AFTER DELETE ON CLIENTE BEGIN UPDATE LISTVERSION SET
 -- The change log: the keys each version of a list's table changed, so a till whose list is a few versions
 -- behind reads only those rows. A row without keys at version V tells a till below V to read the whole list:
 -- one is written here (the log starts now) and by cadcons-db trim-list-changes. To give a database that has
--- LISTVERSION the log, run this script from here on; it replaces the five tables' triggers.
+-- LISTVERSION the log, run this script from here on: it replaces the five tables' triggers.
 CREATE TABLE LISTCHANGE (
     TABLENAME VARCHAR(30) NOT NULL,
     VERSION   BIGINT      NOT NULL,

@@ -2,6 +2,7 @@
 -- Applied by the deployer, for example with sqlcmd. NVARCHAR keeps accented names intact
 -- whatever the collation of the database.
 -- Text columns are variable width: fixed-width ones would pad values with blanks.
+-- Not tested: the tests have no SQL Server and run only the SQLite and PostgreSQL scripts.
 
 CREATE TABLE PAIS (
     CDPAIS NVARCHAR(4) NOT NULL,
@@ -127,3 +128,55 @@ CREATE INDEX IX_CONSUMIDOR_CPF ON CONSUMIDOR (NRCPFRESPCON);
 CREATE INDEX IX_CONSUMIDOR_RG ON CONSUMIDOR (NRRGCONSUMID);
 CREATE INDEX IX_CONSUMIDOR_IDENT ON CONSUMIDOR (CDIDCONSUMID);
 CREATE INDEX IX_CONSUMIDOR_EXT ON CONSUMIDOR (CDEXCONSUMID);
+
+-- The version of each reference table the screen keeps between openings: a change to a table, by any
+-- connection, counts its row up in the same transaction, so a till reads a list again only when it
+-- changed. DATABASE is drawn at random when the schema is made: a database made anew at the same place
+-- never passes for the old one. To give an existing database the versions and the change log below, run
+-- this script from here on.
+-- Each CREATE TRIGGER goes through EXEC because SQL Server takes it only as the first statement of a
+-- batch, and sqlcmd sends a file without GO as a single batch. The triggers fire once per statement and
+-- count up even when the statement changed no row, as PostgreSQL's do: at worst a till reads a list it
+-- did not need. SET NOCOUNT ON keeps their own row counts from reaching the client.
+-- TRUNCATE TABLE fires no trigger: it would leave the versions, and every till's list, behind. Empty
+-- these tables with DELETE, or after a TRUNCATE count the table's LISTVERSION row up by hand and, for
+-- the five tables of the change log, add a row without keys at the new version, as the INSERT INTO
+-- LISTCHANGE below does for all five.
+CREATE TABLE LISTVERSION (
+    TABLENAME NVARCHAR(30) NOT NULL,
+    VERSION   BIGINT       NOT NULL,
+    CONSTRAINT PK_LISTVERSION PRIMARY KEY (TABLENAME)
+);
+INSERT INTO LISTVERSION (TABLENAME, VERSION) VALUES (N'DATABASE', ABS(CAST(CRYPT_GEN_RANDOM(8) AS BIGINT) % 1000000000000));
+INSERT INTO LISTVERSION (TABLENAME, VERSION) VALUES (N'PAIS', 0);
+INSERT INTO LISTVERSION (TABLENAME, VERSION) VALUES (N'ESTADO', 0);
+INSERT INTO LISTVERSION (TABLENAME, VERSION) VALUES (N'MUNICIPIO', 0);
+INSERT INTO LISTVERSION (TABLENAME, VERSION) VALUES (N'BAIRRO', 0);
+INSERT INTO LISTVERSION (TABLENAME, VERSION) VALUES (N'TIPOCONS', 0);
+INSERT INTO LISTVERSION (TABLENAME, VERSION) VALUES (N'PARAVEND', 0);
+INSERT INTO LISTVERSION (TABLENAME, VERSION) VALUES (N'CLIENTE', 0);
+EXEC(N'CREATE TRIGGER TR_PARAVEND_VERSION ON PARAVEND AFTER INSERT, UPDATE, DELETE AS BEGIN SET NOCOUNT ON; UPDATE LISTVERSION SET VERSION = VERSION + 1 WHERE TABLENAME = N''PARAVEND''; END');
+EXEC(N'CREATE TRIGGER TR_CLIENTE_VERSION ON CLIENTE AFTER INSERT, UPDATE, DELETE AS BEGIN SET NOCOUNT ON; UPDATE LISTVERSION SET VERSION = VERSION + 1 WHERE TABLENAME = N''CLIENTE''; END');
+-- The change log: the keys each version of a list's table changed, so a till whose list is a few versions
+-- behind reads only those rows. A row without keys at version V tells a till below V to read the whole list:
+-- one is written here (the log starts now) and by cadcons-db trim-list-changes. Each trigger counts the
+-- version up before it logs the statement's rows, and that UPDATE keeps the LISTVERSION row locked to the
+-- commit: writers of one table take their versions in commit order, and a version a till reads has all
+-- its keys logged. An update logs the old key and the new one. To give a database that has LISTVERSION
+-- the log, run this script from here on.
+CREATE TABLE LISTCHANGE (
+    TABLENAME NVARCHAR(30) NOT NULL,
+    VERSION   BIGINT       NOT NULL,
+    K1        NVARCHAR(50),
+    K2        NVARCHAR(50),
+    K3        NVARCHAR(50),
+    K4        NVARCHAR(50),
+    CHANGED   DATETIME2    NOT NULL CONSTRAINT DF_LISTCHANGE_CHANGED DEFAULT CURRENT_TIMESTAMP
+);
+CREATE INDEX IX_LISTCHANGE ON LISTCHANGE (TABLENAME, VERSION);
+INSERT INTO LISTCHANGE (TABLENAME, VERSION) SELECT TABLENAME, VERSION FROM LISTVERSION WHERE TABLENAME IN (N'PAIS', N'ESTADO', N'MUNICIPIO', N'BAIRRO', N'TIPOCONS');
+EXEC(N'CREATE TRIGGER TR_PAIS_CHANGE ON PAIS AFTER INSERT, UPDATE, DELETE AS BEGIN SET NOCOUNT ON; DECLARE @v BIGINT; UPDATE LISTVERSION SET @v = VERSION = VERSION + 1 WHERE TABLENAME = N''PAIS''; INSERT INTO LISTCHANGE (TABLENAME, VERSION, K1) SELECT N''PAIS'', @v, CDPAIS FROM deleted UNION ALL SELECT N''PAIS'', @v, CDPAIS FROM inserted; END');
+EXEC(N'CREATE TRIGGER TR_ESTADO_CHANGE ON ESTADO AFTER INSERT, UPDATE, DELETE AS BEGIN SET NOCOUNT ON; DECLARE @v BIGINT; UPDATE LISTVERSION SET @v = VERSION = VERSION + 1 WHERE TABLENAME = N''ESTADO''; INSERT INTO LISTCHANGE (TABLENAME, VERSION, K1, K2) SELECT N''ESTADO'', @v, CDPAIS, SGESTADO FROM deleted UNION ALL SELECT N''ESTADO'', @v, CDPAIS, SGESTADO FROM inserted; END');
+EXEC(N'CREATE TRIGGER TR_MUNICIPIO_CHANGE ON MUNICIPIO AFTER INSERT, UPDATE, DELETE AS BEGIN SET NOCOUNT ON; DECLARE @v BIGINT; UPDATE LISTVERSION SET @v = VERSION = VERSION + 1 WHERE TABLENAME = N''MUNICIPIO''; INSERT INTO LISTCHANGE (TABLENAME, VERSION, K1, K2, K3) SELECT N''MUNICIPIO'', @v, CDPAIS, SGESTADO, CDMUNICIPIO FROM deleted UNION ALL SELECT N''MUNICIPIO'', @v, CDPAIS, SGESTADO, CDMUNICIPIO FROM inserted; END');
+EXEC(N'CREATE TRIGGER TR_BAIRRO_CHANGE ON BAIRRO AFTER INSERT, UPDATE, DELETE AS BEGIN SET NOCOUNT ON; DECLARE @v BIGINT; UPDATE LISTVERSION SET @v = VERSION = VERSION + 1 WHERE TABLENAME = N''BAIRRO''; INSERT INTO LISTCHANGE (TABLENAME, VERSION, K1, K2, K3, K4) SELECT N''BAIRRO'', @v, CDPAIS, SGESTADO, CDMUNICIPIO, CDBAIRRO FROM deleted UNION ALL SELECT N''BAIRRO'', @v, CDPAIS, SGESTADO, CDMUNICIPIO, CDBAIRRO FROM inserted; END');
+EXEC(N'CREATE TRIGGER TR_TIPOCONS_CHANGE ON TIPOCONS AFTER INSERT, UPDATE, DELETE AS BEGIN SET NOCOUNT ON; DECLARE @v BIGINT; UPDATE LISTVERSION SET @v = VERSION = VERSION + 1 WHERE TABLENAME = N''TIPOCONS''; INSERT INTO LISTCHANGE (TABLENAME, VERSION, K1) SELECT N''TIPOCONS'', @v, CDTIPOCONS FROM deleted UNION ALL SELECT N''TIPOCONS'', @v, CDTIPOCONS FROM inserted; END');
