@@ -13,6 +13,8 @@
 #include "widgets/pesquisa.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
 #include <QLabel>
 #include <QPointer>
 #include <QThread>
@@ -175,10 +177,71 @@ void destroyForm(QPointer<TfrmCadastroConsumidor>& form, bool shown, Texts& text
     delete form.data();
 }
 
+// The operator's wait between two screens, in the debug log: from the touch that ended the last screen,
+// through the host's turn, building the form and its opening, to the first paint of the next.
+class WaitLog : public QObject {
+public:
+    static WaitLog& instance() {
+        static WaitLog log;
+        return log;
+    }
+    bool on() const { return lcHost().isDebugEnabled(); }
+    void callStarts() {
+        call_.start();
+        if (on() && closed_.isValid())
+            qCDebug(lcHost, "wait: the host called again %.1f ms after the last screen closed", ms(closed_));
+    }
+    void phase(const char* what) {
+        if (on())
+            qCDebug(lcHost, "wait: %s at %.1f ms of the call", what, ms(call_));
+    }
+    // From here to the screen's close: its first paint, and the last touch (the one that ends it).
+    void watch() {
+        painted_ = false;
+        touch_.invalidate();
+        if (on())
+            qApp->installEventFilter(this);
+    }
+    void closed() {
+        closed_.start();
+        if (on()) {
+            qApp->removeEventFilter(this);
+            if (touch_.isValid())
+                qCDebug(lcHost, "wait: the screen closed %.1f ms after the last touch", ms(touch_));
+        }
+    }
+    void destroyed() {
+        qApp->removeEventFilter(this); // also after a failed opening
+        if (on())
+            qCDebug(lcHost, "wait: the form closed and went in %.1f ms", ms(closed_));
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonRelease || event->type() == QEvent::KeyRelease)
+            touch_.start();
+        if (event->type() == QEvent::Paint && watched->isWidgetType() && !painted_) {
+            painted_ = true;
+            qCDebug(lcHost, "wait: first paint at %.1f ms of the call%s", ms(call_),
+                    closed_.isValid()
+                        ? qPrintable(QStringLiteral(", %1 ms after the last screen closed").arg(ms(closed_), 0, 'f', 1))
+                        : "");
+        }
+        return false;
+    }
+
+private:
+    static double ms(const QElapsedTimer& timer) { return double(timer.nsecsElapsed()) / 1e6; }
+    QElapsedTimer call_, closed_, touch_;
+    bool painted_ = false;
+};
+
 // Creates, initializes and shows the form, then hands its results back in `texts`. `error` receives the
 // failure of the call, if any.
 bool showScreen(Texts& texts, const QString& mode, QString& error) {
     CadConsModule& module = CadConsModule::instance();
+    WaitLog& wait = WaitLog::instance();
+    wait.callStarts();
     // The sibling package's services the host did not put in place itself.
     installDefaultPesquisa();
     installDefaultDigitalConsumidor();
@@ -190,9 +253,13 @@ bool showScreen(Texts& texts, const QString& mode, QString& error) {
     try {
         form = new TfrmCadastroConsumidor(module.service(), module.hostDirectory());
         form->FormCreate();
+        wait.phase("form built");
+        wait.watch();
         form->InicializaForm(texts.code, texts.name, texts.customer, mode);
+        wait.phase("opened");
         shown = true;
         form->exec();
+        wait.closed();
         if (form) {
             texts.customer = form->registration().consumer.stCdCliente;
             result = form->saved();
@@ -211,6 +278,7 @@ bool showScreen(Texts& texts, const QString& mode, QString& error) {
         report(error);
     }
     destroyForm(form, shown, texts);
+    wait.destroyed();
     return result;
 }
 
