@@ -52,6 +52,11 @@ struct Libpq {
     decltype(&::PQfmod) fmod = nullptr;
     decltype(&::PQcmdTuples) cmdTuples = nullptr;
     decltype(&::PQresultErrorField) resultErrorField = nullptr;
+    // Pipeline mode (libpq 14 and later); null with an older libpq.
+    decltype(&::PQenterPipelineMode) enterPipelineMode = nullptr;
+    decltype(&::PQexitPipelineMode) exitPipelineMode = nullptr;
+    decltype(&::PQpipelineSync) pipelineSync = nullptr;
+    decltype(&::PQstatus) status = nullptr;
 };
 Libpq pq;
 
@@ -479,7 +484,10 @@ bool driverLibpq(const QSqlDriver* driver) {
                resolve(plugin, "PQsetSingleRowMode", pq.setSingleRowMode) && resolve(plugin, "PQnfields", pq.nfields) &&
                resolve(plugin, "PQfname", pq.fname) && resolve(plugin, "PQfsize", pq.fsize) &&
                resolve(plugin, "PQfmod", pq.fmod) && resolve(plugin, "PQcmdTuples", pq.cmdTuples) &&
-               resolve(plugin, "PQresultErrorField", pq.resultErrorField);
+               resolve(plugin, "PQresultErrorField", pq.resultErrorField) &&
+               (resolve(plugin, "PQenterPipelineMode", pq.enterPipelineMode),
+                resolve(plugin, "PQexitPipelineMode", pq.exitPipelineMode),
+                resolve(plugin, "PQpipelineSync", pq.pipelineSync), resolve(plugin, "PQstatus", pq.status), true);
     }();
     return resolved;
 }
@@ -749,6 +757,42 @@ StatementResult collect(PGconn* connection, const QSet<QString>& dateTimeColumns
     return out;
 }
 
+// A statement as it goes to the server: its text with numbered placeholders, and its values.
+struct Outgoing {
+    QByteArray statement;
+    std::vector<std::optional<QByteArray>> values;
+};
+
+// Throws std::invalid_argument for a placeholder without a binding, and what pgParameter throws for a value.
+Outgoing outgoing(const QString& text, const StatementBindings& bindings) {
+    Outgoing out;
+    QStringList names;
+    out.statement = numberedPlaceholders(text, names);
+    out.values.reserve(size_t(names.size()));
+    for (const QString& name : names) {
+        const auto bound = std::find_if(bindings.cbegin(), bindings.cend(),
+                                        [&](const auto& binding) { return binding.first == name; });
+        if (bound == bindings.cend())
+            throw std::invalid_argument(QStringLiteral("No value is bound to :%1").arg(name).toStdString());
+        out.values.push_back(pgParameter(bound->second));
+    }
+    return out;
+}
+
+// Sends the unnamed statement with its values; throws StatementError when it cannot go.
+void send(PGconn* connection, const Outgoing& out) {
+    std::vector<const char*> pointers;
+    std::vector<int> lengths;
+    for (const auto& value : out.values) {
+        pointers.push_back(value ? value->constData() : nullptr);
+        lengths.push_back(value ? int(value->size()) : 0);
+    }
+    if (!pq.sendQueryParams(connection, out.statement.constData(), int(out.values.size()), nullptr, pointers.data(),
+                            lengths.data(), nullptr, 0))
+        throw StatementError(pgError(QStringLiteral("Unable to send statement"), pq.errorMessage(connection), nullptr,
+                                     QSqlError::ConnectionError));
+}
+
 } // namespace
 
 StatementError::StatementError(const QSqlError& error)
@@ -765,31 +809,98 @@ StatementResult runUnnamed(const QSqlDatabase& db, const QString& text, const St
     if (!connection)
         throw StatementError(
             QSqlError(QStringLiteral("Not an open PostgreSQL connection"), QString(), QSqlError::ConnectionError));
-    QStringList names;
-    const QByteArray statement = numberedPlaceholders(text, names);
-    std::vector<std::optional<QByteArray>> values;
-    values.reserve(size_t(names.size()));
-    for (const QString& name : names) {
-        const auto bound = std::find_if(bindings.cbegin(), bindings.cend(),
-                                        [&](const auto& binding) { return binding.first == name; });
-        if (bound == bindings.cend())
-            throw std::invalid_argument(QStringLiteral("No value is bound to :%1").arg(name).toStdString());
-        values.push_back(pgParameter(bound->second));
-    }
-    std::vector<const char*> pointers;
-    std::vector<int> lengths;
-    for (const auto& value : values) {
-        pointers.push_back(value ? value->constData() : nullptr);
-        lengths.push_back(value ? int(value->size()) : 0);
-    }
-    if (!pq.sendQueryParams(connection, statement.constData(), int(values.size()), nullptr, pointers.data(),
-                            lengths.data(), nullptr, 0))
-        throw StatementError(pgError(QStringLiteral("Unable to send statement"), pq.errorMessage(connection), nullptr,
-                                     QSqlError::ConnectionError));
+    send(connection, outgoing(text, bindings));
     // The rows as they come, as Qt's driver takes a forward-only query's: over a slow link the first ones
     // are read while the last ones travel.
     pq.setSingleRowMode(connection);
     return collect(connection, dateTimeColumns);
+}
+
+bool pipelines(const QSqlDatabase& db) {
+    return runsUnnamed(db) && pq.enterPipelineMode && pq.exitPipelineMode && pq.pipelineSync && pq.status;
+}
+
+bool connectionLost(const QSqlDatabase& db) {
+    const QSqlDriver* driver = db.driver();
+    if (!driver || driver->dbmsType() != QSqlDriver::PostgreSQL)
+        return false;
+    if (!db.isOpen()) // Qt's driver reports a connection that libpq lost as closed
+        return true;
+    PGconn* connection = postgresConnection(db);
+    return connection && pq.status && pq.status(connection) != CONNECTION_OK;
+}
+
+QList<PipelinedOutcome> runPipelined(const QSqlDatabase& db, const QList<PipelinedStatement>& statements) {
+    PGconn* connection = postgresConnection(db);
+    if (!connection || !pipelines(db))
+        throw StatementError(
+            QSqlError(QStringLiteral("No pipeline on this connection"), QString(), QSqlError::ConnectionError));
+    const auto connectionError = [connection](const char* what) {
+        return pgError(QLatin1String(what), pq.errorMessage(connection), nullptr, QSqlError::ConnectionError);
+    };
+    // Every value is made ready before anything goes: a value that cannot go must not leave a BEGIN sent.
+    std::vector<Outgoing> ready;
+    for (const PipelinedStatement& statement : statements)
+        ready.push_back(outgoing(statement.text, statement.bindings));
+    if (!pq.enterPipelineMode(connection))
+        throw StatementError(connectionError("Unable to start a pipeline"));
+    QList<PipelinedOutcome> outcomes;
+    // Whatever happens, the connection leaves pipeline mode: what was not read is read up to a sync of its
+    // own, and dropped.
+    struct Leave {
+        PGconn* connection;
+        ~Leave() {
+            for (int tries = 0; tries < 3 && pq.status(connection) == CONNECTION_OK; ++tries) {
+                if (pq.exitPipelineMode(connection) || !pq.pipelineSync(connection))
+                    return;
+                for (int nulls = 0; pq.status(connection) == CONNECTION_OK && nulls < 1000;) {
+                    PGresult* left = pq.getResult(connection);
+                    if (!left) {
+                        ++nulls; // between one statement's results and the next's
+                        continue;
+                    }
+                    const bool sync = pq.resultStatus(left) == PGRES_PIPELINE_SYNC;
+                    pq.clear(left);
+                    if (sync)
+                        break;
+                }
+            }
+        }
+    } leave{connection};
+    try {
+        for (const Outgoing& out : ready)
+            send(connection, out);
+    } catch (const StatementError& e) {
+        // Nothing was answered: the server may still run what reached it before the sync, which never went.
+        for (qsizetype i = 0; i < statements.size(); ++i)
+            outcomes.append({std::nullopt, e.error()});
+        return outcomes;
+    }
+    if (!pq.pipelineSync(connection)) {
+        for (qsizetype i = 0; i < statements.size(); ++i)
+            outcomes.append({std::nullopt, connectionError("Unable to send the statements")});
+        return outcomes;
+    }
+    std::optional<QSqlError> first;
+    for (qsizetype i = 0; i < statements.size(); ++i) {
+        if (pq.status(connection) != CONNECTION_OK) {
+            outcomes.append({std::nullopt, connectionError("No answer to the statement")});
+            continue;
+        }
+        try {
+            outcomes.append({collect(connection, {}), QSqlError()});
+        } catch (const StatementError& e) {
+            // After a failure the server skips the rest up to the sync: their error is the first one.
+            if (!first)
+                first = e.error();
+            outcomes.append({std::nullopt, *first});
+        }
+    }
+    if (pq.status(connection) == CONNECTION_OK) {
+        if (PGresult* sync = pq.getResult(connection))
+            pq.clear(sync);
+    }
+    return outcomes;
 }
 
 DataPacket packetFromQuery(QSqlQuery& query) {

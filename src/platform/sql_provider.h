@@ -7,6 +7,7 @@
 #include <QSqlError>
 #include <QString>
 #include <QVariant>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 
@@ -58,5 +59,25 @@ bool runsUnnamed(const QSqlDatabase& db);
 // connection is left ready for its next statement either way.
 StatementResult runUnnamed(const QSqlDatabase& db, const QString& text, const StatementBindings& bindings,
                            const QSet<QString>& dateTimeColumns = {});
+
+// True when `db` runs unnamed statements and its libpq has pipeline mode (version 14 or later).
+bool pipelines(const QSqlDatabase& db);
+// True when `db` is a PostgreSQL connection of Qt's driver that was lost.
+bool connectionLost(const QSqlDatabase& db);
+
+struct PipelinedStatement {
+    QString text;
+    StatementBindings bindings;
+};
+// A statement's result, or the error it met (no result).
+struct PipelinedOutcome {
+    std::optional<StatementResult> result;
+    QSqlError error;
+};
+// Sends `statements` together, as unnamed statements with their values, and reads their answers: one round
+// trip (libpq's pipeline mode). The server runs them in order in one go; after one fails it runs none of the
+// rest, whose error is then that one's. When the connection fails, what was not answered carries the
+// connection's error: the server may have run it. Throws StatementError when `db` has no pipeline.
+QList<PipelinedOutcome> runPipelined(const QSqlDatabase& db, const QList<PipelinedStatement>& statements);
 
 } // namespace cadcons

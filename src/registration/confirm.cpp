@@ -157,7 +157,24 @@ bool Registration::confirmDuplicates(const QString& key) {
         details += cdsBuscaConsumidor.asString(QStringLiteral("CDCONSUMIDOR")) + kSep +
                    cdsBuscaConsumidor.asString(QStringLiteral("NMCONSUMIDOR")) + kSep +
                    cdsBuscaConsumidor.asString(QStringLiteral("NRRGCONSUMID")) + QStringLiteral("\r\n");
-    return showMessage(key, kMsgPergunta, stIdEsquema, details);
+    const bool go = showMessage(key, kMsgPergunta, stIdEsquema, details);
+    // The operator took their time: the checks still to come read the database as it is now.
+    service_.readsAhead().clear();
+    return go;
+}
+
+// The reads documentsAreFree and codeIsFree will make, with the same values.
+ConfirmChecks Registration::checksOf(const QString& carregado, const QString& ajustado, bool novo) const {
+    ConfirmChecks checks{consumer.stCdCliente, {}, {}, {}, {}};
+    if (!EmptyString(consumer.stNrCpfRespCon))
+        checks.cpf = {{carregado, consumer.stNrCpfRespCon}};
+    if (!EmptyString(consumer.stNrRgConsumid))
+        checks.rg = {{ajustado, consumer.stNrRgConsumid}};
+    if (stIdBloqCdIdCons == QLatin1String("S"))
+        checks.badge = {{carregado, consumer.stCdIdConsumid}};
+    if (novo)
+        checks.code = ajustado;
+    return checks;
 }
 
 bool Registration::documentsAreFree(const QString& carregado, const QString& ajustado) {
@@ -337,9 +354,15 @@ bool Registration::Confirma() {
     const QString ajustado = Ajusta(consumer.stCdConsumidor, 21);
     adoptUncertainInsert(ajustado);
     const QString carregado = loadedCode();
+    const bool novo = consumer.stOperacao == QLatin1String("1");
+    // The checks' reads go together; whatever no check takes goes with this Confirm.
+    struct DropReadsAhead {
+        TrdmCadConsumidor& service;
+        ~DropReadsAhead() { service.readsAhead().clear(); }
+    } drop{service_};
+    prefetchConfirmChecks(service_, checksOf(carregado, ajustado, novo));
     if (!documentsAreFree(carregado, ajustado) || !placesAreRegistered() || !emailIsValid())
         return false;
-    const bool novo = consumer.stOperacao == QLatin1String("1");
     if ((novo && !codeIsFree(ajustado)) || !parametersAreSet())
         return false;
 

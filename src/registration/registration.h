@@ -5,6 +5,7 @@
 #include "registration/field_catalogue.h"
 #include "registration/registration_lists.h"
 #include "routines/messages.h"
+#include "service/rdm_cad_consumidor.h"
 
 #include <QString>
 #include <array>
@@ -96,6 +97,7 @@ private:
     void copyStoredConsumer();
     void showSaleTypeName(const QString& code);
     void adoptUncertainInsert(const QString& ajustado);
+    ConfirmChecks checksOf(const QString& carregado, const QString& ajustado, bool novo) const;
     bool documentsAreFree(const QString& carregado, const QString& ajustado);
     bool confirmDuplicates(const QString& key);
     bool placesAreRegistered();

@@ -123,6 +123,8 @@ constexpr void writeConsumerSetList(TextWriter& out, ConsumerUpdate update, std:
         out.padded(column.name, pad) << " = ";
         if (central && column.saved == Saved::Marker)
             out << "'S'";
+        else if (column.saved == Saved::Marker) // a consumer not yet published stays so; any other is changed
+            out << "CASE WHEN " << column.name << " = 'I' THEN 'I' ELSE 'A' END";
         else
             out << ":" << column.name;
         first = false;
@@ -148,7 +150,6 @@ extern const char* const adqValidaCPF;
 extern const char* const adqValidaRG;
 extern const char* const adqValidaIdent;
 extern const char* const adqInfCEP;
-extern const char* const adqVerificaConsumidor;
 extern const char* const acmConsumidor;
 extern const char* const acmUpdCpfConsumidor;
 

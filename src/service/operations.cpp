@@ -56,8 +56,23 @@ DataPacket execute(TrdmCadConsumidor& rdm, const char* name, const QString& text
     return {};
 }
 
+// What a read sent ahead is found by: the statement and its values.
+QString readKey(const char* name, const Bindings& bindings) {
+    QString key = QLatin1String(name);
+    for (const auto& binding : bindings)
+        key += QChar(0x1F) + binding.second.toString();
+    return key;
+}
+
 ServiceResult read(TrdmCadConsumidor& rdm, const char* name, const QString& text, const Bindings& bindings = {},
                    const QSet<QString>& dateTimeColumns = {}) {
+    if (auto& ahead = rdm.readsAhead(); !ahead.empty()) {
+        if (const auto it = ahead.find(readKey(name, bindings)); it != ahead.end()) {
+            ServiceResult result = std::move(it->second);
+            ahead.erase(it);
+            return result;
+        }
+    }
     try {
         return sql::resultPacket(execute(usable(rdm), name, text, bindings, dateTimeColumns));
     } catch (const std::exception& e) {
@@ -70,9 +85,7 @@ ServiceResult read(TrdmCadConsumidor& rdm, const char* name, const QString& text
 // read (TrdmCadConsumidor::open reads their versions), else read and kept. The key holds the bound values.
 ServiceResult readList(TrdmCadConsumidor& rdm, const char* name, const QString& text, const QStringList& tables,
                        const Bindings& bindings = {}) {
-    QString key = QLatin1String(name);
-    for (const auto& binding : bindings)
-        key += QChar(0x1F) + binding.second.toString();
+    const QString key = readKey(name, bindings);
     if (!rdm.inTransaction()) {
         if (const DataPacket* kept = rdm.lists().find(key, tables)) {
             qCDebug(lcService, "%s: the kept list, unchanged", name);
@@ -169,34 +182,102 @@ ServiceResult getDadosConsumidor(TrdmCadConsumidor& rdm, const QString& cdClient
                 {QStringLiteral("DTNASCCONS")});
 }
 
+namespace {
+
+// The reads of Confirm's checks, each as its operation and prefetchConfirmChecks make it.
+struct CheckRead {
+    const char* name;
+    const char* text;
+    Bindings bindings;
+};
+CheckRead codeRead(const QString& cdConsumidor, const QString& cdCliente) {
+    return {"adqValidaCons",
+            sql::adqValidaCons,
+            {{"P_CDCONSUMID", text(cdConsumidor)},
+             {"P_CDCLIENTE", text(cdCliente)},
+             {"P_IDSITCONSUMI", text(QStringLiteral("1"))}}};
+}
+CheckRead cpfRead(const QString& cdCliente, const QString& cdConsumidor, const QString& cpf) {
+    return {"adqValidaCPF",
+            sql::adqValidaCPF,
+            {{"P_CDCLIENTE", text(cdCliente)}, {"P_CDCONSUMIDOR", text(cdConsumidor)}, {"P_NRCPFRESPCON", text(cpf)}}};
+}
+CheckRead rgRead(const QString& cdCliente, const QString& cdConsumidor, const QString& rg) {
+    return {"adqValidaRG",
+            sql::adqValidaRG,
+            {{"P_CDCLIENTE", text(cdCliente)}, {"P_CDCONSUMIDOR", text(cdConsumidor)}, {"P_NRRGCONSUMID", text(rg)}}};
+}
+CheckRead badgeRead(const QString& cdConsumidor, const QString& cdIdConsumid) {
+    return {"adqValidaIdent",
+            sql::adqValidaIdent,
+            {{"P_CDCONSUMIDOR", text(cdConsumidor)}, {"P_CDIDCONSUMID", text(cdIdConsumid)}}};
+}
+
+ServiceResult check(TrdmCadConsumidor& rdm, const CheckRead& r) {
+    return read(rdm, r.name, QString::fromUtf8(r.text), r.bindings);
+}
+
+} // namespace
+
 ServiceResult getValidaCons(TrdmCadConsumidor& rdm, const QString& cdConsumidor, const QString& cdCliente) {
     const TimedCall timed(lcService, "getValidaCons");
-    return read(rdm, "adqValidaCons", QString::fromUtf8(sql::adqValidaCons),
-                {{"P_CDCONSUMID", text(cdConsumidor)},
-                 {"P_CDCLIENTE", text(cdCliente)},
-                 {"P_IDSITCONSUMI", text(QStringLiteral("1"))}});
+    return check(rdm, codeRead(cdConsumidor, cdCliente));
 }
 
 ServiceResult getExisteCPF(TrdmCadConsumidor& rdm, const QString& cdCliente, const QString& cdConsumidor,
                            const QString& cpf) {
     const TimedCall timed(lcService, "getExisteCPF");
-    return read(
-        rdm, "adqValidaCPF", QString::fromUtf8(sql::adqValidaCPF),
-        {{"P_CDCLIENTE", text(cdCliente)}, {"P_CDCONSUMIDOR", text(cdConsumidor)}, {"P_NRCPFRESPCON", text(cpf)}});
+    return check(rdm, cpfRead(cdCliente, cdConsumidor, cpf));
 }
 
 ServiceResult getExisteRG(TrdmCadConsumidor& rdm, const QString& cdCliente, const QString& cdConsumidor,
                           const QString& rg) {
     const TimedCall timed(lcService, "getExisteRG");
-    return read(
-        rdm, "adqValidaRG", QString::fromUtf8(sql::adqValidaRG),
-        {{"P_CDCLIENTE", text(cdCliente)}, {"P_CDCONSUMIDOR", text(cdConsumidor)}, {"P_NRRGCONSUMID", text(rg)}});
+    return check(rdm, rgRead(cdCliente, cdConsumidor, rg));
 }
 
 ServiceResult getExisteIdent(TrdmCadConsumidor& rdm, const QString& cdConsumidor, const QString& cdIdConsumid) {
     const TimedCall timed(lcService, "getExisteIdent");
-    return read(rdm, "adqValidaIdent", QString::fromUtf8(sql::adqValidaIdent),
-                {{"P_CDCONSUMIDOR", text(cdConsumidor)}, {"P_CDIDCONSUMID", text(cdIdConsumid)}});
+    return check(rdm, badgeRead(cdConsumidor, cdIdConsumid));
+}
+
+void prefetchConfirmChecks(TrdmCadConsumidor& rdm, const ConfirmChecks& checks) {
+    rdm.readsAhead().clear();
+    QList<CheckRead> reads;
+    if (checks.cpf)
+        reads << cpfRead(checks.cdCliente, checks.cpf->first, checks.cpf->second);
+    if (checks.rg)
+        reads << rgRead(checks.cdCliente, checks.rg->first, checks.rg->second);
+    if (checks.badge)
+        reads << badgeRead(checks.badge->first, checks.badge->second);
+    if (checks.code)
+        reads << codeRead(*checks.code, checks.cdCliente);
+    if (reads.size() < 2 || rdm.inTransaction())
+        return;
+    const TimedCall timed(lcService, "prefetchConfirmChecks");
+    try {
+        const QSqlDatabase db = usable(rdm).adcCadConsumidor();
+        if (!pipelines(db))
+            return;
+        QList<PipelinedStatement> statements;
+        for (const CheckRead& r : reads)
+            statements.append({QString::fromUtf8(r.text), r.bindings});
+        const QList<PipelinedOutcome> outcomes = runPipelined(db, statements);
+        for (qsizetype i = 0; i < reads.size(); ++i) {
+            ServiceResult& kept = rdm.readsAhead()[readKey(reads[i].name, reads[i].bindings)];
+            if (outcomes[i].result) {
+                kept = sql::resultPacket(outcomes[i].result->packet);
+            } else {
+                rdm.noteFailure();
+                kept = ADOExceptionMessage(DatabaseError(statementFailed(reads[i].name), outcomes[i].error),
+                                           rdm.adcCadConsumidor(), QString());
+            }
+        }
+    } catch (const std::exception&) {
+        // Nothing kept: each check reads on its own and meets the failure there.
+        rdm.readsAhead().clear();
+        rdm.noteFailure();
+    }
 }
 
 ServiceResult getInfCEP(TrdmCadConsumidor& rdm, const QString& cep, bool& ok) {
@@ -262,25 +343,26 @@ bool uncertainSaveOf(const TrdmCadConsumidor& rdm, const QString& cdCliente, con
     return save && save->cdCliente == cdCliente && save->cdConsumidor == cdConsumidor;
 }
 
-// Inserts or updates the row inside the open transaction; the values bound, for checking it later.
-Bindings writeConsumer(TrdmCadConsumidor& rdm, const GravaConsumidor& v) {
+// The statement that inserts or updates the row, with its values (kept for checking the row later).
+struct ConsumerWrite {
+    const char* name;
+    QString text;
+    Bindings values;
+};
+ConsumerWrite consumerWrite(const GravaConsumidor& v) {
     const QDateTime now = QDateTime::currentDateTime();
     const QVariant nascimento = birthDate(v.dtNascCons);
     if (v.operacao == QLatin1String("1")) {
         const QString marker =
             v.stProcessamento == QLatin1String("SERVIDOR") ? QStringLiteral("S") : QStringLiteral("I");
         const QString tipoVenda = v.idTpVendaCons.isEmpty() ? QStringLiteral("7") : v.idTpVendaCons;
-        Bindings values = savedColumns(v, {now, marker, nascimento, tipoVenda});
-        execute(rdm, "acmConsumidor", QString::fromUtf8(sql::acmConsumidor), values);
-        return values;
+        return {"acmConsumidor", QString::fromUtf8(sql::acmConsumidor),
+                savedColumns(v, {now, marker, nascimento, tipoVenda})};
     }
-    const DataPacket stored = execute(rdm, "adqVerificaConsumidor", QString::fromUtf8(sql::adqVerificaConsumidor),
-                                      {{"P_CDCLIENTE", text(v.cdCliente)}, {"P_CDCONSUMIDOR", text(v.cdConsumidor)}});
-    const QString storedMarker = stored.rows.isEmpty() ? QString() : stored.rows[0].value(0).toString();
-    const QString marker = storedMarker == QLatin1String("I") ? QStringLiteral("I") : QStringLiteral("A");
-    Bindings values = savedColumns(v, {now, marker, nascimento, v.idTpVendaCons});
-    execute(rdm, "acmUpdCpfConsumidor", QString::fromUtf8(sql::acmUpdCpfConsumidor), values);
-    return values;
+    // The update works the publication marker out from the stored one itself: no read before it.
+    Bindings values = savedColumns(v, {now, QString(), nascimento, v.idTpVendaCons});
+    values.removeIf([](const auto& binding) { return binding.first == QLatin1String("IDATUCONSUMI"); });
+    return {"acmUpdCpfConsumidor", QString::fromUtf8(sql::acmUpdCpfConsumidor), std::move(values)};
 }
 
 // CHAR columns come back padded, and a database may keep an empty text as NULL.
@@ -324,13 +406,55 @@ ServiceResult settleUncertainSave(TrdmCadConsumidor& rdm, const QString& cdClien
     }
 }
 
+namespace {
+
+// A save whose commit may have happened with its answer lost: asked again on a connection that answers, or
+// at the next Confirm of this consumer when none does yet.
+ServiceResult settleAfterLoss(TrdmCadConsumidor& rdm, UncertainSave sent, const QString& error) {
+    const QString cdCliente = sent.cdCliente, cdConsumidor = sent.cdConsumidor;
+    rdm.uncertainSave() = std::move(sent);
+    const ServiceResult settled = settleUncertainSave(rdm, cdCliente, cdConsumidor);
+    const bool* found = std::get_if<bool>(&settled);
+    return found && *found ? settled : ServiceResult(error);
+}
+
+// On PostgreSQL with pipelines: BEGIN, the write and COMMIT go together, one round trip. Once they are sent,
+// a lost connection may have committed them all: the save is then uncertain, and settled.
+ServiceResult saveInOneGo(TrdmCadConsumidor& rdm, const GravaConsumidor& v, ConsumerWrite write) {
+    const QSqlDatabase db = usable(rdm).adcCadConsumidor();
+    const QList<PipelinedOutcome> outcomes =
+        runPipelined(db, {{QStringLiteral("BEGIN"), {}}, {write.text, write.values}, {QStringLiteral("COMMIT"), {}}});
+    const auto failed = std::find_if(outcomes.cbegin(), outcomes.cend(), [](const auto& o) { return !o.result; });
+    if (failed == outcomes.cend()) {
+        if (uncertainSaveOf(rdm, v.cdCliente, v.cdConsumidor))
+            rdm.uncertainSave().reset();
+        return true;
+    }
+    rdm.noteFailure();
+    const QString error = ADOExceptionMessage(DatabaseError(statementFailed(write.name), failed->error),
+                                              rdm.adcCadConsumidor(), QString());
+    if (failed->error.type() != QSqlError::ConnectionError && !connectionLost(db)) {
+        // The server refused a statement and ran nothing after it: the transaction is left to undo.
+        QSqlQuery rollback(db);
+        rollback.exec(QStringLiteral("ROLLBACK"));
+        return error;
+    }
+    return settleAfterLoss(rdm, UncertainSave{v.cdCliente, v.cdConsumidor, std::move(write.values)}, error);
+}
+
+} // namespace
+
 ServiceResult setGravaConsumidor(TrdmCadConsumidor& rdm, const GravaConsumidor& v) {
     const TimedCall timed(lcService, "setGravaConsumidor");
     std::optional<UncertainSave> sent; // set once only the commit is left
     try {
+        ConsumerWrite write = consumerWrite(v);
+        if (!rdm.inTransaction() && pipelines(usable(rdm).adcCadConsumidor()))
+            return saveInOneGo(rdm, v, std::move(write));
         usable(rdm).StartTrans();
         try {
-            sent = UncertainSave{v.cdCliente, v.cdConsumidor, writeConsumer(rdm, v)};
+            execute(rdm, write.name, write.text, write.values);
+            sent = UncertainSave{v.cdCliente, v.cdConsumidor, std::move(write.values)};
             rdm.CommitTrans();
         } catch (const std::exception&) {
             rdm.RollbackTrans();
@@ -344,12 +468,8 @@ ServiceResult setGravaConsumidor(TrdmCadConsumidor& rdm, const GravaConsumidor& 
         const QString error = ADOExceptionMessage(e, rdm.adcCadConsumidor(), QString());
         if (!sent)
             return error;
-        // The commit itself failed: the server may have committed and lost only its answer. Asked again on
-        // a connection that answers, or at the next Confirm of this consumer when none does yet.
-        rdm.uncertainSave() = std::move(sent);
-        const ServiceResult settled = settleUncertainSave(rdm, v.cdCliente, v.cdConsumidor);
-        const bool* found = std::get_if<bool>(&settled);
-        return found && *found ? settled : ServiceResult(error);
+        // The commit itself failed: the server may have committed and lost only its answer.
+        return settleAfterLoss(rdm, std::move(*sent), error);
     }
 }
 

@@ -70,6 +70,9 @@ public:
 
     // The reference lists this process has read, kept between openings.
     ListCache& lists() { return lists_; }
+    // Reads sent ahead of the operations that ask them (prefetchConfirmChecks), by statement and values;
+    // each answers its operation once.
+    std::map<QString, ServiceResult>& readsAhead() { return readsAhead_; }
     // The save whose commit answer was lost, until settleUncertainSave has told what became of it.
     std::optional<UncertainSave>& uncertainSave() { return uncertainSave_; }
     const std::optional<UncertainSave>& uncertainSave() const { return uncertainSave_; }
@@ -87,6 +90,7 @@ private:
     ListCache lists_;
     std::map<QString, QSqlQuery> statements_; // by text; a node's query stays where it is
     std::optional<UncertainSave> uncertainSave_;
+    std::map<QString, ServiceResult> readsAhead_;
 };
 
 // The read operations. Each runs its statement on the service `rdm` and returns the whole result as a
@@ -109,6 +113,20 @@ ServiceResult getExisteRG(TrdmCadConsumidor& rdm, const QString& cdCliente, cons
 ServiceResult getExisteIdent(TrdmCadConsumidor& rdm, const QString& cdConsumidor, const QString& cdIdConsumid);
 // `ok` is false only when something other than a database failure escaped; the result is then empty.
 ServiceResult getInfCEP(TrdmCadConsumidor& rdm, const QString& cep, bool& ok);
+
+// The checks a Confirm is about to make, each with the values its operation will be given: the CPF and the
+// RG (with the code each leaves out), the badge (with the code it leaves out), a new consumer's code.
+struct ConfirmChecks {
+    QString cdCliente;
+    std::optional<std::pair<QString, QString>> cpf, rg, badge;
+    std::optional<QString> code;
+};
+// Sends the reads of those checks together, ahead of them: on PostgreSQL one round trip instead of one
+// each. getExisteCPF, getExisteRG, getExisteIdent and getValidaCons asked with the same values then answer
+// from what came back, each once, a failure as the read would have met it; what is not asked goes at the
+// next call, or with readsAhead().clear(). Elsewhere nothing is kept and each check reads on its own.
+// Never throws.
+void prefetchConfirmChecks(TrdmCadConsumidor& rdm, const ConfirmChecks& checks);
 
 // The reference lists read whole, each with its operation: the one place their names are written. Hosts
 // call the operations by these names, and a failure is reported under them.
