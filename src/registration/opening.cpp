@@ -207,8 +207,6 @@ void Registration::InicializaForm(const QString& code, const QString& name, cons
         consumer.stCdCliente = customer;
 
     loadServiceLists();
-    // Lists read anew this time are kept on the till's disk for the next process.
-    service_.lists().flush();
 
     // Told to the operator here (or by accept already): either way the screen opens with what was
     // filled so far.

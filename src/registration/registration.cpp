@@ -32,6 +32,9 @@ Registration::Registration(TrdmCadConsumidor& service, RegistrationOperator& op,
 
 Registration::~Registration() {
     clearSecrets();
+    // Lists read anew in this call are kept on the till's disk for the next process: written once the call
+    // is over, not while the operator waits for the screen.
+    service_.lists().flush();
 }
 
 void Registration::clearSecrets() {
