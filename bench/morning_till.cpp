@@ -12,9 +12,9 @@
 //       connection and of the whole opening (the connection included), the till's own CPU ms in the
 //       opening, the lists read from the database, and whether it opened as expected.
 
+#include "bench_host.h"
 #include "config/connection.h"
 #include "platform/data_packet.h"
-#include "platform/packet_file.h"
 #include "registration/registration.h"
 #include "registration/registration_operator.h"
 #include "routines/messages.h"
@@ -72,18 +72,6 @@ void onMessage(QtMsgType type, const QMessageLogContext& context, const QString&
     previousHandler(type, context, text);
 }
 
-QSqlQuery run(const QSqlDatabase& db, const QString& sql, const QVariantList& values = {}) {
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    if (!query.prepare(sql))
-        throw std::runtime_error((sql + QStringLiteral(": ") + query.lastError().text()).toStdString());
-    for (const QVariant& value : values)
-        query.addBindValue(value);
-    if (!query.exec())
-        throw std::runtime_error((sql + QStringLiteral(": ") + query.lastError().text()).toStdString());
-    return query;
-}
-
 // The host directory as bench_screen makes it: the parameter file of the first sale parameters' branch and
 // customer, and the chain's customer list.
 int prepare(const QString& hostDir) {
@@ -94,7 +82,8 @@ int prepare(const QString& hostDir) {
         throw std::runtime_error(db.lastError().text().toStdString());
     QString branch, customer;
     {
-        QSqlQuery q = run(db, QStringLiteral("SELECT CDFILIAL, CDCLIENTE FROM PARAVEND ORDER BY CDFILIAL, CDCLIENTE"));
+        QSqlQuery q =
+            bench::run(db, QStringLiteral("SELECT CDFILIAL, CDCLIENTE FROM PARAVEND ORDER BY CDFILIAL, CDCLIENTE"));
         if (!q.next())
             throw std::runtime_error("the database has no sale parameters (PARAVEND)");
         branch = q.value(0).toString();
@@ -103,44 +92,14 @@ int prepare(const QString& hostDir) {
     QString consumer;
     {
         QSqlQuery q =
-            run(db, QStringLiteral("SELECT MIN(CDCONSUMIDOR) FROM CONSUMIDOR WHERE CDCLIENTE = ?"), {customer});
+            bench::run(db, QStringLiteral("SELECT MIN(CDCONSUMIDOR) FROM CONSUMIDOR WHERE CDCLIENTE = ?"), {customer});
         if (q.next())
             consumer = q.value(0).toString();
     }
     if (consumer.isEmpty())
         throw std::runtime_error("the customer of the sale parameters has no consumer");
 
-    const auto text = [](const char* name, int width) {
-        return FieldDef{QLatin1String(name), FieldType::String, width};
-    };
-    DataPacket parameters;
-    parameters.fields = {text("CDFILIAL", 4),         text("CDLOJA", 4),
-                         text("IDESQUEMA", 3),        text("CDCCUSCLIE", 10),
-                         text("CDTIPOCONS", 2),       text("CDCLIENTE", 21),
-                         text("STPROCESSAMENTO", 10), FieldDef{QStringLiteral("UTILIZAIMPFIS"), FieldType::Boolean},
-                         text("IDEXCONSATFIL", 1),    text("IDEXCONSATGER", 1),
-                         text("IDIMPMERCBOCA", 1),    text("IDBLOQCDIDCONS", 1),
-                         text("IDSENCONSCENTRAL", 1)};
-    // The consumer is read from the data service, not the central one.
-    parameters.rows = {{branch, QStringLiteral("01"), QStringLiteral("001"), QStringLiteral("0000000001"),
-                        QStringLiteral("01"), customer, QStringLiteral("CAIXA"), false, QStringLiteral("N"),
-                        QStringLiteral("N"), QStringLiteral("N"), QStringLiteral("S"), QStringLiteral("N")}};
-    if (!QDir(hostDir).mkpath(QStringLiteral("Dados/Cadastros")))
-        throw std::runtime_error("cannot make the host's Dados/Cadastros");
-    writePacketFile(parameters, hostDir + QStringLiteral("/PARAMETROSKIV.CDS"));
-
-    DataPacket customers;
-    customers.fields = {{QStringLiteral("CDCLIENTE"), FieldType::String, 21},
-                        {QStringLiteral("IDTPIJURCLIE"), FieldType::String, 1},
-                        {QStringLiteral("NRINSJURCLIE"), FieldType::String, 20},
-                        {QStringLiteral("NMRAZSOCCLIE"), FieldType::String, 50},
-                        {QStringLiteral("NMFANTCLIE"), FieldType::String, 50}};
-    QSqlQuery q = run(db, QStringLiteral("SELECT CDCLIENTE, IDTPIJURCLIE, NRINSJURCLIE, NMRAZSOCCLIE, NMFANTCLIE "
-                                         "FROM CLIENTE ORDER BY CDCLIENTE"));
-    while (q.next())
-        customers.rows.append({q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
-                               q.value(3).toString(), q.value(4).toString()});
-    writePacketFile(customers, hostDir + QStringLiteral("/Dados/Cadastros/Cad_Cliente.cds"));
+    bench::writeHostFiles(db, hostDir, branch, customer);
     print({{"customer", customer}, {"consumer", consumer}});
     return 0;
 }

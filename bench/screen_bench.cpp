@@ -17,6 +17,7 @@
 // again). The consumers it adds have codes from 000000090000000000000 up, of the customer of the
 // parameter file; they are deleted at the start and at the end of the run.
 
+#include "bench_host.h"
 #include "central/central_services.h"
 #include "config/connection.h"
 #include "config/host_config.h"
@@ -148,15 +149,7 @@ private:
 };
 
 QSqlQuery run(const Backend& b, const QString& sql, const QVariantList& values = {}) {
-    QSqlQuery query(b.db());
-    query.setForwardOnly(true);
-    if (!query.prepare(sql))
-        throw std::runtime_error((sql + QStringLiteral(": ") + query.lastError().text()).toStdString());
-    for (const QVariant& value : values)
-        query.addBindValue(value);
-    if (!query.exec())
-        throw std::runtime_error((sql + QStringLiteral(": ") + query.lastError().text()).toStdString());
-    return query;
+    return bench::run(b.db(), sql, values);
 }
 
 QVariant scalar(const Backend& b, const QString& sql, const QVariantList& values = {}) {
@@ -167,43 +160,6 @@ QVariant scalar(const Backend& b, const QString& sql, const QVariantList& values
 void deleteOurConsumers(const Backend& b) {
     run(b, QStringLiteral("DELETE FROM CONSUMIDOR WHERE CDCLIENTE = ? AND CDCONSUMIDOR BETWEEN ? AND ?"),
         {b.customer, kFirstCode, kLastCode});
-}
-
-void writeParameterFile(const Backend& b) {
-    DataPacket p;
-    const auto text = [](const char* name, int width) {
-        return FieldDef{QLatin1String(name), FieldType::String, width};
-    };
-    p.fields = {text("CDFILIAL", 4),         text("CDLOJA", 4),
-                text("IDESQUEMA", 3),        text("CDCCUSCLIE", 10),
-                text("CDTIPOCONS", 2),       text("CDCLIENTE", 21),
-                text("STPROCESSAMENTO", 10), FieldDef{QStringLiteral("UTILIZAIMPFIS"), FieldType::Boolean},
-                text("IDEXCONSATFIL", 1),    text("IDEXCONSATGER", 1),
-                text("IDIMPMERCBOCA", 1),    text("IDBLOQCDIDCONS", 1),
-                text("IDSENCONSCENTRAL", 1)};
-    // The badge check is on, so Confirm makes every check there is; no central services are asked for.
-    p.rows = {{b.branch, QStringLiteral("01"), QStringLiteral("001"), QStringLiteral("0000000001"),
-               QStringLiteral("01"), b.customer, QStringLiteral("CAIXA"), false, QStringLiteral("N"),
-               QStringLiteral("N"), QStringLiteral("N"), QStringLiteral("S"), QStringLiteral("N")}};
-    writePacketFile(p, b.hostDir() + QStringLiteral("PARAMETROSKIV.CDS"));
-}
-
-// The host keeps every customer of the chain in its customer list.
-void writeCustomerFile(const Backend& b) {
-    DataPacket p;
-    p.fields = {{QStringLiteral("CDCLIENTE"), FieldType::String, 21},
-                {QStringLiteral("IDTPIJURCLIE"), FieldType::String, 1},
-                {QStringLiteral("NRINSJURCLIE"), FieldType::String, 20},
-                {QStringLiteral("NMRAZSOCCLIE"), FieldType::String, 50},
-                {QStringLiteral("NMFANTCLIE"), FieldType::String, 50}};
-    QSqlQuery q = run(b, QStringLiteral("SELECT CDCLIENTE, IDTPIJURCLIE, NRINSJURCLIE, NMRAZSOCCLIE, NMFANTCLIE "
-                                        "FROM CLIENTE ORDER BY CDCLIENTE"));
-    while (q.next())
-        p.rows.append({q.value(0).toString(), q.value(1).toString(), q.value(2).toString(), q.value(3).toString(),
-                       q.value(4).toString()});
-    if (!QDir(b.hostDir()).mkpath(QStringLiteral("Dados/Cadastros")))
-        throw std::runtime_error("cannot make the host's Dados/Cadastros");
-    writePacketFile(p, b.hostDir() + QStringLiteral("Dados/Cadastros/Cad_Cliente.cds"));
 }
 
 std::unique_ptr<Backend> prepareBackend(const QString& label, QString connection) {
@@ -283,8 +239,7 @@ std::unique_ptr<Backend> prepareBackend(const QString& label, QString connection
             b->webCep = cep;
     }
 
-    writeParameterFile(*b);
-    writeCustomerFile(*b);
+    bench::writeHostFiles(b->db(), b->hostDir(), b->branch, b->customer);
     return b;
 }
 
