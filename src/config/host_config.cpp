@@ -144,8 +144,9 @@ struct KnownSetting {
     const char* name;
 };
 constexpr KnownSetting kSettings[] = {
-    {"database", "connection"}, {"central", "connection"}, {"cep", "url"},   {"crypto", "key_file"},
-    {"screen", "language"},     {"host", "encoding"},      {"cache", "dir"}, {"cache", "enabled"},
+    {"database", "connection"}, {"central", "connection"}, {"cep", "url"},
+    {"crypto", "key_file"},     {"screen", "language"},    {"host", "encoding"},
+    {"cache", "dir"},           {"cache", "enabled"},      {"offline", "enabled"},
 };
 
 QString settingName(const QString& section, const QString& name) {
@@ -300,7 +301,23 @@ QString cacheSwitchProblem(const QString& value) {
         .arg(settingName(QStringLiteral("cache"), QStringLiteral("enabled")), hostConfigPath(), value);
 }
 
+// The offline switch, or why it is wrong.
+QString offlineProblem(const QList<ConfigLine>& lines, bool& on) {
+    const Sourced value = sourced(lines, "CADCONS_OFFLINE", "offline", "enabled");
+    on = false;
+    if (value.value.isEmpty() || switchOf(value.value, on)) // off unless asked for
+        return {};
+    return QStringLiteral("%1: \"%2\" is neither yes nor no").arg(value.setting, value.value);
+}
+
 } // namespace
+
+bool offlineEnabled() {
+    bool on = false;
+    if (const QString problem = offlineProblem(configLines(), on); !problem.isEmpty())
+        throw ConfigError(problem.toStdString());
+    return on;
+}
 
 ListDirectory listDirectory() {
     const QList<ConfigLine> lines = configLines();
@@ -392,6 +409,8 @@ void checkValues(const QList<ConfigLine>& lines, QStringList& problems) {
     const QString enabled = valueIn(lines, QStringLiteral("cache"), QStringLiteral("enabled")).trimmed();
     if (bool on = true; !switchOf(enabled, on))
         problems << cacheSwitchProblem(enabled);
+    if (bool on = false; !offlineProblem(lines, on).isEmpty())
+        problems << offlineProblem(lines, on);
     if (const Sourced dir = sourced(lines, "CADCONS_CACHE_DIR", "cache", "dir");
         !dir.value.isEmpty() && !QFileInfo(hostPath(dir.value)).isDir())
         problems << QStringLiteral("%1: %2 is not a directory; expected the directory where the till keeps its "

@@ -19,10 +19,12 @@
 //               windows-1252>
 //   [cache]     dir=<directory of the till's kept lists; the host directory by default>
 //               enabled=<yes (the default) or no>
+//   [offline]   enabled=<yes or no (the default): new consumers registered while the database is out of
+//               reach, kept beside the lists and sent when it answers again>
 //
 // Environment variables override it: CADCONS_HOST_DIR, CADCONS_CONNECTION, CADCONS_CENTRAL_CONNECTION,
 // CADCONS_CEP_URL, CADCONS_CRYPTO_KEY_FILE (or the key itself in CADCONS_CRYPTO_KEY), CADCONS_LANGUAGE,
-// CADCONS_HOST_ENCODING, CADCONS_CACHE_DIR.
+// CADCONS_HOST_ENCODING, CADCONS_CACHE_DIR, CADCONS_OFFLINE.
 namespace cadcons {
 
 // Directory of the host executable with a trailing "/"; CADCONS_HOST_DIR overrides it.
@@ -71,6 +73,11 @@ struct ListDirectory {
     QString setting;
 };
 ListDirectory listDirectory();
+
+// Whether new consumers may be registered while the database is out of reach (CADCONS_OFFLINE, else enabled
+// of [offline]); off when neither is set. Throws ConfigError naming the setting for a value that is neither
+// yes nor no.
+bool offlineEnabled();
 
 // Every wrong setting of the configuration file and the environment, each naming the setting and what
 // was expected; empty when all is well. Reads the key file (and forgets it) to check it.

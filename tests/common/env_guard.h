@@ -11,7 +11,7 @@ public:
     HostEnvironment() {
         for (const char* name : {"CADCONS_HOST_DIR", "CADCONS_CONNECTION", "CADCONS_CRYPTO_KEY",
                                  "CADCONS_CRYPTO_KEY_FILE", "CADCONS_CENTRAL_CONNECTION", "CADCONS_CEP_URL",
-                                 "CADCONS_LANGUAGE", "CADCONS_HOST_ENCODING", "CADCONS_CACHE_DIR"}) {
+                                 "CADCONS_LANGUAGE", "CADCONS_HOST_ENCODING", "CADCONS_CACHE_DIR", "CADCONS_OFFLINE"}) {
             saved_[name] = qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt;
             qunsetenv(name);
         }

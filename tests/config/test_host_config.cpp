@@ -36,7 +36,9 @@ TEST(HostConfigTest, WrongSettingsAreNamedWithWhatWasExpected) {
     const std::vector<ConfigCase> cases = {
         {"a sound file",
          "[database]\nconnection=Provider=QSQLITE;Data Source=/tmp/x.db\n[cep]\nurl=https://cep.example/\n"
-         "[screen]\nlanguage=en\n[host]\nencoding=Windows-1252\n[cache]\ndir=/tmp\nenabled=No\n; a comment\n# "
+         "[screen]\nlanguage=en\n[host]\nencoding=Windows-1252\n[cache]\ndir=/"
+         "tmp\nenabled=No\n[offline]\nenabled=YES\n; "
+         "a comment\n# "
          "another\n",
          {},
          {}},
@@ -73,6 +75,14 @@ TEST(HostConfigTest, WrongSettingsAreNamedWithWhatWasExpected) {
          {{"CADCONS_HOST_ENCODING", "cp1252"}},
          {"CADCONS_HOST_ENCODING", "utf-8 or windows-1252"}},
         {"kept lists switched by neither yes nor no", "[cache]\nenabled=maybe\n", {}, {"[cache] enabled", "maybe"}},
+        {"offline registration switched by neither yes nor no",
+         "[offline]\nenabled=sometimes\n",
+         {},
+         {"[offline] enabled", "sometimes", "neither yes nor no"}},
+        {"offline registration from the environment over a sound file",
+         "[offline]\nenabled=no\n",
+         {{"CADCONS_OFFLINE", "1"}},
+         {"CADCONS_OFFLINE", "\"1\""}},
         {"kept lists in a directory that is none",
          "[cache]\ndir=/nonexistent/lists\n",
          {},
@@ -101,6 +111,30 @@ TEST(HostConfigTest, WrongSettingsAreNamedWithWhatWasExpected) {
         for (const char* text : c.expected)
             EXPECT_TRUE(all.contains(QString::fromUtf8(text)))
                 << c.what << ": no \"" << text << "\" in " << all.toStdString();
+    }
+}
+
+// Off unless asked for; the environment over the file; a wrong value refused, never taken for either.
+TEST(HostConfigTest, OfflineRegistrationIsOffUnlessAskedFor) {
+    const struct {
+        const char* ini;
+        const char* environment;
+        int expected; // 0 off, 1 on, -1 refused
+    } cases[] = {{"", nullptr, 0},
+                 {"[offline]\nenabled=yes\n", nullptr, 1},
+                 {"[offline]\nenabled=No\n", nullptr, 0},
+                 {"[offline]\nenabled=yes\n", "no", 0},
+                 {"", "yes", 1},
+                 {"[offline]\nenabled=on\n", nullptr, -1}};
+    for (const auto& c : cases) {
+        HostEnvironment env;
+        writeFile(env.path() + "cadcons.ini", c.ini, kEveryoneReads);
+        if (c.environment)
+            qputenv("CADCONS_OFFLINE", c.environment);
+        if (c.expected < 0)
+            EXPECT_THROW(offlineEnabled(), ConfigError) << c.ini;
+        else
+            EXPECT_EQ(offlineEnabled(), c.expected == 1) << c.ini << " / " << (c.environment ? c.environment : "");
     }
 }
 
