@@ -1,0 +1,207 @@
+#include "service/offline_queue.h"
+
+#include "config/logging.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+namespace cadcons {
+
+namespace {
+
+constexpr int kFormat = 1;
+
+const char* const kSchema = "CREATE TABLE IF NOT EXISTS META (NAME TEXT PRIMARY KEY, VALUE TEXT NOT NULL);"
+                            "CREATE TABLE IF NOT EXISTS QUEUE (NUMBER INTEGER PRIMARY KEY AUTOINCREMENT, "
+                            "QUEUED TEXT NOT NULL, CDCLIENTE TEXT NOT NULL, CDCONSUMIDOR TEXT NOT NULL, "
+                            "CDIDCONSUMID TEXT, NRCPFRESPCON TEXT, NRRGCONSUMID TEXT, SAVE TEXT NOT NULL, "
+                            "REFUSED TEXT, DECISION TEXT);";
+
+QString sqliteText(sqlite3* db) {
+    return QString::fromUtf8(db ? sqlite3_errmsg(db) : "out of memory");
+}
+
+// A statement with its values bound in order, finalized when it goes.
+class Statement {
+public:
+    Statement(sqlite3* db, const char* sql, const QStringList& values = {})
+        : db_(db) {
+        if (sqlite3_prepare_v2(db, sql, -1, &statement_, nullptr) != SQLITE_OK)
+            throw QueueError(("the queue: " + sqliteText(db)).toStdString());
+        for (int i = 0; i < values.size(); ++i) {
+            const QByteArray text = values[i].toUtf8();
+            sqlite3_bind_text(statement_, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+        }
+    }
+    ~Statement() { sqlite3_finalize(statement_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    // True while there is a row; throws on an error.
+    bool step() {
+        const int rc = sqlite3_step(statement_);
+        if (rc == SQLITE_ROW)
+            return true;
+        if (rc != SQLITE_DONE)
+            throw QueueError(("the queue: " + sqliteText(db_)).toStdString());
+        return false;
+    }
+    QString text(int column) const {
+        const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(statement_, column));
+        return bytes ? QString::fromUtf8(bytes, sqlite3_column_bytes(statement_, column)) : QString();
+    }
+    qint64 number(int column) const { return sqlite3_column_int64(statement_, column); }
+
+private:
+    sqlite3* db_;
+    sqlite3_stmt* statement_ = nullptr;
+};
+
+QString saveText(const GravaConsumidor& values) {
+    QJsonObject object;
+    for (const SaveArgument& argument : kSaveArguments)
+        object.insert(QLatin1String(argument.name), values.*argument.member);
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
+GravaConsumidor saveOf(const QString& text) {
+    const QJsonObject object = QJsonDocument::fromJson(text.toUtf8()).object();
+    GravaConsumidor values;
+    for (const SaveArgument& argument : kSaveArguments)
+        values.*argument.member = object.value(QLatin1String(argument.name)).toString();
+    return values;
+}
+
+// The file made with its final mode before SQLite writes into it; an existing one keeps its own.
+void makeFile(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd >= 0)
+        ::close(fd);
+    else if (errno != EEXIST)
+        throw QueueError(QStringLiteral("the queue %1 cannot be made: %2")
+                             .arg(path, QString::fromLocal8Bit(strerror(errno)))
+                             .toStdString());
+}
+
+} // namespace
+
+OfflineQueue::OfflineQueue(const QString& path)
+    : path_(path) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        makeFile(path_);
+        QString problem;
+        if (sqlite3_open_v2(QFile::encodeName(path_).constData(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+            problem = sqliteText(db_);
+        } else {
+            sqlite3_busy_timeout(db_, 10000);
+            try {
+                exec("PRAGMA synchronous = FULL;");
+                Statement check(db_, "PRAGMA quick_check");
+                if (!check.step() || check.text(0) != QLatin1String("ok"))
+                    problem = QStringLiteral("it fails SQLite's check");
+                if (problem.isEmpty()) {
+                    exec(kSchema);
+                    Statement format(db_, "INSERT OR IGNORE INTO META (NAME, VALUE) VALUES ('FORMAT', ?)",
+                                     {QString::number(kFormat)});
+                    format.step();
+                    Statement read(db_, "SELECT VALUE FROM META WHERE NAME = 'FORMAT'");
+                    if (!read.step() || read.text(0) != QString::number(kFormat))
+                        problem = QStringLiteral("it is of another format");
+                }
+            } catch (const QueueError& e) {
+                problem = QString::fromUtf8(e.what());
+            }
+        }
+        if (problem.isEmpty())
+            return;
+        sqlite3_close(db_);
+        db_ = nullptr;
+        if (attempt > 0 || !QFileInfo(path_).isFile())
+            throw QueueError(QStringLiteral("the queue %1 cannot be opened: %2").arg(path_, problem).toStdString());
+        // Registrations may be in it: kept for whoever can read it, never deleted.
+        damaged_ = path_ + QStringLiteral(".damaged-") +
+                   QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddTHHmmsszzz"));
+        if (::rename(QFile::encodeName(path_).constData(), QFile::encodeName(damaged_).constData()) != 0)
+            throw QueueError(QStringLiteral("the queue %1 cannot be read (%2) nor moved aside: %3")
+                                 .arg(path_, problem, QString::fromLocal8Bit(strerror(errno)))
+                                 .toStdString());
+        qCCritical(lcService, "the queue %s cannot be read (%s): moved aside to %s, a new queue begins",
+                   qUtf8Printable(path_), qUtf8Printable(problem), qUtf8Printable(damaged_));
+    }
+}
+
+OfflineQueue::~OfflineQueue() {
+    sqlite3_close(db_);
+}
+
+void OfflineQueue::exec(const char* sql) const {
+    char* error = nullptr;
+    if (sqlite3_exec(db_, sql, nullptr, nullptr, &error) != SQLITE_OK) {
+        const QString text = QString::fromUtf8(error ? error : "unknown error");
+        sqlite3_free(error);
+        throw QueueError(("the queue: " + text).toStdString());
+    }
+}
+
+qint64 OfflineQueue::append(const GravaConsumidor& v) {
+    Statement insert(db_,
+                     "INSERT INTO QUEUE (QUEUED, CDCLIENTE, CDCONSUMIDOR, CDIDCONSUMID, NRCPFRESPCON, NRRGCONSUMID, "
+                     "SAVE) VALUES (?, ?, ?, ?, ?, ?, ?)",
+                     {QDateTime::currentDateTime().toString(Qt::ISODateWithMs), v.cdCliente, v.cdConsumidor,
+                      v.cdIdConsumid, v.nrCpfRespCon, v.nrRgConsumid, saveText(v)});
+    insert.step();
+    return sqlite3_last_insert_rowid(db_);
+}
+
+QList<OfflineQueue::Record> OfflineQueue::records() const {
+    QList<Record> out;
+    Statement select(db_, "SELECT NUMBER, QUEUED, SAVE, REFUSED, DECISION FROM QUEUE ORDER BY NUMBER");
+    while (select.step())
+        out.append({select.number(0), QDateTime::fromString(select.text(1), Qt::ISODateWithMs), saveOf(select.text(2)),
+                    select.text(3), select.text(4)});
+    return out;
+}
+
+QStringList OfflineQueue::clashes(const GravaConsumidor& v) const {
+    QStringList out;
+    const struct {
+        const char* what;
+        const char* column;
+        const QString& value;
+    } keys[] = {{"code", "CDCONSUMIDOR", v.cdConsumidor},
+                {"badge", "CDIDCONSUMID", v.cdIdConsumid},
+                {"CPF", "NRCPFRESPCON", v.nrCpfRespCon},
+                {"RG", "NRRGCONSUMID", v.nrRgConsumid}};
+    for (const auto& key : keys) {
+        if (key.value.trimmed().isEmpty())
+            continue; // an empty document belongs to nobody
+        const QByteArray sql =
+            QByteArray("SELECT COUNT(*) FROM QUEUE WHERE REFUSED IS NULL AND CDCLIENTE = ? AND ") + key.column + " = ?";
+        Statement count(db_, sql.constData(), {v.cdCliente, key.value});
+        if (count.step() && count.number(0) > 0)
+            out << QLatin1String(key.what);
+    }
+    return out;
+}
+
+void OfflineQueue::refuse(qint64 number, const QString& reason) {
+    Statement(db_, "UPDATE QUEUE SET REFUSED = ? WHERE NUMBER = ?", {reason, QString::number(number)}).step();
+}
+
+void OfflineQueue::decide(qint64 number, const QString& decision) {
+    Statement(db_, "UPDATE QUEUE SET DECISION = ? WHERE NUMBER = ?", {decision, QString::number(number)}).step();
+}
+
+bool OfflineQueue::remove(qint64 number) {
+    Statement(db_, "DELETE FROM QUEUE WHERE NUMBER = ?", {QString::number(number)}).step();
+    return sqlite3_changes(db_) > 0;
+}
+
+} // namespace cadcons
