@@ -2,7 +2,9 @@
 
 #include "cli.h"
 #include "config/connection.h"
+#include "config/host_config.h"
 #include "seed_scale.h"
+#include "service/offline_queue.h"
 #include "service/rdm_cad_consumidor.h"
 #include "service/schema.h"
 
@@ -39,6 +41,11 @@ Commands:
                 --consumers N       1000000
               Progress goes to standard error: a bar on a terminal, otherwise
               a line at every tenth.
+  queue list  the registrations waiting on this till to be sent (made while the
+              database was out of reach), in order: number, time, customer,
+              code, name, and why the database refused one
+  queue drop N
+              remove waiting registration N for good (after a refusal)
   trim-list-changes
               trim the log of changed list rows that lets tills read only
               what changed; tills whose lists are older than what is left
@@ -194,6 +201,41 @@ private:
     int lastTenth_ = -1;
 };
 
+// The till's queue of registrations waiting to be sent, beside its kept lists; no database needed.
+int queueCommand(const QStringList& args) {
+    const bool list = args == QStringList{QStringLiteral("list")};
+    const bool drop = args.size() == 2 && args.first() == QLatin1String("drop");
+    if (!list && !drop)
+        throw cli::UsageError("queue takes list, or drop and a record's number");
+    const ListDirectory directory = listDirectory();
+    if (directory.path.isEmpty())
+        throw std::runtime_error(
+            QStringLiteral("there is no queue: the till keeps no lists (%1)").arg(directory.setting).toStdString());
+    OfflineQueue queue(directory.path + OfflineQueue::fileName());
+    if (!queue.damagedFile().isEmpty())
+        cli::err(QStringLiteral("cadcons-db: the queue could not be read and was moved aside to %1\n")
+                     .arg(queue.damagedFile()));
+    if (drop) {
+        bool ok = false;
+        const qint64 number = args[1].toLongLong(&ok);
+        if (!ok)
+            throw cli::UsageError(("queue drop needs a record's number, not \"" + args[1] + "\"").toStdString());
+        if (!queue.remove(number))
+            throw std::runtime_error(QStringLiteral("the queue has no record %1").arg(number).toStdString());
+        cli::out(QStringLiteral("record %1 removed\n").arg(number));
+        return 0;
+    }
+    for (const OfflineQueue::Record& r : queue.records()) {
+        cli::out(QStringLiteral("%1\t%2\t%3\t%4\t%5%6%7\n")
+                     .arg(r.number)
+                     .arg(r.queued.toString(Qt::ISODate), r.values.cdCliente, r.values.cdConsumidor,
+                          r.values.nmConsumidor,
+                          r.refused.isEmpty() ? QString() : QStringLiteral("\trefused: ") + r.refused,
+                          r.decision.isEmpty() ? QString() : QStringLiteral("\tdecided: ") + r.decision));
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -205,6 +247,8 @@ int main(int argc, char** argv) {
             return 0;
         }
         cli::takeConnectionOption(args);
+        if (!args.isEmpty() && args.first() == QLatin1String("queue"))
+            return queueCommand(args.mid(1));
         const bool scale = args.contains(QLatin1String("seed-scale"));
         const bool trim = args.contains(QLatin1String("trim-list-changes"));
         const ScaleOptions scaleOptions = scale ? takeScaleOptions(args) : ScaleOptions();

@@ -105,6 +105,11 @@ TEST_F(Programs, BadInputGivesAClearMessageAndAFailingStatus) {
         {"db unknown command", true, {"drop"}, 2, "unknown command drop"},
         {"db two commands", true, {"init", "seed-demo"}, 2, "exactly one command"},
         {"seed without schema", true, {"seed-demo"}, 1, "seed/demo.sql"},
+        {"trim without a limit", true, {"trim-list-changes"}, 2, "needs --days or --versions"},
+        {"trim by a non-number", true, {"trim-list-changes", "--days=x"}, 2, "--days needs a number"},
+        {"queue without what to do", true, {"queue"}, 2, "queue takes list, or drop"},
+        {"queue drop without a number", true, {"queue", "drop", "x"}, 2, "needs a record's number"},
+        {"queue drop of no record", true, {"queue", "drop", "5"}, 1, "no record 5"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.why);
