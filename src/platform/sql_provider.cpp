@@ -830,61 +830,39 @@ bool connectionLost(const QSqlDatabase& db) {
     return connection && pq.status && pq.status(connection) != CONNECTION_OK;
 }
 
-QList<PipelinedOutcome> runPipelined(const QSqlDatabase& db, const QList<PipelinedStatement>& statements) {
-    PGconn* connection = postgresConnection(db);
-    if (!connection || !pipelines(db))
-        throw StatementError(
-            QSqlError(QStringLiteral("No pipeline on this connection"), QString(), QSqlError::ConnectionError));
-    const auto connectionError = [connection](const char* what) {
-        return pgError(QLatin1String(what), pq.errorMessage(connection), nullptr, QSqlError::ConnectionError);
-    };
-    // Every value is made ready before anything goes: a value that cannot go must not leave a BEGIN sent.
-    std::vector<Outgoing> ready;
-    for (const PipelinedStatement& statement : statements)
-        ready.push_back(outgoing(statement.text, statement.bindings));
-    if (!pq.enterPipelineMode(connection))
-        throw StatementError(connectionError("Unable to start a pipeline"));
-    QList<PipelinedOutcome> outcomes;
-    // Whatever happens, the connection leaves pipeline mode: what was not read is read up to a sync of its
-    // own, and dropped.
-    struct Leave {
-        PGconn* connection;
-        ~Leave() {
-            for (int tries = 0; tries < 3 && pq.status(connection) == CONNECTION_OK; ++tries) {
-                if (pq.exitPipelineMode(connection) || !pq.pipelineSync(connection))
-                    return;
-                for (int nulls = 0; pq.status(connection) == CONNECTION_OK && nulls < 1000;) {
-                    PGresult* left = pq.getResult(connection);
-                    if (!left) {
-                        ++nulls; // between one statement's results and the next's
-                        continue;
-                    }
-                    const bool sync = pq.resultStatus(left) == PGRES_PIPELINE_SYNC;
-                    pq.clear(left);
-                    if (sync)
-                        break;
-                }
+namespace {
+
+QSqlError connectionError(PGconn* connection, const char* what) {
+    return pgError(QLatin1String(what), pq.errorMessage(connection), nullptr, QSqlError::ConnectionError);
+}
+
+// Takes the connection out of pipeline mode, whatever was left: what was not read is read up to a sync of
+// its own, and dropped.
+void leavePipeline(PGconn* connection) {
+    for (int tries = 0; tries < 3 && pq.status(connection) == CONNECTION_OK; ++tries) {
+        if (pq.exitPipelineMode(connection) || !pq.pipelineSync(connection))
+            return;
+        for (int nulls = 0; pq.status(connection) == CONNECTION_OK && nulls < 1000;) {
+            PGresult* left = pq.getResult(connection);
+            if (!left) {
+                ++nulls; // between one statement's results and the next's
+                continue;
             }
+            const bool sync = pq.resultStatus(left) == PGRES_PIPELINE_SYNC;
+            pq.clear(left);
+            if (sync)
+                break;
         }
-    } leave{connection};
-    try {
-        for (const Outgoing& out : ready)
-            send(connection, out);
-    } catch (const StatementError& e) {
-        // Nothing was answered: the server may still run what reached it before the sync, which never went.
-        for (qsizetype i = 0; i < statements.size(); ++i)
-            outcomes.append({std::nullopt, e.error()});
-        return outcomes;
     }
-    if (!pq.pipelineSync(connection)) {
-        for (qsizetype i = 0; i < statements.size(); ++i)
-            outcomes.append({std::nullopt, connectionError("Unable to send the statements")});
-        return outcomes;
-    }
+}
+
+// The answers of `count` statements sent and synced, then the sync's own.
+QList<PipelinedOutcome> readPipeline(PGconn* connection, qsizetype count) {
+    QList<PipelinedOutcome> outcomes;
     std::optional<QSqlError> first;
-    for (qsizetype i = 0; i < statements.size(); ++i) {
+    for (qsizetype i = 0; i < count; ++i) {
         if (pq.status(connection) != CONNECTION_OK) {
-            outcomes.append({std::nullopt, connectionError("No answer to the statement")});
+            outcomes.append({std::nullopt, connectionError(connection, "No answer to the statement")});
             continue;
         }
         try {
@@ -901,6 +879,38 @@ QList<PipelinedOutcome> runPipelined(const QSqlDatabase& db, const QList<Pipelin
             pq.clear(sync);
     }
     return outcomes;
+}
+
+} // namespace
+
+QList<PipelinedOutcome> runPipelined(const QSqlDatabase& db, const QList<PipelinedStatement>& statements) {
+    PGconn* connection = postgresConnection(db);
+    if (!connection || !pipelines(db))
+        throw StatementError(
+            QSqlError(QStringLiteral("No pipeline on this connection"), QString(), QSqlError::ConnectionError));
+    // Every value is made ready before anything goes: a value that cannot go must not leave a BEGIN sent.
+    std::vector<Outgoing> ready;
+    for (const PipelinedStatement& statement : statements)
+        ready.push_back(outgoing(statement.text, statement.bindings));
+    if (!pq.enterPipelineMode(connection))
+        throw StatementError(connectionError(connection, "Unable to start a pipeline"));
+    const struct Leave {
+        PGconn* connection;
+        ~Leave() { leavePipeline(connection); }
+    } leave{connection};
+    const auto unanswered = [&](const QSqlError& error) {
+        return QList<PipelinedOutcome>(statements.size(), PipelinedOutcome{std::nullopt, error});
+    };
+    try {
+        for (const Outgoing& out : ready)
+            send(connection, out);
+    } catch (const StatementError& e) {
+        // Nothing was answered: the server may still run what reached it before the sync, which never went.
+        return unanswered(e.error());
+    }
+    if (!pq.pipelineSync(connection))
+        return unanswered(connectionError(connection, "Unable to send the statements"));
+    return readPipeline(connection, statements.size());
 }
 
 DataPacket packetFromQuery(QSqlQuery& query) {

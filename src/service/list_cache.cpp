@@ -75,13 +75,16 @@ QList<ListCache::ChangeRead> ListCache::changeReads(const QString& connection) c
         }
         for (const QString& column : list.keyColumns)
             usable = usable && read.columns.contains(column);
-        if (usable)
+        if (usable) {
+            read.offset = reads.isEmpty() ? kFirstData : reads.last().offset + int(reads.last().columns.size());
             reads << read;
+        }
     }
     return reads;
 }
 
-bool ListCache::merge(const ChangeRead& read, qint64 version, const QList<QVariantList>& changes, int offset) {
+bool ListCache::merge(const ChangeRead& read, qint64 version, const QList<QVariantList>& changes) {
+    const int offset = read.offset;
     Kept& kept = kept_[read.key];
     QList<int> keptKey;
     for (const QString& column : read.keyColumns)
@@ -134,97 +137,110 @@ bool ListCache::merge(const ChangeRead& read, qint64 version, const QList<QVaria
     return true;
 }
 
-bool ListCache::check(const QSqlDatabase& db) {
-    checked_ = false;
-    if (noVersions_)
-        return false;
-    const QString connection = connectionIdentity(db);
-    if (file_ && !fileRead_) {
-        // A new process, or a file newly named: start from what the till kept, at this connection.
-        fileRead_ = true;
-        ListFile::Contents contents = file_->loadAt(connection);
-        if (!contents.database.isEmpty()) {
-            if (contents.database != database_) {
-                kept_.clear();
-                database_ = contents.database;
-            }
-            for (ListFile::Entry& entry : contents.entries) {
-                if (!kept_.contains(entry.key))
-                    kept_.insert(entry.key, Kept{entry.versions, std::move(entry.packet)});
-            }
-        }
+void ListCache::loadFile(const QString& connection) {
+    // A new process, or a file newly named: start from what the till kept, at this connection.
+    fileRead_ = true;
+    ListFile::Contents contents = file_->loadAt(connection);
+    if (contents.database.isEmpty())
+        return;
+    if (contents.database != database_) {
+        kept_.clear();
+        database_ = contents.database;
     }
-    QList<ChangeRead> reads = changeReads(connection);
-    QStringList branches;
-    int width = kFirstData;
-    for (const ChangeRead& read : reads)
-        width += int(read.columns.size());
+    for (ListFile::Entry& entry : contents.entries) {
+        if (!kept_.contains(entry.key))
+            kept_.insert(entry.key, Kept{entry.versions, std::move(entry.packet)});
+    }
+}
+
+namespace {
+
+// How many columns each row of the versions statement has for `reads`.
+int rowWidth(const QList<ListCache::ChangeRead>& reads) {
+    return reads.isEmpty() ? 2 : reads.last().offset + int(reads.last().columns.size());
+}
+
+// The versions, and for each of `reads` the current rows of the keys changed since its version. Every row
+// then has the same columns: the table's name, its version (NULL on a changed row), the four keys, then each
+// list's columns in turn (from its offset), NULL where a row has none.
+QString versionsStatement(const QList<ListCache::ChangeRead>& reads) {
+    if (reads.isEmpty())
+        return QStringLiteral("SELECT TABLENAME, VERSION FROM LISTVERSION");
+    const int width = rowWidth(reads);
     const auto nulls = [](int n) { return QStringList(n, QStringLiteral("NULL")); };
-    // With lists to bring up to date, every row has the same columns: the table's name, its version (NULL
-    // on a changed row), the four keys, then each list's columns in turn, NULL where a row has none.
-    if (!reads.isEmpty())
-        branches << QStringLiteral("SELECT TABLENAME, VERSION, %1 FROM LISTVERSION")
-                        .arg(nulls(width - 2).join(QLatin1String(", ")));
-    QList<int> offsets;
-    for (int offset = kFirstData; const ChangeRead& read : reads) {
+    QStringList branches{QStringLiteral("SELECT TABLENAME, VERSION, %1 FROM LISTVERSION")
+                             .arg(nulls(width - 2).join(QLatin1String(", ")))};
+    for (const ListCache::ChangeRead& read : reads) {
         QStringList columns{u'\'' + read.table + u'\'', QStringLiteral("NULL")};
         QStringList on;
         for (int i = 0; i < kKeyColumns; ++i)
             columns << (i < read.keyColumns.size() ? QStringLiteral("C.K%1").arg(i + 1) : QStringLiteral("NULL"));
         for (int i = 0; i < read.keyColumns.size(); ++i)
             on << QStringLiteral("T.%1 = C.K%2").arg(read.keyColumns[i]).arg(i + 1);
-        columns << nulls(offset - kFirstData);
+        columns << nulls(read.offset - kFirstData);
         for (const QString& column : read.columns)
             columns << QStringLiteral("T.") + column;
-        offsets << offset;
-        offset += int(read.columns.size());
-        columns << nulls(width - offset);
+        columns << nulls(width - read.offset - int(read.columns.size()));
         branches << QStringLiteral("SELECT %1 FROM (SELECT DISTINCT K1, K2, K3, K4 FROM LISTCHANGE WHERE TABLENAME = "
                                    "'%2' AND VERSION > %3) C LEFT JOIN %2 T ON %4")
                         .arg(columns.join(QLatin1String(", ")), read.table, QString::number(read.from),
                              on.join(QLatin1String(" AND ")));
     }
+    return branches.join(QLatin1String(" UNION ALL "));
+}
+
+} // namespace
+
+ListCache::Answer ListCache::readVersions(const QSqlDatabase& db, const QList<ChangeRead>& reads,
+                                          QHash<QString, qint64>& versions,
+                                          QHash<QString, QList<QVariantList>>& changes) const {
+    // A plain statement: one round trip, where a prepared one takes three.
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.exec(versionsStatement(reads))) {
+        qCDebug(lcService, "no list versions%s (%s)", reads.isEmpty() ? "" : " or change log",
+                qUtf8Printable(query.lastError().text()));
+        return Answer::Refused;
+    }
+    const int width = rowWidth(reads);
+    while (query.next()) {
+        const QString table = query.value(0).toString().trimmed().toUpper();
+        if (!query.isNull(1)) {
+            versions.insert(table, query.value(1).toLongLong());
+            continue;
+        }
+        QVariantList row;
+        for (int i = 0; i < width; ++i)
+            row << query.value(i);
+        changes[table] << std::move(row);
+    }
+    // Rows come as the server sends them: a link lost half-way ends them early, and half the changes merged
+    // with the whole version would be a list that never was.
+    if (!query.lastError().isValid())
+        return Answer::Read;
+    qCDebug(lcService, "list versions cut off (%s): nothing kept is served", qUtf8Printable(query.lastError().text()));
+    return Answer::CutOff;
+}
+
+bool ListCache::check(const QSqlDatabase& db) {
+    checked_ = false;
+    if (noVersions_)
+        return false;
+    const QString connection = connectionIdentity(db);
+    if (file_ && !fileRead_)
+        loadFile(connection);
+    QList<ChangeRead> reads = changeReads(connection);
     QHash<QString, qint64> versions;
     QHash<QString, QList<QVariantList>> changes;
-    for (;;) {
-        // A plain statement: one round trip, where a prepared one takes three.
-        QSqlQuery query(db);
-        query.setForwardOnly(true);
-        const QString statement = reads.isEmpty() ? QStringLiteral("SELECT TABLENAME, VERSION FROM LISTVERSION")
-                                                  : branches.join(QLatin1String(" UNION ALL "));
-        if (query.exec(statement)) {
-            while (query.next()) {
-                const QString table = query.value(0).toString().trimmed().toUpper();
-                if (!query.isNull(1)) {
-                    versions.insert(table, query.value(1).toLongLong());
-                    continue;
-                }
-                QVariantList row;
-                for (int i = 0; i < width; ++i)
-                    row << query.value(i);
-                changes[table] << std::move(row);
-            }
-            // Rows come as the server sends them: a link lost half-way ends them early, and half the changes
-            // merged with the whole version would be a list that never was.
-            if (!query.lastError().isValid())
-                break;
-            qCDebug(lcService, "list versions cut off (%s): nothing kept is served",
-                    qUtf8Printable(query.lastError().text()));
-            return false;
-        }
-        if (reads.isEmpty()) {
-            qCDebug(lcService, "no list versions (%s): every list is read afresh",
-                    qUtf8Printable(query.lastError().text()));
-            return false;
-        }
+    Answer answer = readVersions(db, reads, versions, changes);
+    if (answer == Answer::Refused && !reads.isEmpty()) {
         // No change log here (a database made before it, or a chain's own): versions alone, as before.
-        qCDebug(lcService, "no list change log (%s): a changed list is read whole",
-                qUtf8Printable(query.lastError().text()));
         noChangeLog_ = true;
         reads.clear();
-        changes.clear();
-        versions.clear();
+        answer = readVersions(db, reads, versions, changes);
     }
+    if (answer != Answer::Read)
+        return false;
     if (!versions.contains(kDatabaseRow)) {
         qCDebug(lcService, "LISTVERSION has no DATABASE row: every list is read afresh");
         return true;
@@ -235,11 +251,10 @@ bool ListCache::check(const QSqlDatabase& db) {
         database_ = database;
         reads.clear();
     }
-    for (qsizetype i = 0; i < reads.size(); ++i) {
-        const ChangeRead& read = reads[i];
+    for (const ChangeRead& read : reads) {
         const qint64 version = versions.value(read.table, -1);
         // Versions that went back (a database restored from a copy) are no change to apply: read whole.
-        if (version > read.from && merge(read, version, changes.value(read.table), offsets[i]))
+        if (version > read.from && merge(read, version, changes.value(read.table)))
             dirty_ = true;
     }
     versions_ = std::move(versions);

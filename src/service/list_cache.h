@@ -55,15 +55,26 @@ public:
 private:
     // The versions of `tables` as the last check read them; false when one is not known.
     bool versionsOf(const QStringList& tables, QList<qint64>& versions) const;
-    // A list that the check can bring up to date: its table's changed rows, from its version on.
+
+public:
+    // A list that the check can bring up to date: its table's changed rows, from its version on, in the
+    // versions statement's columns from `offset`.
     struct ChangeRead {
         QString key, table;
         QStringList keyColumns, columns;
         qint64 from = 0;
+        int offset = 0;
     };
+
+private:
+    void loadFile(const QString& connection);
     QList<ChangeRead> changeReads(const QString& connection) const;
+    enum class Answer { Read, Refused, CutOff };
+    // Reads the versions, and the changed rows of `reads`, in one statement.
+    Answer readVersions(const QSqlDatabase& db, const QList<ChangeRead>& reads, QHash<QString, qint64>& versions,
+                        QHash<QString, QList<QVariantList>>& changes) const;
     // Applies the rows a check read for `read`; false when the list must be read whole.
-    bool merge(const ChangeRead& read, qint64 version, const QList<QVariantList>& changes, int offset);
+    bool merge(const ChangeRead& read, qint64 version, const QList<QVariantList>& changes);
 
     struct Kept {
         QList<qint64> versions;

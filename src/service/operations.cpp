@@ -420,8 +420,8 @@ ServiceResult settleAfterLoss(TrdmCadConsumidor& rdm, UncertainSave sent, const 
 
 // On PostgreSQL with pipelines: BEGIN, the write and COMMIT go together, one round trip. Once they are sent,
 // a lost connection may have committed them all: the save is then uncertain, and settled.
-ServiceResult saveInOneGo(TrdmCadConsumidor& rdm, const GravaConsumidor& v, ConsumerWrite write) {
-    const QSqlDatabase db = usable(rdm).adcCadConsumidor();
+ServiceResult saveInOneGo(TrdmCadConsumidor& rdm, const QSqlDatabase& db, const GravaConsumidor& v,
+                          ConsumerWrite write) {
     const QList<PipelinedOutcome> outcomes =
         runPipelined(db, {{QStringLiteral("BEGIN"), {}}, {write.text, write.values}, {QStringLiteral("COMMIT"), {}}});
     const auto failed = std::find_if(outcomes.cbegin(), outcomes.cend(), [](const auto& o) { return !o.result; });
@@ -449,8 +449,8 @@ ServiceResult setGravaConsumidor(TrdmCadConsumidor& rdm, const GravaConsumidor& 
     std::optional<UncertainSave> sent; // set once only the commit is left
     try {
         ConsumerWrite write = consumerWrite(v);
-        if (!rdm.inTransaction() && pipelines(usable(rdm).adcCadConsumidor()))
-            return saveInOneGo(rdm, v, std::move(write));
+        if (const QSqlDatabase db = usable(rdm).adcCadConsumidor(); !rdm.inTransaction() && pipelines(db))
+            return saveInOneGo(rdm, db, v, std::move(write));
         usable(rdm).StartTrans();
         try {
             execute(rdm, write.name, write.text, write.values);

@@ -383,72 +383,64 @@ TEST_P(CutLink, ListReadsCutAtAnyByteKeepNoPartOfAList) {
         }
         return messages.isEmpty();
     };
-    // Every version moves, and the change log no longer reaches back: every list is read whole.
-    const auto changeEveryList = [this] {
-        exec(QStringLiteral("UPDATE LISTVERSION SET VERSION = VERSION + 1 WHERE TABLENAME <> 'DATABASE'"));
-        exec(QStringLiteral("INSERT INTO LISTCHANGE (TABLENAME, VERSION) SELECT TABLENAME, VERSION FROM LISTVERSION"));
-    };
     open({}, {}, QStringLiteral("B"));
     std::map<QString, DataPacket> whole = kept();
     ASSERT_EQ(whole.size(), 9u);
-    changeEveryList();
-    const qint64 server = bytesOf([&] { open({}, {}, QStringLiteral("B")); }).second;
-    QRandomGenerator random(seed());
-    int failed = 0;
-    const int n = std::max(2, runs(GetParam()) / 10);
-    for (int run = 0; run < n; ++run) {
-        const qint64 k = qint64(random.bounded(quint64(server)));
-        SCOPED_TRACE(QStringLiteral("run %1: cut server %2 of %3").arg(run).arg(k).arg(server).toStdString());
-        changeEveryList();
-        proxy_->command(QStringLiteral("cut server %1").arg(k));
-        proxy_->counts();
-        failed += openTolerant() ? 0 : 1;
-        for (const auto& [key, packet] : kept())
-            EXPECT_EQ(packet, whole.at(key)) << key.toStdString();
-        EXPECT_TRUE(openTolerant()) << messageTexts().join(u'|').toStdString(); // the link whole again
-        EXPECT_EQ(form->registration().lists.cdsBairro.data(), whole.at(QStringLiteral("adqBairro")));
-        EXPECT_EQ(kept(), whole);
-    }
-    std::printf("[ link cut ] an opening reading every list moves %lld server bytes; %d of %d cut openings failed\n",
-                server, failed, n);
-    EXPECT_GT(failed, 0) << "no cut fell inside an opening";
-
-    // A neighbourhood renamed: the opening reads only its row, with the versions. Cut anywhere in it, the
-    // kept list stays as it was; the next opening renames that row and nothing else.
     DataPacket& neighbourhoods = whole.at(QStringLiteral("adqBairro"));
     const int name = neighbourhoods.fieldIndex(QStringLiteral("NMBAIRRO"));
     QVariantList& renamed = neighbourhoods.rows[neighbourhoods.rows.size() / 2];
-    const auto rename = [&](int run) {
-        renamed[name] = QStringLiteral("CUT %1").arg(run);
-        exec(QStringLiteral("UPDATE BAIRRO SET NMBAIRRO = '%1' WHERE CDBAIRRO = '%2' AND CDMUNICIPIO = '%3' AND "
-                            "SGESTADO = '%4'")
-                 .arg(renamed[name].toString(),
-                      renamed[neighbourhoods.fieldIndex(QStringLiteral("CDBAIRRO"))].toString(),
-                      renamed[neighbourhoods.fieldIndex(QStringLiteral("CDMUNICIPIO"))].toString(),
-                      renamed[neighbourhoods.fieldIndex(QStringLiteral("SGESTADO"))].toString()));
+    const auto column = [&](const char* field) { return renamed[neighbourhoods.fieldIndex(QLatin1String(field))]; };
+    const struct {
+        const char* opening;
+        std::function<void(int run)> change;
+    } scenarios[] = {
+        // Every version moves, and the change log no longer reaches back: every list is read whole.
+        {"reading every list",
+         [&](int) {
+             exec(QStringLiteral("UPDATE LISTVERSION SET VERSION = VERSION + 1 WHERE TABLENAME <> 'DATABASE'"));
+             exec(QStringLiteral("INSERT INTO LISTCHANGE (TABLENAME, VERSION) SELECT TABLENAME, VERSION FROM "
+                                 "LISTVERSION"));
+         }},
+        // One neighbourhood renamed: the opening reads only its row, with the versions.
+        {"after one rename",
+         [&](int run) {
+             renamed[name] = QStringLiteral("CUT %1").arg(run);
+             exec(QStringLiteral("UPDATE BAIRRO SET NMBAIRRO = '%1' WHERE CDBAIRRO = '%2' AND CDMUNICIPIO = '%3' AND "
+                                 "SGESTADO = '%4'")
+                      .arg(renamed[name].toString(), column("CDBAIRRO").toString(), column("CDMUNICIPIO").toString(),
+                           column("SGESTADO").toString()));
+         }},
     };
-    rename(-1);
-    const qint64 changeRead = bytesOf([&] { open({}, {}, QStringLiteral("B")); }).second;
-    ASSERT_EQ(kept(), whole);
-    failed = 0;
-    for (int run = 0; run < n; ++run) {
-        const qint64 k = qint64(random.bounded(quint64(changeRead)));
-        SCOPED_TRACE(
-            QStringLiteral("change run %1: cut server %2 of %3").arg(run).arg(k).arg(changeRead).toStdString());
-        const std::map<QString, DataPacket> before = whole;
-        rename(run);
-        proxy_->command(QStringLiteral("cut server %1").arg(k));
-        proxy_->counts();
-        failed += openTolerant() ? 0 : 1;
-        const std::map<QString, DataPacket> cut = kept();
-        EXPECT_TRUE(cut == before || cut == whole) << "part of a change kept";
-        EXPECT_TRUE(openTolerant()) << messageTexts().join(u'|').toStdString();
-        EXPECT_EQ(form->registration().lists.cdsBairro.data(), whole.at(QStringLiteral("adqBairro")));
-        EXPECT_EQ(kept(), whole);
+    QRandomGenerator random(seed());
+    const int n = std::max(2, runs(GetParam()) / 10);
+    for (const auto& scenario : scenarios) {
+        scenario.change(-1);
+        const qint64 server = bytesOf([&] { open({}, {}, QStringLiteral("B")); }).second;
+        ASSERT_EQ(kept(), whole);
+        int failed = 0;
+        for (int run = 0; run < n; ++run) {
+            const qint64 k = qint64(random.bounded(quint64(server)));
+            SCOPED_TRACE(QStringLiteral("%1, run %2: cut server %3 of %4")
+                             .arg(QLatin1String(scenario.opening))
+                             .arg(run)
+                             .arg(k)
+                             .arg(server)
+                             .toStdString());
+            const std::map<QString, DataPacket> before = whole;
+            scenario.change(run);
+            proxy_->command(QStringLiteral("cut server %1").arg(k));
+            proxy_->counts();
+            failed += openTolerant() ? 0 : 1;
+            const std::map<QString, DataPacket> cut = kept();
+            EXPECT_TRUE(cut == before || cut == whole) << "part of a list kept";
+            EXPECT_TRUE(openTolerant()) << messageTexts().join(u'|').toStdString(); // the link whole again
+            EXPECT_EQ(form->registration().lists.cdsBairro.data(), whole.at(QStringLiteral("adqBairro")));
+            EXPECT_EQ(kept(), whole);
+        }
+        std::printf("[ link cut ] an opening %s moves %lld server bytes; %d of %d cut openings failed\n",
+                    scenario.opening, server, failed, n);
+        EXPECT_GT(failed, 0) << "no cut fell inside an opening";
     }
-    std::printf("[ link cut ] an opening after one rename moves %lld server bytes; %d of %d cut openings failed\n",
-                changeRead, failed, n);
-    EXPECT_GT(failed, 0) << "no cut fell inside an opening";
 }
 
 // The commit reaches the server, its answer is cut, and no new session is taken until the operator

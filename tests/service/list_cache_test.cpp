@@ -16,31 +16,16 @@ namespace {
 const QString kCustomer = QStringLiteral("000000000000000000001");
 const QString kBranch = QStringLiteral("0001");
 
-// A reference list, and a change to its table as another till or an administrator makes it. The first
-// five are brought up to date from the change log; the others are read whole.
-struct ListCase {
-    const char* list;
-    std::function<ServiceResult(TrdmCadConsumidor&)> read;
-    const char* change;
-    bool merged = true;
-};
-
-const ListCase kCases[] = {
-    {"getPais", [](TrdmCadConsumidor& s) { return getPais(s); },
-     "UPDATE PAIS SET NMPAIS = 'Brasil (BR)' WHERE CDPAIS = '0055'"},
-    {"getEstado", [](TrdmCadConsumidor& s) { return getEstado(s); }, "DELETE FROM ESTADO WHERE SGESTADO = 'MG'"},
-    {"getMunicipio", [](TrdmCadConsumidor& s) { return getMunicipio(s); },
-     "INSERT INTO MUNICIPIO (CDPAIS, SGESTADO, CDMUNICIPIO, NMMUNICIPIO) VALUES ('0055', 'SP', '0002', 'SANTOS')"},
-    {"getBairro", [](TrdmCadConsumidor& s) { return getBairro(s); },
-     "UPDATE BAIRRO SET NMBAIRRO = 'SE (CENTRO)' WHERE CDBAIRRO = '1'"},
-    {"getTipoCons", [](TrdmCadConsumidor& s) { return getTipoCons(s); },
-     "INSERT INTO TIPOCONS (CDTIPOCONS, NMTIPOCONS) VALUES ('03', 'VISITANTE')"},
-    {"getTipoConsPadrao", [](TrdmCadConsumidor& s) { return getTipoConsPadrao(s, kBranch); },
-     "UPDATE TIPOCONS SET NMTIPOCONS = 'HOSPEDE VIP' WHERE CDTIPOCONS = '02'", false},
-    {"getParaVend", [](TrdmCadConsumidor& s) { return getParaVend(s, kBranch); },
-     "UPDATE PARAVEND SET IDTPVENDACONS = '1'", false},
-    {"getNomeCliente", [](TrdmCadConsumidor& s) { return getNomeCliente(s, kCustomer); },
-     "UPDATE CLIENTE SET NMFANTCLIE = 'Hotel Beira-Mar' WHERE CDCLIENTE = '000000000000000000001'", false},
+// The reference lists, each read as an opening reads it.
+const std::function<ServiceResult(TrdmCadConsumidor&)> kLists[] = {
+    getPais,
+    getEstado,
+    getMunicipio,
+    getBairro,
+    getTipoCons,
+    [](TrdmCadConsumidor& s) { return getTipoConsPadrao(s, kBranch); },
+    [](TrdmCadConsumidor& s) { return getParaVend(s, kBranch); },
+    [](TrdmCadConsumidor& s) { return getNomeCliente(s, kCustomer); },
 };
 
 class ListCacheTest : public ServiceTest {
@@ -60,31 +45,14 @@ protected:
         QSqlDatabase::removeDatabase(name);
     }
     int reads() const { return service_->lists().readsFromDatabase(); }
-};
-
-TEST_P(ListCacheTest, AListIsReadAgainOnlyAfterAnotherConnectionChangedItsTable) {
-    insertFixtureData();
-    for (const ListCase& c : kCases) {
-        SCOPED_TRACE(c.list);
-        service_->open(); // as each opening does: reads the versions
-        const ServiceResult first = c.read(*service_);
-        ASSERT_TRUE(isPacket(first));
-        const int readsBefore = reads();
-
-        service_->open(); // as each opening does: reads the versions
-        EXPECT_EQ(c.read(*service_), first);
-        EXPECT_EQ(reads(), readsBefore) << "an unchanged list was read again";
-
-        execElsewhere(QString::fromUtf8(c.change));
-        service_->open(); // as each opening does: reads the versions
-        const ServiceResult changed = c.read(*service_);
-        EXPECT_EQ(reads(), readsBefore + (c.merged ? 0 : 1)) << "read whole: " << reads() - readsBefore;
-        EXPECT_NE(changed, first);
-        // Exactly what a fresh read gives.
-        service_->lists().suspend();
-        EXPECT_EQ(c.read(*service_), changed);
+    // What a service with nothing kept reads.
+    template <typename Read> static auto freshRead(Read read) {
+        TrdmCadConsumidor fresh(QStringLiteral("fresh-read"));
+        fresh.open();
+        fresh.lists().suspend();
+        return read(fresh);
     }
-}
+};
 
 TEST_P(ListCacheTest, WithoutVersionsOrWithoutACheckEveryListIsReadAfresh) {
     insertFixtureData();
@@ -99,33 +67,6 @@ TEST_P(ListCacheTest, WithoutVersionsOrWithoutACheckEveryListIsReadAfresh) {
         EXPECT_TRUE(isPacket(getBairro(*service_)));
     }
     EXPECT_EQ(reads(), 4);
-}
-
-// The next process of the till starts from the lists this one kept on disk: nothing travels but what
-// changed, and what it serves equals a fresh read.
-TEST_P(ListCacheTest, ANewProcessStartsFromTheKeptFileAndReadsOnlyTheListThatChanged) {
-    insertFixtureData();
-    const auto readAll = [this](bool fresh = false) {
-        if (fresh)
-            service_->lists().suspend(); // nothing served from what is kept until the next check
-        else
-            service_->open(); // as each opening does: reads the versions
-        QList<ServiceResult> lists;
-        for (const ListCase& c : kCases)
-            lists << c.read(*service_);
-        return lists;
-    };
-    const QList<ServiceResult> first = readAll();
-    service_->lists().flush();
-    EXPECT_TRUE(QFileInfo::exists(listDir_.filePath(ListFile::fileName())));
-    service_ = std::make_unique<TrdmCadConsumidor>(QStringLiteral("next-process")); // the next process
-    EXPECT_EQ(readAll(), first);
-    EXPECT_EQ(reads(), 0);
-    execElsewhere(QString::fromUtf8(kCases[3].change)); // merged from the file's version
-    execElsewhere(QString::fromUtf8(kCases[7].change)); // read whole
-    const QList<ServiceResult> changed = readAll();
-    EXPECT_EQ(reads(), 1);
-    EXPECT_EQ(changed, readAll(true)) << "a kept list differs from a fresh read";
 }
 
 // A list as a set of rows, each value with its type: a list's order is the database's (no ORDER BY).
@@ -144,8 +85,10 @@ QStringList rowSet(const ServiceResult& result) {
     return rows;
 }
 
-// Changes to the lists' tables, each followed by an opening that must serve, for each list, exactly what
-// a fresh read gives: from the change log where it reaches back (nothing read whole), else read whole.
+// Changes to the lists' tables (and a new process of the till, starting from the file this one kept), each
+// followed by an opening that must serve, for each list, exactly what a fresh read gives: from the change log where it
+// reaches back (nothing read whole), else read whole; the lists of two tables or of bound values are read whole when
+// one of their tables changed.
 TEST_P(ListCacheTest, EveryListBroughtUpToDateEqualsAFreshRead) {
     insertFixtureData();
     const bool postgres = !GetParam().contains(QLatin1String("sqlite"));
@@ -154,6 +97,10 @@ TEST_P(ListCacheTest, EveryListBroughtUpToDateEqualsAFreshRead) {
         QStringList statements;
         int readWhole;
     } steps[] = {
+        {"nothing changed", {}, 0},
+        {"the next process of the till, from the file this one kept", {"NEXT PROCESS"}, 0},
+        {"the sale parameters (two lists)", {"UPDATE PARAVEND SET IDTPVENDACONS = '1'"}, 2},
+        {"the customer's name", {"UPDATE CLIENTE SET NMFANTCLIE = 'Hotel Beira-Mar'"}, 1},
         {"a neighbourhood added",
          {"INSERT INTO BAIRRO (CDPAIS, SGESTADO, CDMUNICIPIO, CDBAIRRO, NMBAIRRO) VALUES ('0055', 'SP', '0001', '77', "
           "'VILA NOVA')"},
@@ -184,8 +131,8 @@ TEST_P(ListCacheTest, EveryListBroughtUpToDateEqualsAFreshRead) {
     };
     const auto readAll = [](TrdmCadConsumidor& service) {
         QList<QStringList> lists;
-        for (const ListCase& c : kCases)
-            lists << rowSet(c.read(service));
+        for (const auto& read : kLists)
+            lists << rowSet(read(service));
         return lists;
     };
     service_->open();
@@ -193,7 +140,11 @@ TEST_P(ListCacheTest, EveryListBroughtUpToDateEqualsAFreshRead) {
     for (const auto& step : steps) {
         SCOPED_TRACE(step.change);
         for (const QString& statement : step.statements) {
-            if (statement.startsWith(QLatin1String("TRIM"))) {
+            if (statement == QLatin1String("NEXT PROCESS")) {
+                service_->lists().flush();
+                EXPECT_TRUE(QFileInfo::exists(listDir_.filePath(ListFile::fileName())));
+                service_ = std::make_unique<TrdmCadConsumidor>(QStringLiteral("next-process"));
+            } else if (statement.startsWith(QLatin1String("TRIM"))) {
                 QSqlDatabase db = service_->adcCadConsumidor();
                 EXPECT_GT(statement == QLatin1String("TRIM") ? trimListChanges(db, std::nullopt, 0)
                                                              : trimListChanges(db, 30, std::nullopt),
@@ -206,10 +157,7 @@ TEST_P(ListCacheTest, EveryListBroughtUpToDateEqualsAFreshRead) {
         service_->open(); // as each opening does
         const QList<QStringList> served = readAll(*service_);
         EXPECT_EQ(reads() - before, step.readWhole);
-        TrdmCadConsumidor fresh(QStringLiteral("fresh-read"));
-        fresh.open();
-        fresh.lists().suspend(); // nothing served from what is kept
-        EXPECT_EQ(served, readAll(fresh)) << "a list differs from a fresh read";
+        EXPECT_EQ(served, freshRead(readAll)) << "a list differs from a fresh read";
     }
 }
 
@@ -242,10 +190,7 @@ TEST_P(ListCacheTest, ChangesMadeWhileTheTillReadsAreNeitherLostNorDoubled) {
     service_->open();
     const QStringList served = rowSet(getBairro(*service_));
     EXPECT_EQ(reads(), 1) << "read whole after " << openings << " openings";
-    TrdmCadConsumidor fresh(QStringLiteral("fresh-read"));
-    fresh.open();
-    fresh.lists().suspend();
-    EXPECT_EQ(served, rowSet(getBairro(fresh)));
+    EXPECT_EQ(served, rowSet(freshRead(getBairro)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, ListCacheTest, ::testing::ValuesIn(backendLabels()), backendName);
