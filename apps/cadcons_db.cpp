@@ -1,8 +1,10 @@
 // cadcons-db: creates the consumer database and fills it with demonstration data.
 
+#include "central/central_services.h"
 #include "cli.h"
 #include "config/connection.h"
 #include "config/host_config.h"
+#include "registration/queue_sender.h"
 #include "seed_scale.h"
 #include "service/offline_queue.h"
 #include "service/rdm_cad_consumidor.h"
@@ -44,6 +46,9 @@ Commands:
   queue list  the registrations waiting on this till to be sent (made while the
               database was out of reach), in order: number, time, customer,
               code, name, and why the database refused one
+  queue send  send the waiting registrations to the database now, as the next
+              call that reaches it would; the exit status is 0 once none
+              waits. Refused ones stay, marked, until dropped
   queue drop N
               remove waiting registration N for good (after a refusal)
   trim-list-changes
@@ -201,12 +206,32 @@ private:
     int lastTenth_ = -1;
 };
 
-// The till's queue of registrations waiting to be sent, beside its kept lists; no database needed.
+// Sends the queue now; 0 once nothing waits any more.
+int sendCommand(OfflineQueue& queue) {
+    TrdmCadConsumidor service;
+    installDefaultCentralServices([&service] { return &service; });
+    service.open();
+    const QueueSending outcome = sendQueue(service, queue);
+    if (outcome.busy)
+        throw std::runtime_error("another process is sending the queue; nothing was sent");
+    cli::out(QStringLiteral("%1 sent, %2 refused now, %3 waiting\n")
+                 .arg(outcome.sent)
+                 .arg(outcome.refused)
+                 .arg(outcome.left));
+    if (!outcome.central.isEmpty())
+        cli::err(QStringLiteral("cadcons-db: the central registration failed: %1\n").arg(outcome.central));
+    if (!outcome.stopped.isEmpty())
+        throw std::runtime_error(("sending stopped: " + outcome.stopped).toStdString());
+    return outcome.left == 0 ? 0 : 1;
+}
+
+// The till's queue of registrations waiting to be sent, beside its kept lists; no database needed but to send.
 int queueCommand(const QStringList& args) {
     const bool list = args == QStringList{QStringLiteral("list")};
+    const bool send = args == QStringList{QStringLiteral("send")};
     const bool drop = args.size() == 2 && args.first() == QLatin1String("drop");
-    if (!list && !drop)
-        throw cli::UsageError("queue takes list, or drop and a record's number");
+    if (!list && !send && !drop)
+        throw cli::UsageError("queue takes list, send, or drop and a record's number");
     const ListDirectory directory = listDirectory();
     if (directory.path.isEmpty())
         throw std::runtime_error(
@@ -225,6 +250,8 @@ int queueCommand(const QStringList& args) {
         cli::out(QStringLiteral("record %1 removed\n").arg(number));
         return 0;
     }
+    if (send)
+        return sendCommand(queue);
     for (const OfflineQueue::Record& r : queue.records()) {
         cli::out(QStringLiteral("%1\t%2\t%3\t%4\t%5%6%7\n")
                      .arg(r.number)
@@ -233,6 +260,9 @@ int queueCommand(const QStringList& args) {
                           r.refused.isEmpty() ? QString() : QStringLiteral("\trefused: ") + r.refused,
                           r.decision.isEmpty() ? QString() : QStringLiteral("\tdecided: ") + r.decision));
     }
+    if (const QStringList decisions = queue.decisions(); !decisions.isEmpty())
+        cli::out(QStringLiteral("Sent, with a decision taken in the operator's place:\n  %1\n")
+                     .arg(decisions.join(QLatin1String("\n  "))));
     return 0;
 }
 

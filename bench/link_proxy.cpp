@@ -14,6 +14,9 @@
 //                    cut               cut every open connection now
 //                    cut client N      cut every open connection once N more bytes from the client have
 //                    cut server N      passed (from the server); a connection made later is not cut
+//                    down              cut every open connection, and close each new one at once (the
+//                                      link is down: a client fails to connect without waiting)
+//                    up                connections pass again
 //
 // Writes one line of JSON to stdout when listening ({"listening":PORT}), on SIGUSR1, on "counts" and on exit
 // (SIGTERM, SIGINT, end of the commands) the counts:
@@ -232,6 +235,7 @@ private:
 
     Options options_;
     int listener_;
+    bool down_ = false;
     addrinfo* upstream_;
     Counts counts_;
     std::list<Connection> connections_;
@@ -252,6 +256,10 @@ void Link::accept() {
     const int client = ::accept(listener_, nullptr, nullptr);
     if (client < 0)
         return;
+    if (down_) {
+        ::close(client);
+        return;
+    }
     const int server = socket(upstream_->ai_family, SOCK_STREAM, 0);
     if (server < 0) {
         ::close(client);
@@ -421,9 +429,12 @@ bool Link::handleCommands() {
         long long bytes = 0;
         if (line == "counts") {
             printCounts();
-        } else if (line == "cut") {
+        } else if (line == "cut" || line == "down") {
+            down_ = down_ || line == "down";
             for (Connection& c : connections_)
                 close(c, true);
+        } else if (line == "up") {
+            down_ = false;
         } else if (std::sscanf(line.c_str(), "cut %15s %lld", side, &bytes) == 2 && bytes >= 0 &&
                    (std::strcmp(side, "client") == 0 || std::strcmp(side, "server") == 0)) {
             cutAfter(std::strcmp(side, "client") == 0, bytes);

@@ -55,6 +55,7 @@ public:
     }
     void tell(const QString& text, const QString&, int, const QString&, int) override { told << text; }
     void moveTo(int) override {}
+    void showWithoutDatabase(const QString&) override {}
     QStringList told;
 };
 

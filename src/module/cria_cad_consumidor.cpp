@@ -6,6 +6,7 @@
 #include "config/logging.h"
 #include "fingerprint/digital_dialog.h"
 #include "module/cadcons_module.h"
+#include "registration/queue_sender.h"
 #include "screen/cad_consumidor_form.h"
 #include "service/host_service.h"
 #include "service/rdm_cad_consumidor.h"
@@ -488,6 +489,9 @@ int serviceFromC(const char* operation, int argc, const char* const* argv, char*
     if (problem.isEmpty() && module.screenOpen())
         problem = QStringLiteral("the registration screen is open: a service operation must wait until it closes");
     if (problem.isEmpty()) {
+        // Registrations made on this till while the database was out of reach go first, as at an opening.
+        installDefaultCentralServices([&module] { return &module.service(); });
+        sendWaitingRegistrations(module.service());
         const HostServiceAnswer answer =
             runHostService(module.service(), QByteArrayView(operation, qsizetype(std::strlen(operation))), arguments);
         if (answer.kind == HostServiceAnswer::Done) {

@@ -3,11 +3,13 @@
 #include "config/logging.h"
 #include "platform/packet_file.h"
 #include "registration/md5.h"
+#include "registration/queue_sender.h"
 #include "registration/registration.h"
 #include "registration/registration_operator.h"
 #include "routines/sibling.h"
 #include "routines/utility.h"
 #include "service/catalogue.h"
+#include "service/offline_queue.h"
 #include "service/rdm_cad_consumidor.h"
 
 #include <QDate>
@@ -25,24 +27,6 @@ const QString kModuloValida = QStringLiteral("Cli_Lum52897");
 const QString kModuloGrava = QStringLiteral("LUM52816");
 const QString kModuloCentral = QStringLiteral("Cli_Lum52816");
 const QString kSep = QStringLiteral("-");
-
-// The central registration answers with a data packet (or true) when it has taken the consumer, and with
-// the reason otherwise.
-ServiceResult centralAnswer(const QVariant& answer) {
-    if (answer.metaType() == QMetaType::fromType<DataPacket>())
-        return answer.value<DataPacket>();
-    if (answer.metaType() == QMetaType::fromType<bool>())
-        return answer.toBool();
-    const QString text = answer.toString();
-    if (text.trimmed().startsWith(u'<')) {
-        try {
-            return readPacketXml(text.toUtf8(), QStringLiteral("the answer of SetConsumidor"));
-        } catch (const PacketFileError&) {
-            // Not a packet: the text is the reason, shown as it came.
-        }
-    }
-    return text;
-}
 
 qint64 toInt64(const QString& text) {
     bool ok = false;
@@ -299,7 +283,10 @@ void Registration::save(bool novo, const QString& chave) {
         CriptografaSenhas();
         GravaConsumidor v;
         fillSaveArguments(v, chave);
-        accept(setGravaConsumidor(service_, v), 10, QStringLiteral("setGravaConsumidor"), kModuloGrava, contexto);
+        if (offline_)
+            queueSave(v);
+        else
+            accept(setGravaConsumidor(service_, v), 10, QStringLiteral("setGravaConsumidor"), kModuloGrava, contexto);
     } catch (...) {
         consumer.stCdSenhaPosMd5 = posMd5;
         consumer.stCdSenhaConsMd5 = consMd5;
@@ -346,10 +333,53 @@ void Registration::adoptUncertainInsert(const QString& ajustado) {
     }
 }
 
+// Without the database, the checks that need none; the code, badge and documents are held against the
+// registrations already waiting on this till.
+bool Registration::freeOnThisTill(const GravaConsumidor& v) {
+    const QStringList clashes = service_.offlineQueue()->clashes(v);
+    const QString waiting = QStringLiteral("%1 - %2\r\n").arg(v.cdConsumidor.trimmed(), v.nmConsumidor);
+    const auto refuses = [this](const char* key, int kind) {
+        showMessage(QLatin1String(key), kind, stIdEsquema);
+        return false;
+    };
+    if (clashes.contains(QLatin1String("code")))
+        return refuses("Cons_Cad", kMsgErro);
+    if (clashes.contains(QLatin1String("badge")) && stIdBloqCdIdCons == QLatin1String("S"))
+        return refuses("Cracha_Cad", kMsgInformacao);
+    for (const auto& [document, key] : {std::pair{"CPF", "Cpf_Cad"}, std::pair{"RG", "RG_Cad"}})
+        if (clashes.contains(QLatin1String(document)) &&
+            !showMessage(QLatin1String(key), kMsgPergunta, stIdEsquema, waiting))
+            return false;
+    return true;
+}
+
+void Registration::queueSave(const GravaConsumidor& v) {
+    service_.offlineQueue()->append(v, {stIdExConsAtFil, stIdExConsAtGer, stIdBloqCdIdCons == QLatin1String("S")});
+    qCInfo(lcScreen, "consumer %s of customer %s queued until the database answers",
+           qUtf8Printable(v.cdConsumidor.trimmed()), qUtf8Printable(v.cdCliente));
+}
+
+bool Registration::confirmWithoutDatabase() {
+    if (!placesAreRegistered() || !emailIsValid() || !parametersAreSet())
+        return false;
+    const QString ajustado = Ajusta(consumer.stCdConsumidor, 21);
+    GravaConsumidor v;
+    fillSaveArguments(v, ajustado);
+    if (!freeOnThisTill(v))
+        return false;
+    save(true, ajustado);
+    clearSecrets();
+    boGravou = true;
+    showMessage(QStringLiteral("Cons_Fila"), kMsgInformacao, stIdEsquema);
+    return true;
+}
+
 bool Registration::Confirma() {
     PreencheVariaveis();
     if (!Vd_Informacoes())
         return false;
+    if (offline_)
+        return confirmWithoutDatabase();
 
     const QString ajustado = Ajusta(consumer.stCdConsumidor, 21);
     adoptUncertainInsert(ajustado);

@@ -39,6 +39,11 @@ QList<MessageRow> Registration::msgPadraoRows() {
          QStringLiteral("O número de Identificação/Crachá já está cadastrado para outro consumidor no banco de "
                         "dados. Informe outro código.")},
         {QStringLiteral("Cracha_Ninf"), QStringLiteral("Identificação / crachá do consumidor não informado.")},
+        {QStringLiteral("Cons_SemBanco"),
+         QStringLiteral("Sem conexão: este cadastro fica neste terminal e será enviado depois.")},
+        {QStringLiteral("Cons_Fila"),
+         QStringLiteral("Cadastro gravado neste terminal. Ele será enviado ao banco de dados quando a conexão "
+                        "voltar.")},
     };
 }
 

@@ -2,12 +2,15 @@
 
 #include "registration/registration.h"
 
+#include "config/connection.h"
 #include "config/host_config.h"
 #include "config/logging.h"
 #include "platform/packet_file.h"
+#include "registration/queue_sender.h"
 #include "registration/registration_operator.h"
 #include "routines/sibling.h"
 #include "routines/utility.h"
+#include "service/offline_queue.h"
 #include "service/rdm_cad_consumidor.h"
 
 #include <QDir>
@@ -157,9 +160,37 @@ void Registration::readStoredConsumer() {
                                       consumer.stCdCliente + QStringLiteral("-") + consumer.stCdConsumidor));
 }
 
+void Registration::openService() {
+    offline_ = false;
+    try {
+        service_.open();
+    } catch (const DatabaseError& e) {
+        // A new consumer may wait on the till for the database, when the till keeps what the screen shows.
+        if (stModoChamada != QLatin1String("B") || !queueAtHand() || !service_.openWithoutDatabase())
+            throw;
+        qCWarning(lcScreen, "%s: the registration opens without the database and waits on the till", e.what());
+        offline_ = true;
+        return;
+    }
+    // What waits on the till goes first: a code this call takes may be one of them.
+    if (OfflineQueue* queue = queueAtHand(); queue && queue->waiting() > 0)
+        sendQueue(service_, *queue);
+}
+
+OfflineQueue* Registration::queueAtHand() {
+    try {
+        return service_.offlineQueue();
+    } catch (const std::exception& e) {
+        // The configuration check names a wrong setting; a queue that cannot be opened is logged.
+        qCWarning(lcScreen, "no queue of registrations on this till: %s", e.what());
+        return nullptr;
+    }
+}
+
 void Registration::openConsumer() {
     operator_.moveTo(stModoChamada == QLatin1String("B") ? registration::Cliente : registration::Nome);
-    readStoredConsumer();
+    if (!offline_)
+        readStoredConsumer();
 
     if (lists.cdsDadosCons.isEmpty() || stModoChamada == QLatin1String("B")) {
         consumer.stOperacao = QStringLiteral("1");
@@ -191,7 +222,7 @@ void Registration::InicializaForm(const QString& code, const QString& name, cons
 
     // The connection opens once and then stays open. Opening tells in one statement whether it still
     // answers and which of the lists it keeps have changed.
-    service_.open();
+    openService();
 
     clearFields();
     for (const registration::OptionSpec& option : registration::optionCatalogue())
@@ -210,6 +241,8 @@ void Registration::InicializaForm(const QString& code, const QString& name, cons
 
     // Told to the operator here (or by accept already): either way the screen opens with what was
     // filled so far.
+    if (offline_)
+        operator_.showWithoutDatabase(msgPadrao.Msg(QStringLiteral("Cons_SemBanco")));
     try {
         openConsumer();
     } catch (const ShownError&) {

@@ -12,6 +12,7 @@
 
 namespace cadcons {
 
+class OfflineQueue;
 class RegistrationOperator;
 class TrdmCadConsumidor;
 struct GravaConsumidor;
@@ -68,6 +69,8 @@ public:
     DataPacket accept(const ServiceResult& result, int number, const QString& operation, const QString& module,
                       const QString& context);
     TrdmCadConsumidor& service() { return service_; }
+    // The database did not answer at the opening: this registration waits on the till to be sent.
+    bool withoutDatabase() const { return offline_; }
     RegistrationOperator& operatorAtTill() { return operator_; }
 
     // --- the call's parameters and settings (the parameter file's, and the call's mode)
@@ -92,6 +95,8 @@ public:
 private:
     void readParameterFile(const QString& path);
     void loadServiceLists();
+    void openService();
+    OfflineQueue* queueAtHand();
     void openConsumer();
     void readStoredConsumer();
     void copyStoredConsumer();
@@ -105,6 +110,9 @@ private:
     bool codeIsFree(const QString& ajustado);
     bool parametersAreSet();
     void save(bool novo, const QString& chave);
+    bool confirmWithoutDatabase();
+    bool freeOnThisTill(const GravaConsumidor& v);
+    void queueSave(const GravaConsumidor& v);
     void publish(bool novo, const QString& carregado);
     void fillSaveArguments(GravaConsumidor& v, const QString& chave) const;
     QString loadedCode() const;
@@ -113,6 +121,7 @@ private:
     RegistrationOperator& operator_;
     std::array<QString, registration::kFieldCount> fields_;
     QString insertedKey_; // the consumer this call inserted, when a later step of that Confirm failed
+    bool offline_ = false;
 };
 
 } // namespace cadcons

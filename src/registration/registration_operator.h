@@ -15,6 +15,8 @@ public:
     virtual void tell(const QString& text, const QString& details, int kind, const QString& esquema, int number) = 0;
     // The field at fault, or the one to start with, becomes the active field.
     virtual void moveTo(int field) = 0;
+    // Said on the form for as long as it is shown: this registration is kept on the till and sent later.
+    virtual void showWithoutDatabase(const QString& text) = 0;
 };
 
 } // namespace cadcons

@@ -178,6 +178,12 @@ void buildFooter(QWidget* form) {
     makeLabel(form, "lblCodTela", QStringLiteral("Lum52816"), QRect(380, 371, 350, 14), arial(11, false),
               colorFromBgr(kClGray), Qt::AlignRight | Qt::AlignVCenter);
 
+    // Shown only when the database did not answer at the opening: beside the screen code, left of it.
+    QLabel* withoutDatabase = makeLabel(form, "lblSemBanco", QString(), QRect(380, 357, 225, 30), arial(11, true),
+                                        QColor(Qt::red), Qt::AlignLeft | Qt::AlignVCenter);
+    withoutDatabase->setWordWrap(true);
+    withoutDatabase->hide();
+
     auto* border = new FormBorder(form);
     border->setObjectName(QStringLiteral("Shape1"));
     border->setGeometry(form->rect());
@@ -454,6 +460,12 @@ void TfrmCadastroConsumidor::tell(const QString& text, const QString& details, i
 
 void TfrmCadastroConsumidor::moveTo(int field) {
     selectField(field);
+}
+
+void TfrmCadastroConsumidor::showWithoutDatabase(const QString& text) {
+    QLabel* notice = namedLabel(this, "lblSemBanco");
+    notice->setText(text);
+    notice->show();
 }
 
 // Questions (kind 1) carry "S" in both flags; every other kind "N".

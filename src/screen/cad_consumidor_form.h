@@ -92,6 +92,7 @@ private:
     bool ask(const QString& text, const QString& details, const QString& esquema) override;
     void tell(const QString& text, const QString& details, int kind, const QString& esquema, int number) override;
     void moveTo(int field) override;
+    void showWithoutDatabase(const QString& text) override;
     // Every field label, the options and the sex as the registration holds them.
     void showRegistration();
     void showSex();

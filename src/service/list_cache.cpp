@@ -223,7 +223,7 @@ ListCache::Answer ListCache::readVersions(const QSqlDatabase& db, const QList<Ch
 }
 
 bool ListCache::check(const QSqlDatabase& db) {
-    checked_ = false;
+    checked_ = unchecked_ = false;
     if (noVersions_)
         return false;
     const QString connection = connectionIdentity(db);
@@ -260,6 +260,15 @@ bool ListCache::check(const QSqlDatabase& db) {
     versions_ = std::move(versions);
     checked_ = true;
     return true;
+}
+
+bool ListCache::serveUnchecked(const QSqlDatabase& db) {
+    checked_ = false;
+    const QString connection = connectionIdentity(db);
+    if (file_ && !fileRead_)
+        loadFile(connection);
+    unchecked_ = !kept_.isEmpty() && database_.startsWith(connection + kSeparator);
+    return unchecked_;
 }
 
 void ListCache::useFile(const QString& path) {
@@ -299,6 +308,10 @@ bool ListCache::versionsOf(const QStringList& tables, QList<qint64>& versions) c
 }
 
 const DataPacket* ListCache::find(const QString& key, const QStringList& tables) const {
+    if (unchecked_) {
+        const auto it = kept_.constFind(key);
+        return it != kept_.cend() ? &it->packet : nullptr;
+    }
     QList<qint64> versions;
     if (!versionsOf(tables, versions))
         return nullptr;

@@ -36,6 +36,9 @@ public:
     void connectionMade() { noVersions_ = noChangeLog_ = false; }
     // Nothing is served from here until the next check (after a failure, inside a transaction).
     void suspend() { checked_ = false; }
+    // The database `db` names does not answer: until the next check, every list kept for it is served as it
+    // was kept, the file's included. True when there is any.
+    bool serveUnchecked(const QSqlDatabase& db);
 
     // The list kept under `key`, when its tables have the versions it was read at; nullptr when it must
     // be read.
@@ -87,6 +90,7 @@ private:
     bool fileRead_ = false; // the file was read for database_
     bool dirty_ = false;    // a list was kept since the file was written
     bool checked_ = false;
+    bool unchecked_ = false; // served without versions (serveUnchecked)
     bool noVersions_ = false;
     bool noChangeLog_ = false; // the database keeps no LISTCHANGE: until the next connection, not asked
     int reads_ = 0;

@@ -10,19 +10,23 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace cadcons {
 
 namespace {
 
-constexpr int kFormat = 1;
+constexpr int kFormat = 2;
 
 const char* const kSchema = "CREATE TABLE IF NOT EXISTS META (NAME TEXT PRIMARY KEY, VALUE TEXT NOT NULL);"
                             "CREATE TABLE IF NOT EXISTS QUEUE (NUMBER INTEGER PRIMARY KEY AUTOINCREMENT, "
                             "QUEUED TEXT NOT NULL, CDCLIENTE TEXT NOT NULL, CDCONSUMIDOR TEXT NOT NULL, "
                             "CDIDCONSUMID TEXT, NRCPFRESPCON TEXT, NRRGCONSUMID TEXT, SAVE TEXT NOT NULL, "
-                            "REFUSED TEXT, DECISION TEXT);";
+                            "REFUSED TEXT, DECISION TEXT, SETTINGS TEXT NOT NULL);"
+                            "CREATE TABLE IF NOT EXISTS SENT (NUMBER INTEGER PRIMARY KEY, QUEUED TEXT NOT NULL, "
+                            "SENT TEXT NOT NULL, CDCLIENTE TEXT NOT NULL, CDCONSUMIDOR TEXT NOT NULL, DECISION TEXT "
+                            "NOT NULL);";
 
 QString sqliteText(sqlite3* db) {
     return QString::fromUtf8(db ? sqlite3_errmsg(db) : "out of memory");
@@ -77,6 +81,20 @@ GravaConsumidor saveOf(const QString& text) {
     for (const SaveArgument& argument : kSaveArguments)
         values.*argument.member = object.value(QLatin1String(argument.name)).toString();
     return values;
+}
+
+QString settingsText(const OfflineQueue::CallSettings& settings) {
+    const QJsonObject object{{QStringLiteral("IDEXCONSATFIL"), settings.exConsAtFil},
+                             {QStringLiteral("IDEXCONSATGER"), settings.exConsAtGer},
+                             {QStringLiteral("IDBLOQCDIDCONS"), settings.badgeChecked}};
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
+OfflineQueue::CallSettings settingsOf(const QString& text) {
+    const QJsonObject object = QJsonDocument::fromJson(text.toUtf8()).object();
+    return {object.value(QStringLiteral("IDEXCONSATFIL")).toString(),
+            object.value(QStringLiteral("IDEXCONSATGER")).toString(),
+            object.value(QStringLiteral("IDBLOQCDIDCONS")).toBool()};
 }
 
 // The file made with its final mode before SQLite writes into it; an existing one keeps its own.
@@ -150,23 +168,28 @@ void OfflineQueue::exec(const char* sql) const {
     }
 }
 
-qint64 OfflineQueue::append(const GravaConsumidor& v) {
+qint64 OfflineQueue::append(const GravaConsumidor& v, const CallSettings& settings) {
     Statement insert(db_,
                      "INSERT INTO QUEUE (QUEUED, CDCLIENTE, CDCONSUMIDOR, CDIDCONSUMID, NRCPFRESPCON, NRRGCONSUMID, "
-                     "SAVE) VALUES (?, ?, ?, ?, ?, ?, ?)",
+                     "SAVE, SETTINGS) VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
                      {QDateTime::currentDateTime().toString(Qt::ISODateWithMs), v.cdCliente, v.cdConsumidor,
-                      v.cdIdConsumid, v.nrCpfRespCon, v.nrRgConsumid, saveText(v)});
+                      v.cdIdConsumid, v.nrCpfRespCon, v.nrRgConsumid, saveText(v), settingsText(settings)});
     insert.step();
     return sqlite3_last_insert_rowid(db_);
 }
 
 QList<OfflineQueue::Record> OfflineQueue::records() const {
     QList<Record> out;
-    Statement select(db_, "SELECT NUMBER, QUEUED, SAVE, REFUSED, DECISION FROM QUEUE ORDER BY NUMBER");
+    Statement select(db_, "SELECT NUMBER, QUEUED, SAVE, SETTINGS, REFUSED, DECISION FROM QUEUE ORDER BY NUMBER");
     while (select.step())
         out.append({select.number(0), QDateTime::fromString(select.text(1), Qt::ISODateWithMs), saveOf(select.text(2)),
-                    select.text(3), select.text(4)});
+                    settingsOf(select.text(3)), select.text(4), select.text(5)});
     return out;
+}
+
+int OfflineQueue::waiting() const {
+    Statement count(db_, "SELECT COUNT(*) FROM QUEUE WHERE REFUSED IS NULL");
+    return count.step() ? int(count.number(0)) : 0;
 }
 
 QStringList OfflineQueue::clashes(const GravaConsumidor& v) const {
@@ -202,6 +225,53 @@ void OfflineQueue::decide(qint64 number, const QString& decision) {
 bool OfflineQueue::remove(qint64 number) {
     Statement(db_, "DELETE FROM QUEUE WHERE NUMBER = ?", {QString::number(number)}).step();
     return sqlite3_changes(db_) > 0;
+}
+
+void OfflineQueue::sent(qint64 number) {
+    // One transaction: the record is either still waiting or gone with its decision kept.
+    exec("BEGIN IMMEDIATE");
+    try {
+        const QString key = QString::number(number);
+        Statement(db_,
+                  "INSERT INTO SENT (NUMBER, QUEUED, SENT, CDCLIENTE, CDCONSUMIDOR, DECISION) SELECT NUMBER, QUEUED, "
+                  "?, CDCLIENTE, CDCONSUMIDOR, DECISION FROM QUEUE WHERE NUMBER = ? AND DECISION IS NOT NULL",
+                  {QDateTime::currentDateTime().toString(Qt::ISODateWithMs), key})
+            .step();
+        Statement(db_, "DELETE FROM QUEUE WHERE NUMBER = ?", {key}).step();
+        exec("COMMIT");
+    } catch (...) {
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+QStringList OfflineQueue::decisions() const {
+    QStringList out;
+    Statement select(db_, "SELECT NUMBER, SENT, CDCLIENTE, CDCONSUMIDOR, DECISION FROM SENT ORDER BY NUMBER");
+    while (select.step())
+        out << QStringLiteral("%1  sent %2  customer %3  code %4  %5")
+                   .arg(select.number(0))
+                   .arg(select.text(1), select.text(2), select.text(3).trimmed(), select.text(4));
+    return out;
+}
+
+OfflineQueue::SendLock::~SendLock() {
+    ::close(fd_);
+}
+
+std::unique_ptr<OfflineQueue::SendLock> OfflineQueue::lockForSending() const {
+    // A lock file of its own: closing any descriptor of the queue file would drop SQLite's locks on it.
+    const QByteArray name = QFile::encodeName(path_ + QStringLiteral(".send-lock"));
+    const int fd = ::open(name.constData(), O_CREAT | O_RDWR | O_CLOEXEC, 0600);
+    if (fd < 0)
+        throw QueueError(QStringLiteral("the queue's lock %1 cannot be made: %2")
+                             .arg(QFile::decodeName(name), QString::fromLocal8Bit(strerror(errno)))
+                             .toStdString());
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
+    return std::make_unique<SendLock>(fd);
 }
 
 } // namespace cadcons

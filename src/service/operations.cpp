@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QSqlQuery>
+#include <algorithm>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -400,6 +401,24 @@ ServiceResult settleUncertainSave(TrdmCadConsumidor& rdm, const QString& cdClien
         const bool saved = holdsSave(usable(rdm), *rdm.uncertainSave());
         rdm.uncertainSave().reset();
         return saved;
+    } catch (const std::exception& e) {
+        rdm.noteFailure();
+        return ADOExceptionMessage(e, rdm.adcCadConsumidor(), QString());
+    }
+}
+
+ServiceResult holdsQueuedSave(TrdmCadConsumidor& rdm, const GravaConsumidor& v) {
+    const TimedCall timed(lcService, "holdsQueuedSave");
+    try {
+        ConsumerWrite write = consumerWrite(v);
+        // A save made earlier wrote another time, and its publication may have changed the marker since.
+        write.values.removeIf([](const auto& binding) {
+            return std::any_of(consumerTable().begin(), consumerTable().end(), [&](const ConsumerColumn& column) {
+                return (column.saved == Saved::SaveTime || column.saved == Saved::Marker) &&
+                       binding.first == QLatin1String(column.name);
+            });
+        });
+        return holdsSave(usable(rdm), UncertainSave{v.cdCliente, v.cdConsumidor, std::move(write.values)});
     } catch (const std::exception& e) {
         rdm.noteFailure();
         return ADOExceptionMessage(e, rdm.adcCadConsumidor(), QString());

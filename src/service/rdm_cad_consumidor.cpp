@@ -3,6 +3,7 @@
 #include "config/connection.h"
 #include "config/host_config.h"
 #include "config/logging.h"
+#include "service/offline_queue.h"
 
 #include <QSqlDriver>
 #include <QSqlQuery>
@@ -39,6 +40,7 @@ void TrdmCadConsumidor::useListFile() {
 }
 
 void TrdmCadConsumidor::open() {
+    withoutDatabase_ = false;
     // A driver may keep reporting a connection open after the server dropped it; only a statement tells.
     // Reading the list versions is that statement where the database keeps them: one round trip for both.
     if (connected()) {
@@ -70,7 +72,27 @@ void TrdmCadConsumidor::open() {
     suspect_ = false;
 }
 
+bool TrdmCadConsumidor::openWithoutDatabase() {
+    useListFile();
+    withoutDatabase_ = QSqlDatabase::contains(connectionName_) && lists_.serveUnchecked(adcCadConsumidor());
+    return withoutDatabase_;
+}
+
+OfflineQueue* TrdmCadConsumidor::offlineQueue() {
+    QString path;
+    if (offlineEnabled())
+        if (const ListDirectory directory = listDirectory(); !directory.path.isEmpty())
+            path = directory.path + OfflineQueue::fileName();
+    if (path.isEmpty())
+        queue_.reset();
+    else if (!queue_ || queue_->path() != path)
+        queue_ = std::make_unique<OfflineQueue>(path);
+    return queue_.get();
+}
+
 void TrdmCadConsumidor::reviveIfBroken() {
+    if (withoutDatabase_)
+        throw DatabaseError(QStringLiteral("the database is out of reach; this call works without it"), QSqlError());
     // A connection closed on purpose stays closed; one lost under an operation is made anew, and tried
     // again before each later operation (each failure marks it again) until the server takes it.
     if (!suspect_ || inTransaction_ || closedOnPurpose_)

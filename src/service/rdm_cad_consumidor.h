@@ -9,9 +9,12 @@
 #include <QString>
 #include <array>
 #include <map>
+#include <memory>
 #include <optional>
 
 namespace cadcons {
+
+class OfflineQueue;
 
 // A save whose commit was sent but whose answer never came back: the database may or may not hold it.
 struct UncertainSave {
@@ -35,6 +38,11 @@ public:
     // kept for the life of the process. Either way the reference lists' versions are read (see ListCache).
     // Throws DatabaseError when the connection cannot be made.
     void open();
+    // open() failed: the call goes on without the database, from the lists kept on the till's disk for the
+    // configured one. False when there are none. Until the next open(), every operation that would reach
+    // the database fails at once instead of trying to connect.
+    bool openWithoutDatabase();
+    bool withoutDatabase() const { return withoutDatabase_; }
     void close();
     bool connected() const;
     QSqlDatabase adcCadConsumidor() const;
@@ -73,6 +81,10 @@ public:
     // Reads sent ahead of the operations that ask them (prefetchConfirmChecks), by statement and values;
     // each answers its operation once.
     std::map<QString, ServiceResult>& readsAhead() { return readsAhead_; }
+    // The till's queue of registrations waiting for the database ([offline] on, lists kept on disk), opened
+    // at its first use; nullptr when there is none. Throws QueueError when its file can be neither opened
+    // nor made.
+    OfflineQueue* offlineQueue();
     // The save whose commit answer was lost, until settleUncertainSave has told what became of it.
     std::optional<UncertainSave>& uncertainSave() { return uncertainSave_; }
     const std::optional<UncertainSave>& uncertainSave() const { return uncertainSave_; }
@@ -87,6 +99,8 @@ private:
     bool inTransaction_ = false;
     bool suspect_ = false;        // an operation failed since the last look
     bool closedOnPurpose_ = true; // not opened yet, or closed by close()
+    bool withoutDatabase_ = false;
+    std::unique_ptr<OfflineQueue> queue_;
     ListCache lists_;
     std::map<QString, QSqlQuery> statements_; // by text; a node's query stays where it is
     std::optional<UncertainSave> uncertainSave_;
@@ -246,5 +260,8 @@ ServiceResult setGravaConsumidor(TrdmCadConsumidor& rdm, const GravaConsumidor& 
 // this tells: true when the consumer's row holds exactly what that save wrote, false when it does not or
 // no such save is pending, the error text when the database still cannot be asked.
 ServiceResult settleUncertainSave(TrdmCadConsumidor& rdm, const QString& cdCliente, const QString& cdConsumidor);
+// Whether the consumer's row already holds what a save of `values` writes, its time aside: true or false, or
+// the error text. A queued save sent once already (its process killed, its answer lost) is found by it.
+ServiceResult holdsQueuedSave(TrdmCadConsumidor& rdm, const GravaConsumidor& values);
 
 } // namespace cadcons

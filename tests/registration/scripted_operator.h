@@ -31,10 +31,12 @@ public:
         told << Told{text, details, kind, esquema, number};
     }
     void moveTo(int field) override { moves << field; }
+    void showWithoutDatabase(const QString& text) override { withoutDatabase = text; }
 
     QList<Told> told;
     std::deque<bool> answers;
     QList<int> moves;
+    QString withoutDatabase;
 };
 
 } // namespace cadcons::test
