@@ -107,7 +107,12 @@ TEST_F(Programs, BadInputGivesAClearMessageAndAFailingStatus) {
         {"seed without schema", true, {"seed-demo"}, 1, "seed/demo.sql"},
         {"trim without a limit", true, {"trim-list-changes"}, 2, "needs --days or --versions"},
         {"trim by a non-number", true, {"trim-list-changes", "--days=x"}, 2, "--days needs a number"},
-        {"queue without what to do", true, {"queue"}, 2, "queue takes list, or drop"},
+        {"queue without what to do", true, {"queue"}, 2, "queue takes list, send, or drop"},
+        {"queue send without a database",
+         true,
+         {"--connection", "Provider=QSQLITE;Data Source=/nonexistent/x.db", "queue", "send"},
+         1,
+         "open"},
         {"queue drop without a number", true, {"queue", "drop", "x"}, 2, "needs a record's number"},
         {"queue drop of no record", true, {"queue", "drop", "5"}, 1, "no record 5"},
     };

@@ -486,7 +486,7 @@ TEST_F(FormTest, MessageTableHoldsTheScreensMessagesByKey) {
                               "Cons_Cad",     "Param_Vnd",    "Ope_N_Cons",    "Cpf_Inv",       "Cpf_Cad",
                               "RG_Cad",       "PAIS_N_INF",   "ESTADO_N_INF",  "DATA_INVALIDA", "Email_NInf",
                               "CodCons_Ninf", "MUNICI_N_CAD", "PAIS_N_CAD",    "ESTADO_N_CAD",  "MUNICIPIO_N_INF",
-                              "EMAIL_INV",    "Cracha_Cad",   "Cracha_Ninf"};
+                              "EMAIL_INV",    "Cracha_Cad",   "Cracha_Ninf",   "Cons_SemBanco", "Cons_Fila"};
     QStringList actual;
     for (const MessageRow& row : rows) {
         actual << row.key;
