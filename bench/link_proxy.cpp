@@ -14,6 +14,8 @@
 //                    cut               cut every open connection now
 //                    cut client N      cut every open connection once N more bytes from the client have
 //                    cut server N      passed (from the server); a connection made later is not cut
+//                    each client N     cut each connection made from now on once N bytes from the
+//                    each server N     client (the server) have passed; N = -1: no more
 //                    down              cut every open connection, and close each new one at once (the
 //                                      link is down: a client fails to connect without waiting)
 //                    up                connections pass again
@@ -438,6 +440,9 @@ bool Link::handleCommands() {
         } else if (std::sscanf(line.c_str(), "cut %15s %lld", side, &bytes) == 2 && bytes >= 0 &&
                    (std::strcmp(side, "client") == 0 || std::strcmp(side, "server") == 0)) {
             cutAfter(std::strcmp(side, "client") == 0, bytes);
+        } else if (std::sscanf(line.c_str(), "each %15s %lld", side, &bytes) == 2 &&
+                   (std::strcmp(side, "client") == 0 || std::strcmp(side, "server") == 0)) {
+            (std::strcmp(side, "client") == 0 ? options_.cutClientBytes : options_.cutServerBytes) = bytes;
         } else {
             std::fprintf(stderr, "link_proxy: unknown command: %s\n", line.c_str());
         }

@@ -55,16 +55,6 @@ QString holders(const ServiceResult& result) {
     return out.join(QLatin1String(", "));
 }
 
-// A failed operation on a database that still answers was a refusal; one that no longer answers is not.
-bool databaseAnswers(TrdmCadConsumidor& rdm) {
-    try {
-        rdm.open();
-        return true;
-    } catch (const std::exception&) {
-        return false;
-    }
-}
-
 class Sender {
 public:
     Sender(TrdmCadConsumidor& rdm, OfflineQueue& queue)
@@ -134,14 +124,16 @@ bool Sender::send(const OfflineQueue::Record& record) {
     if (!decision.isEmpty())
         queue_.decide(record.number, decision.join(QLatin1String("; ")) + QStringLiteral(": saved all the same"));
 
+    const int connections = rdm_.connectionsMade();
     const ServiceResult saved = setGravaConsumidor(rdm_, v);
     if (!isError(saved))
         return true;
-    const QString error = std::get<QString>(saved);
-    // A commit whose answer was lost stays queued: the next sending finds it in the database, or sends it.
-    if (rdm_.uncertainSave() || !databaseAnswers(rdm_))
-        throw Unreachable{error};
-    return refuse(record, error);
+    // The database refused the save only when the connection that sent it still answers. One lost on the
+    // way (its commit settled on a new one, or not yet) leaves the record queued: the next sending finds it
+    // in the database, or sends it.
+    if (rdm_.uncertainSave() || rdm_.connectionsMade() != connections || !rdm_.answersNow())
+        throw Unreachable{std::get<QString>(saved)};
+    return refuse(record, std::get<QString>(saved));
 }
 
 QString Sender::runCentral() const {

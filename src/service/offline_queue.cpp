@@ -120,20 +120,15 @@ OfflineQueue::OfflineQueue(const QString& path)
         } else {
             sqlite3_busy_timeout(db_, 10000);
             try {
-                exec("PRAGMA synchronous = FULL;");
-                Statement check(db_, "PRAGMA quick_check");
-                if (!check.step() || check.text(0) != QLatin1String("ok"))
-                    problem = QStringLiteral("it fails SQLite's check");
-                if (problem.isEmpty()) {
-                    exec(kSchema);
-                    Statement format(db_, "INSERT OR IGNORE INTO META (NAME, VALUE) VALUES ('FORMAT', ?)",
-                                     {QString::number(kFormat)});
-                    format.step();
-                    Statement read(db_, "SELECT VALUE FROM META WHERE NAME = 'FORMAT'");
-                    if (!read.step() || read.text(0) != QString::number(kFormat))
-                        problem = QStringLiteral("it is of another format");
-                }
+                problem = readable();
             } catch (const QueueError& e) {
+                // Only a file SQLite cannot read is damaged: a busy or failing disk leaves it where it is.
+                const int code = sqlite3_errcode(db_) & 0xff;
+                if (code != SQLITE_CORRUPT && code != SQLITE_NOTADB) {
+                    sqlite3_close(db_);
+                    db_ = nullptr;
+                    throw;
+                }
                 problem = QString::fromUtf8(e.what());
             }
         }
@@ -152,6 +147,27 @@ OfflineQueue::OfflineQueue(const QString& path)
                                  .toStdString());
         qCCritical(lcService, "the queue %s cannot be read (%s): moved aside to %s, a new queue begins",
                    qUtf8Printable(path_), qUtf8Printable(problem), qUtf8Printable(damaged_));
+    }
+}
+
+QString OfflineQueue::readable() {
+    exec("PRAGMA synchronous = FULL;");
+    Statement check(db_, "PRAGMA quick_check");
+    if (!check.step() || check.text(0) != QLatin1String("ok"))
+        return QStringLiteral("it fails SQLite's check");
+    // The write lock first, so that a sender's open transaction is waited for rather than met half-way.
+    exec("BEGIN IMMEDIATE");
+    try {
+        exec(kSchema);
+        Statement(db_, "INSERT OR IGNORE INTO META (NAME, VALUE) VALUES ('FORMAT', ?)", {QString::number(kFormat)})
+            .step();
+        Statement read(db_, "SELECT VALUE FROM META WHERE NAME = 'FORMAT'");
+        const bool ours = read.step() && read.text(0) == QString::number(kFormat);
+        exec("COMMIT");
+        return ours ? QString() : QStringLiteral("it is of another format");
+    } catch (...) {
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
     }
 }
 

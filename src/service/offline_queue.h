@@ -91,6 +91,8 @@ public:
 
 private:
     void exec(const char* sql) const;
+    // Why the open file is no queue of this format; empty when it is one.
+    QString readable();
     sqlite3* db_ = nullptr;
     QString path_, damaged_;
 };

@@ -61,6 +61,7 @@ void TrdmCadConsumidor::open() {
         TryConnect(db);
         adcCadConsumidorAfterConnect();
         closedOnPurpose_ = false;
+        ++connectionsMade_;
         // Where it went, never with what password.
         qCDebug(lcHost).noquote() << "connected to" << db.driverName() << db.hostName() << db.databaseName()
                                   << db.userName();

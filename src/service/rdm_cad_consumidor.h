@@ -45,6 +45,10 @@ public:
     bool withoutDatabase() const { return withoutDatabase_; }
     void close();
     bool connected() const;
+    // The open connection answers a statement now; nothing is made anew to ask.
+    bool answersNow() const { return connected() && answers(); }
+    // How many connections open() has made: a count that moved under an operation tells it lost its own.
+    int connectionsMade() const { return connectionsMade_; }
     QSqlDatabase adcCadConsumidor() const;
 
     void adcCadConsumidorBeforeConnect();
@@ -100,6 +104,7 @@ private:
     bool suspect_ = false;        // an operation failed since the last look
     bool closedOnPurpose_ = true; // not opened yet, or closed by close()
     bool withoutDatabase_ = false;
+    int connectionsMade_ = 0;
     std::unique_ptr<OfflineQueue> queue_;
     ListCache lists_;
     std::map<QString, QSqlQuery> statements_; // by text; a node's query stays where it is
