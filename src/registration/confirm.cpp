@@ -55,6 +55,42 @@ void storedForms(const QString& typed, const QString& shown, int columnWidth, QS
     stored = CriptoPlus(typed, columnWidth);
 }
 
+// The waiting registrations of the customer that hold `v`'s document, as the duplicate question lists
+// the consumers found.
+QString waitingHolders(const OfflineQueue& queue, const GravaConsumidor& v, QString GravaConsumidor::*document) {
+    QString details;
+    for (const OfflineQueue::Record& r : queue.records())
+        if (r.refused.isEmpty() && r.values.cdCliente == v.cdCliente && r.values.*document == v.*document)
+            details += r.values.cdConsumidor + kSep + r.values.nmConsumidor + kSep + r.values.nrRgConsumid +
+                       QStringLiteral("\r\n");
+    return details;
+}
+
+// Without the database, the code, badge and documents are held against the registrations already waiting
+// on this till: a code or badge refuses, a document asks, as the database's checks would.
+bool freeOnThisTill(Registration& r, const OfflineQueue& queue, const GravaConsumidor& v) {
+    const QStringList clashes = queue.clashes(v);
+    const auto refuses = [&r](const char* key, int kind) {
+        r.showMessage(QLatin1String(key), kind, r.stIdEsquema);
+        return false;
+    };
+    if (clashes.contains(QLatin1String("code")))
+        return refuses("Cons_Cad", kMsgErro);
+    if (clashes.contains(QLatin1String("badge")) && r.stIdBloqCdIdCons == QLatin1String("S"))
+        return refuses("Cracha_Cad", kMsgInformacao);
+    const struct {
+        const char* clash;
+        const char* key;
+        QString GravaConsumidor::*document;
+    } documents[] = {{"CPF", "Cpf_Cad", &GravaConsumidor::nrCpfRespCon},
+                     {"RG", "RG_Cad", &GravaConsumidor::nrRgConsumid}};
+    for (const auto& d : documents)
+        if (clashes.contains(QLatin1String(d.clash)) &&
+            !r.showMessage(QLatin1String(d.key), kMsgPergunta, r.stIdEsquema, waitingHolders(queue, v, d.document)))
+            return false;
+    return true;
+}
+
 } // namespace
 
 QString Registration::loadedCode() const {
@@ -283,9 +319,12 @@ void Registration::save(bool novo, const QString& chave) {
         CriptografaSenhas();
         GravaConsumidor v;
         fillSaveArguments(v, chave);
-        if (offline_)
-            queueSave(v);
-        else
+        if (offline_) {
+            service_.offlineQueue()->append(v,
+                                            {stIdExConsAtFil, stIdExConsAtGer, stIdBloqCdIdCons == QLatin1String("S")});
+            qCInfo(lcScreen, "consumer %s of customer %s queued until the database answers",
+                   qUtf8Printable(v.cdConsumidor.trimmed()), qUtf8Printable(v.cdCliente));
+        } else
             accept(setGravaConsumidor(service_, v), 10, QStringLiteral("setGravaConsumidor"), kModuloGrava, contexto);
     } catch (...) {
         consumer.stCdSenhaPosMd5 = posMd5;
@@ -333,39 +372,13 @@ void Registration::adoptUncertainInsert(const QString& ajustado) {
     }
 }
 
-// Without the database, the checks that need none; the code, badge and documents are held against the
-// registrations already waiting on this till.
-bool Registration::freeOnThisTill(const GravaConsumidor& v) {
-    const QStringList clashes = service_.offlineQueue()->clashes(v);
-    const QString waiting = QStringLiteral("%1 - %2\r\n").arg(v.cdConsumidor.trimmed(), v.nmConsumidor);
-    const auto refuses = [this](const char* key, int kind) {
-        showMessage(QLatin1String(key), kind, stIdEsquema);
-        return false;
-    };
-    if (clashes.contains(QLatin1String("code")))
-        return refuses("Cons_Cad", kMsgErro);
-    if (clashes.contains(QLatin1String("badge")) && stIdBloqCdIdCons == QLatin1String("S"))
-        return refuses("Cracha_Cad", kMsgInformacao);
-    for (const auto& [document, key] : {std::pair{"CPF", "Cpf_Cad"}, std::pair{"RG", "RG_Cad"}})
-        if (clashes.contains(QLatin1String(document)) &&
-            !showMessage(QLatin1String(key), kMsgPergunta, stIdEsquema, waiting))
-            return false;
-    return true;
-}
-
-void Registration::queueSave(const GravaConsumidor& v) {
-    service_.offlineQueue()->append(v, {stIdExConsAtFil, stIdExConsAtGer, stIdBloqCdIdCons == QLatin1String("S")});
-    qCInfo(lcScreen, "consumer %s of customer %s queued until the database answers",
-           qUtf8Printable(v.cdConsumidor.trimmed()), qUtf8Printable(v.cdCliente));
-}
-
 bool Registration::confirmWithoutDatabase() {
     if (!placesAreRegistered() || !emailIsValid() || !parametersAreSet())
         return false;
     const QString ajustado = Ajusta(consumer.stCdConsumidor, 21);
     GravaConsumidor v;
     fillSaveArguments(v, ajustado);
-    if (!freeOnThisTill(v))
+    if (!freeOnThisTill(*this, *service_.offlineQueue(), v))
         return false;
     save(true, ajustado);
     clearSecrets();

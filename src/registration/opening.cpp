@@ -71,6 +71,17 @@ DataPacket centralPacket(const QVariant& value) {
     throw std::runtime_error("SenhaConsCentral answered GET_CONS without a consumer packet");
 }
 
+// The till's queue; none when the configuration names no place for it or it cannot be opened.
+OfflineQueue* queueOf(TrdmCadConsumidor& service) {
+    try {
+        return service.offlineQueue();
+    } catch (const std::exception& e) {
+        // The configuration check names a wrong setting; a queue that cannot be opened is logged.
+        qCWarning(lcScreen, "no queue of registrations on this till: %s", e.what());
+        return nullptr;
+    }
+}
+
 } // namespace
 
 void Registration::readParameterFile(const QString& path) {
@@ -166,25 +177,15 @@ void Registration::openService() {
         service_.open();
     } catch (const DatabaseError& e) {
         // A new consumer may wait on the till for the database, when the till keeps what the screen shows.
-        if (stModoChamada != QLatin1String("B") || !queueAtHand() || !service_.openWithoutDatabase())
+        if (stModoChamada != QLatin1String("B") || !queueOf(service_) || !service_.openWithoutDatabase())
             throw;
         qCWarning(lcScreen, "%s: the registration opens without the database and waits on the till", e.what());
         offline_ = true;
         return;
     }
     // What waits on the till goes first: a code this call takes may be one of them.
-    if (OfflineQueue* queue = queueAtHand(); queue && queue->waiting() > 0)
+    if (OfflineQueue* queue = queueOf(service_); queue && queue->waiting() > 0)
         sendQueue(service_, *queue);
-}
-
-OfflineQueue* Registration::queueAtHand() {
-    try {
-        return service_.offlineQueue();
-    } catch (const std::exception& e) {
-        // The configuration check names a wrong setting; a queue that cannot be opened is logged.
-        qCWarning(lcScreen, "no queue of registrations on this till: %s", e.what());
-        return nullptr;
-    }
 }
 
 void Registration::openConsumer() {

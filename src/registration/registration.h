@@ -69,8 +69,6 @@ public:
     DataPacket accept(const ServiceResult& result, int number, const QString& operation, const QString& module,
                       const QString& context);
     TrdmCadConsumidor& service() { return service_; }
-    // The database did not answer at the opening: this registration waits on the till to be sent.
-    bool withoutDatabase() const { return offline_; }
     RegistrationOperator& operatorAtTill() { return operator_; }
 
     // --- the call's parameters and settings (the parameter file's, and the call's mode)
@@ -96,7 +94,6 @@ private:
     void readParameterFile(const QString& path);
     void loadServiceLists();
     void openService();
-    OfflineQueue* queueAtHand();
     void openConsumer();
     void readStoredConsumer();
     void copyStoredConsumer();
@@ -111,8 +108,6 @@ private:
     bool parametersAreSet();
     void save(bool novo, const QString& chave);
     bool confirmWithoutDatabase();
-    bool freeOnThisTill(const GravaConsumidor& v);
-    void queueSave(const GravaConsumidor& v);
     void publish(bool novo, const QString& carregado);
     void fillSaveArguments(GravaConsumidor& v, const QString& chave) const;
     QString loadedCode() const;
@@ -120,8 +115,8 @@ private:
     TrdmCadConsumidor& service_;
     RegistrationOperator& operator_;
     std::array<QString, registration::kFieldCount> fields_;
-    QString insertedKey_; // the consumer this call inserted, when a later step of that Confirm failed
-    bool offline_ = false;
+    QString insertedKey_;  // the consumer this call inserted, when a later step of that Confirm failed
+    bool offline_ = false; // the database did not answer at the opening: Confirm queues on the till
 };
 
 } // namespace cadcons
