@@ -4,6 +4,7 @@
 #include "module/cadconsumidor.h"
 #include "qt_printers.h"
 #include "screen/cad_consumidor_form.h"
+#include "service/offline_queue.h"
 #include "service/rdm_cad_consumidor.h"
 #include "shown_form.h"
 #include "widgets/dialogs.h"
@@ -523,6 +524,13 @@ TEST_F(EntryPoint, HostCodePageCarriesTheStringsByteForByte) {
 // The data service from a host: strings in the host's code page both ways, and no value in a complaint.
 TEST_F(EntryPoint, DataServiceForHosts) {
     qputenv("CADCONS_HOST_ENCODING", "windows-1252");
+    qputenv("CADCONS_OFFLINE", "yes"); // a registration waits on the till: the first operation sends it
+    GravaConsumidor queued;
+    queued.cdCliente = QStringLiteral("000000000000000000001");
+    queued.cdConsumidor = QStringLiteral("000000000000000000077");
+    queued.nmConsumidor = QStringLiteral("QUEUED");
+    queued.operacao = QStringLiteral("1");
+    OfflineQueue(qEnvironmentVariable("CADCONS_HOST_DIR") + OfflineQueue::fileName()).append(queued);
     const QByteArray code = "000000000000000000088";
     const struct {
         const char* label;
@@ -532,6 +540,7 @@ TEST_F(EntryPoint, DataServiceForHosts) {
         const char* error;
     } rows[] = {
         {"sale types", "getTipoVenda", {}, "<ROW ", ""},
+        {"the queued consumer", "getDadosConsumidor", {"000000000000000000001", "77"}, "NMCONSUMIDOR=\"QUEUED\"", ""},
         {"a save", "setGravaConsumidor", saveArguments(code, "Jos\xe9 Ara\xfajo", "segredo"), "true", ""},
         {"the saved consumer, in the host's code page",
          "getDadosConsumidor",
@@ -556,6 +565,7 @@ TEST_F(EntryPoint, DataServiceForHosts) {
         EXPECT_FALSE(error.contains("segr")) << "a password is never repeated";
         CadConsumidorFree(result);
     }
+    qunsetenv("CADCONS_OFFLINE");
 }
 
 } // namespace cadcons
