@@ -58,44 +58,48 @@ screen() { for _ in $(seq 80); do xdotool search --onlyvisible --name '.*' getwi
     grep -q 740x641 && sleep 0.5 && return; sleep 0.25; done; }
 type_consumer() { xdotool key Return type --delay 20 "$1" && xdotool key Return type --delay 20 "$2"; }
 
+# The faults, each on queued records; true when it struck before the sending's end.
+cut_once() {
+    local side
+    side=$( ((RANDOM % 2)) && echo client || echo server)
+    echo "each $side $((RANDOM % 6000))" >&7 && sleep 0.05
+    send
+    local sent=$?
+    echo "each $side -1" >&7 && sleep 0.05
+    [ $sent != 0 ]
+}
+kill_once() {
+    "$B/apps/cadcons-db" queue send >/dev/null 2>&1 &
+    sleep "0.$((RANDOM % 4))$((RANDOM % 10))"
+    kill -9 $! 2>/dev/null
+    local killed=$?
+    wait $! 2>/dev/null
+    return $killed
+}
+two_once() {
+    "$B/apps/cadcons-db" queue send >"$W/a" 2>&1 &
+    "$B/apps/cadcons-db" queue send >"$W/b" 2>&1
+    wait $!
+    grep -q 'another process is sending' "$W/a" "$W/b"
+}
+# RUNS rounds of SIZE records under FAULT, each sent again to the end and checked.
+rounds() {
+    local struck=0
+    for _ in $(seq "$1"); do
+        enqueue $next $((next + $2 - 1))
+        $3 && struck=$((struck + 1))
+        send || send
+        check FAULT $next $((next + $2 - 1))
+        next=$((next + $2))
+    done
+    echo "$3: $1 runs of $2, struck before the end in $struck"
+}
+
 for case in "$@"; do
     case $case in
-    cuts) stopped=0
-        for _ in $(seq "${CUTS:-20}"); do
-            enqueue $next $((next + 4))
-            side=$( ((RANDOM % 2)) && echo client || echo server)
-            echo "each $side $((RANDOM % 6000))" >&7 && sleep 0.05
-            send || stopped=$((stopped + 1))
-            echo "each $side -1" >&7 && sleep 0.05
-            send || send
-            check FAULT $next $((next + 4))
-            next=$((next + 5))
-        done
-        echo "cuts: ${CUTS:-20} runs of 5, $stopped stopped by the cut" ;;
-    kill-send) killed=0
-        for _ in $(seq "${KILLS:-5}"); do
-            enqueue $next $((next + 29))
-            "$B/apps/cadcons-db" queue send >/dev/null 2>&1 &
-            sleep "0.$((RANDOM % 4))$((RANDOM % 10))"
-            kill -9 $! 2>/dev/null && killed=$((killed + 1))
-            wait $! 2>/dev/null
-            send
-            check FAULT $next $((next + 29))
-            next=$((next + 30))
-        done
-        echo "kill-send: ${KILLS:-5} runs of 30, $killed killed before the end" ;;
-    two) busy=0
-        for _ in $(seq "${PAIRS:-3}"); do
-            enqueue $next $((next + 29))
-            "$B/apps/cadcons-db" queue send >"$W/a" 2>&1 & a=$!
-            "$B/apps/cadcons-db" queue send >"$W/b" 2>&1
-            wait $a
-            grep -q 'another process is sending' "$W/a" "$W/b" && busy=$((busy + 1))
-            send
-            check FAULT $next $((next + 29))
-            next=$((next + 30))
-        done
-        echo "two: ${PAIRS:-3} runs of 30, $busy where one found the other sending" ;;
+    cuts) rounds "${CUTS:-20}" 5 cut_once ;;
+    kill-send) rounds "${KILLS:-5}" 30 kill_once ;;
+    two) rounds "${PAIRS:-3}" 30 two_once ;;
     kill-queue) OPERATE_TIMEOUT=30 "$S/tests/install/operate.sh" "$B/apps/cadcons-host" >/dev/null 2>&1
         echo down >&7
         for n in $(seq 5001 $((5000 + ${KILLS:-5}))); do
