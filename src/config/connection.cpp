@@ -32,11 +32,17 @@ QString maskPasswordValues(const QString& text) {
     return masked;
 }
 
-// Whatever else a driver may echo: the password itself never leaves in a message.
+// Whatever else a driver may echo: the password never leaves in a message where it stands as a token of its
+// own (no letter or digit on either side). Inside a word it is masked no more: a short password is a piece
+// of ordinary words ("x" in "unexpectedly"), and masking there garbled every message while showing where
+// its letters stand.
 QString scrub(QString text, const QString& password) {
     text = maskPasswordValues(text);
-    if (!password.isEmpty())
-        text.replace(password, QStringLiteral("***"));
+    if (!password.isEmpty()) {
+        const QRegularExpression token(
+            QStringLiteral("(?<![\\p{L}\\p{N}])%1(?![\\p{L}\\p{N}])").arg(QRegularExpression::escape(password)));
+        text.replace(token, QStringLiteral("***"));
+    }
     return text;
 }
 

@@ -149,6 +149,34 @@ TEST(Connection, FailuresSayWhatToFixAndHideThePassword) {
     });
 }
 
+// Messages the drivers gave here, and passwords of 1 to 12 characters whose letters stand in them: a
+// password is masked where it stands as a token, and the rest of the text stays as the driver wrote it.
+TEST(Connection, APasswordIsMaskedAsATokenAndTheMessageStaysReadable) {
+    const QString messages[] = {
+        "server closed the connection unexpectedly",
+        "FATAL:  password authentication failed for user \"caixa\"",
+        "unable to open database file Error opening database",
+        "[unixODBC][Driver Manager]Data source name not found and no default driver specified",
+    };
+    const char* passwords[] = {"x",       "ab",       "und",       "pass",       "senha",      "secret",
+                               "Hunter2", "12345678", "passw0rd!", "unexpected", "Senha-1234", "S3cr3t-senha"};
+    for (const char* password : passwords) {
+        withConnection(QStringLiteral("Provider=QPSQL;Data Source=h;Initial Catalog=d;Password=") + password,
+                       [&](QSqlDatabase& db) {
+                           for (const QString& message : messages) {
+                               SCOPED_TRACE(std::string(password) + " in " + message.toStdString());
+                               const auto said = [&db](const QString& text) {
+                                   return ADOExceptionMessage(std::runtime_error(text.toStdString()), db);
+                               };
+                               EXPECT_TRUE(said(message).startsWith(message + u'\n')) << said(message).toStdString();
+                               const QString echoed = message + " (user caixa/" + password + ", '" + password + "')";
+                               EXPECT_TRUE(said(echoed).startsWith(message + " (user caixa/***, '***')\n"))
+                                   << said(echoed).toStdString();
+                           }
+                       });
+    }
+}
+
 TEST(Connection, SqliteSessionWaitsForABusyFile) {
     HostEnvironment env;
     qputenv("CADCONS_CONNECTION",
