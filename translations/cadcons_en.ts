@@ -345,4 +345,107 @@
         <translation>left index finger</translation>
     </message>
 </context>
+<context>
+    <name>TMessages</name>
+    <message>
+        <source>Nome do consumidor não informado.</source>
+        <translation>The consumer&apos;s name is missing.</translation>
+    </message>
+    <message>
+        <source>Identidade não informada.</source>
+        <translation>The ID (RG) is missing.</translation>
+    </message>
+    <message>
+        <source>Telefone residencial não informado.</source>
+        <translation>The home telephone is missing.</translation>
+    </message>
+    <message>
+        <source>CPF não informado.</source>
+        <translation>The CPF is missing.</translation>
+    </message>
+    <message>
+        <source>Celular não informado.</source>
+        <translation>The mobile telephone is missing.</translation>
+    </message>
+    <message>
+        <source>Código do consumidor já cadastrado.</source>
+        <translation>This consumer code is already registered.</translation>
+    </message>
+    <message>
+        <source>Operação bloqueada. Favor verificar no sistema Quorvan se a parametrização do cliente padrão, centro de custo e tipo de consumidor foram realizadas para filial informada.</source>
+        <translation>Operation blocked. Check in the Quorvan system that the default customer, cost centre and consumer type are set for this branch.</translation>
+    </message>
+    <message>
+        <source>Operação bloqueada. Arquivo referente ao cadastro de consumidor não encontrado.</source>
+        <translation>Operation blocked. The consumer registration file was not found.</translation>
+    </message>
+    <message>
+        <source>Número do CPF inválido.</source>
+        <translation>Invalid CPF number.</translation>
+    </message>
+    <message>
+        <source>O número do CPF já está cadastrado para outro(s) consumidor(es). Pressione o botão Detalhes para ver o(s) consumidor(es). Deseja continuar a operação?</source>
+        <translation>This CPF is already registered for other consumer(s). Press Details to see them. Do you want to go on?</translation>
+    </message>
+    <message>
+        <source>O número do RG já está cadastrado para outro(s) consumidor(es). Pressione o botão Detalhes para ver o(s) consumidor(es). Deseja continuar a operação?</source>
+        <translation>This RG is already registered for other consumer(s). Press Details to see them. Do you want to go on?</translation>
+    </message>
+    <message>
+        <source>País não informado.</source>
+        <translation>The country is missing.</translation>
+    </message>
+    <message>
+        <source>Estado e/ou país não informados.</source>
+        <translation>The state and/or country are missing.</translation>
+    </message>
+    <message>
+        <source>Data inválida.</source>
+        <translation>Invalid date.</translation>
+    </message>
+    <message>
+        <source>Email do consumidor não informado.</source>
+        <translation>The consumer&apos;s e-mail is missing.</translation>
+    </message>
+    <message>
+        <source>Código do consumidor não informado.</source>
+        <translation>The consumer code is missing.</translation>
+    </message>
+    <message>
+        <source>Município não cadastrado.</source>
+        <translation>City not registered.</translation>
+    </message>
+    <message>
+        <source>País não cadastrado.</source>
+        <translation>Country not registered.</translation>
+    </message>
+    <message>
+        <source>Estado não cadastrado.</source>
+        <translation>State not registered.</translation>
+    </message>
+    <message>
+        <source>Cidade não informada.</source>
+        <translation>The city is missing.</translation>
+    </message>
+    <message>
+        <source>Email informado inválido. Favor informar um email no formato correto!</source>
+        <translation>Invalid e-mail. Please enter an e-mail in the correct form!</translation>
+    </message>
+    <message>
+        <source>O número de Identificação/Crachá já está cadastrado para outro consumidor no banco de dados. Informe outro código.</source>
+        <translation>This ID/badge number is already registered for another consumer in the database. Enter another code.</translation>
+    </message>
+    <message>
+        <source>Identificação / crachá do consumidor não informado.</source>
+        <translation>The consumer&apos;s ID/badge is missing.</translation>
+    </message>
+    <message>
+        <source>Sem conexão: este cadastro fica neste terminal e será enviado depois.</source>
+        <translation>No connection: this registration stays on this terminal and will be sent later.</translation>
+    </message>
+    <message>
+        <source>Cadastro gravado neste terminal. Ele será enviado ao banco de dados quando a conexão voltar.</source>
+        <translation>Registration saved on this terminal. It will be sent to the database when the connection returns.</translation>
+    </message>
+</context>
 </TS>

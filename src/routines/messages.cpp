@@ -1,5 +1,6 @@
 #include "routines/messages.h"
 
+#include <QCoreApplication>
 #include <utility>
 
 namespace cadcons {
@@ -27,8 +28,10 @@ void TMessages::add(const QString& key, const QString& text) {
 
 QString TMessages::Msg(const QString& key) const {
     for (const MessageRow& row : rows_) {
+        // In the screen's language when a translation of the row's text is installed (the captions'
+        // translator); the table's own text otherwise.
         if (row.key.compare(key, Qt::CaseInsensitive) == 0)
-            return row.text;
+            return QCoreApplication::translate("TMessages", row.text.toUtf8().constData());
     }
     return {};
 }

@@ -43,7 +43,8 @@ public:
     explicit TMessages(QList<MessageRow> rows);
     // A key already in the table gets the new text, so one key never has two answers.
     void add(const QString& key, const QString& text);
-    // Text of the key's row; "" when there is no such row.
+    // Text of the key's row, in the screen's language where a translation is installed; "" when there is no
+    // such row.
     QString Msg(const QString& key) const;
     bool contains(const QString& key) const;
     const QList<MessageRow>& rows() const { return rows_; }

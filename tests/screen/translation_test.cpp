@@ -72,13 +72,17 @@ TEST_F(TranslationTest, EnglishSwitchesEveryCaptionAndPortugueseStaysTheDefault)
     EXPECT_EQ(captions(newForm()), portuguese);
 }
 
-TEST_F(TranslationTest, DialogButtonsFollowTheLanguage) {
+TEST_F(TranslationTest, DialogButtonsAndOperatorMessagesFollowTheLanguage) {
     qputenv("CADCONS_LANGUAGE", "en");
-    newForm();
+    const TMessages& messages = newForm().registration().msgPadrao;
     EXPECT_EQ(QCoreApplication::translate("Mensagem", "Sim"), QStringLiteral("Yes"));
     EXPECT_EQ(QCoreApplication::translate("Pesquisa", "Cancelar"), QStringLiteral("Cancel"));
+    for (const MessageRow& row : messages.rows())
+        EXPECT_NE(messages.Msg(row.key), row.text) << row.key.toStdString() << " left in Portuguese";
+    EXPECT_EQ(messages.Msg(QStringLiteral("Cpf_Inv")), QStringLiteral("Invalid CPF number."));
     qputenv("CADCONS_LANGUAGE", "pt_BR");
-    newForm();
+    EXPECT_EQ(newForm().registration().msgPadrao.Msg(QStringLiteral("Cpf_Inv")),
+              QStringLiteral("Número do CPF inválido."));
     EXPECT_EQ(QCoreApplication::translate("Mensagem", "Sim"), QStringLiteral("Sim"));
 }
 
