@@ -10,8 +10,6 @@
 #include "service/offline_queue.h"
 #include "service/rdm_cad_consumidor.h"
 
-#include <QSet>
-
 namespace cadcons {
 
 ServiceResult centralAnswer(const QVariant& answer) {
@@ -63,7 +61,10 @@ public:
 
     // The record's save is in the database (now or from before); false when it stays in the queue, refused.
     bool send(const OfflineQueue::Record& record);
-    void publish(const OfflineQueue::Record& record) { central_.insert(centralContext(record).join(u'\x1f')); }
+    void publish(const OfflineQueue::Record& record) {
+        if (const QStringList context = centralContext(record); !central_.contains(context))
+            central_ << context;
+    }
     QString runCentral() const;
 
 private:
@@ -80,7 +81,7 @@ private:
 
     TrdmCadConsumidor& rdm_;
     OfflineQueue& queue_;
-    QSet<QString> central_; // the central registrations to run, one per call context
+    QList<QStringList> central_; // the central registrations to run, one per call context
 };
 
 bool Sender::send(const OfflineQueue::Record& record) {
@@ -105,7 +106,8 @@ bool Sender::send(const OfflineQueue::Record& record) {
             qCInfo(lcService, "queued registration %lld: already in the database", record.number);
             return true;
         }
-        packetOf(held); // an error: the database stopped answering
+        if (const QString* error = std::get_if<QString>(&held))
+            throw Unreachable{*error};
         return refuse(
             record,
             QStringLiteral("the code %1 was taken by another consumer meanwhile").arg(v.cdConsumidor.trimmed()));
@@ -138,8 +140,7 @@ bool Sender::send(const OfflineQueue::Record& record) {
 
 QString Sender::runCentral() const {
     QStringList failures;
-    for (const QString& joined : central_) {
-        const QStringList context = joined.split(u'\x1f');
+    for (const QStringList& context : central_) {
         QVariantList data(10);
         const ServiceResult answer =
             centralAnswer(SetConsumidor({context[0], context[1], context[2], context[3]}, data));

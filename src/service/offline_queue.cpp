@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -22,7 +23,7 @@ constexpr int kFormat = 2;
 const char* const kSchema = "CREATE TABLE IF NOT EXISTS META (NAME TEXT PRIMARY KEY, VALUE TEXT NOT NULL);"
                             "CREATE TABLE IF NOT EXISTS QUEUE (NUMBER INTEGER PRIMARY KEY AUTOINCREMENT, "
                             "QUEUED TEXT NOT NULL, CDCLIENTE TEXT NOT NULL, CDCONSUMIDOR TEXT NOT NULL, "
-                            "CDIDCONSUMID TEXT, NRCPFRESPCON TEXT, NRRGCONSUMID TEXT, SAVE TEXT NOT NULL, "
+                            "SAVE TEXT NOT NULL, "
                             "REFUSED TEXT, DECISION TEXT, SETTINGS TEXT NOT NULL);"
                             "CREATE TABLE IF NOT EXISTS SENT (NUMBER INTEGER PRIMARY KEY, QUEUED TEXT NOT NULL, "
                             "SENT TEXT NOT NULL, CDCLIENTE TEXT NOT NULL, CDCONSUMIDOR TEXT NOT NULL, DECISION TEXT "
@@ -185,11 +186,9 @@ void OfflineQueue::exec(const char* sql) const {
 }
 
 qint64 OfflineQueue::append(const GravaConsumidor& v, const CallSettings& settings) {
-    Statement insert(db_,
-                     "INSERT INTO QUEUE (QUEUED, CDCLIENTE, CDCONSUMIDOR, CDIDCONSUMID, NRCPFRESPCON, NRRGCONSUMID, "
-                     "SAVE, SETTINGS) VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
+    Statement insert(db_, "INSERT INTO QUEUE (QUEUED, CDCLIENTE, CDCONSUMIDOR, SAVE, SETTINGS) VALUES (?, ?, ?, ?, ?)",
                      {QDateTime::currentDateTime().toString(Qt::ISODateWithMs), v.cdCliente, v.cdConsumidor,
-                      v.cdIdConsumid, v.nrCpfRespCon, v.nrRgConsumid, saveText(v), settingsText(settings)});
+                      saveText(v), settingsText(settings)});
     insert.step();
     return sqlite3_last_insert_rowid(db_);
 }
@@ -209,22 +208,21 @@ int OfflineQueue::waiting() const {
 }
 
 QStringList OfflineQueue::clashes(const GravaConsumidor& v) const {
-    QStringList out;
     const struct {
         const char* what;
-        const char* column;
-        const QString& value;
-    } keys[] = {{"code", "CDCONSUMIDOR", v.cdConsumidor},
-                {"badge", "CDIDCONSUMID", v.cdIdConsumid},
-                {"CPF", "NRCPFRESPCON", v.nrCpfRespCon},
-                {"RG", "NRRGCONSUMID", v.nrRgConsumid}};
+        QString GravaConsumidor::*member;
+    } keys[] = {{"code", &GravaConsumidor::cdConsumidor},
+                {"badge", &GravaConsumidor::cdIdConsumid},
+                {"CPF", &GravaConsumidor::nrCpfRespCon},
+                {"RG", &GravaConsumidor::nrRgConsumid}};
+    const QList<Record> all = records();
+    QStringList out;
     for (const auto& key : keys) {
-        if (key.value.trimmed().isEmpty())
-            continue; // an empty document belongs to nobody
-        const QByteArray sql =
-            QByteArray("SELECT COUNT(*) FROM QUEUE WHERE REFUSED IS NULL AND CDCLIENTE = ? AND ") + key.column + " = ?";
-        Statement count(db_, sql.constData(), {v.cdCliente, key.value});
-        if (count.step() && count.number(0) > 0)
+        const QString& value = v.*key.member;
+        // An empty document belongs to nobody.
+        if (!value.trimmed().isEmpty() && std::any_of(all.cbegin(), all.cend(), [&](const Record& r) {
+                return r.refused.isEmpty() && r.values.cdCliente == v.cdCliente && r.values.*key.member == value;
+            }))
             out << QLatin1String(key.what);
     }
     return out;

@@ -99,7 +99,7 @@ void TrdmCadConsumidor::reviveIfBroken() {
     if (!suspect_ || inTransaction_ || closedOnPurpose_)
         return;
     suspect_ = false;
-    if (connected() && answers())
+    if (answersNow())
         return;
     closeConnection();
     open();

@@ -36,8 +36,8 @@ enqueue() {
     local sql="BEGIN;" n c
     for n in $(seq "$1" "$2"); do
         c=$(printf '%021d' "$n")
-        sql+="INSERT INTO QUEUE (QUEUED, CDCLIENTE, CDCONSUMIDOR, CDIDCONSUMID, SAVE, SETTINGS) VALUES (datetime(),
- '000000000000000000001', '$c', 'F-$n', json_object('CUSTOMER', '000000000000000000001', 'NAME', 'FAULT $n',
+        sql+="INSERT INTO QUEUE (QUEUED, CDCLIENTE, CDCONSUMIDOR, SAVE, SETTINGS) VALUES (datetime(),
+ '000000000000000000001', '$c', json_object('CUSTOMER', '000000000000000000001', 'NAME', 'FAULT $n',
  'CODE', '$c', 'BADGE', 'F-$n', 'COSTCENTRE', '0000000001', 'TYPE', '01', 'OPERATION', '1', 'SEX', 'M'),
  '{\"IDBLOQCDIDCONS\":true}');"
     done
