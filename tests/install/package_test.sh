@@ -21,12 +21,19 @@ fail() {
 }
 
 # The packages as an administrator gets them: built by scripts/package, which also holds them to
-# lintian (no error, no warning).
+# lintian (no error, no warning) and, as root, runs the as-installed tests (debian/tests) on this machine.
 command -v lintian >/dev/null || fail "lintian is not installed (scripts/install-deps)"
-CADCONS_BUILD_DIR="$build" "$src/scripts/package" "$work/pkg" >"$work/package.log" 2>&1 || {
+switch=()
+if [ "$(id -u)" = 0 ] && command -v autopkgtest >/dev/null; then
+    switch=(--as-installed)
+else
+    echo "package: not root, or no autopkgtest: the as-installed tests are left out"
+fi
+CADCONS_BUILD_DIR="$build" "$src/scripts/package" "${switch[@]}" "$work/pkg" >"$work/package.log" 2>&1 || {
     cat "$work/package.log"
     fail "scripts/package"
 }
+grep -E "^[a-z-]+ +(PASS|FAIL|SKIP)" "$work/package.log" || true
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "$build/CMakeCache.txt")
 root="$work/root"
 mkdir -p "$work/only"
@@ -139,4 +146,6 @@ grep -q 'CADCONS_HOST_DIR: .* is not a directory' "$work/no-host-dir.out" || fai
 chmod 644 "$work/host/cadcons.key"
 run 2 "$work/open-key.out" env CADCONS_HOST_DIR="$work/host/" "$operate" "$work/example-pc"
 grep -q 'key_file.*chmod 600' "$work/open-key.out" || fail "a key file others can read was not refused"
+# The exported interface against the last release's: the types come from the debug symbols.
+"$src/scripts/abi-check" "$work/pkg" || fail "the library breaks the interface of the last release"
 echo "package test passed"
