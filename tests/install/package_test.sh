@@ -80,6 +80,21 @@ libdir=$(dirname "$library")
 flags=$(PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --cflags --libs cadcons)
 echo "pkg-config: $flags"
 cc -std=c99 -Wall -Wextra -Werror "$src/examples/c-host/main.c" $flags -o "$work/example-pc"
+# FUNCTION|a text its page must show: the library's pages are in the development package and render
+# without a troff warning, and the examples they show compile.
+while IFS='|' read -r function text; do
+    page="$work/only/libcadconsumidor-dev/usr/share/man/man3/$function.3.gz"
+    shown=$(MANWIDTH=80 man --warnings -l "$page" 2>"$work/man.err") || fail "$(cat "$work/man.err")"
+    [ ! -s "$work/man.err" ] || fail "the manual page of $function has troff warnings: $(cat "$work/man.err")"
+    grep -qF -- "$text" <<<"$shown" || fail "the manual page of $function lacks $text"
+done <<CASES
+CriaCadConsumidor|int CriaCadConsumidor(char** code, char** name, char** customer,
+CadConsumidorService|CadConsumidorFree(packet);
+CadConsumidorFree|NULL is ignored
+CadConsumidorLastError|CadConsumidorFree(packet);
+CASES
+"$src/scripts/manpages-from-header" --examples "$root/usr/include/cadcons/cadconsumidor.h" >"$work/examples.c"
+cc -std=c99 -Wall -Wextra -Werror -shared -fPIC "$work/examples.c" $flags -o "$work/examples.so"
 cmake -S "$src/examples/c-host" -B "$work/example-cmake" -G Ninja -DCMAKE_PREFIX_PATH="$root/usr" \
     >"$work/cmake.log" 2>&1 || {
     cat "$work/cmake.log"
