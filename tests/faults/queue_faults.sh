@@ -30,6 +30,8 @@ export CADCONS_HOST_DIR=$W/host/ CADCONS_OFFLINE=yes CADCONS_LANGUAGE=pt_BR
 queue=$W/host/cadcons-queue.sqlite
 "$B/apps/cadcons-db" queue list >/dev/null
 failed=0 next=1000
+in_queue() { sqlite3 -cmd ".timeout 10000" "$queue" "$1"; }
+failure() { echo "FAILED $*" >&2 && failed=$((failed + 1)); }
 
 # Queues consumers FROM..TO as Confirm queues them.
 enqueue() {
@@ -41,17 +43,16 @@ enqueue() {
  'CODE', '$c', 'BADGE', 'F-$n', 'COSTCENTRE', '0000000001', 'TYPE', '01', 'OPERATION', '1', 'SEX', 'M'),
  '{\"IDBLOQCDIDCONS\":true}');"
     done
-    sqlite3 -cmd ".timeout 10000" "$queue" "$sql COMMIT;"
+    in_queue "$sql COMMIT;"
 }
 # Every consumer named NAME FROM..TO once in the database, the queue empty.
 check() {
     local rows waiting
     rows=$(psql -At -d $db -c "SELECT COUNT(*), COUNT(DISTINCT CDCONSUMIDOR) FROM CONSUMIDOR WHERE NMCONSUMIDOR \
         LIKE '$1 %' AND CAST(CDCONSUMIDOR AS BIGINT) BETWEEN $2 AND $3")
-    waiting=$(sqlite3 -cmd ".timeout 10000" "$queue" "SELECT COUNT(*) FROM QUEUE")
-    [ "$rows" = "$(($3 - $2 + 1))|$(($3 - $2 + 1))" ] && [ "$waiting" = 0 ] && return 0
-    echo "FAILED $1 $2..$3: rows (all|distinct) $rows, waiting $waiting" >&2
-    failed=$((failed + 1))
+    waiting=$(in_queue "SELECT COUNT(*) FROM QUEUE")
+    [ "$rows" = "$(($3 - $2 + 1))|$(($3 - $2 + 1))" ] && [ "$waiting" = 0 ] ||
+        failure "$1 $2..$3: rows (all|distinct) $rows, waiting $waiting"
 }
 send() { "$B/apps/cadcons-db" queue send >>"$W/send.log" 2>&1; }
 screen() { for _ in $(seq 80); do xdotool search --onlyvisible --name '.*' getwindowgeometry %@ 2>/dev/null |
@@ -111,12 +112,12 @@ for case in "$@"; do
             pkill -9 -f 'cadcons-host --mode B'
             wait $host 2>/dev/null
         done
-        queued=$(sqlite3 -cmd ".timeout 10000" "$queue" "SELECT COUNT(*) FROM QUEUE WHERE json_extract(SAVE, '$.CODE') = CDCONSUMIDOR")
-        echo "kill-queue: ${KILLS:-5} killed, $queued queued whole, file $(sqlite3 -cmd ".timeout 10000" "$queue" 'PRAGMA integrity_check')"
+        queued=$(in_queue "SELECT COUNT(*) FROM QUEUE WHERE json_extract(SAVE, '$.CODE') = CDCONSUMIDOR")
+        echo "kill-queue: ${KILLS:-5} killed, $queued queued whole, file $(in_queue 'PRAGMA integrity_check')"
         echo up >&7 && sleep 0.1 && send
         psql -At -d $db -c "SELECT COUNT(*) FROM CONSUMIDOR WHERE NMCONSUMIDOR LIKE 'KILLED %'" | grep -qx "$queued" ||
-            { echo "FAILED kill-queue: not every queued consumer sent once" >&2; failed=$((failed + 1)); }
-        ls "$W/host" | grep -q damaged && { echo "FAILED kill-queue: a queue moved aside" >&2; failed=$((failed + 1)); } ;;
+            failure "kill-queue: not every queued consumer sent once"
+        ! compgen -G "$W/host/*damaged*" >/dev/null || failure "kill-queue: a queue moved aside" ;;
     full-disk) mkdir -p "$W/disk" && mount -t tmpfs -o size=2m tmpfs "$W/disk" || exit 77
         export CADCONS_CACHE_DIR=$W/disk queue=$W/disk/cadcons-queue.sqlite
         OPERATE_TIMEOUT=30 "$S/tests/install/operate.sh" "$B/apps/cadcons-host" >/dev/null 2>&1
@@ -126,12 +127,12 @@ for case in "$@"; do
         host=$!
         screen && type_consumer 6001 "FULL 6001" && xdotool key ctrl+Return && sleep 1.5
         import -window root "${SHOT:-$W/full-disk.png}" && xdotool key Escape && sleep 0.5
-        after=$(sqlite3 -cmd ".timeout 10000" "$queue" "SELECT COUNT(*) FROM QUEUE")
+        after=$(in_queue "SELECT COUNT(*) FROM QUEUE")
         rm "$W/disk/filler" && xdotool key ctrl+Return && sleep 1.5 && xdotool key Escape
         wait $host
         echo "full-disk: $after queued while full, then the host said $(cat "$W/host.out" | tail -1)"
         echo up >&7 && sleep 0.1 && send
-        [ "$after" = 0 ] || { echo "FAILED full-disk: queued on a full disk" >&2; failed=$((failed + 1)); }
+        [ "$after" = 0 ] || failure "full-disk: queued on a full disk"
         check FULL 6001 6001 ;;
     *) echo "queue_faults: unknown case $case" >&2 && exit 2 ;;
     esac
